@@ -1,0 +1,108 @@
+// Reads a G-code file whole and cleans its lines for translation.
+#include "GCodeFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <sys/stat.h>
+
+namespace zelk {
+
+namespace {
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool SetError(std::string* error, const std::string& what, const std::string& path, int err)
+{
+    if (error != nullptr)
+        *error = what + " " + path + ": " + std::strerror(err);
+    return false;
+}
+
+// Reads the whole stream; works for files whose size is not known in advance.
+bool ReadAll(std::FILE* file, std::unique_ptr<char[]>& text, std::size_t& size)
+{
+    struct stat info {};
+    std::size_t capacity = 1 << 16;
+    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        capacity = static_cast<std::size_t>(info.st_size) + 1;
+    text.reset(new char[capacity]);
+    size = 0;
+    for (;;) {
+        if (size == capacity) {
+            std::unique_ptr<char[]> bigger(new char[capacity * 2]);
+            std::memcpy(bigger.get(), text.get(), size);
+            text = std::move(bigger);
+            capacity *= 2;
+        }
+        std::size_t n = std::fread(text.get() + size, 1, capacity - size, file);
+        size += n;
+        if (n == 0)
+            return !std::ferror(file);
+    }
+}
+
+}  // namespace
+
+std::string_view CleanGCodeLine(char* begin, char* end)
+{
+    const std::size_t length = static_cast<std::size_t>(end - begin);
+    char* open = static_cast<char*>(std::memchr(begin, '(', length));
+    if (open != nullptr) {
+        char* close = static_cast<char*>(::memrchr(begin, ')', length));
+        if (close != nullptr && close > open) {
+            std::memmove(open, close + 1, static_cast<std::size_t>(end - (close + 1)));
+            end -= (close + 1 - open);
+        }
+    }
+    while (begin < end && IsSpace(*begin))
+        ++begin;
+    while (end > begin && IsSpace(end[-1]))
+        --end;
+    return std::string_view(begin, static_cast<std::size_t>(end - begin));
+}
+
+bool ReadGCodeLines(const std::string& path, GCodeLines& out, std::string* error)
+{
+    out.text.reset();
+    out.textSize = 0;
+    out.lines.clear();
+
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return SetError(error, "cannot open", path, errno);
+    errno = 0;
+    const bool ok = ReadAll(file, out.text, out.textSize);
+    const int readErr = errno != 0 ? errno : EIO;
+    std::fclose(file);
+    if (!ok) {
+        out.text.reset();
+        out.textSize = 0;
+        return SetError(error, "cannot read", path, readErr);
+    }
+
+    char* text = out.text.get();
+    const std::size_t size = out.textSize;
+    std::size_t lineCount = 0;
+    for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '\n', size - (p - text)))) != nullptr; ++p)
+        ++lineCount;
+    out.lines.reserve(lineCount + 1);
+
+    char* cursor = text;
+    char* const stop = text + size;
+    while (cursor < stop) {
+        char* newline = static_cast<char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(stop - cursor)));
+        char* lineEnd = newline != nullptr ? newline : stop;
+        std::string_view line = CleanGCodeLine(cursor, lineEnd);
+        if (!line.empty())
+            out.lines.push_back(line);
+        cursor = lineEnd + 1;
+    }
+    return true;
+}
+
+}  // namespace zelk

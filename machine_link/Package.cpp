@@ -1,0 +1,117 @@
+// S3G frames: the Package record, the frame builder with its CRC, the generic builder.
+#include "Package.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// CRC-8 of the Dallas/Maxim 1-Wire bus: polynomial x^8 + x^5 + x^4 + 1,
+// least significant bit first (reflected constant 0x8C), initial value 0.
+constexpr std::array<unsigned char, 256> MakeCrcTable()
+{
+    std::array<unsigned char, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        unsigned crc = static_cast<unsigned>(i);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0x8C : crc >> 1;
+        table[i] = static_cast<unsigned char>(crc);
+    }
+    return table;
+}
+
+constexpr std::array<unsigned char, 256> kCrcTable = MakeCrcTable();
+static_assert(kCrcTable[1] == 0x5E && kCrcTable[2] == 0xBC && kCrcTable[255] == 0x35);
+
+}  // namespace
+
+bool operator==(const Package& a, const Package& b)
+{
+    return a.size == b.size && a.tag == b.tag && std::memcmp(a.data, b.data, sizeof a.data) == 0;
+}
+
+CPacketBuilder::CPacketBuilder() : m_buffer{}, m_index(0), m_count(0) {}
+
+CPacketBuilder::CPacketBuilder(int command) : CPacketBuilder()
+{
+    ReBuilder(command);
+}
+
+void CPacketBuilder::ReBuilder(int command)
+{
+    std::memset(m_buffer, 0, sizeof m_buffer);
+    m_buffer[0] = 0xD5;
+    m_buffer[2] = static_cast<unsigned char>(command);
+    m_index = 3;
+    m_count = 2;
+}
+
+void CPacketBuilder::add8(int v)
+{
+    m_buffer[m_index++] = static_cast<unsigned char>(v & 0xFF);
+    ++m_count;
+}
+
+void CPacketBuilder::add16(int v)
+{
+    add8(v);
+    add8(v >> 8);
+}
+
+void CPacketBuilder::add32(long v)
+{
+    add8(static_cast<int>(v & 0xFF));
+    add8(static_cast<int>((v >> 8) & 0xFF));
+    add8(static_cast<int>((v >> 16) & 0xFF));
+    add8(static_cast<int>((v >> 24) & 0xFF));
+}
+
+unsigned char* CPacketBuilder::getPacket()
+{
+    const int payload = m_count - 1;
+    m_buffer[m_index] = CaculateCRC_8C(m_buffer, 2, static_cast<unsigned>(payload));
+    m_buffer[1] = static_cast<unsigned char>(payload);
+    m_count += 2;
+    return m_buffer;
+}
+
+unsigned char CPacketBuilder::CaculateCRC_8C(const unsigned char* data, unsigned offset, unsigned n)
+{
+    unsigned char crc = 0;
+    for (unsigned i = 0; i < n; ++i)
+        crc = kCrcTable[crc ^ data[offset + i]];
+    return crc;
+}
+
+namespace ZELKMachineCodeBuild {
+
+Package GetPackage(int command, const std::vector<PackageData>& params)
+{
+    return GetPackage(command, params.data(), params.size());
+}
+
+Package GetPackage(int command, std::initializer_list<PackageData> params)
+{
+    return GetPackage(command, params.begin(), params.size());
+}
+
+Package GetPackage(int command, const PackageData* params, std::size_t count)
+{
+    CPacketBuilder builder(command);
+    for (std::size_t i = 0; i < count; ++i) {
+        const PackageData& p = params[i];
+        switch (p.type) {
+        case 1: builder.add8(p.value); break;
+        case 2: builder.add16(p.value); break;
+        case 3: builder.add32(p.value); break;
+        default: break;
+        }
+    }
+    const unsigned char* frame = builder.getPacket();
+    Package package;
+    package.size = builder.GetPacketCount();
+    std::memcpy(package.data, frame, static_cast<std::size_t>(package.size));
+    return package;
+}
+
+}  // namespace ZELKMachineCodeBuild

@@ -1,0 +1,34 @@
+// Number reads with exactly the results of the C library's "%f" and "%d"
+// conversions, without the cost of a formatted read per word.
+#pragma once
+
+#include <string_view>
+
+namespace zelk {
+
+// As sscanf(text, "%f", &value): leading white space is skipped and the
+// longest number prefix is converted to single precision. Returns false (value
+// unchanged) when no number can be read. Always uses '.' as decimal point.
+bool ScanFloat(std::string_view text, float& value);
+
+// As sscanf(text, "%d", &value), including the C library's handling of
+// values beyond the range of long and int.
+bool ScanInt(std::string_view text, int& value);
+
+// As sscanf(word, "<letter>%f"): the word must start with the letter.
+inline bool ScanLetterFloat(std::string_view word, char letter, float& value)
+{
+    return !word.empty() && word.front() == letter && ScanFloat(word.substr(1), value);
+}
+
+// As sscanf(word, "<letter>%d").
+inline bool ScanLetterInt(std::string_view word, char letter, int& value)
+{
+    return !word.empty() && word.front() == letter && ScanInt(word.substr(1), value);
+}
+
+// Truncation toward zero of a double to int, defined for every input: values
+// outside the int range and NaN give INT_MIN, as the processor's conversion does.
+int TruncateToInt(double v);
+
+}  // namespace zelk
