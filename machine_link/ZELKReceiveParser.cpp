@@ -1,0 +1,92 @@
+// Classifies the printer's reply frames by their total length.
+#include "ZELKReceiveParser.h"
+
+#include <cstdint>
+
+namespace zelk {
+namespace {
+
+constexpr unsigned char kSuccess = 0x81;
+
+unsigned ReadU16(const unsigned char* p)
+{
+    return static_cast<unsigned>(p[0]) | (static_cast<unsigned>(p[1]) << 8);
+}
+
+std::int32_t ReadI32(const unsigned char* p)
+{
+    const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::int32_t>(v);
+}
+
+// A 6-byte frame: version answer, or a temperature (platform when asked for).
+ClassifyResult ClassifyShortValue(const unsigned char* frame, bool platformOutstanding, RECEIVEBUF& record)
+{
+    ClassifyResult result;
+    if (frame[2] != kSuccess)
+        return result;
+    result.changed = true;
+    if (frame[3] == 0xBE && frame[4] == 0x02) {
+        record.type = kReplyVersion;
+    } else if (platformOutstanding) {
+        record.type = kReplyPlatformTemperature;
+        record.platformTemperature = static_cast<int>(ReadU16(frame + 3));
+        result.platformQueryAnswered = true;
+    } else {
+        record.type = kReplyExtruderTemperature;
+        record.extruderTemperature = static_cast<int>(ReadU16(frame + 3));
+    }
+    return result;
+}
+
+}  // namespace
+
+ClassifyResult ClassifyReplyFrame(const unsigned char* frame, std::size_t length, double zStepsPerMM,
+                                  bool platformQueryOutstanding, RECEIVEBUF& record)
+{
+    ClassifyResult result;
+    switch (length) {
+    case 4:
+        record.type = frame[2] == kSuccess ? kReplyAcknowledged : kReplyRefused;
+        result.changed = true;
+        break;
+    case 5:
+        if (frame[3] == 0 || frame[3] == 1) {
+            record.type = frame[3] == 0 ? kReplyBuildNotFinished : kReplyBuildFinished;
+            result.changed = true;
+        }
+        break;
+    case 6:
+        result = ClassifyShortValue(frame, platformQueryOutstanding, record);
+        break;
+    case 26:
+        record.type = kReplyPosition;
+        record.z = static_cast<float>(ReadI32(frame + 11) / zStepsPerMM);
+        result.changed = true;
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+}  // namespace zelk
+
+ZELKReceiveParser::ZELKReceiveParser(double zStepsPerMM, std::atomic<int>* platformQueryFlag)
+    : m_zStepsPerMM(zStepsPerMM), m_platformQueryFlag(platformQueryFlag)
+{
+}
+
+void ZELKReceiveParser::ParserReceiveBuffer(void* frame, void* length)
+{
+    ParserReceiveBuffer(static_cast<const unsigned char*>(frame), reinterpret_cast<std::size_t>(length));
+}
+
+void ZELKReceiveParser::ParserReceiveBuffer(const unsigned char* frame, std::size_t length)
+{
+    const bool outstanding = m_platformQueryFlag != nullptr && m_platformQueryFlag->load() != 0;
+    const zelk::ClassifyResult result = zelk::ClassifyReplyFrame(frame, length, m_zStepsPerMM, outstanding, m_record);
+    if (result.platformQueryAnswered && m_platformQueryFlag != nullptr)
+        m_platformQueryFlag->store(0);
+}
