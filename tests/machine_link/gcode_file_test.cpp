@@ -1,1 +1,80 @@
+// Reading G-code files: comments in parentheses, line ends, blank lines.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "GCodeFile.h"
+#include "TempDir.h"
+
+namespace {
+
+std::string Clean(std::string line)
+{
+    return std::string(zelk::CleanGCodeLine(line.data(), line.data() + line.size()));
+}
+
+std::vector<std::string> Lines(const std::string& content)
+{
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.File("f.gcode"), content);
+    zelk::GCodeLines lines;
+    EXPECT_TRUE(zelk::ReadGCodeLines(dir.File("f.gcode"), lines));
+    return std::vector<std::string>(lines.lines.begin(), lines.lines.end());
+}
+
+TEST(CleanGCodeLine, CutsFromTheFirstOpeningToTheLastClosingParenthesis)
+{
+    EXPECT_EQ(Clean("G1 X1 (move) Y2"), "G1 X1  Y2");
+    EXPECT_EQ(Clean("G1 (a) X1 (b) Y2"), "G1  Y2");
+    EXPECT_EQ(Clean("(whole line)"), "");
+    EXPECT_EQ(Clean("M104 S200 (hot"), "M104 S200 (hot");
+    EXPECT_EQ(Clean("M104 ) S200 ("), "M104 ) S200 (");
+    EXPECT_EQ(Clean("G1 X1 ; semicolon stays"), "G1 X1 ; semicolon stays");
+    EXPECT_EQ(Clean(" \t G92 E0 \r"), "G92 E0");
+    EXPECT_EQ(Clean("   "), "");
+}
+
+TEST(ReadGCodeLines, HandlesLineEndsBlankLinesAndNoFinalNewline)
+{
+    EXPECT_EQ(Lines("G1 X1\r\nG1 X2\r\n\r\n   \r\n\tM17\t\r\nG1 X3"),
+              (std::vector<std::string>{"G1 X1", "G1 X2", "M17", "G1 X3"}));
+    EXPECT_EQ(Lines(""), std::vector<std::string>{});
+    EXPECT_EQ(Lines("\n\n\n"), std::vector<std::string>{});
+    EXPECT_EQ(Lines("(start)\nG1 X1 (fast)\n(end)"), std::vector<std::string>{"G1 X1"});
+}
+
+TEST(ReadGCodeLines, ReadsLargeFilesWhole)
+{
+    std::string content;
+    for (int i = 0; i < 100000; ++i)
+        content += "G1 X" + std::to_string(i) + " (c)\n";
+    const std::vector<std::string> lines = Lines(content);
+    ASSERT_EQ(lines.size(), 100000u);
+    EXPECT_EQ(lines.front(), "G1 X0");
+    EXPECT_EQ(lines.back(), "G1 X99999");
+}
+
+TEST(ReadGCodeLines, RefusesMissingFilesAndFolders)
+{
+    testsupport::TempDir dir;
+    zelk::GCodeLines lines;
+    std::string error;
+    EXPECT_FALSE(zelk::ReadGCodeLines(dir.File("none.gcode"), lines, &error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
+    EXPECT_NE(error.find("none.gcode"), std::string::npos);
+    EXPECT_FALSE(zelk::ReadGCodeLines(dir.Path().string(), lines, &error));
+    EXPECT_NE(error.find("Is a directory"), std::string::npos);
+    EXPECT_TRUE(lines.lines.empty());
+}
+
+TEST(ReadGCodeLines, ReadsFromPipes)
+{
+    // A stream whose size is unknown in advance, read in growing blocks.
+    zelk::GCodeLines lines;
+    ASSERT_TRUE(zelk::ReadGCodeLines("/proc/self/status", lines));
+    EXPECT_FALSE(lines.lines.empty());
+    EXPECT_EQ(lines.lines[0].substr(0, 5), "Name:");
+}
+
+}  // namespace
