@@ -1,0 +1,215 @@
+// The program's INI profile: numbers read by section and key, and written without losing the rest.
+#include "FileIni.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// UTF-8 in, UTF-8 out: the profile needs no character conversion.
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+
+#include "AtomicFileWriter.h"
+#include "ProgramFolder.h"
+
+namespace {
+
+enum class FileState { Read, Missing, Unreadable };
+
+FileState ReadWholeFile(const std::string& path, std::string& content, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT)
+            return FileState::Missing;
+        error = "cannot read " + path + ": " + std::strerror(err);
+        return FileState::Unreadable;
+    }
+    struct stat info {};
+    int err = 0;
+    if (::fstat(fd, &info) != 0)
+        err = errno;
+    else if (!S_ISREG(info.st_mode))
+        err = EISDIR;
+    char buffer[8192];
+    while (err == 0) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0)
+            content.append(buffer, static_cast<std::size_t>(got));
+        else if (got == 0)
+            break;
+        else if (errno != EINTR)
+            err = errno;
+    }
+    ::close(fd);
+    if (err != 0) {
+        error = "cannot read " + path + ": " + (S_ISDIR(info.st_mode) ? "it is a folder" : std::strerror(err));
+        return FileState::Unreadable;
+    }
+    return FileState::Read;
+}
+
+std::string Trim(const std::string& text)
+{
+    const char* spaces = " \t\r\n";
+    const auto first = text.find_first_not_of(spaces);
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(spaces);
+    return text.substr(first, last - first + 1);
+}
+
+bool ParseDouble(const std::string& raw, double& out)
+{
+    const std::string text = Trim(raw);
+    if (text.empty())
+        return false;
+    const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(begin, text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return false;
+    out = value;
+    return true;
+}
+
+bool ParseInt(const std::string& raw, int& out)
+{
+    const std::string text = Trim(raw);
+    if (text.empty())
+        return false;
+    const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
+    int value = 0;
+    const auto [end, ec] = std::from_chars(begin, text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return false;
+    out = value;
+    return true;
+}
+
+std::string FormatDouble(double value)
+{
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
+}  // namespace
+
+ZELKFileIniBase::ZELKFileIniBase(std::string path) : m_path(std::move(path)) {}
+
+std::string ZELKFileIniBase::LastError() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastError;
+}
+
+bool ZELKFileIniBase::ReadValue(const std::string& section, const std::string& key, std::string& text)
+{
+    std::string content, error;
+    if (ReadWholeFile(m_path, content, error) != FileState::Read)
+        return false;
+    CSimpleIniA ini;
+    ini.SetUnicode(true);
+    if (ini.LoadData(content) < 0)
+        return false;
+    const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (value == nullptr)
+        return false;
+    text = value;
+    return true;
+}
+
+int ZELKFileIniBase::GetIniProfileDouble(const std::string& section, const std::string& key, double& value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string text;
+    return ReadValue(section, key, text) && ParseDouble(text, value) ? 1 : 0;
+}
+
+int ZELKFileIniBase::GetIniProfileInt(const std::string& section, const std::string& key, int& value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string text;
+    return ReadValue(section, key, text) && ParseInt(text, value) ? 1 : 0;
+}
+
+int ZELKFileIniBase::GetIniProfileString(const std::string& section, const std::string& key, std::string& value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string text;
+    if (!ReadValue(section, key, text))
+        return 0;
+    value = text;
+    return 1;
+}
+
+int ZELKFileIniBase::WriteIniProfileString(const std::string& section, const std::string& key,
+                                           const std::string& value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lastError.clear();
+    std::string content;
+    if (ReadWholeFile(m_path, content, m_lastError) == FileState::Unreadable)
+        return 0;
+    CSimpleIniA ini;
+    ini.SetUnicode(true);
+    if (ini.LoadData(content) < 0) {
+        m_lastError = "cannot parse " + m_path;
+        return 0;
+    }
+    // Keep a byte-order mark if the file had one.
+    const bool hadSignature = content.rfind("\xEF\xBB\xBF", 0) == 0;
+    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) {
+        m_lastError = "cannot set " + section + "/" + key + " in " + m_path;
+        return 0;
+    }
+    std::string output;
+    if (ini.Save(output, hadSignature) < 0) {
+        m_lastError = "cannot format " + m_path;
+        return 0;
+    }
+    zelk::AtomicFileWriter writer(m_path);
+    if (!writer.Open() || !writer.Write(output) || !writer.Commit(true)) {
+        m_lastError = writer.Error();
+        return 0;
+    }
+    return 1;
+}
+
+int ZELKFileIniBase::WriteIniProfileInt(const std::string& section, const std::string& key, int value)
+{
+    return WriteIniProfileString(section, key, std::to_string(value));
+}
+
+int ZELKFileIniBase::WriteIniProfileDouble(const std::string& section, const std::string& key, double value)
+{
+    if (!std::isfinite(value)) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastError = "not a finite number for " + section + "/" + key;
+        return 0;
+    }
+    return WriteIniProfileString(section, key, FormatDouble(value));
+}
+
+const char* const ZELKFileIni::kFileName = "morvadin.ini";
+ZELKFileIni* ZELKFileIni::m_fileIni = nullptr;
+
+ZELKFileIni::ZELKFileIni() : ZELKFileIniBase(zelk::ProgramFilePath(kFileName)) {}
+
+ZELKFileIni* ZELKFileIni::GetFileIniObject()
+{
+    static std::mutex creation;
+    std::lock_guard<std::mutex> lock(creation);
+    if (m_fileIni == nullptr)
+        m_fileIni = new (std::nothrow) ZELKFileIni();
+    return m_fileIni;
+}

@@ -1,0 +1,48 @@
+// The program's INI profile: numbers read by section and key, and written without losing the rest.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+// One INI file. Every read looks at the file as it is now, so a value written
+// by one caller (or edited by hand) is seen by the next read. Reads leave the
+// caller's value unchanged when the file, the section or the key is missing or
+// the text is not a number; they return 1 when a value was read, else 0.
+class ZELKFileIniBase {
+public:
+    explicit ZELKFileIniBase(std::string path);
+    virtual ~ZELKFileIniBase() = default;
+
+    int GetIniProfileDouble(const std::string& section, const std::string& key, double& value);
+    int GetIniProfileInt(const std::string& section, const std::string& key, int& value);
+    int GetIniProfileString(const std::string& section, const std::string& key, std::string& value);
+
+    // Sets one key and rewrites the file through a temporary file, keeping its
+    // other sections, keys and comments. Returns 1, or 0 with LastError() set;
+    // a file that exists but cannot be read is left alone rather than replaced.
+    int WriteIniProfileInt(const std::string& section, const std::string& key, int value);
+    int WriteIniProfileDouble(const std::string& section, const std::string& key, double value);
+    int WriteIniProfileString(const std::string& section, const std::string& key, const std::string& value);
+
+    const std::string& GetPath() const { return m_path; }
+    // Why the last write failed, naming the file.
+    std::string LastError() const;
+
+private:
+    bool ReadValue(const std::string& section, const std::string& key, std::string& text);
+
+    std::string m_path;
+    mutable std::mutex m_mutex;
+    std::string m_lastError;
+};
+
+// The profile of the program folder ("morvadin.ini"), one per process.
+class ZELKFileIni : public ZELKFileIniBase {
+public:
+    static ZELKFileIni* GetFileIniObject();
+    static const char* const kFileName;
+
+private:
+    ZELKFileIni();
+    static ZELKFileIni* m_fileIni;
+};

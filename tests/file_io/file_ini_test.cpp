@@ -1,0 +1,119 @@
+// The INI profile: reads that leave missing values alone, writes that keep the rest of the file.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "FileIni.h"
+#include "TempDir.h"
+
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+const char* const kProfile =
+    "; printer profile\n"
+    "[PRINTPLATFORM]\n"
+    "PlatformLength = 200.5\n"
+    "PlatformWidth=140\n"
+    "PlatformHigh = tall\n"
+    "\n"
+    "# the user's language\n"
+    "[Multi-language]\n"
+    "language=2\n";
+
+TEST(FileIni, ReadsNumbersAndLeavesTheValueAloneWhenAnythingIsMissing)
+{
+    TempDir dir;
+    const std::string path = dir.File("profile.ini");
+    WriteFile(path, kProfile);
+    ZELKFileIniBase ini(path);
+
+    double length = 0;
+    EXPECT_EQ(ini.GetIniProfileDouble("PRINTPLATFORM", "PlatformLength", length), 1);
+    EXPECT_DOUBLE_EQ(length, 200.5);
+    int width = 0;
+    EXPECT_EQ(ini.GetIniProfileInt("PRINTPLATFORM", "PlatformWidth", width), 1);
+    EXPECT_EQ(width, 140);
+
+    double high = 7;
+    EXPECT_EQ(ini.GetIniProfileDouble("PRINTPLATFORM", "PlatformHigh", high), 0);  // not a number
+    EXPECT_EQ(high, 7);
+    int language = 5;
+    EXPECT_EQ(ini.GetIniProfileInt("Multi-language", "missing", language), 0);
+    EXPECT_EQ(ini.GetIniProfileInt("No such section", "language", language), 0);
+    EXPECT_EQ(ini.GetIniProfileInt("PRINTPLATFORM", "PlatformLength", language), 0);  // 200.5 is no int
+    EXPECT_EQ(language, 5);
+
+    ZELKFileIniBase absent(dir.File("absent.ini"));
+    double value = 3.25;
+    EXPECT_EQ(absent.GetIniProfileDouble("PRINTPLATFORM", "PlatformLength", value), 0);
+    EXPECT_EQ(value, 3.25);
+}
+
+TEST(FileIni, WritingOneKeyKeepsEveryOtherSectionKeyAndComment)
+{
+    TempDir dir;
+    const std::string path = dir.File("profile.ini");
+    WriteFile(path, kProfile);
+    ZELKFileIniBase ini(path);
+
+    ASSERT_EQ(ini.WriteIniProfileInt("Multi-language", "language", 1), 1) << ini.LastError();
+    ASSERT_EQ(ini.WriteIniProfileInt("New section", "count", -12), 1) << ini.LastError();
+
+    int language = 0, count = 0, width = 0;
+    double length = 0;
+    EXPECT_EQ(ini.GetIniProfileInt("Multi-language", "language", language), 1);
+    EXPECT_EQ(language, 1);
+    EXPECT_EQ(ini.GetIniProfileInt("New section", "count", count), 1);
+    EXPECT_EQ(count, -12);
+    EXPECT_EQ(ini.GetIniProfileInt("PRINTPLATFORM", "PlatformWidth", width), 1);
+    EXPECT_EQ(width, 140);
+    EXPECT_EQ(ini.GetIniProfileDouble("PRINTPLATFORM", "PlatformLength", length), 1);
+    EXPECT_EQ(length, 200.5);
+
+    const std::string text = ReadFile(path);
+    EXPECT_NE(text.find("; printer profile"), std::string::npos) << text;
+    EXPECT_NE(text.find("# the user's language"), std::string::npos) << text;
+    EXPECT_NE(text.find("tall"), std::string::npos) << text;
+    EXPECT_EQ(dir.EntryCount(), 1u);  // no temporary file left behind
+}
+
+TEST(FileIni, WritingCreatesAMissingFileAndRefusesAnUnwritablePlace)
+{
+    TempDir dir;
+    ZELKFileIniBase fresh(dir.File("new.ini"));
+    ASSERT_EQ(fresh.WriteIniProfileDouble("PRINTPLATFORM", "PlatformHigh", 123.75), 1) << fresh.LastError();
+    double high = 0;
+    EXPECT_EQ(fresh.GetIniProfileDouble("PRINTPLATFORM", "PlatformHigh", high), 1);
+    EXPECT_EQ(high, 123.75);
+
+    ZELKFileIniBase nowhere(dir.File("missing-folder/profile.ini"));
+    EXPECT_EQ(nowhere.WriteIniProfileInt("a", "b", 1), 0);
+    EXPECT_NE(nowhere.LastError().find("missing-folder/profile.ini"), std::string::npos) << nowhere.LastError();
+
+    // A folder where the file should be stays as it is.
+    std::filesystem::create_directory(dir.File("taken.ini"));
+    WriteFile(dir.File("taken.ini/keep"), "x");
+    ZELKFileIniBase taken(dir.File("taken.ini"));
+    EXPECT_EQ(taken.WriteIniProfileInt("a", "b", 1), 0);
+    EXPECT_FALSE(taken.LastError().empty());
+    EXPECT_EQ(ReadFile(dir.File("taken.ini/keep")), "x");
+    EXPECT_EQ(dir.EntryCount(), 2u);  // new.ini and the folder, no temporary files
+}
+
+TEST(FileIni, TheProgramProfileLivesInTheProgramFolder)
+{
+    TempDir dir;
+    ::setenv("MORVADIN_HOME", dir.Path().c_str(), 1);
+    ZELKFileIni* ini = ZELKFileIni::GetFileIniObject();
+    ASSERT_NE(ini, nullptr);
+    EXPECT_EQ(ini, ZELKFileIni::GetFileIniObject());
+    ASSERT_EQ(ini->WriteIniProfileInt("Multi-language", "language", 2), 1) << ini->LastError();
+    EXPECT_NE(ReadFile(dir.File("morvadin.ini")).find("language"), std::string::npos);
+    ::unsetenv("MORVADIN_HOME");
+}
+
+}  // namespace

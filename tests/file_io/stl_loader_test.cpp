@@ -1,0 +1,192 @@
+// Loading binary and ASCII STL files in their variants, and refusing broken ones with a reason.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "PrintMode.h"
+#include "StlFiles.h"
+#include "StlParser.h"
+#include "TempDir.h"
+
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+// The loaded mesh equals the facets written, in order, with matching corners.
+void ExpectMesh(const ZELKGePrint& mesh, const std::vector<stltest::Facet>& facets)
+{
+    const auto& tris = mesh.GetGePrint();
+    ASSERT_EQ(tris.size(), facets.size());
+    double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (std::size_t i = 0; i < tris.size(); ++i) {
+        for (int k = 0; k < 3; ++k) {
+            for (int a = 0; a < 3; ++a) {
+                EXPECT_NEAR(tris[i].point[k][a], facets[i].v[k][a], 1e-6) << "facet " << i;
+                lo[a] = std::min(lo[a], double(facets[i].v[k][a]));
+                hi[a] = std::max(hi[a], double(facets[i].v[k][a]));
+            }
+        }
+        for (int a = 0; a < 3; ++a)
+            EXPECT_NEAR(tris[i].normal[a], facets[i].normal[a], 1e-6);
+    }
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(mesh.MinPoint()[a], lo[a], 1e-6);
+        EXPECT_NEAR(mesh.MaxPoint()[a], hi[a], 1e-6);
+    }
+}
+
+struct Loaded {
+    int result;
+    ZELKGePrint mesh;
+    std::string reason;
+};
+
+Loaded LoadContent(const std::string& content)
+{
+    TempDir dir;
+    const std::string path = dir.File("model.stl");
+    WriteFile(path, content);
+    Loaded out;
+    ZELKPrintMode* loader = ZELKPrintMode::GetLoadModeObject();
+    // A mesh left over from an earlier load must not survive a failed one.
+    out.mesh.GetGePrint().resize(3);
+    out.result = loader->LoadStl(path, out.mesh);
+    out.reason = loader->LastError();
+    if (out.result == 0) {
+        EXPECT_NE(out.reason.find(path), std::string::npos) << out.reason;
+    }
+    return out;
+}
+
+const std::vector<stltest::Facet> kCube = stltest::Cube(10, -5, 2, 1);
+
+TEST(StlLoader, ReadsBinaryFilesIncludingHeadersThatStartWithSolid)
+{
+    for (const std::string header : {"exported by a CAD program", "solid part made by a binary writer"}) {
+        Loaded got = LoadContent(stltest::Binary(kCube, header));
+        ASSERT_EQ(got.result, 1) << got.reason;
+        EXPECT_TRUE(got.reason.empty());
+        ExpectMesh(got.mesh, kCube);
+    }
+}
+
+TEST(StlLoader, BinaryCountThatDisagreesWithTheFileSize)
+{
+    // Count left at 0 by the writer: the size decides.
+    Loaded zero = LoadContent(stltest::Binary(kCube, "solid zero count", 0));
+    ASSERT_EQ(zero.result, 1) << zero.reason;
+    ExpectMesh(zero.mesh, kCube);
+    // Bytes after the announced facets that are not whole facets: the count decides.
+    std::vector<stltest::Facet> first(kCube.begin(), kCube.begin() + 4);
+    Loaded trailing = LoadContent(stltest::Binary(first, "x", 4) + std::string(17, '\x01'));
+    ASSERT_EQ(trailing.result, 1) << trailing.reason;
+    ExpectMesh(trailing.mesh, first);
+}
+
+TEST(StlLoader, ReadsAsciiInEveryCaseLineEndAndSpacing)
+{
+    stltest::AsciiStyle styles[3];
+    styles[1].upper = true;
+    styles[1].eol = "\r\n";
+    styles[2].indent = "\t \t";
+    for (const auto& style : styles) {
+        Loaded got = LoadContent(stltest::Ascii(kCube, style, "name with spaces"));
+        ASSERT_EQ(got.result, 1) << got.reason;
+        ExpectMesh(got.mesh, kCube);
+    }
+    Loaded bare = LoadContent(
+        "solid\nfacet normal 0 0 1 outer loop vertex +1 2 3 vertex 4.5E1 5 6 vertex -7 8e-1 9 endloop endfacet "
+        "endsolid");
+    ASSERT_EQ(bare.result, 1) << bare.reason;
+    EXPECT_DOUBLE_EQ(bare.mesh.GetGePrint()[0].point[1].x, 45.0);
+    EXPECT_DOUBLE_EQ(bare.mesh.GetGePrint()[0].point[2].y, 0.8);
+}
+
+TEST(StlLoader, ReadsSeveralSolidsInOneAsciiFile)
+{
+    const auto a = stltest::Cube(1), b = stltest::Cube(2, 5);
+    Loaded got = LoadContent(stltest::Ascii(a) + stltest::Ascii(b, {}, "second"));
+    ASSERT_EQ(got.result, 1) << got.reason;
+    std::vector<stltest::Facet> both = a;
+    both.insert(both.end(), b.begin(), b.end());
+    ExpectMesh(got.mesh, both);
+}
+
+TEST(StlLoader, BrokenNormalsAreDroppedButBrokenVerticesRefuse)
+{
+    auto facets = kCube;
+    facets[3].normal[1] = std::numeric_limits<float>::quiet_NaN();
+    Loaded got = LoadContent(stltest::Binary(facets));
+    ASSERT_EQ(got.result, 1) << got.reason;
+    EXPECT_EQ(got.mesh.GetGePrint()[3].normal.Length(), 0.0);
+
+    facets = kCube;
+    facets[5].v[2][0] = std::numeric_limits<float>::infinity();
+    Loaded refused = LoadContent(stltest::Binary(facets));
+    EXPECT_EQ(refused.result, 0);
+    EXPECT_NE(refused.reason.find("triangle 6"), std::string::npos) << refused.reason;
+}
+
+struct Refusal {
+    const char* what;
+    std::string content;
+    const char* reasonPart;
+};
+
+TEST(StlLoader, RefusesBrokenFilesWithAReasonAndAnEmptyMesh)
+{
+    const std::string binary = stltest::Binary(kCube);
+    const std::string ascii = stltest::Ascii(kCube);
+    std::string asciiNan = stltest::Ascii(stltest::Cube(1));
+    asciiNan.replace(asciiNan.find("vertex ") + 7, 12, "nan");
+    std::string fourVertices = stltest::Ascii(stltest::Cube(1));
+    fourVertices.insert(fourVertices.find("endloop"), "vertex 1 1 1\n");
+    const Refusal cases[] = {
+        {"empty", "", "empty"},
+        {"binary cut inside a facet", binary.substr(0, binary.size() - 20), "truncated"},
+        {"binary cut at a facet boundary", binary.substr(0, binary.size() - 100), "truncated"},
+        {"count that needs gigabytes", stltest::Binary(kCube, "big", 0xFFFFFFFFLL), "4294967295"},
+        {"binary with no facets", stltest::Binary({}, "nothing"), "no triangles"},
+        {"ascii cut inside a facet", ascii.substr(0, ascii.size() / 2), "truncated"},
+        {"ascii without endsolid", ascii.substr(0, ascii.find("endsolid")), "endsolid"},
+        {"ascii with no facets", "solid empty\r\nendsolid empty\r\n", "no triangles"},
+        {"ascii nan coordinate", asciiNan, "number"},
+        {"ascii four vertices", fourVertices, "endloop"},
+        {"ascii with a stray word", "solid a\nfacet normal 0 0 1\n  outer lop\n", "line 3"},
+        {"text that is not STL", "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
+                                 "tempor incididunt ut labore et dolore magna aliqua.\n", "not an STL"},
+        {"short binary garbage", std::string("\x01\x02\x03\x00\xff", 5), "too short"},
+    };
+    for (const Refusal& c : cases) {
+        Loaded got = LoadContent(c.content);
+        EXPECT_EQ(got.result, 0) << c.what;
+        EXPECT_TRUE(got.mesh.GetGePrint().empty()) << c.what;
+        EXPECT_NE(got.reason.find(c.reasonPart), std::string::npos) << c.what << ": " << got.reason;
+    }
+}
+
+TEST(StlLoader, RefusesMissingFilesAndFolders)
+{
+    TempDir dir;
+    ZELKGePrint mesh;
+    std::string reason;
+    EXPECT_FALSE(zelk::LoadStlFile(dir.File("absent.stl"), mesh, reason));
+    EXPECT_NE(reason.find("No such file"), std::string::npos) << reason;
+    EXPECT_FALSE(zelk::LoadStlFile(dir.Path().string(), mesh, reason));
+    EXPECT_NE(reason.find("not a regular file"), std::string::npos) << reason;
+    EXPECT_TRUE(mesh.GetGePrint().empty());
+}
+
+TEST(StlParser, SolidHeaderWithTrailingBytesIsReadAsBinary)
+{
+    // The size is no longer exact, so only the content tells the formats apart.
+    std::string data = stltest::Binary(kCube, "solid but binary") + std::string(7, '\0');
+    ZELKGePrint mesh;
+    std::string reason;
+    ASSERT_TRUE(zelk::ParseStl(data.data(), data.size(), mesh, reason)) << reason;
+    ExpectMesh(mesh, kCube);
+}
+
+}  // namespace
