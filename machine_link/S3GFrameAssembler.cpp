@@ -31,6 +31,7 @@ void S3GFrameAssembler::Clear()
 {
     m_bytes.clear();
     m_begin = 0;
+    ++m_generation;
 }
 
 void S3GFrameAssembler::Extract(const FrameHandler& onFrame)
@@ -61,7 +62,10 @@ void S3GFrameAssembler::Extract(const FrameHandler& onFrame)
             continue;
         }
         m_begin += total;
+        const unsigned generation = m_generation;
         onFrame(frame, total);
+        if (generation != m_generation)
+            return;  // the handler cleared the assembler (the port was closed)
     }
     Compact();
 }

@@ -32,6 +32,7 @@ public:
     std::size_t DroppedBytes() const { return m_droppedBytes; }
     std::size_t CrcMismatches() const { return m_crcMismatches; }
 
+    // Forgets the held bytes; safe to call from inside onFrame.
     void Clear();
 
 private:
@@ -42,6 +43,7 @@ private:
     std::size_t m_begin = 0;  // first byte not yet consumed
     std::size_t m_droppedBytes = 0;
     std::size_t m_crcMismatches = 0;
+    unsigned m_generation = 0;
 };
 
 }  // namespace zelk

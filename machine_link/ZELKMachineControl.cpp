@@ -1,28 +1,104 @@
-// The one object through which the program talks to the printer.
+// The one object through which the program talks to the printer: connection,
+// print and operation lists, translation, X3G and the printer's packages.
+// The worker thread and reply handling are in ZELKMachineControlWorker.cpp.
 #include "ZELKMachineControl.h"
+
+#include <mutex>
 
 #include "MachinePackages.h"
 #include "X3gWriter.h"
+#include "ZELKFileLog.h"
+#include "ZELKMachine.h"
+#include "ZELKPlusCom.h"
+#include "ZELKThreadProc.h"
 
 ZELKMachineControl* ZELKMachineControl::m_machineControl = nullptr;
 
 ZELKMachineControl* ZELKMachineControl::GetMachineControl()
 {
-    if (m_machineControl == nullptr)
-        m_machineControl = new ZELKMachineControl();
+    static std::once_flag once;
+    std::call_once(once, [] { m_machineControl = new ZELKMachineControl(); });
     return m_machineControl;
 }
 
-ZELKMachineControl::ZELKMachineControl(ZELKMachine* machine, ZELKStartGCodeOperater* startGCode)
-    : m_translator(machine, startGCode)
+ZELKMachineControl::ZELKMachineControl(ZELKMachine* machine, ZELKStartGCodeOperater* startGCode, ZELKFileLog* log)
+    : m_port(std::make_unique<ZELKPlusCom>()),
+      m_parser((machine != nullptr ? machine : ZELKMachine::GetMachine())->GetMachineMotorZ().GetStepsPerMM(),
+               &m_bIsInquirePlatformTem),
+      m_thread(std::make_unique<ZELKThreadProc>(this)),
+      m_translator(machine, startGCode),
+      m_log(log)
 {
+    m_port->SetReceiver(this);
+    m_port->SetReopenDelayMs(kDefaultRestartDelayMs);
+    m_thread->SetTechFun(&ZELKMachineControl::MachineOperationThreadProc);
 }
+
+ZELKMachineControl::~ZELKMachineControl()
+{
+    CloseCom();
+}
+
+// --- connection
+
+int ZELKMachineControl::OpenCom(std::string portName)
+{
+    if (m_port->IsOpened())
+        CloseCom();
+    else
+        EndThread();  // a worker left over from a port that failed to reopen
+    const int opened = m_port->Open(std::move(portName));
+    if (m_port->IsOpened())
+        StartThread();
+    m_controlMode = kModeIdle;
+    WakeWorker();
+    return opened;
+}
+
+void ZELKMachineControl::CloseCom()
+{
+    m_connected = 0;
+    // The worker is stopped first: it must not reopen the port behind us.
+    EndThread();
+    m_port->Close();
+}
+
+int ZELKMachineControl::IsComOpened()
+{
+    return m_port->IsOpened();
+}
+
+int ZELKMachineControl::GetMachineConnectedIsSucessed()
+{
+    return m_connected.load();
+}
+
+std::string ZELKMachineControl::GetComOpenErrorText()
+{
+    return m_port->GetOpenErrorText();
+}
+
+void ZELKMachineControl::SetRestartDelayMs(int ms)
+{
+    m_port->SetReopenDelayMs(ms);
+}
+
+void ZELKMachineControl::SetFrameStallTimeoutMs(int ms)
+{
+    m_port->SetStallTimeoutMs(ms);
+}
+
+// --- printing
 
 void ZELKMachineControl::GCodeParser(const char* gcodePath)
 {
-    m_printList.clear();
-    m_printList.shrink_to_fit();
-    m_printList = m_translator.FileParser(gcodePath);
+    {
+        std::lock_guard lock(m_printListMutex);
+        std::vector<Package>().swap(m_printList);
+    }
+    std::vector<Package> list = m_translator.FileParser(gcodePath);
+    std::lock_guard lock(m_printListMutex);
+    m_printList = std::move(list);
 }
 
 int ZELKMachineControl::GCodeParser(const std::string& line, Package& out)
@@ -42,6 +118,148 @@ int ZELKMachineControl::SaveX3gFile(const char* x3gPath)
     m_saveX3gError.clear();
     return zelk::WriteX3gFile(m_printList, x3gPath, &m_saveX3gError) ? 1 : 0;
 }
+
+void ZELKMachineControl::StartPrint()
+{
+    // The index first: the worker must never see the new mode with an old index.
+    m_printIndex = 0;
+    m_controlMode = kModePrinting;
+    WakeWorker();
+}
+
+void ZELKMachineControl::SuspendPrint()
+{
+    m_controlMode = kModeIdle;
+}
+
+void ZELKMachineControl::RestorationPrint()
+{
+    m_controlMode = kModePrinting;
+    WakeWorker();
+}
+
+void ZELKMachineControl::EndPrint()
+{
+    if ((m_controlMode.load() & kModePrinting) == 0)
+        return;
+    m_controlMode = kModeIdle;
+    m_printIndex = 0;
+    RemoveOperatePackList();
+}
+
+int ZELKMachineControl::IsMachinePrinting()
+{
+    return m_controlMode.load() & kModePrinting;
+}
+
+int ZELKMachineControl::GetPrintListSize()
+{
+    std::lock_guard lock(m_printListMutex);
+    return static_cast<int>(m_printList.size());
+}
+
+// --- operations
+
+void ZELKMachineControl::AddOperationPackage(const Package& package)
+{
+    AddOperationPackage(std::vector<Package>{package});
+}
+
+void ZELKMachineControl::AddOperationPackage(const std::vector<Package>& packages)
+{
+    {
+        std::lock_guard lock(m_operationMutex);
+        for (const Package& p : packages)
+            m_operations.push_back({m_nextOperationId++, p});
+    }
+    WakeWorker();
+}
+
+void ZELKMachineControl::InsertOperationPackage(const Package& package)
+{
+    InsertOperationPackage(std::vector<Package>{package});
+}
+
+void ZELKMachineControl::InsertOperationPackage(const std::vector<Package>& packages)
+{
+    {
+        std::lock_guard lock(m_operationMutex);
+        for (auto it = packages.rbegin(); it != packages.rend(); ++it)
+            m_operations.push_front({m_nextOperationId++, *it});
+    }
+    WakeWorker();
+}
+
+void ZELKMachineControl::RemoveOperatePackList()
+{
+    std::lock_guard lock(m_operationMutex);
+    m_operations.clear();
+}
+
+std::vector<Package> ZELKMachineControl::GetOperatePackList()
+{
+    std::lock_guard lock(m_operationMutex);
+    std::vector<Package> list;
+    list.reserve(m_operations.size());
+    for (const QueuedOperation& op : m_operations)
+        list.push_back(op.package);
+    return list;
+}
+
+// --- queries and replies
+
+void ZELKMachineControl::ChangePrintType_InquireExtruderTemperature()
+{
+    m_controlMode.fetch_or(kModeExtruderQuery);
+    WakeWorker();
+}
+
+void ZELKMachineControl::ChangePrintType_InquirePlatformTemperature()
+{
+    m_controlMode.fetch_or(kModePlatformQuery);
+    WakeWorker();
+}
+
+void ZELKMachineControl::SetReceiveFun(void (*callback)())
+{
+    SetReceiveCallback(callback != nullptr ? std::function<void()>(callback) : std::function<void()>());
+}
+
+void ZELKMachineControl::SetReceiveCallback(std::function<void()> callback)
+{
+    std::lock_guard lock(m_callbackMutex);
+    m_OperationOnReceive = std::move(callback);
+}
+
+RECEIVEBUF ZELKMachineControl::GetReceiveBuf()
+{
+    std::lock_guard lock(m_recordMutex);
+    return m_parser.GetReceiveBuf();
+}
+
+int ZELKMachineControl::GetIsInquirePlatformTemperature()
+{
+    return m_bIsInquirePlatformTem.load();
+}
+
+void ZELKMachineControl::SetInquirePlatformTemperature(int outstanding)
+{
+    m_bIsInquirePlatformTem = outstanding;
+}
+
+int ZELKMachineControl::GetPortRestartCount()
+{
+    std::lock_guard lock(m_restartMutex);
+    return m_restartCount;
+}
+
+bool ZELKMachineControl::WaitForPortRestarts(int count, int timeoutMs)
+{
+    std::unique_lock lock(m_restartMutex);
+    return m_restartCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_restartCount >= count; });
+}
+
+// --- packages
 
 int ZELKMachineControl::GetIsFinishedPackage(Package& out)
 {

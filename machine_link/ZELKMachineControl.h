@@ -1,29 +1,72 @@
-// The one object through which the program talks to the printer: translation
-// of G-code into the print list, the X3G file, and the printer's packages.
+// The one object through which the program talks to the printer: the port,
+// the print list and the operation list, and the worker thread that sends
+// one package at a time and waits for its reply.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "Package.h"
+#include "ZELKComBase.h"
 #include "ZELKGCodeParser.h"
+#include "ZELKReceiveParser.h"
 
+class ZELKFileLog;
 class ZELKMachine;
+class ZELKPlusCom;
 class ZELKStartGCodeOperater;
+class ZELKThreadProc;
 
-class ZELKMachineControl {
+// Threads: public calls come from the user-interface thread (connection,
+// print control, operations) and from a print-preparation thread (translation,
+// X3G, StartPrint); the worker thread sends; the port's reader thread parses
+// replies and runs the receive callback, which must not wait for the worker.
+// OpenCom and CloseCom are called from one thread at a time.
+class ZELKMachineControl : public ComReceive {
 public:
+    static constexpr int kDefaultReplyTimeoutMs = 20000;  // one wait for a reply
+    static constexpr int kReplyWaits = 5;                 // waits before the port restarts
+    static constexpr int kDefaultRestartDelayMs = 100;    // between closing and reopening
+
+    // Control mode: exactly one of idle or printing, plus pending query bits.
+    enum ControlMode {
+        kModeIdle = 1,
+        kModePrinting = 2,
+        kModeExtruderQuery = 4,
+        kModePlatformQuery = 8,
+    };
+
     // The process-wide machine control, created on first call.
     static ZELKMachineControl* GetMachineControl();
 
     // A machine control of its own (tools, tests); null collaborators mean the
-    // process-wide machine model and start G-code editor.
-    explicit ZELKMachineControl(ZELKMachine* machine = nullptr, ZELKStartGCodeOperater* startGCode = nullptr);
-    virtual ~ZELKMachineControl() = default;
+    // process-wide machine model, start G-code editor and log.
+    explicit ZELKMachineControl(ZELKMachine* machine = nullptr, ZELKStartGCodeOperater* startGCode = nullptr,
+                                ZELKFileLog* log = nullptr);
+    ~ZELKMachineControl() override;
 
     ZELKMachineControl(const ZELKMachineControl&) = delete;
     ZELKMachineControl& operator=(const ZELKMachineControl&) = delete;
 
+    // --- connection
+    // Opens the port by device path and starts the worker (idle mode). The
+    // port's open result; on 0, GetComOpenErrorText() says why.
+    int OpenCom(std::string portName);
+    // Stops the worker at once (also inside a reply wait) and closes the port.
+    void CloseCom();
+    int IsComOpened();
+    // 1 once a reply arrived since the port was opened; 0 after CloseCom.
+    int GetMachineConnectedIsSucessed();
+    std::string GetComOpenErrorText();
+
+    // --- printing
     // Print list := the translation of the G-code file (the old list is dropped).
     void GCodeParser(const char* gcodePath);
     // Translates one line into out; always 1, so out is used even for M1.
@@ -36,10 +79,54 @@ public:
     int SaveX3gFile(const char* x3gPath);
     const std::string& GetSaveX3gError() const { return m_saveX3gError; }
 
+    // Read it only while no print runs.
     const std::vector<Package>& GetPrintList() const { return m_printList; }
     const ZELKGCodeParser& GetTranslator() const { return m_translator; }
 
-    // Fixed packages; each fills out and returns 1.
+    // Streams the print list from its first package (pending queries dropped).
+    void StartPrint();
+    // Stops streaming after the package in flight; the print index is kept.
+    void SuspendPrint();
+    // Continues streaming at the print index.
+    void RestorationPrint();
+    // While printing: back to idle, index 0, operation list emptied.
+    void EndPrint();
+    int IsMachinePrinting();
+    // The next print-list package to send, and the list's size.
+    int GetPrintIndex() const { return m_printIndex.load(); }
+    int GetPrintListSize();
+
+    // --- single operations, served while idle
+    void AddOperationPackage(const Package& package);
+    void AddOperationPackage(const std::vector<Package>& packages);
+    void InsertOperationPackage(const Package& package);
+    void InsertOperationPackage(const std::vector<Package>& packages);
+    void RemoveOperatePackList();
+    std::vector<Package> GetOperatePackList();
+
+    // --- queries and replies
+    // Asks the worker to query a temperature before its next package.
+    void ChangePrintType_InquireExtruderTemperature();
+    void ChangePrintType_InquirePlatformTemperature();
+    int GetControlMode() const { return m_controlMode.load(); }
+    // Called on the reader thread after every classified reply.
+    void SetReceiveFun(void (*callback)());
+    void SetReceiveCallback(std::function<void()> callback);
+    RECEIVEBUF GetReceiveBuf();
+    int GetIsInquirePlatformTemperature();
+    void SetInquirePlatformTemperature(int outstanding);
+
+    // --- timing and the silent-printer restart
+    void SetReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
+    int GetReplyTimeoutMs() const { return m_replyTimeoutMs.load(); }
+    void SetRestartDelayMs(int ms);
+    // How long a half frame may wait for its remaining bytes.
+    void SetFrameStallTimeoutMs(int ms);
+    // Port restarts after a silent or vanished printer, and a wait for them.
+    int GetPortRestartCount();
+    bool WaitForPortRestarts(int count, int timeoutMs);
+
+    // --- fixed packages; each fills out and returns 1
     int GetIsFinishedPackage(Package& out);
     static int GetInquire_ExtrudeHeadTemperaturePackage(Package& out);
     static int GetInquire_PlatformTemperaturePackage(Package& out);
@@ -51,11 +138,71 @@ public:
     int GetExtrudeHeaderMovePackage(int direction, float speed, int seconds, Package& out);
 
 private:
+    struct QueuedOperation {
+        std::uint64_t id;
+        Package package;
+    };
+
     int GetPrintPercentPackage(int percent, Package& out);
+
+    // The worker (ZELKMachineControlWorker.cpp).
+    static unsigned long MachineOperationThreadProc(void* parameter);
+    void WorkerLoop();
+    bool RunOneStep();
+    bool SendFirstOperation();
+    void SendQuery(int bit);
+    void SendPrintStep();
+    void SendPackage(const Package& package);
+    int WaitSendCommendEnd();
+    void RestartPort();
+    void StartThread();
+    void EndThread();
+    bool SuspendThread();
+    bool ResumeThread();
+    void WakeWorker();
+    void OnCommReceive(void* frame, void* length) override;
+    void OnCommHangup() override;
+    void FinishBuild();
 
     static ZELKMachineControl* m_machineControl;
 
+    std::atomic<int> m_connected{0};
+    std::unique_ptr<ZELKPlusCom> m_port;
+    std::atomic<int> m_bIsInquirePlatformTem{0};  // a platform query is outstanding
+    std::mutex m_recordMutex;
+    ZELKReceiveParser m_parser;
+    std::unique_ptr<ZELKThreadProc> m_thread;
+    std::atomic<int> m_replyTimeoutMs{kDefaultReplyTimeoutMs};
     ZELKGCodeParser m_translator;
+    std::mutex m_printListMutex;  // the worker's reads against replacement
     std::vector<Package> m_printList;
+    std::mutex m_operationMutex;
+    std::deque<QueuedOperation> m_operations;
+    std::uint64_t m_nextOperationId = 1;
+    std::atomic<int> m_runningState{-1};
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<int> m_controlMode{kModeIdle};
+    std::atomic<int> m_printIndex{0};
+    std::atomic<int> m_sendResult{1};
+
+    // The reply event: set by the reader, reset by the worker before it sends.
+    std::mutex m_replyMutex;
+    std::condition_variable m_replyCv;
+    bool m_replySignalled = false;
+    bool m_linkLost = false;
+
+    // Work for an idle worker: bumped by every request.
+    std::mutex m_workMutex;
+    std::condition_variable m_workCv;
+    std::uint64_t m_workSeq = 0;
+
+    std::mutex m_callbackMutex;
+    std::function<void()> m_OperationOnReceive;
+
+    std::mutex m_restartMutex;
+    std::condition_variable m_restartCv;
+    int m_restartCount = 0;
+
+    ZELKFileLog* m_log;
     std::string m_saveX3gError;
 };

@@ -1,0 +1,40 @@
+// The printer's port: raw bytes to S3G frames for the machine control.
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "S3GFrameAssembler.h"
+#include "ZELKComBase.h"
+
+// Reassembles reply frames from what the reader thread reads (checking each
+// frame's CRC) and hands every valid frame to the receiver. A frame that
+// stops arriving half-way is given up after the line was quiet for the stall
+// timeout, so a false start byte cannot hold back the replies behind it.
+class ZELKPlusCom : public CZELKComBase {
+public:
+    ZELKPlusCom() = default;
+    ~ZELKPlusCom() override;
+
+    void Close() override;
+    void OnReceive() override;
+    int SendData(const void* bytes, int count) override;
+
+    // How long a started frame may wait for its remaining bytes (default 100 ms).
+    void SetStallTimeoutMs(int ms) { m_stallTimeoutMs = ms; }
+    // Frames rejected for their CRC since the port was created.
+    std::size_t GetCrcMismatchCount() const { return m_crcMismatches.load(); }
+
+protected:
+    int QuietTimeoutMs() override;
+    void OnLineQuiet() override;
+
+private:
+    void Deliver(const unsigned char* frame, std::size_t length);
+
+    zelk::S3GFrameAssembler m_assembler;   // reader thread only
+    std::vector<unsigned char> m_frame;    // the frame being handed over
+    std::vector<unsigned char> m_readBuffer;
+    std::atomic<int> m_stallTimeoutMs{100};
+    std::atomic<std::size_t> m_crcMismatches{0};
+};
