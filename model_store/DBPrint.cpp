@@ -1,0 +1,252 @@
+// A printable model: its mesh in world coordinates, its transforms since the last reset, and its fit on the platform.
+#include "DBPrint.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ViewConversion.h"
+
+namespace {
+
+// 0.01 mm of overhang still counts as inside; the extra nanometre absorbs the
+// rounding of a coordinate such as 75.01 - 75 that is meant to be exactly 0.01.
+constexpr double kPlatformTolerance = 0.01 + 1e-9;
+constexpr double kSmallestSize = 3.0;      // a scaled model stays at least this long
+constexpr double kSmallestFactor = 0.05;   // lower bound of the uniform scale range
+constexpr double kNoExtent = 1e-9;         // below this an axis has no size to scale
+
+const ZELKGePoint3d kOrigin(0.0, 0.0, 0.0);
+
+}  // namespace
+
+ZELKDBPrint::ZELKDBPrint(const ZELKGePrint& mesh) : ZELKDBEntity(kEntityPrint), m_print(mesh)
+{
+    GetMinMaxPoint();
+    m_center = (m_boxMin + m_boxMax) * 0.5;
+}
+
+ZELKDBPrint::~ZELKDBPrint() = default;
+
+void ZELKDBPrint::GetMinMaxPoint()
+{
+    m_print.GetMinMaxPoint(m_boxMin, m_boxMax);
+}
+
+void ZELKDBPrint::GetMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max)
+{
+    min = m_boxMin;
+    max = m_boxMax;
+}
+
+void ZELKDBPrint::Draw() {}
+
+void ZELKDBPrint::Move(ZELKGePoint3d from, const ZELKGePoint3d& to)
+{
+    ZELKGeMatrix3d t;
+    t.Move(from, to);
+    m_print.TransformBy(t);
+    m_center += to - from;
+    m_moveMatrix *= t;
+    GetMinMaxPoint();
+}
+
+void ZELKDBPrint::Move(const ZELKGePoint3d& delta)
+{
+    Move(kOrigin, delta);
+}
+
+void ZELKDBPrint::InitialMove(ZELKGePoint3d from, const ZELKGePoint3d& to)
+{
+    ZELKGeMatrix3d t;
+    t.Move(from, to);
+    m_print.TransformBy(t);
+    m_center += to - from;
+    GetMinMaxPoint();
+}
+
+void ZELKDBPrint::RotateBy(double angleDeg, const ZELKGeVector3d& axis, const ZELKGePoint3d& center)
+{
+    Move(center, kOrigin);
+    ZELKGeMatrix3d r;
+    r.Rotation(angleDeg, axis, kOrigin);
+    m_print.TransformBy(r);
+    Move(kOrigin, center);
+    m_rotateMatrix *= r;
+}
+
+void ZELKDBPrint::ScaleBy(const ZELKGeMatrix3d& scaling)
+{
+    const ZELKGePoint3d c = m_center;
+    Move(c, kOrigin);
+    m_print.TransformBy(scaling);
+    Move(kOrigin, c);
+    m_scaleMatrix *= scaling;
+}
+
+void ZELKDBPrint::Scale(double factor)
+{
+    ZELKGeMatrix3d s;
+    s.Scaling(factor, kOrigin);
+    ScaleBy(s);
+}
+
+void ZELKDBPrint::Scale(double factor, Axis_ScaleDirection axis)
+{
+    ZELKGeMatrix3d s;
+    s.ScalingOnAxis(factor, axis, kOrigin);
+    ScaleBy(s);
+}
+
+void ZELKDBPrint::TransFromBy(const ZELKGeMatrix3d& matrix)
+{
+    m_print.TransformBy(matrix);
+    GetMinMaxPoint();
+}
+
+void ZELKDBPrint::SetPrint(const ZELKGePrint& mesh)
+{
+    m_print = mesh;
+    GetMinMaxPoint();
+}
+
+void ZELKDBPrint::GetCenterPoint(ZELKGePoint3d& point)
+{
+    point = m_center;
+}
+
+void ZELKDBPrint::GetCenterPointBoundingBox(ZELKGePoint3d& point)
+{
+    point = (m_boxMin + m_boxMax) * 0.5;
+}
+
+void ZELKDBPrint::TrackTranslation(ZELKGePoint3d first, ZELKGePoint3d second, int mode, int phase)
+{
+    m_trackMode = mode;
+    m_trackFirst = first;
+    m_trackSecond = second;
+    m_trackFlags = phase;
+    GetMinMaxPoint();
+    GetCenterPoint(m_trackCenter);
+    if (phase == 0) {
+        ZELKGePoint3d groundFirst, groundSecond;
+        if (zelk::GroundPoints(zelk::GetViewConversion(), first, second, groundFirst, groundSecond))
+            m_trackAnchor = groundFirst;
+    }
+    m_trackFlags |= 0x30;
+}
+
+void ZELKDBPrint::ResettingModelMove()
+{
+    m_moveMatrix.Inverse();
+    TransFromBy(m_moveMatrix);
+    m_center.TransformBy(m_moveMatrix);
+    m_moveMatrix.Reset();
+}
+
+void ZELKDBPrint::ResetAboutCenter(ZELKGeMatrix3d& record)
+{
+    const ZELKGePoint3d c = m_center;
+    Move(c, kOrigin);
+    record.Inverse();
+    TransFromBy(record);
+    record.Reset();
+    Move(kOrigin, c);
+}
+
+void ZELKDBPrint::ResettingModelRotate()
+{
+    ResetAboutCenter(m_rotateMatrix);
+}
+
+void ZELKDBPrint::ResettingModelScalse()
+{
+    ResetAboutCenter(m_scaleMatrix);
+    m_scaleValueAxis[0] = m_scaleValueAxis[1] = m_scaleValueAxis[2] = 100;
+    m_scaleValue = 100;
+}
+
+int ZELKDBPrint::PrintObjectInPlatform() const
+{
+    for (int a = 0; a < 3; ++a) {
+        if (m_boxMin[a] - m_platformMin[a] < -kPlatformTolerance)
+            return 0;
+        if (m_boxMax[a] - m_platformMax[a] > kPlatformTolerance)
+            return 0;
+    }
+    return 1;
+}
+
+int ZELKDBPrint::IsInPlatform()
+{
+    return PrintObjectInPlatform();
+}
+
+int ZELKDBPrint::IsOnPlarform()
+{
+    return m_boxMin.z <= kPlatformTolerance ? 1 : 0;
+}
+
+void ZELKDBPrint::SetPlatformMinMaxPoint(const ZELKGePoint3d& min, const ZELKGePoint3d& max)
+{
+    m_platformMin = min;
+    m_platformMax = max;
+    for (int a = 0; a < 3; ++a) {
+        const double size = m_boxMax[a] - m_boxMin[a];
+        const double platform = m_platformMax[a] - m_platformMin[a];
+        if (size < kNoExtent) {
+            // A flat model cannot be scaled along its missing axis: keep it as it is.
+            m_scaleRange[2 * a] = m_scaleRange[2 * a + 1] = 1.0;
+            continue;
+        }
+        m_scaleRange[2 * a] = kSmallestSize / size;
+        m_scaleRange[2 * a + 1] = platform / size;
+    }
+}
+
+void ZELKDBPrint::GetXScaleRange(double& min, double& max) const
+{
+    min = m_scaleRange[0];
+    max = m_scaleRange[1];
+}
+
+void ZELKDBPrint::GetYScaleRange(double& min, double& max) const
+{
+    min = m_scaleRange[2];
+    max = m_scaleRange[3];
+}
+
+void ZELKDBPrint::GetZScaleRange(double& min, double& max) const
+{
+    min = m_scaleRange[4];
+    max = m_scaleRange[5];
+}
+
+void ZELKDBPrint::GetScaleRange(double& min, double& max) const
+{
+    const double platform = m_platformMin.DistanceTo(m_platformMax);
+    const double model = m_boxMin.DistanceTo(m_boxMax);
+    max = model < kNoExtent ? 1.0 : platform / model;
+    min = platform < kNoExtent ? kSmallestFactor : std::max(kSmallestSize / platform, kSmallestFactor);
+}
+
+void ZELKDBPrint::AxisRange(double lo, double hi, double platformLo, double platformHi, double& min, double& max)
+{
+    const double half = (hi - lo) / 2.0;
+    min = platformLo + half;
+    max = platformHi - half;
+}
+
+void ZELKDBPrint::GetXMoveRange(double& min, double& max) const
+{
+    AxisRange(m_boxMin.x, m_boxMax.x, m_platformMin.x, m_platformMax.x, min, max);
+}
+
+void ZELKDBPrint::GetYMoveRange(double& min, double& max) const
+{
+    AxisRange(m_boxMin.y, m_boxMax.y, m_platformMin.y, m_platformMax.y, min, max);
+}
+
+void ZELKDBPrint::GetZMoveRange(double& min, double& max) const
+{
+    AxisRange(m_boxMin.z, m_boxMax.z, m_platformMin.z, m_platformMax.z, min, max);
+}

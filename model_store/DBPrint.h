@@ -1,0 +1,107 @@
+// A printable model: its mesh in world coordinates, its transforms since the last reset, and its fit on the platform.
+#pragma once
+
+#include "DBEntity.h"
+#include "GePrint.h"
+
+// Owns the mesh and keeps its box current after every transform. Moves,
+// rotations and scalings are recorded in three matrices so that each kind can
+// be undone on its own. Event type 1.
+class ZELKDBPrint : public ZELKDBEntity {
+public:
+    explicit ZELKDBPrint(const ZELKGePrint& mesh);
+    ~ZELKDBPrint() override;
+
+    void GetMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max) override;
+    // Drawing arrives with the renderer; until then a model draws nothing.
+    void Draw() override;
+    void Move(ZELKGePoint3d from, const ZELKGePoint3d& to) override;
+    void Move(const ZELKGePoint3d& delta) override;
+    // Turns the mesh about the axis through `center`; recorded in the rotate matrix.
+    void RotateBy(double angleDeg, const ZELKGeVector3d& axis, const ZELKGePoint3d& center) override;
+    // Applies the matrix to the mesh only: neither a record nor the centre changes.
+    void TransFromBy(const ZELKGeMatrix3d& matrix) override;
+    // Scales about the model centre; recorded in the scale matrix.
+    void Scale(double factor, Axis_ScaleDirection axis) override;
+    void Scale(double factor) override;
+    void GetCenterPoint(ZELKGePoint3d& point) override;
+    // Records one drag step for the next redraw (the step itself is applied then).
+    void TrackTranslation(ZELKGePoint3d first, ZELKGePoint3d second, int mode, int phase) override;
+    int IsInPlatform() override;
+
+    // The placement made when loading: moves like Move(from, to) but is never undone.
+    void InitialMove(ZELKGePoint3d from, const ZELKGePoint3d& to);
+    void SetPrint(const ZELKGePrint& mesh);
+    ZELKGePrint& GetPrint() { return m_print; }
+
+    void ResettingModelMove();
+    void ResettingModelRotate();
+    // Also sets the four stored scale values back to 100.
+    void ResettingModelScalse();
+
+    void GetCenterPointBoundingBox(ZELKGePoint3d& point);
+    int IsOnPlarform();
+    void SetPlatformMinMaxPoint(const ZELKGePoint3d& min, const ZELKGePoint3d& max);
+    void GetXScaleRange(double& min, double& max) const;
+    void GetYScaleRange(double& min, double& max) const;
+    void GetZScaleRange(double& min, double& max) const;
+    // Uniform scale factors allowed now, relative to the current size.
+    void GetScaleRange(double& min, double& max) const;
+    // Allowed positions of the box centre on each axis.
+    void GetXMoveRange(double& min, double& max) const;
+    void GetYMoveRange(double& min, double& max) const;
+    void GetZMoveRange(double& min, double& max) const;
+
+    void SetDegreesXAxis(int degrees) { m_degrees[0] = degrees; }
+    void SetDegreesYAxis(int degrees) { m_degrees[1] = degrees; }
+    void SetDegreesZAxis(int degrees) { m_degrees[2] = degrees; }
+    int GetDegreesXAxis() const { return m_degrees[0]; }
+    int GetDegreesYAxis() const { return m_degrees[1]; }
+    int GetDegreesZAxis() const { return m_degrees[2]; }
+    void SetScaleValueXAxis(int percent) { m_scaleValueAxis[0] = percent; }
+    void SetScaleValueYAxis(int percent) { m_scaleValueAxis[1] = percent; }
+    void SetScaleValueZAxis(int percent) { m_scaleValueAxis[2] = percent; }
+    int GetScaleValueXAxis() const { return m_scaleValueAxis[0]; }
+    int GetScaleValueYAxis() const { return m_scaleValueAxis[1]; }
+    int GetScaleValueZAxis() const { return m_scaleValueAxis[2]; }
+    void SetScaleValue(int percent) { m_scaleValue = percent; }
+    int GetScaleValue() const { return m_scaleValue; }
+
+    // The records, for callers that show or check them.
+    const ZELKGeMatrix3d& GetMoveMatrix() const { return m_moveMatrix; }
+    const ZELKGeMatrix3d& GetRotateMatrix() const { return m_rotateMatrix; }
+    const ZELKGeMatrix3d& GetScaleMatrix() const { return m_scaleMatrix; }
+    // The recorded drag step (mode 0 none, 1 move, 2 rotate, 3 scale; flags: phase | 0x10 pending | 0x20 active).
+    int GetTrackMode() const { return m_trackMode; }
+    int GetTrackFlags() const { return m_trackFlags; }
+    const ZELKGePoint3d& GetTrackAnchor() const { return m_trackAnchor; }
+
+private:
+    // Refreshes the box from the mesh.
+    void GetMinMaxPoint();
+    int PrintObjectInPlatform() const;
+    // Applies `undo` about the model centre, then forgets the record.
+    void ResetAboutCenter(ZELKGeMatrix3d& record);
+    void ScaleBy(const ZELKGeMatrix3d& scaling);
+    static void AxisRange(double lo, double hi, double platformLo, double platformHi, double& min, double& max);
+
+    ZELKGePrint m_print;
+    ZELKGePoint3d m_platformMin;
+    ZELKGePoint3d m_platformMax;
+    ZELKGePoint3d m_boxMin;
+    ZELKGePoint3d m_boxMax;
+    int m_trackMode = 0;
+    ZELKGePoint3d m_trackFirst;
+    ZELKGePoint3d m_trackSecond;
+    ZELKGePoint3d m_trackAnchor;
+    int m_trackFlags = 0;
+    ZELKGePoint3d m_trackCenter;
+    ZELKGeMatrix3d m_moveMatrix;
+    ZELKGeMatrix3d m_rotateMatrix;
+    ZELKGeMatrix3d m_scaleMatrix;
+    int m_degrees[3] = {0, 0, 0};
+    ZELKGePoint3d m_center;
+    int m_scaleValueAxis[3] = {100, 100, 100};
+    int m_scaleValue = 100;
+    double m_scaleRange[6] = {0, 0, 0, 0, 0, 0};
+};

@@ -1,0 +1,243 @@
+// The entity database: ids, ownership, cursor, selection invariants and the model queries.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "DBPrint.h"
+#include "EntityDatabase.h"
+#include "ModelFixtures.h"
+
+using modeltest::Box;
+using modeltest::ExpectPointNear;
+
+namespace {
+
+// A model that counts its own deletions.
+class CountedPrint : public ZELKDBPrint {
+public:
+    CountedPrint(const ZELKGePrint& mesh, int& deleted) : ZELKDBPrint(mesh), m_deleted(deleted) {}
+    ~CountedPrint() override { ++m_deleted; }
+
+private:
+    int& m_deleted;
+};
+
+ZELKDBPrint* BoxModel(double x0, double z0 = 0, double side = 10)
+{
+    return new ZELKDBPrint(Box({x0, 0, z0}, {x0 + side, side, z0 + side}));
+}
+
+// Every selected entity has state 1, every other 0, and the selection is a subset of the entities.
+void ExpectSelectionConsistent(ZELDBEntityDatabase& db)
+{
+    for (ZELKDBEntity* e = db.FirstDBEntity(); e != nullptr; e = db.NextDBEntity()) {
+        const bool selected = db.GetSelectEntity().count(e->GetEventId()) == 1;
+        EXPECT_EQ(e->GetModeSelectState(), selected ? 1 : 0) << "id " << e->GetEventId();
+    }
+    for (const auto& [id, e] : db.GetSelectEntity())
+        EXPECT_EQ(db.FindEntity(id), e);
+}
+
+TEST(DBEntity, ConstructionValuesAndNameStorage)
+{
+    ZELKDBPrint model(Box({0, 0, 0}, {1, 1, 1}));
+    EXPECT_EQ(model.GetEventType(), 1);
+    EXPECT_EQ(model.GetShowType(), 1);
+    EXPECT_EQ(model.GetEventId(), 0);
+    EXPECT_EQ(model.GetModeSelectState(), 0);
+    EXPECT_EQ(model.GetColor().green, 170.0f);
+    EXPECT_STREQ(model.GetName(), "");
+
+    model.SetName(std::string(300, 'a'));
+    EXPECT_EQ(std::string(model.GetName()), std::string(255, 'a'));
+    model.SetName("short.stl");
+    EXPECT_STREQ(model.GetName(), "short.stl");
+}
+
+TEST(EntityDatabase, IdsCountUpFromOneAndAreNeverReused)
+{
+    ZELDBEntityDatabase db;
+    int id = 0;
+    db.Add(BoxModel(0), id);
+    EXPECT_EQ(id, 1);
+    db.Add(BoxModel(20), id);
+    EXPECT_EQ(id, 2);
+    EXPECT_EQ(db.FindEntity(2)->GetEventId(), 2);
+    db.RemoveAll();
+    EXPECT_EQ(db.GetCount(), 0);
+    db.Add(BoxModel(0), id);
+    EXPECT_EQ(id, 3);
+    int untouched = 42;
+    EXPECT_EQ(db.Add(nullptr, untouched), -1);
+    EXPECT_EQ(untouched, 42);
+}
+
+TEST(EntityDatabase, OwnsItsEntitiesThroughEveryWayOfRemoval)
+{
+    int deleted = 0;
+    {
+        ZELDBEntityDatabase db;
+        int id = 0;
+        for (int i = 0; i < 6; ++i)
+            db.Add(new CountedPrint(Box({0, 0, 0}, {1, 1, 1}), deleted), id);
+        db.Remove(1);
+        EXPECT_EQ(deleted, 1);
+        db.Remove(1);  // already gone: nothing more
+        EXPECT_EQ(deleted, 1);
+        EXPECT_EQ(db.Remove(static_cast<ZELKDBEntity*>(nullptr)), -1);
+        db.Remove(db.FindEntity(2));
+        EXPECT_EQ(deleted, 2);
+        db.AddSelect(3);
+        db.AddSelect(5);
+        EXPECT_EQ(db.UnLoadCheckedEntity(), 1);
+        EXPECT_EQ(deleted, 4);
+        EXPECT_EQ(db.GetSelectCount(), 0);
+        EXPECT_EQ(db.GetCount(), 2);
+    }
+    EXPECT_EQ(deleted, 6);  // the rest go with the database
+}
+
+TEST(EntityDatabase, SelectionInvariantsUnderAddRemoveSelectAllAndUnload)
+{
+    ZELDBEntityDatabase db;
+    int id = 0;
+    for (int i = 0; i < 5; ++i)
+        db.Add(BoxModel(20 * i), id);
+
+    db.AddSelect(99);  // unknown: nothing changes
+    EXPECT_EQ(db.GetSelectCount(), 0);
+    db.AddSelect(2);
+    db.AddSelect(2);
+    EXPECT_EQ(db.GetSelectCount(), 1);
+    ExpectSelectionConsistent(db);
+
+    db.SelectALL();
+    EXPECT_EQ(db.GetSelectCount(), 5);
+    ExpectSelectionConsistent(db);
+
+    db.Remove(3);
+    EXPECT_EQ(db.GetSelectCount(), 4);
+    EXPECT_EQ(db.GetSelectEntity().count(3), 0u);
+    ExpectSelectionConsistent(db);
+
+    db.RemoveSelect(4);
+    db.RemoveSelect(4);
+    EXPECT_EQ(db.GetSelectCount(), 3);
+    ExpectSelectionConsistent(db);
+
+    EXPECT_EQ(db.UnLoadCheckedEntity(), 1);
+    EXPECT_EQ(db.GetCount(), 1);
+    EXPECT_NE(db.FindEntity(4), nullptr);
+    ExpectSelectionConsistent(db);
+    EXPECT_EQ(db.UnLoadCheckedEntity(), 1);  // empty selection removes nothing
+    EXPECT_EQ(db.GetCount(), 1);
+
+    db.AddSelect(4);
+    db.ClearSelect();
+    EXPECT_EQ(db.FindEntity(4)->GetModeSelectState(), 0);
+    db.RemoveAll();
+    db.SelectALL();
+    EXPECT_EQ(db.GetSelectCount(), 0);
+}
+
+TEST(EntityDatabase, CursorWalksInIdOrderAndRemoveLeavesItOnTheNextEntry)
+{
+    ZELDBEntityDatabase db;
+    EXPECT_EQ(db.FirstDBEntity(), nullptr);
+    EXPECT_EQ(db.NextDBEntity(), nullptr);
+    int id = 0;
+    for (int i = 0; i < 4; ++i)
+        db.Add(BoxModel(20 * i), id);
+    std::string order;
+    for (ZELKDBEntity* e = db.FirstDBEntity(); e != nullptr; e = db.NextDBEntity())
+        order += std::to_string(e->GetEventId());
+    EXPECT_EQ(order, "1234");
+    EXPECT_EQ(db.NextDBEntity(), nullptr);
+
+    db.FirstDBEntity();
+    db.Remove(2);
+    EXPECT_EQ(db.NextDBEntity()->GetEventId(), 4);  // the cursor sat on 3
+    db.Remove(4);
+    EXPECT_EQ(db.NextDBEntity(), nullptr);
+}
+
+TEST(EntityDatabase, FindByTypeAppendsAndCountsByType)
+{
+    ZELDBEntityDatabase db;
+    int id = 0;
+    db.Add(BoxModel(0), id);
+    db.Add(BoxModel(20), id);
+    std::vector<ZELKDBEntity*> found{nullptr};
+    db.FindEntity(1, found);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[1]->GetEventId(), 1);
+    EXPECT_EQ(found[2]->GetEventId(), 2);
+    EXPECT_EQ(db.GetCount(1), 2);
+    EXPECT_EQ(db.GetCount(3), 0);
+}
+
+TEST(EntityDatabase, PlatformQueriesAndTheirTolerances)
+{
+    ZELDBEntityDatabase db;
+    EXPECT_EQ(db.IsInPlatform(), 1);
+    EXPECT_EQ(db.IsPrintModelOnPlatform(), 1);
+    int id = 0;
+    auto* low = BoxModel(0, 0.01);
+    low->SetPlatformMinMaxPoint({-75, -75, 0}, {75, 75, 150});
+    db.Add(low, id);
+    EXPECT_EQ(db.IsInPlatform(), 1);
+    EXPECT_EQ(db.IsPrintModelOnPlatform(), 1);
+    auto* floating = BoxModel(20, 0.0101);
+    floating->SetPlatformMinMaxPoint({-75, -75, 0}, {75, 75, 150});
+    db.Add(floating, id);
+    EXPECT_EQ(db.IsPrintModelOnPlatform(), 0);
+    floating->Move(ZELKGePoint3d(100, 0, 0));
+    EXPECT_EQ(db.IsInPlatform(), 0);
+}
+
+TEST(EntityDatabase, CentreMaxBoxAndLandingOnThePlatform)
+{
+    ZELDBEntityDatabase db;
+    ZELKGePoint3d center(1, 2, 3);
+    EXPECT_EQ(db.GetEntitysCenter(center), 0);
+    ExpectPointNear(center, {1, 2, 3}, 0.0);
+
+    int id = 0;
+    db.Add(new ZELKDBPrint(Box({-10, -20, 5}, {0, -10, 15})), id);
+    db.Add(new ZELKDBPrint(Box({20, 30, -4}, {40, 35, 6})), id);
+    center = ZELKGePoint3d();
+    EXPECT_EQ(db.GetEntitysCenter(center), 2);
+    ExpectPointNear(center, {12.5, 8.75, 5.5}, 1e-12);
+
+    ZELKGePoint3d a, b;
+    db.GetDatabaseModelMaxBox(a, b);
+    ExpectPointNear(a, {20, 30, 5}, 0.0);  // the larger of 0 and each model's minimum
+    ExpectPointNear(b, {40, 35, 15}, 0.0);
+
+    db.SelectALL();
+    db.MoveToXYPlane(db.GetSelectEntity());
+    for (ZELKDBEntity* e = db.FirstDBEntity(); e != nullptr; e = db.NextDBEntity()) {
+        ZELKGePoint3d lo, hi;
+        e->GetMinMaxPoint(lo, hi);
+        EXPECT_NEAR(lo.z, 0.0, 1e-12);
+        EXPECT_NEAR(hi.z, 10.0, 1e-12);
+    }
+}
+
+TEST(EntityDatabase, TheProcessDatabaseIsRecreatedAfterDeletion)
+{
+    ZELDBEntityDatabase* first = ZELDBEntityDatabase::GetInterFace();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(ZELDBEntityDatabase::GetInterFace(), first);
+    int id = 0;
+    first->Add(BoxModel(0), id);
+    delete first;
+    ZELDBEntityDatabase* second = ZELDBEntityDatabase::GetInterFace();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->GetCount(), 0);
+    second->Add(BoxModel(0), id);
+    EXPECT_EQ(id, 1);
+    delete second;
+}
+
+}  // namespace
