@@ -28,42 +28,12 @@ void CPoint5D::set(double x, double y, double z, double a, double b)
     m_axis[4] = b;
 }
 
-void CPoint5D::add(CPoint5D p)
-{
-    for (int i = 0; i < 5; ++i)
-        m_axis[i] += p.m_axis[i];
-}
-
-void CPoint5D::sub(CPoint5D p)
-{
-    for (int i = 0; i < 5; ++i)
-        m_axis[i] -= p.m_axis[i];
-}
-
-void CPoint5D::sub(CPoint5D a, CPoint5D b)
-{
-    for (int i = 0; i < 5; ++i)
-        m_axis[i] = a.m_axis[i] - b.m_axis[i];
-}
-
-void CPoint5D::mul(CPoint5D a, CPoint5D b)
-{
-    for (int i = 0; i < 5; ++i)
-        m_axis[i] = a.m_axis[i] * b.m_axis[i];
-}
-
 void CPoint5D::div(CPoint5D a, CPoint5D b)
 {
     for (int i = 0; i < 5; ++i) {
         if (b.m_axis[i] != 0)
             m_axis[i] = a.m_axis[i] / b.m_axis[i];
     }
-}
-
-void CPoint5D::round()
-{
-    for (double& v : m_axis)
-        v = std::floor(v + 0.5);
 }
 
 void CPoint5D::round(CPoint5D& remainder)
@@ -73,12 +43,6 @@ void CPoint5D::round(CPoint5D& remainder)
         remainder.m_axis[i] = m_axis[i] - r;
         m_axis[i] = r;
     }
-}
-
-void CPoint5D::absolute()
-{
-    for (double& v : m_axis)
-        v = std::fabs(v);
 }
 
 CPoint5D CPoint5D::Get3D() const
@@ -93,14 +57,6 @@ double CPoint5D::distance(CPoint5D p) const
         double d = m_axis[i] - p.m_axis[i];
         sum += d * d;
     }
-    return std::sqrt(sum);
-}
-
-double CPoint5D::magnitude() const
-{
-    double sum = 0;
-    for (double v : m_axis)
-        sum += v * v;
     return std::sqrt(sum);
 }
 

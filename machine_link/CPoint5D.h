@@ -1,6 +1,19 @@
 // A point or vector over the printer's five axes X, Y, Z, A (filament), B (unused).
 #pragma once
 
+#include <cmath>
+
+// floor() without a library call for the values a printer meets; the same
+// result as std::floor for every input.
+inline double FloorOf(double v)
+{
+    if (v > -4.0e15 && v < 4.0e15 && v != 0) {
+        const double t = static_cast<double>(static_cast<long long>(v));
+        return t > v ? t - 1.0 : t;
+    }
+    return std::floor(v);
+}
+
 // Axis index 0 is X, 1 Y, 2 Z, 3 A, 4 B. The unit is the caller's:
 // millimetres, steps or millimetres per minute.
 class CPoint5D {
@@ -35,22 +48,52 @@ public:
     double Axis_A() const { return m_axis[3]; }
     double Axis_B() const { return m_axis[4]; }
 
-    void add(CPoint5D p);
-    void sub(CPoint5D p);
-    void sub(CPoint5D a, CPoint5D b);
-    void mul(CPoint5D a, CPoint5D b);
+    void add(const CPoint5D& p)
+    {
+        for (int i = 0; i < 5; ++i)
+            m_axis[i] += p.m_axis[i];
+    }
+    void sub(const CPoint5D& p)
+    {
+        for (int i = 0; i < 5; ++i)
+            m_axis[i] -= p.m_axis[i];
+    }
+    void sub(const CPoint5D& a, const CPoint5D& b)
+    {
+        for (int i = 0; i < 5; ++i)
+            m_axis[i] = a.m_axis[i] - b.m_axis[i];
+    }
+    void mul(const CPoint5D& a, const CPoint5D& b)
+    {
+        for (int i = 0; i < 5; ++i)
+            m_axis[i] = a.m_axis[i] * b.m_axis[i];
+    }
     // Per axis a / b; an axis whose divisor is 0 keeps its previous value.
     void div(CPoint5D a, CPoint5D b);
 
     // Every axis := floor(v + 0.5).
-    void round();
+    void round()
+    {
+        for (double& v : m_axis)
+            v = FloorOf(v + 0.5);
+    }
     // As round(); the remainder v - rounded goes to remainder's axis.
     void round(CPoint5D& remainder);
-    void absolute();
+    void absolute()
+    {
+        for (double& v : m_axis)
+            v = std::fabs(v);
+    }
 
     CPoint5D Get3D() const;
     double distance(CPoint5D p) const;
-    double magnitude() const;
+    double magnitude() const
+    {
+        double sum = 0;
+        for (double v : m_axis)
+            sum += v * v;
+        return std::sqrt(sum);
+    }
     double length() const { return magnitude(); }
     void remove();
     double absolute_maximum() const;

@@ -2,9 +2,11 @@
 #include "GCodeFile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 namespace zelk {
@@ -31,6 +33,7 @@ bool ReadAll(std::FILE* file, std::unique_ptr<char[]>& text, std::size_t& size)
     if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
         capacity = static_cast<std::size_t>(info.st_size) + 1;
     text.reset(new char[capacity]);
+    AdviseHugePages(text.get(), capacity);
     size = 0;
     for (;;) {
         if (size == capacity) {
@@ -47,6 +50,22 @@ bool ReadAll(std::FILE* file, std::unique_ptr<char[]>& text, std::size_t& size)
 }
 
 }  // namespace
+
+void AdviseHugePages(void* data, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHugePage = 2u << 20;
+    if (bytes < 2 * kHugePage)
+        return;
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
 
 std::string_view CleanGCodeLine(char* begin, char* end)
 {

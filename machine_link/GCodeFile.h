@@ -29,4 +29,9 @@ std::string_view CleanGCodeLine(char* begin, char* end);
 // (and sets error, naming the file) when the file cannot be opened or read.
 bool ReadGCodeLines(const std::string& path, GCodeLines& out, std::string* error = nullptr);
 
+// Asks the system to back a large buffer with huge pages where it can: a
+// million-line print is a few hundred megabytes touched once, and this saves
+// most of its page faults. Harmless where unsupported.
+void AdviseHugePages(void* data, std::size_t bytes);
+
 }  // namespace zelk

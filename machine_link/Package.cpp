@@ -97,20 +97,42 @@ Package GetPackage(int command, std::initializer_list<PackageData> params)
 
 Package GetPackage(int command, const PackageData* params, std::size_t count)
 {
-    CPacketBuilder builder(command);
+    // The same frame as CPacketBuilder makes, written straight into the
+    // package: every translated line passes through here.
+    Package package;
+    unsigned char* frame = package.data;
+    frame[0] = 0xD5;
+    frame[2] = static_cast<unsigned char>(command);
+    int index = 3;
     for (std::size_t i = 0; i < count; ++i) {
-        const PackageData& p = params[i];
-        switch (p.type) {
-        case 1: builder.add8(p.value); break;
-        case 2: builder.add16(p.value); break;
-        case 3: builder.add32(p.value); break;
-        default: break;
+        const unsigned value = static_cast<unsigned>(params[i].value);
+        switch (params[i].type) {
+        case 1:
+            frame[index++] = static_cast<unsigned char>(value);
+            break;
+        case 2:
+            frame[index] = static_cast<unsigned char>(value);
+            frame[index + 1] = static_cast<unsigned char>(value >> 8);
+            index += 2;
+            break;
+        case 3:
+            frame[index] = static_cast<unsigned char>(value);
+            frame[index + 1] = static_cast<unsigned char>(value >> 8);
+            frame[index + 2] = static_cast<unsigned char>(value >> 16);
+            frame[index + 3] = static_cast<unsigned char>(value >> 24);
+            index += 4;
+            break;
+        default:
+            break;
         }
     }
-    const unsigned char* frame = builder.getPacket();
-    Package package;
-    package.size = builder.GetPacketCount();
-    std::memcpy(package.data, frame, static_cast<std::size_t>(package.size));
+    const int payload = index - 2;
+    unsigned char crc = 0;
+    for (int i = 2; i < index; ++i)
+        crc = kCrcTable[crc ^ frame[i]];
+    frame[index] = crc;
+    frame[1] = static_cast<unsigned char>(payload);
+    package.size = index + 1;
     return package;
 }
 

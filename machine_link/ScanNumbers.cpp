@@ -2,6 +2,7 @@
 #include "ScanNumbers.h"
 
 #include <charconv>
+#include <cstdint>
 #include <climits>
 #include <clocale>
 #include <cmath>
@@ -48,10 +49,57 @@ bool IsLetterStart(char c)
     return c == 'i' || c == 'I' || c == 'n' || c == 'N';
 }
 
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Plain decimals of up to eight digits with a value below 2^24 as an integer
+// ("-12.345", "1800.000"), which is nearly every number in sliced G-code. Both
+// the digits and the power of ten (up to 10^8) are exact floats, so one float division
+// is correctly rounded: the same result as a full conversion. Returns false
+// for anything else (exponents, long digit runs), which then takes the full
+// conversion.
+bool ScanShortDecimal(const char* p, const char* end, float& value)
+{
+    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
+    uint32_t mantissa = 0;
+    const char* start = p;
+    while (p < end && IsDigit(*p))
+        mantissa = mantissa * 10 + static_cast<uint32_t>(*p++ - '0');
+    int digits = static_cast<int>(p - start);
+    int decimals = 0;
+    if (p < end && *p == '.') {
+        const char* fraction = ++p;
+        while (p < end && IsDigit(*p))
+            mantissa = mantissa * 10 + static_cast<uint32_t>(*p++ - '0');
+        decimals = static_cast<int>(p - fraction);
+        digits += decimals;
+    }
+    // At most eight digits: the mantissa cannot have wrapped.
+    if (digits == 0 || digits > 8 || mantissa >= (1u << 24))
+        return false;
+    if (p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X'))
+        return false;  // an exponent or a hexadecimal number: the full conversion decides
+    value = static_cast<float>(mantissa) / kPow10[decimals];
+    return true;
+}
+
 }  // namespace
 
 bool ScanFloat(std::string_view text, float& value)
 {
+    // The common case first: an unsigned or negative plain decimal.
+    if (!text.empty()) {
+        const bool negative = text[0] == '-';
+        const char* begin = text.data() + (negative ? 1 : 0);
+        const char* end = text.data() + text.size();
+        float parsed = 0;
+        if (begin < end && IsDigit(*begin) && ScanShortDecimal(begin, end, parsed)) {
+            value = negative ? -parsed : parsed;
+            return true;
+        }
+    }
     std::string_view rest = SkipSpace(text);
     if (rest.empty())
         return false;
@@ -71,6 +119,10 @@ bool ScanFloat(std::string_view text, float& value)
         return ScanFloatWithCLibrary(rest, value);
 
     float parsed = 0;
+    if (ScanShortDecimal(rest.data() + i, rest.data() + rest.size(), parsed)) {
+        value = negative ? -parsed : parsed;
+        return true;
+    }
     auto [ptr, ec] = std::from_chars(rest.data() + i, rest.data() + rest.size(), parsed,
                                      std::chars_format::general);
     if (ec == std::errc::invalid_argument)
@@ -112,13 +164,6 @@ bool ScanInt(std::string_view text, int& value)
     // The C library stores the long into the int as the processor does: modulo 2^32.
     value = static_cast<int>(asLong);
     return true;
-}
-
-int TruncateToInt(double v)
-{
-    if (!(v > -2147483649.0 && v < 2147483648.0))
-        return INT_MIN;
-    return static_cast<int>(v);
 }
 
 }  // namespace zelk

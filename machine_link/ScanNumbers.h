@@ -2,6 +2,7 @@
 // conversions, without the cost of a formatted read per word.
 #pragma once
 
+#include <climits>
 #include <string_view>
 
 namespace zelk {
@@ -29,6 +30,11 @@ inline bool ScanLetterInt(std::string_view word, char letter, int& value)
 
 // Truncation toward zero of a double to int, defined for every input: values
 // outside the int range and NaN give INT_MIN, as the processor's conversion does.
-int TruncateToInt(double v);
+inline int TruncateToInt(double v)
+{
+    if (!(v > -2147483649.0 && v < 2147483648.0))
+        return INT_MIN;
+    return static_cast<int>(v);
+}
 
 }  // namespace zelk

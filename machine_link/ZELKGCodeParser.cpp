@@ -53,6 +53,22 @@ ZELKStartGCodeOperater& ZELKGCodeParser::StartGCode()
     return m_startGCode != nullptr ? *m_startGCode : *ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
 }
 
+const CPoint5D& ZELKGCodeParser::StepsPerMM()
+{
+    if (!m_constantsRead) {
+        m_stepsPerMM = Machine().GetStepsPerMM();
+        m_maxFeedrate = Machine().GetMaxFeedrate();
+        m_constantsRead = true;
+    }
+    return m_stepsPerMM;
+}
+
+const CPoint5D& ZELKGCodeParser::MaxFeedrate()
+{
+    StepsPerMM();
+    return m_maxFeedrate;
+}
+
 int ZELKGCodeParser::GetFileData(const std::string& path, zelk::GCodeLines& lines)
 {
     m_lastFileError.clear();
@@ -89,6 +105,7 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
 
     // One slot more than lines, for the wait-for-tool packet.
     packages.reserve(file.lines.size() + 1);
+    zelk::AdviseHugePages(packages.data(), packages.capacity() * sizeof(Package));
     for (std::size_t n = 0; n < file.lines.size(); ++n) {
         const std::string_view line = file.lines[n];
         if (n == 0 && line.find("M104") != std::string_view::npos)
@@ -246,7 +263,7 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
     const double spmX = machine.GetMachineMotorX().GetStepsPerMM();
     const double spmY = machine.GetMachineMotorY().GetStepsPerMM();
     const double spmZ = machine.GetMachineMotorZ().GetStepsPerMM();
-    const double spmA = machine.GetStepsPerMM().Axis_A();
+    const double spmA = StepsPerMM().Axis_A();
     auto steps = [](double spm, double mm) { return TruncateToInt(spm * mm + 0.5); };
 
     if (words.count == 2) {
@@ -425,9 +442,8 @@ int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
 
 double ZELKGCodeParser::getSafeFeedrate(CPoint5D absoluteDelta)
 {
-    ZELKMachine& machine = Machine();
-    const CPoint5D limits = machine.GetMaxFeedrate();
-    double feedrate = machine.GetCurrentFeedrate();
+    const CPoint5D& limits = MaxFeedrate();
+    double feedrate = Machine().GetCurrentFeedrate();
     if (feedrate == 0) {
         for (int i = 0; i < 5; ++i) {
             if (limits.get(i) >= feedrate)
@@ -448,7 +464,7 @@ double ZELKGCodeParser::getSafeFeedrate(CPoint5D absoluteDelta)
 CPoint5D ZELKGCodeParser::mmToSteps(CPoint5D mm, CPoint5D excess)
 {
     CPoint5D steps;
-    steps.mul(Machine().GetStepsPerMM(), mm);
+    steps.mul(StepsPerMM(), mm);
     steps.add(excess);
     steps.round();
     return steps;
@@ -457,7 +473,7 @@ CPoint5D ZELKGCodeParser::mmToSteps(CPoint5D mm, CPoint5D excess)
 CPoint5D ZELKGCodeParser::mmToSteps(CPoint5D mm)
 {
     CPoint5D steps;
-    steps.mul(Machine().GetStepsPerMM(), mm);
+    steps.mul(StepsPerMM(), mm);
     steps.round();
     return steps;
 }

@@ -58,7 +58,15 @@ private:
     ZELKMachine& Machine();
     ZELKStartGCodeOperater& StartGCode();
 
+    // The machine's steps-per-mm and feedrate-limit points; they have no
+    // setter, so they are read once.
+    const CPoint5D& StepsPerMM();
+    const CPoint5D& MaxFeedrate();
+
     ZELKMachine* m_machine;
+    bool m_constantsRead = false;
+    CPoint5D m_stepsPerMM;
+    CPoint5D m_maxFeedrate;
     ZELKStartGCodeOperater* m_startGCode;
     int m_m104Flag = 0;
     int m_m109Flag = 0;

@@ -1,6 +1,8 @@
 // Five-axis point arithmetic and the machine model's defaults.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "CPoint5D.h"
 #include "ZELKMachine.h"
 
@@ -114,6 +116,23 @@ TEST(ZELKMachine, SingletonIsCreatedOnce)
 {
     ZELKMachine* first = ZELKMachine::GetMachine();
     EXPECT_EQ(first, ZELKMachine::GetMachine());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FloorOf, AgreesWithTheLibraryFloor)
+{
+    const double cases[] = {0.0, -0.0, 0.5, -0.5, 1.0, -1.0, 2.5, -2.5, 1e-300, -1e-300, 4503599627370495.5,
+                            -4503599627370495.5, 1e300, -1e300, INFINITY, -INFINITY, 3.9999999999999996,
+                            -3.0000000000000004, 8.0e15, -8.0e15};
+    for (double v : cases) {
+        const double expected = std::floor(v);
+        EXPECT_EQ(FloorOf(v), expected) << v;
+        EXPECT_EQ(std::signbit(FloorOf(v)), std::signbit(expected)) << v;
+    }
+    EXPECT_TRUE(std::isnan(FloorOf(NAN)));
 }
 
 }  // namespace
