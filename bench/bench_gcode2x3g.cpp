@@ -328,6 +328,18 @@ private:
     bool m_keep = false;
 };
 
+// The 1-minute load average and the processor count: wall times are only
+// comparable on a machine that is otherwise idle.
+std::string LoadNote()
+{
+    double load[1] = {0};
+    if (::getloadavg(load, 1) != 1)
+        return "load unknown";
+    char text[96];
+    std::snprintf(text, sizeof text, "load average %.2f on %ld processors", load[0], ::sysconf(_SC_NPROCESSORS_ONLN));
+    return text;
+}
+
 const char* Verdict(bool met)
 {
     return met ? "PASS" : "MISS";
@@ -390,6 +402,7 @@ int main(int argc, char** argv)
                 inputBytes / kMB, stats.lines, stats.moveLines, stats.layers, options.seed, generateSeconds);
     std::printf("ours      %s --start-gcode %s IN OUT\n", options.converter.c_str(), options.startGCode.c_str());
     std::printf("gpx       %s -m r1 IN OUT\n", gpx.c_str());
+    std::printf("before    %s\n", LoadNote().c_str());
     std::fflush(stdout);
 
     const std::vector<std::string> oursArgs = {options.converter, "--start-gcode", options.startGCode, input,
@@ -410,6 +423,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
 
+    std::printf("after     %s\n", LoadNote().c_str());
     const double speedRatio = theirs.wallSeconds / ours.wallSeconds;
     const double memoryRatio = ours.RssBytes() / inputBytes;
     std::printf("\n");
@@ -421,6 +435,8 @@ int main(int argc, char** argv)
     std::printf("\n");
     std::printf("speed     gpx time / our time = %.2fx   (target: at least %.1fx)   %s\n", speedRatio, kSpeedTarget,
                 Verdict(speedRatio >= kSpeedTarget));
+    // On a busy machine the processor time of the best runs is the steadier figure.
+    std::printf("          (processor time: gpx / ours = %.2fx)\n", theirs.cpuSeconds / ours.cpuSeconds);
     std::printf("memory    our peak = %.1f MB = %.2fx the input   (target: at most %.1fx)   %s\n",
                 ours.RssBytes() / kMB, memoryRatio, kMemoryTarget, Verdict(memoryRatio <= kMemoryTarget));
     std::printf("          gpx peak = %.1f MB = %.2fx the input\n", theirs.RssBytes() / kMB,
