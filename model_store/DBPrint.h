@@ -42,6 +42,11 @@ public:
     void GetCenterPointBoundingBox(ZELKGePoint3d& point);
     int IsOnPlarform();
     void SetPlatformMinMaxPoint(const ZELKGePoint3d& min, const ZELKGePoint3d& max);
+    void GetPlatformMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max) const
+    {
+        min = m_platformMin;
+        max = m_platformMax;
+    }
     void GetXScaleRange(double& min, double& max) const;
     void GetYScaleRange(double& min, double& max) const;
     void GetZScaleRange(double& min, double& max) const;
