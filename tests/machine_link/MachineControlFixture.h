@@ -1,0 +1,94 @@
+// A machine control on its own machine model, start G-code and log, with
+// millisecond timeouts, and a callback that tests can block on.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "TempDir.h"
+#include "ZELKFileLog.h"
+#include "ZELKMachine.h"
+#include "ZELKMachineControl.h"
+#include "ZELKStartGCodeOperater.h"
+
+namespace linktest {
+
+// Counts replies seen by the receive callback and lets a test wait for a
+// condition on the reply record.
+class ReplyWatch {
+public:
+    void Attach(ZELKMachineControl& control)
+    {
+        m_control = &control;
+        control.SetReceiveCallback([this] { OnReply(); });
+    }
+    // Waits until pred(record) holds after some reply (or timeoutMs passes).
+    bool WaitFor(const std::function<bool(const RECEIVEBUF&)>& pred, int timeoutMs = 5000)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pred(m_last); });
+    }
+    bool WaitForType(int type, int timeoutMs = 5000)
+    {
+        return WaitFor([type](const RECEIVEBUF& r) { return r.type == type; }, timeoutMs);
+    }
+    // Waits until the control mode satisfies pred after a reply.
+    bool WaitForMode(const std::function<bool(int)>& pred, int timeoutMs = 10000)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pred(m_control->GetControlMode()); });
+    }
+    bool WaitForCount(int count, int timeoutMs = 5000)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_count >= count; });
+    }
+    int Count()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_count;
+    }
+    // Runs on the reader thread after each reply, before the worker wakes.
+    std::function<void(ZELKMachineControl&, const RECEIVEBUF&)> onReply;
+
+private:
+    void OnReply()
+    {
+        const RECEIVEBUF record = m_control->GetReceiveBuf();
+        if (onReply)
+            onReply(*m_control, record);
+        std::lock_guard lock(m_mutex);
+        m_last = record;
+        ++m_count;
+        m_cv.notify_all();
+    }
+
+    ZELKMachineControl* m_control = nullptr;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    RECEIVEBUF m_last;
+    int m_count = 0;
+};
+
+struct ControlParts {
+    testsupport::TempDir dir;
+    ZELKMachine machine;
+    ZELKStartGCodeOperater startGCode{dir.File("start.gcode")};
+    ZELKFileLog log{dir.File("morvadin.log")};
+    std::unique_ptr<ZELKMachineControl> control =
+        std::make_unique<ZELKMachineControl>(&machine, &startGCode, &log);
+
+    ControlParts()
+    {
+        control->SetReplyTimeoutMs(2000);
+        control->SetRestartDelayMs(1);
+        control->SetFrameStallTimeoutMs(5);
+    }
+    std::string LogText() const { return testsupport::ReadFile(log.GetPath()); }
+};
+
+}  // namespace linktest

@@ -1,0 +1,254 @@
+// The machine control against a printer played by hand on a pseudo-terminal:
+// flow control, resends, queries, the operation list, restarts and shutdown.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "LinkTestFrames.h"
+#include "MachineControlFixture.h"
+#include "MachinePackages.h"
+#include "PtyPair.h"
+
+using linktest::Frame;
+using linktest::PtyPair;
+using linktest::ReplyWatch;
+using Bytes = std::vector<unsigned char>;
+using namespace std::chrono_literals;
+
+namespace {
+
+Bytes FrameOf(const Package& p)
+{
+    return Bytes(p.data, p.data + p.size);
+}
+
+Package Command(int command, int value)
+{
+    return ZELKMachineCodeBuild::GetPackage(command, {{1, value}});
+}
+
+struct HandPrinted : ::testing::Test {
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.Ok());
+        watch.Attach(control());
+        ASSERT_NE(control().OpenCom(pty.SlavePath()), 0) << control().GetComOpenErrorText();
+    }
+    ZELKMachineControl& control() { return *parts.control; }
+
+    // The next frame the host sent; empty when none came within timeoutMs.
+    Bytes NextFrame(int timeoutMs = 2000)
+    {
+        Bytes frame = pty.Read(2, timeoutMs);
+        if (frame.size() < 2)
+            return {};
+        const Bytes rest = pty.Read(frame[1] + 1u, timeoutMs);
+        frame.insert(frame.end(), rest.begin(), rest.end());
+        return frame;
+    }
+    void Ack() { pty.Write(Frame({0x81})); }
+
+    PtyPair pty;
+    linktest::ControlParts parts;
+    ReplyWatch watch;
+};
+
+}  // namespace
+
+TEST(MachineControlLists, InsertGoesInFrontInOrderAndAddAppends)
+{
+    linktest::ControlParts parts;
+    ZELKMachineControl& c = *parts.control;
+    const Package q = Command(137, 1), p1 = Command(137, 2), p2 = Command(137, 3);
+    c.AddOperationPackage(q);
+    c.InsertOperationPackage(std::vector<Package>{p1, p2});
+    EXPECT_EQ(c.GetOperatePackList(), (std::vector<Package>{p1, p2, q}));
+    c.RemoveOperatePackList();
+    c.AddOperationPackage(q);
+    c.AddOperationPackage(std::vector<Package>{p1, p2});
+    EXPECT_EQ(c.GetOperatePackList(), (std::vector<Package>{q, p1, p2}));
+}
+
+TEST(MachineControlLists, EndPrintWhileIdleKeepsTheQueueAndThePrintModeRules)
+{
+    linktest::ControlParts parts;
+    ZELKMachineControl& c = *parts.control;
+    c.AddOperationPackage(Command(137, 1));
+    c.EndPrint();
+    EXPECT_EQ(c.GetOperatePackList().size(), 1u);
+    EXPECT_EQ(c.GetControlMode(), 1);
+
+    c.StartPrint();
+    EXPECT_NE(c.IsMachinePrinting(), 0);
+    c.EndPrint();
+    EXPECT_EQ(c.IsMachinePrinting(), 0);
+    EXPECT_TRUE(c.GetOperatePackList().empty());
+}
+
+TEST(MachineControlLists, QueryRequestsAddBitsThatStartPrintDrops)
+{
+    linktest::ControlParts parts;
+    ZELKMachineControl& c = *parts.control;
+    c.ChangePrintType_InquireExtruderTemperature();
+    c.ChangePrintType_InquirePlatformTemperature();
+    EXPECT_EQ(c.GetControlMode(), 1 | 4 | 8);
+    c.StartPrint();
+    EXPECT_EQ(c.GetControlMode(), 2);
+}
+
+TEST(MachineControlLists, M1LineStillGivesTheIsFinishedQuery)
+{
+    linktest::ControlParts parts;
+    Package out;
+    EXPECT_EQ(parts.control->GCodeParser(std::string("M1"), out), 1);
+    EXPECT_EQ(FrameOf(out), (Bytes{0xD5, 0x01, 0x0B, 0x20}));
+}
+
+TEST(MachineControlOpen, UnopenablePortStartsNoWorkerAndSaysWhy)
+{
+    linktest::ControlParts parts;
+    EXPECT_EQ(parts.control->OpenCom("/dev/ttyUSB-not-there"), 0);
+    EXPECT_EQ(parts.control->IsComOpened(), 0);
+    EXPECT_NE(parts.control->GetComOpenErrorText().find("does not exist"), std::string::npos);
+    parts.control->CloseCom();
+}
+
+TEST_F(HandPrinted, OperationsGoOutOneAtATimeEachAfterTheReply)
+{
+    const Package a = Command(137, 1), b = Command(137, 2);
+    control().AddOperationPackage(std::vector<Package>{a, b});
+    EXPECT_EQ(NextFrame(), FrameOf(a));
+    EXPECT_TRUE(NextFrame(30).empty());  // nothing more until a is answered
+    EXPECT_EQ(control().GetMachineConnectedIsSucessed(), 0);
+    Ack();
+    EXPECT_EQ(NextFrame(), FrameOf(b));
+    EXPECT_EQ(control().GetMachineConnectedIsSucessed(), 1);
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(2));
+    control().CloseCom();
+    EXPECT_EQ(control().GetMachineConnectedIsSucessed(), 0);
+}
+
+TEST_F(HandPrinted, RefusedPackageIsSentAgainAtOnce)
+{
+    const Package a = Command(137, 1), b = Command(137, 2);
+    control().AddOperationPackage(std::vector<Package>{a, b});
+    EXPECT_EQ(NextFrame(), FrameOf(a));
+    pty.Write(Frame({0x82}));
+    EXPECT_EQ(NextFrame(), FrameOf(a));
+    Ack();
+    EXPECT_EQ(NextFrame(), FrameOf(b));
+}
+
+TEST_F(HandPrinted, EmptyPackageCountsAsAcknowledgedWithoutWaiting)
+{
+    const Package b = Command(137, 2);
+    control().AddOperationPackage(std::vector<Package>{Package{}, b});
+    EXPECT_EQ(NextFrame(), FrameOf(b));
+}
+
+TEST_F(HandPrinted, PackageInsertedDuringTheWaitIsKeptAndTheSentOneRemoved)
+{
+    const Package a = Command(137, 1), stop = zelk::ExtendedStopPackage();
+    control().AddOperationPackage(a);
+    EXPECT_EQ(NextFrame(), FrameOf(a));
+    control().InsertOperationPackage(stop);
+    Ack();
+    EXPECT_EQ(NextFrame(), FrameOf(stop));
+    Ack();
+    EXPECT_TRUE(NextFrame(30).empty());  // a is not sent twice
+}
+
+TEST_F(HandPrinted, EmptyPrintAsksIsFinishedUntilTheBuildIsDone)
+{
+    control().StartPrint();
+    EXPECT_EQ(NextFrame(), (Bytes{0xD5, 0x01, 0x0B, 0x20}));
+    pty.Write(Frame({0x81, 0x00}));
+    EXPECT_EQ(NextFrame(), (Bytes{0xD5, 0x01, 0x0B, 0x20}));
+    pty.Write(Frame({0x81, 0x01}));
+    ASSERT_TRUE(watch.WaitForType(7));
+    ASSERT_TRUE(watch.WaitForMode([](int mode) { return mode == 1; }));
+    EXPECT_TRUE(NextFrame(30).empty());
+}
+
+TEST_F(HandPrinted, TemperatureQueriesGoAheadOfTheNextPrintPackage)
+{
+    control().AddOperationPackage(Command(137, 1));  // held while printing
+    control().StartPrint();  // empty list: is-finished queries
+    EXPECT_EQ(NextFrame(), (Bytes{0xD5, 0x01, 0x0B, 0x20}));
+    control().ChangePrintType_InquireExtruderTemperature();
+    control().ChangePrintType_InquirePlatformTemperature();
+    pty.Write(Frame({0x81, 0x00}));
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::PlatformTemperatureQueryPackage()));
+    EXPECT_EQ(control().GetIsInquirePlatformTemperature(), 1);
+    pty.Write(Frame({0x81, 0x46, 0x00}));
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::ExtruderTemperatureQueryPackage()));
+    pty.Write(Frame({0x81, 0xE6, 0x00}));
+    EXPECT_EQ(NextFrame(), (Bytes{0xD5, 0x01, 0x0B, 0x20}));
+    const RECEIVEBUF r = control().GetReceiveBuf();
+    EXPECT_EQ(r.platformTemperature, 70);
+    EXPECT_EQ(r.extruderTemperature, 230);
+    EXPECT_EQ(control().GetControlMode(), 2);
+    EXPECT_EQ(control().GetIsInquirePlatformTemperature(), 0);
+}
+
+TEST_F(HandPrinted, SilentPrinterRestartsThePortLogsAndSendsTheSamePackageAgain)
+{
+    control().SetReplyTimeoutMs(2);
+    const Package a = Command(137, 1);
+    control().AddOperationPackage(a);
+    EXPECT_EQ(NextFrame(), FrameOf(a));
+    ASSERT_TRUE(control().WaitForPortRestarts(1, 5000));
+    EXPECT_EQ(NextFrame(), FrameOf(a));  // after the reopen, the same package
+    Ack();
+    EXPECT_NE(control().IsComOpened(), 0);
+    EXPECT_NE(parts.LogText().find("ZELKMachineControl:96 Restart COM!"), std::string::npos);
+}
+
+TEST_F(HandPrinted, CloseDuringAReplyWaitReturnsPromptly)
+{
+    control().SetReplyTimeoutMs(20000);
+    control().AddOperationPackage(Command(137, 1));
+    ASSERT_FALSE(NextFrame().empty());
+    const auto start = std::chrono::steady_clock::now();
+    control().CloseCom();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(control().IsComOpened(), 0);
+    EXPECT_EQ(control().GetOperatePackList().size(), 1u);  // unanswered: still queued
+    EXPECT_EQ(control().GetPortRestartCount(), 0);
+}
+
+TEST_F(HandPrinted, VanishedDeviceRestartsOnceAtOnceWithoutACrash)
+{
+    control().SetReplyTimeoutMs(20000);
+    control().AddOperationPackage(Command(137, 1));
+    ASSERT_FALSE(NextFrame().empty());
+    pty.Hangup();
+    // Not after 5 x 20 s: the hang-up wakes the worker.
+    ASSERT_TRUE(control().WaitForPortRestarts(1, 5000));
+    EXPECT_EQ(control().IsComOpened(), 0);  // the device is gone
+    const auto start = std::chrono::steady_clock::now();
+    control().CloseCom();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
+
+TEST_F(HandPrinted, SuspendKeepsThePlaceAndRestorationContinuesThere)
+{
+    // A print list from a G-code file of three moves.
+    const std::string gcode = parts.dir.File("p.gcode");
+    testsupport::WriteFile(gcode, "G1 X1 Y1 Z1 F1000 E1\nG1 X2 Y2 Z1 F1000 E2\nG1 X3 Y3 Z1 F1000 E3\n");
+    control().GCodeParser(gcode.c_str());
+    const std::vector<Package> list = control().GetPrintList();
+    ASSERT_EQ(list.size(), 3u);
+    control().StartPrint();
+    EXPECT_EQ(NextFrame(), FrameOf(list[0]));
+    control().SuspendPrint();
+    Ack();
+    EXPECT_TRUE(NextFrame(30).empty());
+    EXPECT_EQ(control().GetPrintIndex(), 1);
+    control().RestorationPrint();
+    EXPECT_EQ(NextFrame(), FrameOf(list[1]));
+    Ack();
+    EXPECT_EQ(NextFrame(), FrameOf(list[2]));
+}
