@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include <fcntl.h>
@@ -16,20 +15,20 @@ namespace zelk {
 
 namespace {
 
-// The whole content of a file, read once. Reading (rather than mapping) keeps
-// a file that shrinks or fails while it is read an error, never a crash.
-class WholeFile {
+// An open STL file read in pieces with pread, so that the mesh is the only
+// large thing in memory while it loads.
+class FileStlInput : public StlInput {
 public:
-    WholeFile() = default;
-    ~WholeFile()
+    FileStlInput() = default;
+    ~FileStlInput() override
     {
         if (m_fd >= 0)
             ::close(m_fd);
     }
-    WholeFile(const WholeFile&) = delete;
-    WholeFile& operator=(const WholeFile&) = delete;
+    FileStlInput(const FileStlInput&) = delete;
+    FileStlInput& operator=(const FileStlInput&) = delete;
 
-    bool Read(const std::string& path, std::string& reason)
+    bool Open(const std::string& path, std::string& reason)
     {
         m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (m_fd < 0)
@@ -41,26 +40,30 @@ public:
             reason = "not a regular file";
             return false;
         }
-        const auto expected = static_cast<std::size_t>(info.st_size);
-        m_data.reset(new (std::nothrow) char[expected == 0 ? 1 : expected]);
-        if (!m_data)
-            return Fail(reason, "cannot read the file", ENOMEM);
+        m_size = static_cast<std::size_t>(info.st_size);
         ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        while (m_size < expected) {
-            const ssize_t got = ::read(m_fd, m_data.get() + m_size, expected - m_size);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return Fail(reason, "cannot read the file", errno);
-            if (got == 0)
-                break;  // shrank while being read: parse what is there
-            m_size += static_cast<std::size_t>(got);
-        }
         return true;
     }
 
-    const char* Data() const { return m_data.get(); }
-    std::size_t Size() const { return m_size; }
+    std::size_t Size() const override { return m_size; }
+
+    long long ReadAt(std::size_t offset, char* buffer, std::size_t count, std::string& error) override
+    {
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t got = ::pread(m_fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                Fail(error, "cannot read the file", errno);
+                return -1;
+            }
+            if (got == 0)
+                break;  // shrank while being read: the parser reports what is missing
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<long long>(done);
+    }
 
 private:
     static bool Fail(std::string& reason, const char* what, int err)
@@ -70,7 +73,6 @@ private:
     }
 
     int m_fd = -1;
-    std::unique_ptr<char[]> m_data;
     std::size_t m_size = 0;
 };
 
@@ -82,8 +84,8 @@ bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason
     std::string why;
     bool ok = false;
     {
-        WholeFile file;
-        ok = file.Read(path, why) && ParseStl(file.Data(), file.Size(), mesh, why);
+        FileStlInput file;
+        ok = file.Open(path, why) && ReadStl(file, mesh, why);
     }
     if (!ok) {
         mesh.Clear();

@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "StlParser.h"
 
@@ -25,47 +26,93 @@ bool EqualsNoCase(const char* text, std::size_t length, const char* word)
     return true;
 }
 
-// Whitespace-separated words with the line number of the current one.
+constexpr std::size_t kPieceBytes = 1 << 20;
+
+// Whitespace-separated words read piece by piece, with the line number of the
+// current one. A word is valid until the next call.
 class Tokens {
 public:
-    Tokens(const char* data, std::size_t size) : m_pos(data), m_end(data + size) {}
+    Tokens(StlInput& input, std::string& error) : m_input(input), m_error(error), m_buffer(new char[kPieceBytes]) {}
 
-    // The next word; false at the end of the data.
+    // The next word; false at the end of the data or on a read error (Failed()).
     bool Next(const char*& word, std::size_t& length)
     {
-        while (m_pos < m_end && IsSpace(*m_pos)) {
-            if (*m_pos == '\n')
-                ++m_line;
-            ++m_pos;
+        for (;;) {
+            while (m_pos < m_end && IsSpace(*m_pos)) {
+                if (*m_pos == '\n')
+                    ++m_line;
+                ++m_pos;
+            }
+            if (m_pos < m_end || !Refill(m_pos))
+                break;
         }
         if (m_pos == m_end)
             return false;
-        word = m_pos;
-        while (m_pos < m_end && !IsSpace(*m_pos))
-            ++m_pos;
-        length = static_cast<std::size_t>(m_pos - word);
-        return true;
+        for (;;) {
+            const char* start = m_pos;
+            while (m_pos < m_end && !IsSpace(*m_pos))
+                ++m_pos;
+            if (m_pos < m_end || start == m_buffer.get() || !Refill(start)) {
+                word = start;
+                length = static_cast<std::size_t>(m_pos - start);
+                return true;
+            }
+            m_pos = m_buffer.get();  // the word moved to the front: scan it again
+        }
     }
 
     // Skips to the end of the current line (a solid's name may hold spaces).
     void SkipLine()
     {
-        const void* nl = std::memchr(m_pos, '\n', static_cast<std::size_t>(m_end - m_pos));
-        m_pos = nl != nullptr ? static_cast<const char*>(nl) : m_end;
+        for (;;) {
+            const void* nl = std::memchr(m_pos, '\n', static_cast<std::size_t>(m_end - m_pos));
+            if (nl != nullptr) {
+                m_pos = static_cast<const char*>(nl);
+                return;
+            }
+            m_pos = m_end;
+            if (!Refill(m_pos))
+                return;
+        }
     }
 
     std::size_t Line() const { return m_line; }
+    bool Failed() const { return m_failed; }
 
 private:
-    const char* m_pos;
-    const char* m_end;
+    // Moves [keep, end) to the front and reads after it; false when nothing more came.
+    bool Refill(const char* keep)
+    {
+        if (m_failed || m_offset >= m_input.Size())
+            return false;
+        const std::size_t kept = static_cast<std::size_t>(m_end - keep);
+        if (kept > 0)
+            std::memmove(m_buffer.get(), keep, kept);
+        const long long got = m_input.ReadAt(m_offset, m_buffer.get() + kept, kPieceBytes - kept, m_error);
+        if (got <= 0) {
+            m_failed = got < 0;
+            return false;
+        }
+        m_offset += static_cast<std::size_t>(got);
+        m_pos = m_buffer.get();
+        m_end = m_buffer.get() + kept + got;
+        return true;
+    }
+
+    StlInput& m_input;
+    std::string& m_error;
+    std::unique_ptr<char[]> m_buffer;
+    const char* m_pos = nullptr;
+    const char* m_end = nullptr;
+    std::size_t m_offset = 0;
     std::size_t m_line = 1;
+    bool m_failed = false;
 };
 
 class AsciiReader {
 public:
-    AsciiReader(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason)
-        : m_tokens(data, size), m_mesh(mesh), m_reason(reason)
+    AsciiReader(StlInput& input, ZELKGePrint& mesh, std::string& reason)
+        : m_tokens(input, m_readError), m_mesh(mesh), m_reason(reason)
     {
     }
 
@@ -74,13 +121,14 @@ public:
 private:
     bool Fail(const std::string& what)
     {
-        m_reason = "line " + std::to_string(m_tokens.Line()) + ": " + what;
+        m_reason = m_tokens.Failed() ? m_readError : "line " + std::to_string(m_tokens.Line()) + ": " + what;
         return false;
     }
     bool Expect(const char* word);
     bool Number(double& value);
     bool Facet();
 
+    std::string m_readError;
     Tokens m_tokens;
     ZELKGePrint& m_mesh;
     std::string& m_reason;
@@ -160,6 +208,8 @@ bool AsciiReader::Read()
             return Fail("unexpected \"" + std::string(word, std::min<std::size_t>(length, 40)) + "\"");
         }
     }
+    if (m_tokens.Failed())
+        return Fail("");
     if (open)
         return Fail("the file ends before \"endsolid\" (truncated file)");
     if (m_mesh.GetGePrint().empty()) {
@@ -172,26 +222,39 @@ bool AsciiReader::Read()
 
 // An upper bound of the facet count ("facet" and "endfacet" per facet), so the
 // triangles are allocated once instead of growing by copies.
-std::size_t EstimateFacets(const char* data, std::size_t size)
+std::size_t EstimateFacets(StlInput& input)
 {
+    const std::unique_ptr<char[]> piece(new char[kPieceBytes]);
     std::size_t words = 0;
-    for (std::size_t i = 0; i + 5 <= size; ++i) {
-        if ((data[i] | 0x20) == 'f' && (data[i + 1] | 0x20) == 'a' && (data[i + 2] | 0x20) == 'c' &&
-            (data[i + 3] | 0x20) == 'e' && (data[i + 4] | 0x20) == 't') {
-            ++words;
-            i += 4;
+    std::string ignored;
+    // Pieces overlap by four bytes so that a word cut at a boundary is still seen.
+    for (std::size_t offset = 0; offset < input.Size();) {
+        const long long got = input.ReadAt(offset, piece.get(), kPieceBytes, ignored);
+        if (got <= 4)
+            break;
+        const char* data = piece.get();
+        const auto n = static_cast<std::size_t>(got);
+        for (std::size_t i = 0; i + 5 <= n; ++i) {
+            if ((data[i] | 0x20) == 'f' && (data[i + 1] | 0x20) == 'a' && (data[i + 2] | 0x20) == 'c' &&
+                (data[i + 3] | 0x20) == 'e' && (data[i + 4] | 0x20) == 't') {
+                ++words;
+                i += 4;
+            }
         }
+        offset += n < kPieceBytes ? n : n - 4;
+        if (n < kPieceBytes)
+            break;
     }
     return words / 2 + 1;
 }
 
 }  // namespace
 
-bool ParseAsciiStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason)
+bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
 {
     mesh.Clear();
-    mesh.GetGePrint().reserve(EstimateFacets(data, size));
-    AsciiReader reader(data, size, mesh, reason);
+    mesh.GetGePrint().reserve(EstimateFacets(input));
+    AsciiReader reader(input, mesh, reason);
     if (!reader.Read()) {
         mesh.Clear();
         return false;

@@ -1,6 +1,7 @@
-// Reads STL data (binary or ASCII) from memory into a triangle mesh.
+// Reads STL data (binary or ASCII) into a triangle mesh, from memory or piece by piece from a file.
 #include "StlParser.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -10,6 +11,7 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 84;
 constexpr std::size_t kFacetBytes = 50;
+constexpr std::size_t kProbeBytes = 4096;
 
 bool StartsWithSolid(const char* data, std::size_t size)
 {
@@ -34,41 +36,61 @@ bool HasBinaryBytes(const char* data, std::size_t size)
     return false;
 }
 
-bool ExactBinarySize(const char* data, std::size_t size)
+bool ExactBinarySize(const char* head, std::size_t headSize, std::size_t size)
 {
-    if (size < kHeaderBytes)
+    if (size < kHeaderBytes || headSize < kHeaderBytes)
         return false;
     std::uint32_t announced;
-    std::memcpy(&announced, data + 80, sizeof announced);
+    std::memcpy(&announced, head + 80, sizeof announced);
     return announced > 0 && size - kHeaderBytes == static_cast<std::size_t>(announced) * kFacetBytes;
 }
 
 }  // namespace
 
-bool ParseStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason)
+long long MemoryStlInput::ReadAt(std::size_t offset, char* buffer, std::size_t count, std::string&)
+{
+    if (offset >= m_size)
+        return 0;
+    const std::size_t n = std::min(count, m_size - offset);
+    std::memcpy(buffer, m_data + offset, n);
+    return static_cast<long long>(n);
+}
+
+bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
 {
     mesh.Clear();
+    const std::size_t size = input.Size();
     if (size == 0) {
         reason = "the file is empty";
         return false;
     }
+    char head[kProbeBytes];
+    const long long got = input.ReadAt(0, head, std::min(size, kProbeBytes), reason);
+    if (got <= 0)
+        return false;
+    const auto headSize = static_cast<std::size_t>(got);
     // A header that starts with "solid" does not make a file ASCII: many binary
     // writers put the word there. A count that fits the size exactly does.
-    if (ExactBinarySize(data, size))
-        return ParseBinaryStl(data, size, mesh, reason);
-    const std::size_t probe = std::min<std::size_t>(size, 4096);
-    if (StartsWithSolid(data, size)) {
-        if (ParseAsciiStl(data, size, mesh, reason))
+    if (ExactBinarySize(head, headSize, size))
+        return ReadBinaryStl(input, mesh, reason);
+    if (StartsWithSolid(head, headSize)) {
+        if (ReadAsciiStl(input, mesh, reason))
             return true;
-        if (size < kHeaderBytes || !HasBinaryBytes(data + kHeaderBytes, probe - std::min(probe, kHeaderBytes)))
+        if (headSize <= kHeaderBytes || !HasBinaryBytes(head + kHeaderBytes, headSize - kHeaderBytes))
             return false;  // text after all: keep the ASCII reason
-        return ParseBinaryStl(data, size, mesh, reason);
+        return ReadBinaryStl(input, mesh, reason);
     }
-    if (!HasBinaryBytes(data, probe)) {
+    if (!HasBinaryBytes(head, headSize)) {
         reason = "not an STL file: text that does not start with \"solid\"";
         return false;
     }
-    return ParseBinaryStl(data, size, mesh, reason);
+    return ReadBinaryStl(input, mesh, reason);
+}
+
+bool ParseStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason)
+{
+    MemoryStlInput input(data, size);
+    return ReadStl(input, mesh, reason);
 }
 
 }  // namespace zelk

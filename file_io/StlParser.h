@@ -1,4 +1,4 @@
-// Reads STL data (binary or ASCII) from memory into a triangle mesh.
+// Reads STL data (binary or ASCII) into a triangle mesh, from memory or piece by piece from a file.
 #pragma once
 
 #include <cstddef>
@@ -8,14 +8,38 @@
 
 namespace zelk {
 
+// Random access to the bytes of an STL file, read in pieces so that loading
+// never holds the whole file in memory next to the mesh.
+class StlInput {
+public:
+    virtual ~StlInput() = default;
+    virtual std::size_t Size() const = 0;
+    // Copies up to `count` bytes from `offset` into `buffer`. Returns how many
+    // were copied (fewer only at the end), or -1 with `error` set.
+    virtual long long ReadAt(std::size_t offset, char* buffer, std::size_t count, std::string& error) = 0;
+};
+
 // Tells binary from ASCII by content, not by the first word: binary files whose
 // header starts with "solid" are read as binary. On success the mesh holds the
 // facets in file order with its corners set, and true is returned. On failure
 // the mesh is left empty and `reason` says why in one line (without the path).
+bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
 bool ParseStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason);
 
 // The two formats on their own, with the same contract.
-bool ParseBinaryStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason);
-bool ParseAsciiStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason);
+bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
+bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
+
+// A whole STL file held in memory.
+class MemoryStlInput : public StlInput {
+public:
+    MemoryStlInput(const char* data, std::size_t size) : m_data(data), m_size(size) {}
+    std::size_t Size() const override { return m_size; }
+    long long ReadAt(std::size_t offset, char* buffer, std::size_t count, std::string& error) override;
+
+private:
+    const char* m_data;
+    std::size_t m_size;
+};
 
 }  // namespace zelk

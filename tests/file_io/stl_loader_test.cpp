@@ -114,6 +114,33 @@ TEST(StlLoader, ReadsSeveralSolidsInOneAsciiFile)
     ExpectMesh(got.mesh, both);
 }
 
+// Files larger than the loader's read pieces: words and facets cross piece boundaries.
+TEST(StlLoader, ReadsFilesLargerThanOneReadPiece)
+{
+    std::vector<stltest::Facet> many;
+    for (int i = 0; i < 2100; ++i) {
+        const auto cube = stltest::Cube(1.0f + i % 7, float(i), float(-i), float(i % 13));
+        many.insert(many.end(), cube.begin(), cube.end());
+    }
+    stltest::AsciiStyle crlf;
+    crlf.eol = "\r\n";
+    crlf.upper = true;
+    const std::string ascii = stltest::Ascii(many, crlf);
+    ASSERT_GT(ascii.size(), 3u << 20);
+    Loaded fromAscii = LoadContent(ascii);
+    ASSERT_EQ(fromAscii.result, 1) << fromAscii.reason;
+    ExpectMesh(fromAscii.mesh, many);
+
+    Loaded fromBinary = LoadContent(stltest::Binary(many, "solid large"));
+    ASSERT_EQ(fromBinary.result, 1) << fromBinary.reason;
+    ExpectMesh(fromBinary.mesh, many);
+
+    std::string cut = ascii.substr(0, ascii.size() - 200);
+    Loaded truncated = LoadContent(cut);
+    EXPECT_EQ(truncated.result, 0);
+    EXPECT_NE(truncated.reason.find("truncated"), std::string::npos) << truncated.reason;
+}
+
 TEST(StlLoader, BrokenNormalsAreDroppedButBrokenVerticesRefuse)
 {
     auto facets = kCube;
