@@ -57,10 +57,11 @@ int ZELKMachineControl::OpenCom(std::string portName)
 
 void ZELKMachineControl::CloseCom()
 {
-    m_connected = 0;
     // The worker is stopped first: it must not reopen the port behind us.
     EndThread();
     m_port->Close();
+    // After the reader has ended, so that a last reply cannot set it again.
+    m_connected = 0;
 }
 
 int ZELKMachineControl::IsComOpened()

@@ -230,12 +230,14 @@ void ZELKMachineControl::OnCommReceive(void* frame, void* length)
     if (callback)
         callback();
 
+    // Connected before the worker wakes: whoever sees the next package sent
+    // also sees the flag.
+    m_connected = 1;
     {
         std::lock_guard lock(m_replyMutex);
         m_replySignalled = true;
     }
     m_replyCv.notify_all();
-    m_connected = 1;
 }
 
 void ZELKMachineControl::FinishBuild()

@@ -74,10 +74,21 @@ private:
     int m_count = 0;
 };
 
+// A start G-code file of the printer's profile: extruder 220 °C, platform
+// 60 °C, start height 140 mm.
+inline std::string WriteStartGCode(const testsupport::TempDir& dir)
+{
+    const std::string path = dir.File("start.gcode");
+    testsupport::WriteFile(path,
+                           "M104 S220 T0\nM109 S60 T0\nG21\nG90\nM17\nM6 T0\nG162 Z F1000\n"
+                           "G161 X Y F2500\nM103\nG92 X-75 Y-75 Z140.0 A0 B0\n");
+    return path;
+}
+
 struct ControlParts {
     testsupport::TempDir dir;
     ZELKMachine machine;
-    ZELKStartGCodeOperater startGCode{dir.File("start.gcode")};
+    ZELKStartGCodeOperater startGCode{WriteStartGCode(dir)};
     ZELKFileLog log{dir.File("morvadin.log")};
     std::unique_ptr<ZELKMachineControl> control =
         std::make_unique<ZELKMachineControl>(&machine, &startGCode, &log);

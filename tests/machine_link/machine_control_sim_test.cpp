@@ -1,0 +1,160 @@
+// Whole prints streamed to the printer simulator over a pseudo-terminal, with
+// line faults switched on: refusals, noise, split replies, a dropped packet,
+// a vanishing device.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "MachineControlFixture.h"
+#include "MachinePackages.h"
+#include "SimThread.h"
+
+using linktest::ControlParts;
+using linktest::ReplyWatch;
+using linktest::SimThread;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct SimPrint : ::testing::Test {
+    // Translates a print of moveCount moves and connects to a simulator.
+    void Start(s3gsim::SimOptions options, int moveCount)
+    {
+        options.heatRateCPerS = 1e6;
+        sim = std::make_unique<SimThread>(options);
+        ASSERT_TRUE(sim->Ok()) << sim->Error();
+        const std::string gcode = parts.dir.File("print.gcode");
+        testsupport::WriteFile(gcode, linktest::PrintGCode(moveCount));
+        control().GCodeParser(gcode.c_str());
+        ASSERT_GT(control().GetPrintListSize(), moveCount);
+        watch.Attach(control());
+        ASSERT_NE(control().OpenCom(sim->DevicePath()), 0) << control().GetComOpenErrorText();
+    }
+    // Streams the print and waits for the printer to report it finished.
+    void PrintToTheEnd()
+    {
+        control().StartPrint();
+        ASSERT_TRUE(watch.WaitForType(7, 60000));
+        ASSERT_TRUE(watch.WaitForMode([](int mode) { return (mode & 2) == 0; }));
+    }
+    ZELKMachineControl& control() { return *parts.control; }
+
+    ControlParts parts;
+    ReplyWatch watch;
+    std::unique_ptr<SimThread> sim;
+};
+
+}  // namespace
+
+TEST_F(SimPrint, LongPrintArrivesCompleteInOrderThroughRefusalsNoiseSplitsAndQueries)
+{
+    s3gsim::SimOptions options;
+    options.refuseEvery = 7;
+    options.garbage = true;
+    options.split = true;
+    Start(options, 3000);
+    std::atomic<int> extruderReplies{0}, platformReplies{0};
+    watch.onReply = [&](ZELKMachineControl& c, const RECEIVEBUF& r) {
+        if (r.type == 4)
+            ++extruderReplies;
+        if (r.type == 8)
+            ++platformReplies;
+        // Ask for temperatures every few packages, as the progress display does.
+        const int index = c.GetPrintIndex();
+        if (index % 97 == 0)
+            c.ChangePrintType_InquireExtruderTemperature();
+        if (index % 131 == 0)
+            c.ChangePrintType_InquirePlatformTemperature();
+    };
+    PrintToTheEnd();
+    control().CloseCom();
+    const s3gsim::SimPrinter& printer = sim->Stop();
+
+    EXPECT_EQ(printer.Record(), linktest::ExpectedRecord(control().GetPrintList()));
+    EXPECT_GT(sim->Stats().refused.load(), 400);
+    EXPECT_EQ(sim->Stats().badFrames.load(), 0);
+    EXPECT_GT(extruderReplies.load(), 10);
+    EXPECT_GT(platformReplies.load(), 10);
+    EXPECT_EQ(control().GetPortRestartCount(), 0);
+    const RECEIVEBUF r = control().GetReceiveBuf();
+    EXPECT_EQ(r.extruderTemperature, 220);
+    EXPECT_EQ(r.platformTemperature, 60);
+}
+
+TEST_F(SimPrint, DroppedPacketIsSentAgainAfterThePortRestartExactlyOnce)
+{
+    s3gsim::SimOptions options;
+    options.dropPacket = 40;
+    Start(options, 200);
+    control().SetReplyTimeoutMs(40);  // 5 waits: 200 ms of silence
+    PrintToTheEnd();
+    control().CloseCom();
+    const s3gsim::SimPrinter& printer = sim->Stop();
+    EXPECT_EQ(sim->Stats().dropped.load(), 1);
+    EXPECT_EQ(control().GetPortRestartCount(), 1);
+    EXPECT_EQ(printer.Record(), linktest::ExpectedRecord(control().GetPrintList()));
+    EXPECT_NE(parts.LogText().find("Restart COM!"), std::string::npos);
+}
+
+TEST_F(SimPrint, SuspendStopsAfterThePackageInFlightAndRestorationContinues)
+{
+    Start(s3gsim::SimOptions{}, 1000);
+    std::atomic<int> suspendedAt{-1};
+    std::mutex m;
+    std::condition_variable cv;
+    watch.onReply = [&](ZELKMachineControl& c, const RECEIVEBUF&) {
+        if (suspendedAt.load() < 0 && c.GetPrintIndex() >= 400) {
+            c.SuspendPrint();
+            std::lock_guard lock(m);
+            suspendedAt = c.GetPrintIndex();
+            cv.notify_all();
+        }
+    };
+    control().StartPrint();
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return suspendedAt.load() >= 0; }));
+    }
+    // The package in flight was answered; its index step is the last one.
+    const int packets = sim->Stats().packets.load();
+    std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(sim->Stats().packets.load(), packets);
+    EXPECT_EQ(control().GetPrintIndex(), suspendedAt.load() + 1);
+    EXPECT_EQ(control().IsMachinePrinting(), 0);
+
+    control().RestorationPrint();
+    ASSERT_TRUE(watch.WaitForType(7, 60000));
+    control().CloseCom();
+    EXPECT_EQ(sim->Stop().Record(), linktest::ExpectedRecord(control().GetPrintList()));
+}
+
+TEST_F(SimPrint, PositionAndVersionAnswersReachTheRecord)
+{
+    Start(s3gsim::SimOptions{}, 250);
+    PrintToTheEnd();
+    control().AddOperationPackage(ZELKMachineCodeBuild::GetPackage(0, {{2, 100}}));
+    ASSERT_TRUE(watch.WaitForType(1));
+    Package position;
+    control().GetInquireMachineCoordinatePackage(position);
+    control().AddOperationPackage(position);
+    ASSERT_TRUE(watch.WaitForType(5));
+    // The last move of the print is at Z 0.2 + 2 * 0.2 mm.
+    EXPECT_NEAR(control().GetReceiveBuf().z, 0.6, 0.02);
+}
+
+TEST_F(SimPrint, VanishingPrinterEndsNothingInACrash)
+{
+    s3gsim::SimOptions options;
+    options.hangupAfter = 150;
+    Start(options, 1000);
+    control().StartPrint();
+    ASSERT_TRUE(control().WaitForPortRestarts(1, 10000));
+    EXPECT_EQ(control().IsComOpened(), 0);  // the device is gone for good
+    EXPECT_GE(control().GetPrintIndex(), 140);
+    EXPECT_LE(control().GetPrintIndex(), 150);
+    const auto start = std::chrono::steady_clock::now();
+    control().CloseCom();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
