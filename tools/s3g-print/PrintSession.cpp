@@ -1,0 +1,152 @@
+// A headless print: connect, wait for the printer, stream a G-code file and
+// follow it to the end, or stop it the way the print workflow does.
+#include "PrintSession.h"
+
+#include "MachinePackages.h"
+
+namespace s3gprint {
+namespace {
+
+constexpr int kHostVersion = 100;
+
+}  // namespace
+
+PrintSession::PrintSession(ZELKMachineControl& control, const PrintOptions& options, std::FILE* progressOut)
+    : m_control(control), m_options(options), m_out(progressOut)
+{
+    m_control.SetReplyTimeoutMs(m_options.replyTimeoutMs);
+    m_control.SetReceiveCallback([this] { OnReply(); });
+}
+
+void PrintSession::OnReply()
+{
+    const RECEIVEBUF record = m_control.GetReceiveBuf();
+    std::lock_guard lock(m_mutex);
+    m_last = record;
+    ++m_replies;
+    if (record.type == 1)
+        m_versionSeen = true;
+    if (record.type == 7 && m_printStarted)
+        m_finished = true;  // only the print's own is-finished query gets this answer
+    m_cv.notify_all();
+}
+
+void PrintSession::Interrupt()
+{
+    std::lock_guard lock(m_mutex);
+    m_interrupted = true;
+    m_cv.notify_all();
+}
+
+bool PrintSession::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, timeout, done);
+}
+
+int PrintSession::Connect()
+{
+    if (!m_control.OpenCom(m_options.port)) {
+        std::fprintf(stderr, "s3g-print: %s\n", m_control.GetComOpenErrorText().c_str());
+        return kFailed;
+    }
+    m_control.AddOperationPackage(ZELKMachineCodeBuild::GetPackage(0, {{2, kHostVersion}}));
+    const bool answered = WaitUntil([this] { return m_versionSeen || m_interrupted; },
+                                    std::chrono::milliseconds(m_options.answerTimeoutMs));
+    if (m_interrupted) {
+        m_control.CloseCom();
+        return kInterrupted;
+    }
+    if (!answered) {
+        std::fprintf(stderr, "s3g-print: no printer answers on %s (waited %d ms)\n", m_options.port.c_str(),
+                     m_options.answerTimeoutMs);
+        m_control.CloseCom();
+        return kNoAnswer;
+    }
+    return kFinished;
+}
+
+int PrintSession::Print()
+{
+    m_control.GCodeParser(m_options.gcode.c_str());
+    if (!m_control.GetTranslator().LastFileError().empty()) {
+        std::fprintf(stderr, "s3g-print: %s\n", m_control.GetTranslator().LastFileError().c_str());
+        m_control.CloseCom();
+        return kFailed;
+    }
+    m_start = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(m_mutex);
+        m_printStarted = true;
+    }
+    m_control.StartPrint();
+    for (;;) {
+        // Temperatures once a second, as the progress display of the program does.
+        m_control.ChangePrintType_InquireExtruderTemperature();
+        m_control.ChangePrintType_InquirePlatformTemperature();
+        WaitUntil([this] { return m_finished || m_interrupted; }, std::chrono::milliseconds(1000));
+        std::unique_lock lock(m_mutex);
+        const bool finished = m_finished, interrupted = m_interrupted;
+        lock.unlock();
+        ShowProgress(finished || interrupted);
+        if (interrupted) {
+            StopPrinter();
+            return kInterrupted;
+        }
+        if (finished) {
+            m_control.CloseCom();
+            return kFinished;
+        }
+    }
+}
+
+void PrintSession::StopPrinter()
+{
+    // As the print workflow stops: the extended stop ahead of everything,
+    // then the Z homing line; the port closes once both were answered.
+    m_control.EndPrint();
+    Package stop;
+    if (m_control.GetEndPrintPackage(stop)) {
+        m_control.RemoveOperatePackList();
+        m_control.InsertOperationPackage(stop);
+    }
+    Package home;
+    m_control.GCodeParser(std::string("G162 Z F600"), home);
+    m_control.AddOperationPackage(home);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!m_control.GetOperatePackList().empty() && std::chrono::steady_clock::now() < deadline) {
+        int seen = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            seen = m_replies;
+        }
+        // The list shrinks just after a reply: wake on the reply, recheck soon after.
+        WaitUntil([&] { return m_replies != seen; }, std::chrono::milliseconds(20));
+    }
+    m_control.CloseCom();
+    std::fprintf(stderr, "s3g-print: print stopped\n");
+}
+
+void PrintSession::ShowProgress(bool last)
+{
+    if (m_options.quiet || m_out == nullptr)
+        return;
+    const int total = m_control.GetPrintListSize();
+    const int sent = std::min(m_control.GetPrintIndex(), total);
+    const double percent = total > 0 ? 100.0 * sent / total : 100.0;
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_start).count();
+    RECEIVEBUF record;
+    {
+        std::lock_guard lock(m_mutex);
+        record = m_last;
+    }
+    std::fprintf(m_out, "\r%d/%d packages  %5.1f %%  %02lld:%02lld:%02lld  extruder %3d C  platform %3d C ", sent,
+                 total, percent, static_cast<long long>(elapsed / 3600), static_cast<long long>(elapsed / 60 % 60),
+                 static_cast<long long>(elapsed % 60), record.extruderTemperature, record.platformTemperature);
+    if (last)
+        std::fputc('\n', m_out);
+    std::fflush(m_out);
+}
+
+}  // namespace s3gprint

@@ -1,0 +1,60 @@
+// A headless print: connect, wait for the printer, stream a G-code file and
+// follow it to the end, or stop it the way the print workflow does.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "ZELKMachineControl.h"
+
+namespace s3gprint {
+
+struct PrintOptions {
+    std::string port;
+    std::string startGCode;
+    std::string gcode;
+    int answerTimeoutMs = 10000;  // for the version answer
+    int replyTimeoutMs = ZELKMachineControl::kDefaultReplyTimeoutMs;
+    bool quiet = false;           // no progress line
+};
+
+// Exit statuses of the program.
+enum Status { kFinished = 0, kFailed = 1, kBadCommandLine = 2, kNoAnswer = 3, kInterrupted = 130 };
+
+class PrintSession {
+public:
+    PrintSession(ZELKMachineControl& control, const PrintOptions& options, std::FILE* progressOut);
+
+    // Connects and waits for the version answer; kFinished when it came.
+    int Connect();
+    // Streams the translated print list to its end (or to an interruption).
+    int Print();
+    // Asks a running Print to stop (safe from any thread).
+    void Interrupt();
+
+private:
+    void OnReply();
+    void ShowProgress(bool last);
+    void StopPrinter();
+    bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+    ZELKMachineControl& m_control;
+    PrintOptions m_options;
+    std::FILE* m_out;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    RECEIVEBUF m_last;
+    int m_replies = 0;
+    bool m_versionSeen = false;
+    bool m_printStarted = false;
+    bool m_finished = false;
+    bool m_interrupted = false;
+    std::chrono::steady_clock::time_point m_start;
+};
+
+}  // namespace s3gprint

@@ -1,0 +1,119 @@
+// s3g-print: prints a G-code file on a printer without the desktop program,
+// showing progress on one terminal line.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PrintSession.h"
+#include "ProgramFolder.h"
+#include "ZELKStartGCodeOperater.h"
+
+namespace {
+
+const char* const kHelp =
+    "usage: s3g-print --port DEVICE [--start-gcode FILE] [--answer-timeout SECONDS] [--quiet] FILE.gcode\n"
+    "\n"
+    "Connects to the printer on DEVICE (for example /dev/ttyACM0, a\n"
+    "/dev/serial/by-id/... name or a pseudo-terminal), waits for it to answer,\n"
+    "translates FILE.gcode and streams it, showing packages sent, percent,\n"
+    "elapsed time and temperatures. Ctrl+C stops the printer (extended stop,\n"
+    "then Z homing) and closes the port.\n"
+    "\n"
+    "Options:\n"
+    "  --port DEVICE            the printer's serial device (required)\n"
+    "  --start-gcode FILE       start G-code with the temperatures and start height\n"
+    "                           (default: the program folder's profile)\n"
+    "  --answer-timeout SECONDS how long to wait for the printer (default 10)\n"
+    "  --quiet                  no progress line\n"
+    "\n"
+    "Exit status: 0 when the printer reports the build finished, 1 when the\n"
+    "port or a file cannot be used, 2 for a bad command line, 3 when no\n"
+    "printer answers, 130 when stopped by Ctrl+C.\n";
+
+int Usage(const std::string& message)
+{
+    std::fprintf(stderr, "s3g-print: %s (see --help)\n", message.c_str());
+    return s3gprint::kBadCommandLine;
+}
+
+int ParseArguments(int argc, char** argv, s3gprint::PrintOptions& o)
+{
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (arg == "--quiet") {
+            o.quiet = true;
+        } else if (arg == "--port" && hasValue) {
+            o.port = argv[++i];
+        } else if (arg == "--start-gcode" && hasValue) {
+            o.startGCode = argv[++i];
+        } else if (arg == "--answer-timeout" && hasValue) {
+            char* end = nullptr;
+            const double s = std::strtod(argv[++i], &end);
+            if (*end != '\0' || s <= 0 || s > 3600)
+                return Usage("--answer-timeout needs a number of seconds");
+            o.answerTimeoutMs = static_cast<int>(s * 1000);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage("unknown option or missing value: '" + arg + "'");
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (o.port.empty())
+        return Usage("--port DEVICE is required");
+    if (files.size() != 1)
+        return Usage("expected one G-code file");
+    o.gcode = files[0];
+    if (o.startGCode.empty())
+        o.startGCode = zelk::ProgramFilePath(ZELKStartGCodeOperater::kRelativePath);
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    s3gprint::PrintOptions options;
+    const int parsed = ParseArguments(argc, argv, options);
+    if (parsed >= 0)
+        return parsed;
+
+    // Ctrl+C and SIGTERM are taken by one thread with sigwait, so that the
+    // stop runs as ordinary code; the mask is set before any thread starts.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    ZELKStartGCodeOperater startGCode(options.startGCode);
+    if (!startGCode.IsLoaded()) {
+        std::fprintf(stderr, "s3g-print: start G-code: %s\n", startGCode.GetLastError().c_str());
+        return s3gprint::kFailed;
+    }
+    ZELKMachineControl control(nullptr, &startGCode);
+    s3gprint::PrintSession session(control, options, stderr);
+
+    std::thread signalThread([&] {
+        int sig = 0;
+        if (sigwait(&signals, &sig) == 0 && sig != 0)
+            session.Interrupt();
+    });
+    int status = session.Connect();
+    if (status == s3gprint::kFinished)
+        status = session.Print();
+    // End the signal thread: it waits for a signal, so send it one.
+    pthread_kill(signalThread.native_handle(), SIGTERM);
+    signalThread.join();
+    return status;
+}
