@@ -253,7 +253,7 @@ std::size_t EstimateFacets(StlInput& input)
 bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
 {
     mesh.Clear();
-    mesh.GetGePrint().reserve(EstimateFacets(input));
+    ReserveTriangles(mesh, EstimateFacets(input));
     AsciiReader reader(input, mesh, reason);
     if (!reader.Read()) {
         mesh.Clear();

@@ -76,7 +76,7 @@ bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
         return false;
 
     std::vector<Triangle>& triangles = mesh.GetGePrint();
-    triangles.reserve(count);
+    ReserveTriangles(mesh, count);
     const std::unique_ptr<char[]> piece(new char[kFacetsPerRead * kFacetBytes]);
     ZELKGePoint3d lo(INFINITY, INFINITY, INFINITY), hi(-INFINITY, -INFINITY, -INFINITY);
     for (std::size_t done = 0; done < count;) {

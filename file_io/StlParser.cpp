@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace zelk {
 
 namespace {
@@ -46,6 +49,29 @@ bool ExactBinarySize(const char* head, std::size_t headSize, std::size_t size)
 }
 
 }  // namespace
+
+void ReserveTriangles(ZELKGePrint& mesh, std::size_t count)
+{
+    std::vector<Triangle>& triangles = mesh.GetGePrint();
+    triangles.reserve(count);
+    const std::size_t bytes = triangles.capacity() * sizeof(Triangle);
+    if (bytes < (std::size_t{4} << 20))
+        return;  // small meshes gain nothing
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(triangles.data());
+    const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
+    const std::uintptr_t last = (begin + bytes) & ~(page - 1);
+    if (last <= first)
+        return;
+    void* start = reinterpret_cast<void*>(first);
+    // Both are hints: an older kernel refuses them and the pages come on first touch.
+    ::madvise(start, last - first, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+    ::madvise(start, last - first, MADV_POPULATE_WRITE);
+#else
+    ::madvise(start, last - first, 23);  // MADV_POPULATE_WRITE, Linux 5.14
+#endif
+}
 
 long long MemoryStlInput::ReadAt(std::size_t offset, char* buffer, std::size_t count, std::string&)
 {
