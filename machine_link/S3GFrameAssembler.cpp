@@ -18,13 +18,20 @@ void S3GFrameAssembler::Feed(const unsigned char* bytes, std::size_t count, cons
     Extract(onFrame);
 }
 
-void S3GFrameAssembler::DropStalledStart(const FrameHandler& onFrame)
+bool S3GFrameAssembler::DropStalledStart(const FrameHandler& onFrame)
 {
-    if (PendingBytes() == 0)
-        return;
+    // Only a start byte with another one behind it is given up: without one,
+    // nothing could be recovered, and a real frame that is merely slow to
+    // arrive keeps its chance.
+    if (PendingBytes() < 2)
+        return false;
+    const auto next = m_bytes.begin() + static_cast<std::ptrdiff_t>(m_begin) + 1;
+    if (std::find(next, m_bytes.end(), kStartByte) == m_bytes.end())
+        return false;
     ++m_begin;  // the held bytes always start with a start byte
     ++m_droppedBytes;
     Extract(onFrame);
+    return true;
 }
 
 void S3GFrameAssembler::Clear()

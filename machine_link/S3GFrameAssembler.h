@@ -22,9 +22,10 @@ public:
     // Appends bytes and hands every complete, valid frame to onFrame in order.
     void Feed(const unsigned char* bytes, std::size_t count, const FrameHandler& onFrame);
 
-    // The rest of a started frame never came (the line went quiet): the start
-    // byte is taken for noise and the bytes after it are searched again.
-    void DropStalledStart(const FrameHandler& onFrame);
+    // The rest of a started frame did not come (the line went quiet): when
+    // another start byte is held behind it, the first is taken for noise and
+    // the bytes after it are searched again. True when a byte was dropped.
+    bool DropStalledStart(const FrameHandler& onFrame);
 
     // Bytes held that do not yet form a whole frame.
     std::size_t PendingBytes() const { return m_bytes.size() - m_begin; }

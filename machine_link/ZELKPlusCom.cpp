@@ -22,6 +22,7 @@ void ZELKPlusCom::OnReceive()
     const int n = ReadAvailable(m_readBuffer.data(), static_cast<int>(m_readBuffer.size()));
     if (n <= 0)
         return;
+    m_stallChecked = false;
     m_assembler.Feed(m_readBuffer.data(), static_cast<std::size_t>(n),
                      [this](const unsigned char* frame, std::size_t length) { Deliver(frame, length); });
     m_crcMismatches = m_assembler.CrcMismatches();
@@ -34,12 +35,13 @@ int ZELKPlusCom::SendData(const void* bytes, int count)
 
 int ZELKPlusCom::QuietTimeoutMs()
 {
-    return m_assembler.PendingBytes() > 0 ? m_stallTimeoutMs.load() : -1;
+    return m_assembler.PendingBytes() > 0 && !m_stallChecked ? m_stallTimeoutMs.load() : -1;
 }
 
 void ZELKPlusCom::OnLineQuiet()
 {
-    m_assembler.DropStalledStart(
+    // Nothing to give up means nothing to do until more bytes come.
+    m_stallChecked = !m_assembler.DropStalledStart(
         [this](const unsigned char* frame, std::size_t length) { Deliver(frame, length); });
 }
 

@@ -8,9 +8,9 @@
 #include "ZELKComBase.h"
 
 // Reassembles reply frames from what the reader thread reads (checking each
-// frame's CRC) and hands every valid frame to the receiver. A frame that
-// stops arriving half-way is given up after the line was quiet for the stall
-// timeout, so a false start byte cannot hold back the replies behind it.
+// frame's CRC) and hands every valid frame to the receiver. When the line is
+// quiet for the stall timeout while a started frame waits for bytes, a false
+// start byte is given up, so it cannot hold back the replies behind it.
 class ZELKPlusCom : public CZELKComBase {
 public:
     ZELKPlusCom() = default;
@@ -35,6 +35,7 @@ private:
     zelk::S3GFrameAssembler m_assembler;   // reader thread only
     std::vector<unsigned char> m_frame;    // the frame being handed over
     std::vector<unsigned char> m_readBuffer;
+    bool m_stallChecked = false;           // quiet since the held bytes were checked
     std::atomic<int> m_stallTimeoutMs{100};
     std::atomic<std::size_t> m_crcMismatches{0};
 };

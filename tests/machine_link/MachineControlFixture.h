@@ -97,7 +97,7 @@ struct ControlParts {
     {
         control->SetReplyTimeoutMs(2000);
         control->SetRestartDelayMs(1);
-        control->SetFrameStallTimeoutMs(5);
+        control->SetFrameStallTimeoutMs(50);
     }
     std::string LogText() const { return testsupport::ReadFile(log.GetPath()); }
 };

@@ -115,9 +115,21 @@ TEST(FrameAssembler, StalledFalseStartIsDroppedWhenTheLineGoesQuiet)
     // A plausible length (20) swallows the real reply that follows.
     FeedAll(a, Concat({{0xD5, 0x14}, ack}), c);
     EXPECT_TRUE(c.frames.empty());
-    a.DropStalledStart(c.Handler());
+    EXPECT_TRUE(a.DropStalledStart(c.Handler()));
     ASSERT_EQ(c.frames.size(), 1u);
     EXPECT_EQ(c.frames[0], ack);
+}
+
+TEST(FrameAssembler, SlowFrameWithoutAnotherStartByteIsKeptThroughAQuietSpell)
+{
+    zelk::S3GFrameAssembler a;
+    Collector c;
+    const Bytes temp = Frame({0x81, 0x1E, 0x00});
+    FeedAll(a, Bytes(temp.begin(), temp.begin() + 3), c);
+    EXPECT_FALSE(a.DropStalledStart(c.Handler()));
+    FeedAll(a, Bytes(temp.begin() + 3, temp.end()), c);
+    ASSERT_EQ(c.frames.size(), 1u);
+    EXPECT_EQ(c.frames[0], temp);
 }
 
 TEST(FrameAssembler, NoiseWithoutStartByteIsNotKept)

@@ -41,9 +41,11 @@ struct SimPrint : ::testing::Test {
     }
     ZELKMachineControl& control() { return *parts.control; }
 
-    ControlParts parts;
-    ReplyWatch watch;
+    // Destroyed in reverse: the control first, then its callback's watch,
+    // then the simulator.
     std::unique_ptr<SimThread> sim;
+    ReplyWatch watch;
+    ControlParts parts;
 };
 
 }  // namespace

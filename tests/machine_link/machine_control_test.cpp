@@ -49,9 +49,11 @@ struct HandPrinted : ::testing::Test {
     }
     void Ack() { pty.Write(Frame({0x81})); }
 
+    // Destroyed in reverse: the control (and its reader thread) before the
+    // watch its callback uses, the device last.
     PtyPair pty;
-    linktest::ControlParts parts;
     ReplyWatch watch;
+    linktest::ControlParts parts;
 };
 
 }  // namespace
