@@ -1,0 +1,188 @@
+// s3g-print against s3g-sim as separate processes, over a pseudo-terminal:
+// a faulty line printed to completion, Ctrl+C, and the refusals to start.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "MachineControlFixture.h"
+#include "PtyPair.h"
+#include "SimThread.h"
+
+extern char** environ;
+
+namespace {
+
+std::string Bin(const std::string& name)
+{
+    const char* dir = std::getenv("MORVADIN_BIN");
+    return std::string(dir != nullptr ? dir : ".") + "/" + name;
+}
+
+// A child process with its stdout or stderr on a pipe.
+class Child {
+public:
+    Child(const std::vector<std::string>& args, int pipedFd)
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], pipedFd);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        m_out = fds[0];
+    }
+    ~Child()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            Wait();
+        }
+        if (m_out >= 0)
+            ::close(m_out);
+    }
+    bool Started() const { return m_pid > 0; }
+    // Reads the pipe until text appears (or it closes / timeoutMs passes).
+    std::string ReadUntil(const std::string& text, int timeoutMs)
+    {
+        while (m_text.find(text) == std::string::npos) {
+            pollfd pfd{m_out, POLLIN, 0};
+            if (::poll(&pfd, 1, timeoutMs) <= 0)
+                break;
+            char buf[512];
+            const ssize_t n = ::read(m_out, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            m_text.append(buf, static_cast<std::size_t>(n));
+        }
+        return m_text;
+    }
+    void Signal(int sig) { ::kill(m_pid, sig); }
+    // The exit status; -1 when it did not exit normally.
+    int Wait()
+    {
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::string m_text;
+};
+
+struct PrintProcesses : ::testing::Test {
+    void SetUp() override
+    {
+        startGCode = linktest::WriteStartGCode(dir);
+        gcode = dir.File("print.gcode");
+        testsupport::WriteFile(gcode, linktest::PrintGCode(moves));
+    }
+    // The device path from the simulator's first line.
+    std::string DevicePath(Child& sim)
+    {
+        const std::string out = sim.ReadUntil("\n", 5000);
+        return out.substr(0, out.find('\n'));
+    }
+    std::vector<unsigned char> ExpectedRecord()
+    {
+        ZELKMachine machine;
+        ZELKStartGCodeOperater start(startGCode);
+        ZELKMachineControl control(&machine, &start);
+        control.GCodeParser(gcode.c_str());
+        return linktest::ExpectedRecord(control.GetPrintList());
+    }
+
+    int moves = 2000;
+    testsupport::TempDir dir;
+    std::string startGCode, gcode;
+};
+
+}  // namespace
+
+TEST_F(PrintProcesses, FaultyLinePrintsToCompletionAndTheRecordIsThePrintList)
+{
+    const std::string record = dir.File("record.x3g");
+    Child sim({Bin("s3g-sim"), "--record", record, "--refuse", "9", "--garbage", "--split", "--heat-rate",
+               "100000", "--exit-after-finish"},
+              STDOUT_FILENO);
+    ASSERT_TRUE(sim.Started());
+    const std::string device = DevicePath(sim);
+    ASSERT_EQ(device.rfind("/dev/", 0), 0u) << device;
+
+    Child print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, gcode}, STDERR_FILENO);
+    ASSERT_TRUE(print.Started());
+    const std::string progress = print.ReadUntil("100.0 %", 60000);
+    EXPECT_EQ(print.Wait(), 0) << progress;
+    EXPECT_EQ(sim.Wait(), 0);
+    const std::string bytes = testsupport::ReadFile(record);
+    const std::vector<unsigned char> expected = ExpectedRecord();
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.end()), expected);
+}
+
+TEST_F(PrintProcesses, CtrlCStopsThePrinterAndHomesZ)
+{
+    const std::string record = dir.File("record.x3g");
+    Child sim({Bin("s3g-sim"), "--record", record, "--baud-emulation"}, STDOUT_FILENO);
+    ASSERT_TRUE(sim.Started());
+    const std::string device = DevicePath(sim);
+    Child print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, gcode}, STDERR_FILENO);
+    // The first progress line comes once the print runs.
+    ASSERT_NE(print.ReadUntil(" packages ", 10000).find(" packages "), std::string::npos);
+    print.Signal(SIGINT);
+    EXPECT_EQ(print.Wait(), 130) << print.ReadUntil("stopped", 100);
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
+
+    const std::string bytes = testsupport::ReadFile(record);
+    EXPECT_LT(bytes.size(), ExpectedRecord().size());
+    // The last action the printer got is the Z homing: command 132, Z only.
+    Package home;
+    ZELKMachine machine;
+    ZELKStartGCodeOperater start(startGCode);
+    ZELKMachineControl control(&machine, &start);
+    control.GCodeParser(std::string("G162 Z F600"), home);
+    const std::string homePayload(home.Payload(), home.Payload() + home.PayloadSize());
+    ASSERT_GE(bytes.size(), homePayload.size());
+    EXPECT_EQ(bytes.substr(bytes.size() - homePayload.size()), homePayload);
+}
+
+TEST_F(PrintProcesses, MissingPortIsAClearFailure)
+{
+    Child print({Bin("s3g-print"), "--port", "/dev/ttyACM-not-there", "--start-gcode", startGCode, gcode},
+                STDERR_FILENO);
+    const std::string err = print.ReadUntil("\n", 5000);
+    EXPECT_EQ(print.Wait(), 1);
+    EXPECT_NE(err.find("does not exist"), std::string::npos) << err;
+}
+
+TEST_F(PrintProcesses, SilentDeviceIsAClearFailure)
+{
+    linktest::PtyPair pty;  // nobody answers on it
+    ASSERT_TRUE(pty.Ok());
+    Child print({Bin("s3g-print"), "--port", pty.SlavePath(), "--answer-timeout", "0.2", "--start-gcode",
+                 startGCode, gcode},
+                STDERR_FILENO);
+    const std::string err = print.ReadUntil("\n", 5000);
+    EXPECT_EQ(print.Wait(), 3);
+    EXPECT_NE(err.find("no printer answers"), std::string::npos) << err;
+}
