@@ -188,8 +188,16 @@ bool AsciiReader::Facet()
 
 bool AsciiReader::Read()
 {
-    if (!Expect("solid"))
-        return false;
+    const char* first;
+    std::size_t firstLength;
+    if (!m_tokens.Next(first, firstLength))
+        return Fail("the file holds only white space");
+    if (firstLength >= 3 && std::memcmp(first, "\xEF\xBB\xBF", 3) == 0) {  // a UTF-8 byte-order mark
+        first += 3;
+        firstLength -= 3;
+    }
+    if (!EqualsNoCase(first, firstLength, "solid"))
+        return Fail("expected \"solid\" at the start");
     m_tokens.SkipLine();
     const char* word;
     std::size_t length;
@@ -204,6 +212,8 @@ bool AsciiReader::Read()
         } else if (!open && EqualsNoCase(word, length, "solid")) {
             m_tokens.SkipLine();  // files that hold several solids
             open = true;
+        } else if (!open) {
+            break;  // padding or notes after the last solid: the model is complete
         } else {
             return Fail("unexpected \"" + std::string(word, std::min<std::size_t>(length, 40)) + "\"");
         }

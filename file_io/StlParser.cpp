@@ -18,7 +18,7 @@ constexpr std::size_t kProbeBytes = 4096;
 
 bool StartsWithSolid(const char* data, std::size_t size)
 {
-    std::size_t i = 0;
+    std::size_t i = (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) ? 3 : 0;  // byte-order mark
     while (i < size && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n'))
         ++i;
     const char* word = "solid";

@@ -104,6 +104,17 @@ TEST(StlLoader, ReadsAsciiInEveryCaseLineEndAndSpacing)
     EXPECT_DOUBLE_EQ(bare.mesh.GetGePrint()[0].point[2].y, 0.8);
 }
 
+TEST(StlLoader, AcceptsAByteOrderMarkAndPaddingAfterTheLastSolid)
+{
+    const std::string ascii = stltest::Ascii(kCube);
+    Loaded marked = LoadContent("\xEF\xBB\xBF" + ascii);
+    ASSERT_EQ(marked.result, 1) << marked.reason;
+    ExpectMesh(marked.mesh, kCube);
+    Loaded padded = LoadContent(ascii + std::string(300, '\0'));
+    ASSERT_EQ(padded.result, 1) << padded.reason;
+    ExpectMesh(padded.mesh, kCube);
+}
+
 TEST(StlLoader, ReadsSeveralSolidsInOneAsciiFile)
 {
     const auto a = stltest::Cube(1), b = stltest::Cube(2, 5);
