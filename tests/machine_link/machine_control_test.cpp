@@ -176,8 +176,8 @@ TEST_F(HandPrinted, EmptyPrintAsksIsFinishedUntilTheBuildIsDone)
 
 TEST_F(HandPrinted, TemperatureQueriesGoAheadOfTheNextPrintPackage)
 {
-    control().AddOperationPackage(Command(137, 1));  // held while printing
     control().StartPrint();  // empty list: is-finished queries
+    control().AddOperationPackage(Command(137, 1));  // held while printing
     EXPECT_EQ(NextFrame(), (Bytes{0xD5, 0x01, 0x0B, 0x20}));
     control().ChangePrintType_InquireExtruderTemperature();
     control().ChangePrintType_InquirePlatformTemperature();

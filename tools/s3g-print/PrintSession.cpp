@@ -51,9 +51,14 @@ int PrintSession::Connect()
         return kFailed;
     }
     m_control.AddOperationPackage(ZELKMachineCodeBuild::GetPackage(0, {{2, kHostVersion}}));
-    const bool answered = WaitUntil([this] { return m_versionSeen || m_interrupted; },
-                                    std::chrono::milliseconds(m_options.answerTimeoutMs));
-    if (m_interrupted) {
+    bool interrupted = false;
+    const bool answered = WaitUntil(
+        [&] {
+            interrupted = m_interrupted;  // read under the session's lock
+            return m_versionSeen || interrupted;
+        },
+        std::chrono::milliseconds(m_options.answerTimeoutMs));
+    if (interrupted) {
         m_control.CloseCom();
         return kInterrupted;
     }

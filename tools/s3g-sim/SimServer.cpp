@@ -28,13 +28,21 @@ Bytes MakeFrame(const Bytes& payload)
     return frame;
 }
 
-void SleepUntil(double deadlineS, double nowS)
+// Sleeps most of the way and spins the last stretch: a sleep overshoots by
+// tens of microseconds, which would make the emulated line slower than 115200
+// baud and the host look slower than it is.
+template <typename Now>
+void WaitUntil(double deadlineS, Now now)
 {
-    if (deadlineS <= nowS)
-        return;
-    const auto ns = static_cast<long long>((deadlineS - nowS) * 1e9);
-    timespec ts{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    constexpr double kSpinS = 250e-6;
+    const double sleepS = deadlineS - now() - kSpinS;
+    if (sleepS > 0) {
+        const auto ns = static_cast<long long>(sleepS * 1e9);
+        timespec ts{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
+        while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+        }
+    }
+    while (now() < deadlineS) {
     }
 }
 
@@ -179,7 +187,8 @@ void SimServer::Reply(const Bytes& payload, std::size_t requestBytes)
     const Bytes frame = MakeFrame(payload);
     if (m_options.baudEmulation) {
         // The request's bytes and the reply's take their time on the wire.
-        SleepUntil(m_requestAtS + static_cast<double>(requestBytes + frame.size()) / kLineBytesPerS, NowS());
+        WaitUntil(m_requestAtS + static_cast<double>(requestBytes + frame.size()) / kLineBytesPerS,
+                  [this] { return NowS(); });
     }
     if (m_options.garbage) {
         const Bytes noise = Garbage(frame);
