@@ -1,0 +1,127 @@
+// The simulator as a faithful test partner: reply lengths the reply parser
+// classifies, heating, the queue behind the waits, the position, and its
+// refusal of bad frames on the line.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+#include "LinkTestFrames.h"
+#include "SimPrinter.h"
+#include "SimThread.h"
+#include "ZELKPlusCom.h"
+
+using s3gsim::Bytes;
+using s3gsim::SimPrinter;
+
+namespace {
+
+Bytes Ask(SimPrinter& printer, const Package& p, double nowS)
+{
+    return printer.Handle(p.Payload(), static_cast<std::size_t>(p.PayloadSize()), nowS);
+}
+
+Package Tool(int sub, int value)
+{
+    return ZELKMachineCodeBuild::GetPackage(136, {{1, 0}, {1, sub}, {1, 2}, {2, value}});
+}
+
+}  // namespace
+
+TEST(SimPrinter, AnswersTheLengthsTheHostClassifies)
+{
+    SimPrinter printer(10);
+    EXPECT_EQ(Ask(printer, ZELKMachineCodeBuild::GetPackage(0, {{2, 100}}), 0), (Bytes{0x81, 0xBE, 0x02}));
+    EXPECT_EQ(Ask(printer, ZELKMachineCodeBuild::GetPackage(10, {{1, 0}, {1, 2}}), 0), (Bytes{0x81, 25, 0}));
+    EXPECT_EQ(Ask(printer, ZELKMachineCodeBuild::GetPackage(11, {}), 0), (Bytes{0x81, 1}));  // nothing queued
+    EXPECT_EQ(Ask(printer, ZELKMachineCodeBuild::GetPackage(21, {}), 0).size(), 23u);       // 26-byte frame
+    EXPECT_EQ(Ask(printer, ZELKMachineCodeBuild::GetPackage(137, {{1, 31}}), 0), (Bytes{0x81}));
+}
+
+TEST(SimPrinter, TemperaturesApproachTheirTargetsAtTheHeatRate)
+{
+    SimPrinter printer(10);
+    Ask(printer, Tool(3, 225), 0);
+    Ask(printer, Tool(31, 60), 0);
+    EXPECT_DOUBLE_EQ(printer.ExtruderC(10), 125);
+    EXPECT_DOUBLE_EQ(printer.PlatformC(10), 60);
+    EXPECT_DOUBLE_EQ(printer.ExtruderC(100), 225);
+    Ask(printer, Tool(3, 0), 100);  // off: cools to the room
+    EXPECT_DOUBLE_EQ(printer.ExtruderC(110), 125);
+}
+
+TEST(SimPrinter, WaitForToolHoldsTheBuildUntilHot)
+{
+    SimPrinter printer(10);
+    Ask(printer, Tool(3, 225), 0);
+    Ask(printer, ZELKMachineCodeBuild::GetPackage(135, {{1, 0}, {2, 100}, {2, 65535}}), 0);
+    Ask(printer, ZELKMachineCodeBuild::GetPackage(137, {{1, 31}}), 0);
+    EXPECT_FALSE(printer.IsFinished(10));
+    EXPECT_TRUE(printer.IsFinished(20));
+    EXPECT_EQ(printer.ActionCount(), 3u);
+}
+
+TEST(SimPrinter, ExtendedStopClearsTheQueue)
+{
+    SimPrinter printer(1);
+    Ask(printer, Tool(3, 225), 0);
+    Ask(printer, ZELKMachineCodeBuild::GetPackage(135, {{1, 0}, {2, 100}, {2, 65535}}), 0);
+    EXPECT_FALSE(printer.IsFinished(1));
+    Ask(printer, ZELKMachineCodeBuild::GetPackage(22, {{1, 3}}), 1);
+    EXPECT_TRUE(printer.IsFinished(1));
+}
+
+TEST(SimPrinter, PositionFollowsAbsoluteAndRelativeMoves)
+{
+    SimPrinter printer(1);
+    Ask(printer, ZELKMachineCodeBuild::GetPackage(140, {{3, -100}, {3, 200}, {3, 300}, {3, 0}, {3, 0}}), 0);
+    // 155: X Y Z absolute, A B relative (flags 24).
+    const Package move = ZELKMachineCodeBuild::GetPackage(
+        155, {{3, 10}, {3, 20}, {3, 30}, {3, -5}, {3, 0}, {3, 1000}, {1, 24}, {3, 0}, {2, 0}});
+    Ask(printer, move, 0);
+    Ask(printer, move, 0);
+    const Bytes reply = Ask(printer, ZELKMachineCodeBuild::GetPackage(21, {}), 0);
+    ASSERT_EQ(reply.size(), 23u);
+    auto axis = [&](int i) {
+        return static_cast<std::int32_t>(reply[1 + 4 * i] | (reply[2 + 4 * i] << 8) | (reply[3 + 4 * i] << 16) |
+                                         (static_cast<std::uint32_t>(reply[4 + 4 * i]) << 24));
+    };
+    EXPECT_EQ(axis(0), 10);
+    EXPECT_EQ(axis(2), 30);
+    EXPECT_EQ(axis(3), -10);
+}
+
+TEST(SimServer, BadCrcOrLengthOnTheLineIsRefusedWith0x83)
+{
+    linktest::SimThread sim(s3gsim::SimOptions{});
+    ASSERT_TRUE(sim.Ok()) << sim.Error();
+    struct Sink : ComReceive {
+        std::mutex m;
+        std::condition_variable cv;
+        std::vector<Bytes> frames;
+        void OnCommReceive(void* f, void* n) override
+        {
+            const auto* p = static_cast<const unsigned char*>(f);
+            std::lock_guard lock(m);
+            frames.emplace_back(p, p + reinterpret_cast<std::uintptr_t>(n));
+            cv.notify_all();
+        }
+    } sink;
+    ZELKPlusCom port;
+    port.SetReceiver(&sink);
+    ASSERT_NE(port.Open(sim.DevicePath()), 0);
+    const unsigned char badCrc[] = {0xD5, 0x01, 0x0B, 0x21};
+    port.SendData(badCrc, sizeof badCrc);
+    const unsigned char badLength[] = {0xD5, 0x40};
+    port.SendData(badLength, sizeof badLength);
+    std::unique_lock lock(sink.m);
+    ASSERT_TRUE(sink.cv.wait_for(lock, std::chrono::seconds(5), [&] { return sink.frames.size() >= 2; }));
+    EXPECT_EQ(sink.frames[0], linktest::Frame({0x83}));
+    EXPECT_EQ(sink.frames[1], linktest::Frame({0x83}));
+    lock.unlock();
+    port.Close();
+    EXPECT_EQ(sim.Stats().badFrames.load(), 2);
+    EXPECT_EQ(sim.Stats().packets.load(), 0);
+}
