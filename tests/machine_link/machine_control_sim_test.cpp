@@ -90,7 +90,10 @@ TEST_F(SimPrint, DroppedPacketIsSentAgainAfterThePortRestartExactlyOnce)
     s3gsim::SimOptions options;
     options.dropPacket = 40;
     Start(options, 200);
-    control().SetReplyTimeoutMs(40);  // 5 waits: 200 ms of silence
+    // Short waits (5 x 10 ms) only around the dropped packet (index 39).
+    watch.onReply = [](ZELKMachineControl& c, const RECEIVEBUF&) {
+        c.SetReplyTimeoutMs(c.GetPrintIndex() >= 38 && c.GetPortRestartCount() == 0 ? 10 : 2000);
+    };
     PrintToTheEnd();
     control().CloseCom();
     const s3gsim::SimPrinter& printer = sim->Stop();
@@ -98,6 +101,28 @@ TEST_F(SimPrint, DroppedPacketIsSentAgainAfterThePortRestartExactlyOnce)
     EXPECT_EQ(control().GetPortRestartCount(), 1);
     EXPECT_EQ(printer.Record(), linktest::ExpectedRecord(control().GetPrintList()));
     EXPECT_NE(parts.LogText().find("Restart COM!"), std::string::npos);
+}
+
+TEST_F(SimPrint, PrinterGoneQuietGetsTheSamePackageAfterEveryRestart)
+{
+    s3gsim::SimOptions options;
+    options.silentFrom = 31;
+    Start(options, 100);
+    // Short waits only once the printer falls silent, so that a slow but
+    // answered package is never taken for a lost one.
+    watch.onReply = [](ZELKMachineControl& c, const RECEIVEBUF&) {
+        if (c.GetPrintIndex() >= 29)
+            c.SetReplyTimeoutMs(5);
+    };
+    control().StartPrint();
+    ASSERT_TRUE(control().WaitForPortRestarts(3, 10000));
+    control().CloseCom();
+    EXPECT_EQ(control().GetPrintIndex(), 30);  // package 30 was never answered
+    const s3gsim::SimPrinter& printer = sim->Stop();
+    const std::vector<Package>& list = control().GetPrintList();
+    EXPECT_EQ(printer.Record(), linktest::ExpectedRecord(std::vector<Package>(list.begin(), list.begin() + 30)));
+    // Package 30 went out once, then again after each restart.
+    EXPECT_GE(sim->Stats().packets.load(), 30 + 3);
 }
 
 TEST_F(SimPrint, SuspendStopsAfterThePackageInFlightAndRestorationContinues)

@@ -156,7 +156,7 @@ void SimServer::OnBytes(const unsigned char* bytes, std::size_t count)
 void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
 {
     const int packet = ++m_stats.packets;
-    if (packet == m_options.dropPacket) {
+    if (packet == m_options.dropPacket || (m_options.silentFrom > 0 && packet >= m_options.silentFrom)) {
         ++m_stats.dropped;
         return;
     }

@@ -15,6 +15,7 @@ struct SimOptions {
     std::string recordPath;      // action payloads, in order, as an X3G-style stream
     bool baudEmulation = false;  // pace each exchange at the 115200-baud line rate
     int dropPacket = 0;          // swallow this packet (1-based), unanswered and unrecorded
+    int silentFrom = 0;          // swallow every packet from this one on (a printer gone quiet)
     int refuseEvery = 0;         // answer every n-th packet with 0x82
     bool garbage = false;        // noise bytes before each reply
     bool split = false;          // write replies byte by byte

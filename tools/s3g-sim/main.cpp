@@ -22,6 +22,7 @@ const char* const kHelp =
     "                         order) to FILE as an X3G-style stream\n"
     "  --baud-emulation       answer at the pace of a 115200-baud line\n"
     "  --drop N               swallow the N-th packet, unanswered and unrecorded\n"
+    "  --silent-from N        answer nothing from the N-th packet on\n"
     "  --refuse EVERY         answer every EVERY-th packet with 0x82 (refused)\n"
     "  --garbage              send noise bytes before each reply\n"
     "  --split                send replies byte by byte\n"
@@ -76,7 +77,8 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
                 std::fprintf(stderr, "s3g-sim: --heat-rate needs a positive number\n");
                 return 2;
             }
-        } else if ((arg == "--drop" || arg == "--refuse" || arg == "--hangup-after" || arg == "--seed") &&
+        } else if ((arg == "--drop" || arg == "--silent-from" || arg == "--refuse" || arg == "--hangup-after" ||
+                    arg == "--seed") &&
                    hasValue) {
             if (!ParseInt(argv[++i], value)) {
                 std::fprintf(stderr, "s3g-sim: %s needs a whole number\n", arg.c_str());
@@ -84,6 +86,8 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
             }
             if (arg == "--drop")
                 o.dropPacket = value;
+            else if (arg == "--silent-from")
+                o.silentFrom = value;
             else if (arg == "--refuse")
                 o.refuseEvery = value;
             else if (arg == "--hangup-after")
