@@ -81,6 +81,8 @@ int CZELKComBase::ReOpen()
 int CZELKComBase::Open(std::string name)
 {
     std::lock_guard lock(m_lifecycleMutex);
+    if (m_hungUp.load())
+        Close();  // the old device is gone and its reader has ended
     m_portName = std::move(name);
     if (m_fd.load() < 0) {
         const int fd = OpenDevice(m_portName);

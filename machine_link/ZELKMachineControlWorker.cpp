@@ -129,7 +129,6 @@ void ZELKMachineControl::SendPackage(const Package& package)
 
 int ZELKMachineControl::WaitSendCommendEnd()
 {
-    bool lost = false;
     {
         std::unique_lock lock(m_replyMutex);
         const auto woken = [&] { return m_replySignalled || m_linkLost || m_stopRequested.load(); };
@@ -139,14 +138,12 @@ int ZELKMachineControl::WaitSendCommendEnd()
         }
         if (m_replySignalled)
             return 0;
-        lost = m_linkLost;
-        m_linkLost = false;
+        m_linkLost = false;  // a vanished device is restarted like a silent one
     }
     // Unanswered: the package counts as not received and is sent again.
     m_sendResult = 2;
     if (m_stopRequested.load())
         return 0;
-    (void)lost;
     RestartPort();
     return 0;
 }
