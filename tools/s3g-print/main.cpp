@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "PrintSession.h"
+#include "PrintJob.h"
 #include "ProgramFolder.h"
 #include "ZELKStartGCodeOperater.h"
 
@@ -102,16 +102,16 @@ int main(int argc, char** argv)
         return s3gprint::kFailed;
     }
     ZELKMachineControl control(nullptr, &startGCode);
-    s3gprint::PrintSession session(control, options, stderr);
+    s3gprint::PrintJob job(control, options, stderr);
 
     std::thread signalThread([&] {
         int sig = 0;
         if (sigwait(&signals, &sig) == 0 && sig != 0)
-            session.Interrupt();
+            job.Interrupt();
     });
-    int status = session.Connect();
+    int status = job.Connect();
     if (status == s3gprint::kFinished)
-        status = session.Print();
+        status = job.Print();
     // End the signal thread: it waits for a signal, so send it one.
     pthread_kill(signalThread.native_handle(), SIGTERM);
     signalThread.join();

@@ -1,6 +1,6 @@
 // A headless print: connect, wait for the printer, stream a G-code file and
 // follow it to the end, or stop it the way the print workflow does.
-#include "PrintSession.h"
+#include "PrintJob.h"
 
 #include "MachinePackages.h"
 
@@ -11,14 +11,14 @@ constexpr int kHostVersion = 100;
 
 }  // namespace
 
-PrintSession::PrintSession(ZELKMachineControl& control, const PrintOptions& options, std::FILE* progressOut)
+PrintJob::PrintJob(ZELKMachineControl& control, const PrintOptions& options, std::FILE* progressOut)
     : m_control(control), m_options(options), m_out(progressOut)
 {
     m_control.SetReplyTimeoutMs(m_options.replyTimeoutMs);
     m_control.SetReceiveCallback([this] { OnReply(); });
 }
 
-void PrintSession::OnReply()
+void PrintJob::OnReply()
 {
     const RECEIVEBUF record = m_control.GetReceiveBuf();
     std::lock_guard lock(m_mutex);
@@ -31,20 +31,20 @@ void PrintSession::OnReply()
     m_cv.notify_all();
 }
 
-void PrintSession::Interrupt()
+void PrintJob::Interrupt()
 {
     std::lock_guard lock(m_mutex);
     m_interrupted = true;
     m_cv.notify_all();
 }
 
-bool PrintSession::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+bool PrintJob::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(m_mutex);
     return m_cv.wait_for(lock, timeout, done);
 }
 
-int PrintSession::Connect()
+int PrintJob::Connect()
 {
     if (!m_control.OpenCom(m_options.port)) {
         std::fprintf(stderr, "s3g-print: %s\n", m_control.GetComOpenErrorText().c_str());
@@ -54,7 +54,7 @@ int PrintSession::Connect()
     bool interrupted = false;
     const bool answered = WaitUntil(
         [&] {
-            interrupted = m_interrupted;  // read under the session's lock
+            interrupted = m_interrupted;  // read under the job's lock
             return m_versionSeen || interrupted;
         },
         std::chrono::milliseconds(m_options.answerTimeoutMs));
@@ -71,7 +71,7 @@ int PrintSession::Connect()
     return kFinished;
 }
 
-int PrintSession::Print()
+int PrintJob::Print()
 {
     m_control.GCodeParser(m_options.gcode.c_str());
     if (!m_control.GetTranslator().LastFileError().empty()) {
@@ -105,7 +105,7 @@ int PrintSession::Print()
     }
 }
 
-void PrintSession::StopPrinter()
+void PrintJob::StopPrinter()
 {
     // As the print workflow stops: the extended stop ahead of everything,
     // then the Z homing line; the port closes once both were answered.
@@ -132,7 +132,7 @@ void PrintSession::StopPrinter()
     std::fprintf(stderr, "s3g-print: print stopped\n");
 }
 
-void PrintSession::ShowProgress(bool last)
+void PrintJob::ShowProgress(bool last)
 {
     if (m_options.quiet || m_out == nullptr)
         return;

@@ -26,9 +26,9 @@ struct PrintOptions {
 // Exit statuses of the program.
 enum Status { kFinished = 0, kFailed = 1, kBadCommandLine = 2, kNoAnswer = 3, kInterrupted = 130 };
 
-class PrintSession {
+class PrintJob {
 public:
-    PrintSession(ZELKMachineControl& control, const PrintOptions& options, std::FILE* progressOut);
+    PrintJob(ZELKMachineControl& control, const PrintOptions& options, std::FILE* progressOut);
 
     // Connects and waits for the version answer; kFinished when it came.
     int Connect();
