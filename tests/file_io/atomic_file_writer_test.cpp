@@ -1,12 +1,8 @@
 // Replacing files only once their new content is completely written.
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "AtomicFileWriter.h"
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 
 using testsupport::ReadFile;
@@ -76,24 +72,16 @@ TEST(AtomicFileWriter, FullDiskIsAFailureAndKeepsTheOldFile)
     TempDir dir;
     const std::string target = dir.File("out.bin");
     WriteFile(target, "old content");
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int result = testsupport::RunWithFileSizeLimit(4096, [&] {
         zelk::AtomicFileWriter writer(target);
         std::string block(1 << 20, 'x');
         bool ok = writer.Open();
         for (int i = 0; ok && i < 4; ++i)
             ok = writer.Write(block);
         ok = ok && writer.Commit(false);
-        ::_exit(ok ? 0 : (writer.Error().find("File too large") != std::string::npos ? 3 : 4));
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
+        return ok ? 0 : (writer.Error().find("File too large") != std::string::npos ? 3 : 4);
+    });
+    EXPECT_EQ(result, 3);
     EXPECT_EQ(ReadFile(target), "old content");
     EXPECT_EQ(dir.EntryCount(), 1u);
 }

@@ -1,13 +1,9 @@
 // The start G-code editor: reading and rewriting the three managed lines.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include "FileSizeLimit.h"
 #include "ProgramFolder.h"
 #include "StartGCodeLines.h"
 #include "TempDir.h"
@@ -115,20 +111,13 @@ TEST_F(StartGCodeFileTest, FailedSaveKeepsTheFileAndTheValue)
 {
     const std::string path = Write(kTestStartGCode);
     // A full disk, made real by a file-size limit in a child process.
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {16, 16};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int result = testsupport::RunWithFileSizeLimit(16, [&] {
         ZELKStartGCodeOperater editor(path);
-        const int result = editor.SetStartGCodeData(250, StartGCode_ExtruderTemperature);
+        const int saved = editor.SetStartGCodeData(250, StartGCode_ExtruderTemperature);
         const bool reported = editor.GetLastError().find("File too large") != std::string::npos;
-        ::_exit(result == 0 && reported && editor.GetExtrudeTemperature() == "215" ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return saved == 0 && reported && editor.GetExtrudeTemperature() == "215" ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(ReadFile(path), kTestStartGCode);
     EXPECT_EQ(m_dir.EntryCount(), 1u);
 }

@@ -2,15 +2,11 @@
 // and files that appear only complete.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include "FileSizeLimit.h"
 #include "MachinePackages.h"
 #include "TempDir.h"
 #include "TranslatorFixture.h"
@@ -220,21 +216,14 @@ TEST_F(TranslatorTest, SaveX3gOnAFullDiskFailsWithoutAPartialFile)
         gcode += "G1 X" + std::to_string(i % 50) + " Y1 Z0.3 F3000 E" + std::to_string(i * 0.1) + "\n";
     testsupport::WriteFile(m_dir.File("part.gcode"), gcode);
     const std::string out = m_dir.File("part.x3g");
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {50000, 50000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int result = testsupport::RunWithFileSizeLimit(50000, [&] {
         ZELKMachine machine;
         ZELKMachineControl control(&machine, &m_startGCode);
-        const int result = control.SaveX3gFile(m_dir.File("part.gcode"), out.c_str());
+        const int saved = control.SaveX3gFile(m_dir.File("part.gcode"), out.c_str());
         const bool reported = control.GetSaveX3gError().find("File too large") != std::string::npos;
-        ::_exit(result == 0 && reported ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return saved == 0 && reported ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0);
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_EQ(m_dir.EntryCount(), 2u);  // start.gcode and part.gcode only
 }
