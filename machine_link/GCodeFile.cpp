@@ -85,43 +85,35 @@ std::string_view CleanGCodeLine(char* begin, char* end)
     return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
-bool ReadGCodeLines(const std::string& path, GCodeLines& out, std::string* error)
+bool ReadGCodeText(const std::string& path, GCodeText& out, std::string* error)
 {
-    out.text.reset();
-    out.textSize = 0;
-    out.lines.clear();
-
+    out.data.reset();
+    out.size = 0;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
         return SetError(error, "cannot open", path, errno);
     errno = 0;
-    const bool ok = ReadAll(file, out.text, out.textSize);
+    const bool ok = ReadAll(file, out.data, out.size);
     const int readErr = errno != 0 ? errno : EIO;
     std::fclose(file);
     if (!ok) {
-        out.text.reset();
-        out.textSize = 0;
+        out.data.reset();
+        out.size = 0;
         return SetError(error, "cannot read", path, readErr);
     }
-
-    char* text = out.text.get();
-    const std::size_t size = out.textSize;
-    std::size_t lineCount = 0;
-    for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '\n', size - (p - text)))) != nullptr; ++p)
-        ++lineCount;
-    out.lines.reserve(lineCount + 1);
-
-    char* cursor = text;
-    char* const stop = text + size;
-    while (cursor < stop) {
-        char* newline = static_cast<char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(stop - cursor)));
-        char* lineEnd = newline != nullptr ? newline : stop;
-        std::string_view line = CleanGCodeLine(cursor, lineEnd);
-        if (!line.empty())
-            out.lines.push_back(line);
-        cursor = lineEnd + 1;
-    }
     return true;
+}
+
+std::size_t CountGCodeLines(const GCodeText& text)
+{
+    std::size_t count = 0;
+    const char* p = text.data.get();
+    const char* const end = p + text.size;
+    while (p < end && (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
+        ++count;
+        ++p;
+    }
+    return count + 1;
 }
 
 }  // namespace zelk

@@ -1,21 +1,19 @@
-// Reads a G-code file whole and cleans its lines for translation.
+// Reads a G-code file whole and hands out its cleaned lines for translation.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace zelk {
 
-// The cleaned, non-empty lines of a G-code file. The views point into text,
-// which the reader edits in place (comments cut out), so a file costs its own
-// size plus one view per line.
-struct GCodeLines {
-    std::unique_ptr<char[]> text;
-    std::size_t textSize = 0;
-    std::vector<std::string_view> lines;
+// A G-code file read whole. The line reader edits it in place (comments are
+// cut out), so a file costs its own size and nothing per line.
+struct GCodeText {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
 };
 
 // Cleans one line as the translator reads it: everything from the first "("
@@ -24,10 +22,29 @@ struct GCodeLines {
 // the cleaned part of [begin, end).
 std::string_view CleanGCodeLine(char* begin, char* end);
 
-// Reads the whole file and keeps every line that is not empty after
-// cleaning. Lines end at "\n"; a "\r" before it is white space. Returns false
-// (and sets error, naming the file) when the file cannot be opened or read.
-bool ReadGCodeLines(const std::string& path, GCodeLines& out, std::string* error = nullptr);
+// Reads the whole file. Returns false (and sets error, naming the file)
+// when the file cannot be opened or read.
+bool ReadGCodeText(const std::string& path, GCodeText& out, std::string* error = nullptr);
+
+// The number of lines of the text: an upper bound of the lines kept.
+std::size_t CountGCodeLines(const GCodeText& text);
+
+// Calls visit(std::string_view line) for every line that is not empty after
+// cleaning, in order. Lines end at "\n"; a "\r" before it is white space.
+template <class Visit>
+void ForEachGCodeLine(GCodeText& text, Visit&& visit)
+{
+    char* cursor = text.data.get();
+    char* const stop = cursor + text.size;
+    while (cursor < stop) {
+        char* newline = static_cast<char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(stop - cursor)));
+        char* lineEnd = newline != nullptr ? newline : stop;
+        const std::string_view line = CleanGCodeLine(cursor, lineEnd);
+        if (!line.empty())
+            visit(line);
+        cursor = lineEnd + 1;
+    }
+}
 
 // Asks the system to back a large buffer with huge pages where it can: a
 // million-line print is a few hundred megabytes touched once, and this saves

@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include <locale.h>
@@ -54,34 +55,52 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Plain decimals of up to eight digits with a value below 2^24 as an integer
-// ("-12.345", "1800.000"), which is nearly every number in sliced G-code. Both
-// the digits and the power of ten (up to 10^8) are exact floats, so one float division
-// is correctly rounded: the same result as a full conversion. Returns false
-// for anything else (exponents, long digit runs), which then takes the full
-// conversion.
+// Plain decimals of up to fifteen digits ("-12.345", "1800.000",
+// "12345.67891"), which is nearly every number in sliced G-code. The digits
+// and the power of ten are exact doubles, so their quotient is the correctly
+// rounded double; rounding that to float gives the correctly rounded float
+// unless the double lies exactly halfway between two floats (only there can
+// two roundings differ from one). Returns false for that case and for
+// anything else (exponents, long digit runs): the full conversion decides.
 bool ScanShortDecimal(const char* p, const char* end, float& value)
 {
-    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
-    uint32_t mantissa = 0;
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    uint64_t mantissa = 0;
     const char* start = p;
     while (p < end && IsDigit(*p))
-        mantissa = mantissa * 10 + static_cast<uint32_t>(*p++ - '0');
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p++ - '0');
     int digits = static_cast<int>(p - start);
     int decimals = 0;
     if (p < end && *p == '.') {
         const char* fraction = ++p;
         while (p < end && IsDigit(*p))
-            mantissa = mantissa * 10 + static_cast<uint32_t>(*p++ - '0');
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p++ - '0');
         decimals = static_cast<int>(p - fraction);
         digits += decimals;
     }
-    // At most eight digits: the mantissa cannot have wrapped.
-    if (digits == 0 || digits > 8 || mantissa >= (1u << 24))
+    // At most fifteen digits: the mantissa is exact and cannot have wrapped.
+    if (digits == 0 || digits > 15)
         return false;
     if (p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X'))
-        return false;  // an exponent or a hexadecimal number: the full conversion decides
-    value = static_cast<float>(mantissa) / kPow10[decimals];
+        return false;  // an exponent or a hexadecimal number
+    const double exact = static_cast<double>(mantissa) / kPow10[decimals];
+    const float rounded = static_cast<float>(exact);
+    const double back = rounded;
+    if (back != exact) {
+        // The neighbouring float on the side of the exact value: one step of
+        // the bit pattern, up in magnitude when the exact value lies further
+        // from zero.
+        uint32_t bits = 0;
+        std::memcpy(&bits, &rounded, sizeof bits);
+        const bool furtherFromZero = (exact > back) == (rounded > 0);
+        bits = furtherFromZero ? bits + 1 : bits - 1;
+        float other = 0;
+        std::memcpy(&other, &bits, sizeof other);
+        if ((back + static_cast<double>(other)) * 0.5 == exact)
+            return false;
+    }
+    value = rounded;
     return true;
 }
 

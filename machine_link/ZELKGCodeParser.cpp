@@ -69,29 +69,29 @@ const CPoint5D& ZELKGCodeParser::MaxFeedrate()
     return m_maxFeedrate;
 }
 
-int ZELKGCodeParser::GetFileData(const std::string& path, zelk::GCodeLines& lines)
+int ZELKGCodeParser::GetFileData(const std::string& path, zelk::GCodeText& text)
 {
     m_lastFileError.clear();
-    return zelk::ReadGCodeLines(path, lines, &m_lastFileError) ? 1 : 0;
+    return zelk::ReadGCodeText(path, text, &m_lastFileError) ? 1 : 0;
 }
 
 int ZELKGCodeParser::Split(std::string_view line, Words& words)
 {
     words.line = line;
     words.count = 0;
-    std::size_t i = 0;
-    const std::size_t n = line.size();
-    while (i < n) {
-        while (i < n && line[i] == ' ')
-            ++i;
-        if (i == n)
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (p < end) {
+        while (p < end && *p == ' ')
+            ++p;
+        if (p == end)
             break;
-        std::size_t start = i;
-        while (i < n && line[i] != ' ')
-            ++i;
+        const char* space = static_cast<const char*>(std::memchr(p, ' ', static_cast<std::size_t>(end - p)));
+        const char* wordEnd = space != nullptr ? space : end;
         if (words.count < Words::kStored)
-            words.word[words.count] = line.substr(start, i - start);
+            words.word[words.count] = std::string_view(p, static_cast<std::size_t>(wordEnd - p));
         ++words.count;
+        p = wordEnd;
     }
     return 1;
 }
@@ -99,28 +99,29 @@ int ZELKGCodeParser::Split(std::string_view line, Words& words)
 std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
 {
     std::vector<Package> packages;
-    zelk::GCodeLines file;
+    zelk::GCodeText file;
     if (!GetFileData(path, file))
         return packages;
 
     // One slot more than lines, for the wait-for-tool packet.
-    packages.reserve(file.lines.size() + 1);
+    packages.reserve(zelk::CountGCodeLines(file) + 1);
     zelk::AdviseHugePages(packages.data(), packages.capacity() * sizeof(Package));
-    for (std::size_t n = 0; n < file.lines.size(); ++n) {
-        const std::string_view line = file.lines[n];
+    std::size_t n = 0;
+    zelk::ForEachGCodeLine(file, [&](std::string_view line) {
         if (n == 0 && line.find("M104") != std::string_view::npos)
             m_m104Flag = 1;
         if (n == 1 && line.find("M109") != std::string_view::npos)
             m_m109Flag = 1;
+        ++n;
         Package package;
         if (GetGCodeCommandPackage(line, package) == 0)
-            continue;
+            return;
         // A list of 13 or more packages carries the wait-for-tool packet at
         // index 12, before the package that would have been there.
         if (packages.size() == 12)
             packages.push_back(zelk::WaitForToolPackage());
         packages.push_back(package);
-    }
+    });
     return packages;
 }
 

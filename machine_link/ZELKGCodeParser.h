@@ -38,7 +38,7 @@ public:
 private:
     struct Words;
 
-    int GetFileData(const std::string& path, zelk::GCodeLines& lines);
+    int GetFileData(const std::string& path, zelk::GCodeText& text);
     static int Split(std::string_view line, Words& words);
 
     int TranslateG(int code, const Words& words, Package& out);

@@ -14,13 +14,22 @@ std::string Clean(std::string line)
     return std::string(zelk::CleanGCodeLine(line.data(), line.data() + line.size()));
 }
 
+std::vector<std::string> KeptLines(zelk::GCodeText& text)
+{
+    std::vector<std::string> lines;
+    zelk::ForEachGCodeLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
+    EXPECT_GE(zelk::CountGCodeLines(text), lines.size());
+    return lines;
+}
+
 std::vector<std::string> Lines(const std::string& content)
 {
     testsupport::TempDir dir;
     testsupport::WriteFile(dir.File("f.gcode"), content);
-    zelk::GCodeLines lines;
-    EXPECT_TRUE(zelk::ReadGCodeLines(dir.File("f.gcode"), lines));
-    return std::vector<std::string>(lines.lines.begin(), lines.lines.end());
+    zelk::GCodeText text;
+    EXPECT_TRUE(zelk::ReadGCodeText(dir.File("f.gcode"), text));
+    EXPECT_EQ(text.size, content.size());
+    return KeptLines(text);
 }
 
 TEST(CleanGCodeLine, CutsFromTheFirstOpeningToTheLastClosingParenthesis)
@@ -35,7 +44,7 @@ TEST(CleanGCodeLine, CutsFromTheFirstOpeningToTheLastClosingParenthesis)
     EXPECT_EQ(Clean("   "), "");
 }
 
-TEST(ReadGCodeLines, HandlesLineEndsBlankLinesAndNoFinalNewline)
+TEST(ReadGCodeText, HandlesLineEndsBlankLinesAndNoFinalNewline)
 {
     EXPECT_EQ(Lines("G1 X1\r\nG1 X2\r\n\r\n   \r\n\tM17\t\r\nG1 X3"),
               (std::vector<std::string>{"G1 X1", "G1 X2", "M17", "G1 X3"}));
@@ -44,7 +53,7 @@ TEST(ReadGCodeLines, HandlesLineEndsBlankLinesAndNoFinalNewline)
     EXPECT_EQ(Lines("(start)\nG1 X1 (fast)\n(end)"), std::vector<std::string>{"G1 X1"});
 }
 
-TEST(ReadGCodeLines, ReadsLargeFilesWhole)
+TEST(ReadGCodeText, ReadsLargeFilesWhole)
 {
     std::string content;
     for (int i = 0; i < 100000; ++i)
@@ -55,26 +64,27 @@ TEST(ReadGCodeLines, ReadsLargeFilesWhole)
     EXPECT_EQ(lines.back(), "G1 X99999");
 }
 
-TEST(ReadGCodeLines, RefusesMissingFilesAndFolders)
+TEST(ReadGCodeText, RefusesMissingFilesAndFolders)
 {
     testsupport::TempDir dir;
-    zelk::GCodeLines lines;
+    zelk::GCodeText text;
     std::string error;
-    EXPECT_FALSE(zelk::ReadGCodeLines(dir.File("none.gcode"), lines, &error));
+    EXPECT_FALSE(zelk::ReadGCodeText(dir.File("none.gcode"), text, &error));
     EXPECT_NE(error.find("cannot open"), std::string::npos);
     EXPECT_NE(error.find("none.gcode"), std::string::npos);
-    EXPECT_FALSE(zelk::ReadGCodeLines(dir.Path().string(), lines, &error));
+    EXPECT_FALSE(zelk::ReadGCodeText(dir.Path().string(), text, &error));
     EXPECT_NE(error.find("Is a directory"), std::string::npos);
-    EXPECT_TRUE(lines.lines.empty());
+    EXPECT_EQ(text.size, 0u);
 }
 
-TEST(ReadGCodeLines, ReadsFromPipes)
+TEST(ReadGCodeText, ReadsFromPipes)
 {
     // A stream whose size is unknown in advance, read in growing blocks.
-    zelk::GCodeLines lines;
-    ASSERT_TRUE(zelk::ReadGCodeLines("/proc/self/status", lines));
-    EXPECT_FALSE(lines.lines.empty());
-    EXPECT_EQ(lines.lines[0].substr(0, 5), "Name:");
+    zelk::GCodeText text;
+    ASSERT_TRUE(zelk::ReadGCodeText("/proc/self/status", text));
+    const std::vector<std::string> lines = KeptLines(text);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].substr(0, 5), "Name:");
 }
 
 }  // namespace

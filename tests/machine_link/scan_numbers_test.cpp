@@ -79,6 +79,31 @@ TEST(ScanFloat, MatchesTheCLibraryOnPrintedCoordinates)
     }
 }
 
+TEST(ScanFloat, MatchesTheCLibraryOnLongDigitRuns)
+{
+    // Up to seventeen digits with the point anywhere: the short path, the
+    // float-midpoint guard and the full conversion all meet here.
+    std::mt19937 rng(11);
+    for (int i = 0; i < 200000; ++i) {
+        const int length = 1 + static_cast<int>(rng() % 17);
+        std::string text;
+        for (int k = 0; k < length; ++k)
+            text += static_cast<char>('0' + rng() % 10);
+        const int point = static_cast<int>(rng() % (length + 2));
+        if (point <= length)
+            text.insert(static_cast<std::size_t>(point), ".");
+        if (rng() % 2)
+            text.insert(0, "-");
+        ExpectSameFloat(text);
+        if (HasFatalFailure())
+            return;
+    }
+    // Float midpoints written exactly: ties go to even.
+    for (const char* midpoint : {"16777217", "16777219", "0.5000000298023223876953125", "33554434",
+                                 "-8388608.5", "8388609.5", "4194304.25", "4194304.75"})
+        ExpectSameFloat(midpoint);
+}
+
 TEST(ScanInt, MatchesTheCLibraryIncludingOverflow)
 {
     const char* cases[] = {
