@@ -62,7 +62,10 @@ bool IsDigit(char c)
 // unless the double lies exactly halfway between two floats (only there can
 // two roundings differ from one). Returns false for that case and for
 // anything else (exponents, long digit runs): the full conversion decides.
-bool ScanShortDecimal(const char* p, const char* end, float& value)
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline bool ScanShortDecimal(const char* p, const char* end, float& value)
 {
     static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
