@@ -29,6 +29,7 @@ ZELKDBPrint::~ZELKDBPrint() = default;
 
 void ZELKDBPrint::GetMinMaxPoint()
 {
+    ++m_meshRevision;
     m_print.GetMinMaxPoint(m_boxMin, m_boxMax);
 }
 
@@ -37,8 +38,6 @@ void ZELKDBPrint::GetMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max)
     min = m_boxMin;
     max = m_boxMax;
 }
-
-void ZELKDBPrint::Draw() {}
 
 void ZELKDBPrint::Move(ZELKGePoint3d from, const ZELKGePoint3d& to)
 {
@@ -125,7 +124,7 @@ void ZELKDBPrint::TrackTranslation(ZELKGePoint3d first, ZELKGePoint3d second, in
     m_trackFirst = first;
     m_trackSecond = second;
     m_trackFlags = phase;
-    GetMinMaxPoint();
+    m_print.GetMinMaxPoint(m_boxMin, m_boxMax);
     GetCenterPoint(m_trackCenter);
     if (phase == 0) {
         ZELKGePoint3d groundFirst, groundSecond;

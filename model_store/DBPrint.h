@@ -3,6 +3,7 @@
 
 #include "DBEntity.h"
 #include "GePrint.h"
+#include "MeshCache.h"
 
 // Owns the mesh and keeps its box current after every transform. Moves,
 // rotations and scalings are recorded in three matrices so that each kind can
@@ -13,7 +14,8 @@ public:
     ~ZELKDBPrint() override;
 
     void GetMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max) override;
-    // Drawing arrives with the renderer; until then a model draws nothing.
+    // Applies a pending drag step, then draws the selection box (when selected)
+    // and the triangles, green inside the build volume and purple outside.
     void Draw() override;
     void Move(ZELKGePoint3d from, const ZELKGePoint3d& to) override;
     void Move(const ZELKGePoint3d& delta) override;
@@ -32,7 +34,15 @@ public:
     // The placement made when loading: moves like Move(from, to) but is never undone.
     void InitialMove(ZELKGePoint3d from, const ZELKGePoint3d& to);
     void SetPrint(const ZELKGePrint& mesh);
-    ZELKGePrint& GetPrint() { return m_print; }
+    // The mutable mesh: the caller may change it, so its drawing is rebuilt.
+    ZELKGePrint& GetPrint()
+    {
+        ++m_meshRevision;
+        return m_print;
+    }
+    const ZELKGePrint& GetPrint() const { return m_print; }
+    // Counts changes of the mesh; the cached drawing follows it.
+    unsigned GetMeshRevision() const { return m_meshRevision; }
 
     void ResettingModelMove();
     void ResettingModelRotate();
@@ -82,8 +92,18 @@ public:
     const ZELKGePoint3d& GetTrackAnchor() const { return m_trackAnchor; }
 
 private:
-    // Refreshes the box from the mesh.
+    // Refreshes the box from the mesh after the mesh changed.
     void GetMinMaxPoint();
+    void DrawMaxBox();
+    void DrawLine(ZELKGePoint3d a, ZELKGePoint3d b);
+    int DrawRotateSRC(const ZELKGePoint3d& anchor, const ZELKGePoint3d& current, const ZELKGePoint3d& centre);
+    void DrawBottom();
+    void DrawTriangles(const GLColor& color);
+    void TrackMove();
+    void TrackRotate();
+    void TrackScale();
+    // The ground points of the two window points of the step; 0 without a view.
+    int GetTrackViewTransPoint(ZELKGePoint3d& first, ZELKGePoint3d& second);
     int PrintObjectInPlatform() const;
     // Applies `undo` about the model centre, then forgets the record.
     void ResetAboutCenter(ZELKGeMatrix3d& record);
@@ -109,4 +129,11 @@ private:
     int m_scaleValueAxis[3] = {100, 100, 100};
     int m_scaleValue = 100;
     double m_scaleRange[6] = {0, 0, 0, 0, 0, 0};
+    // The scaling of the current scale drag and the world points of its last
+    // step; kept per model, so that each selected model undoes only its own.
+    ZELKGeMatrix3d m_trackScale;
+    ZELKGePoint3d m_trackScaleFirst;
+    ZELKGePoint3d m_trackScaleSecond;
+    unsigned m_meshRevision = 0;
+    zelk::MeshVertexArray m_vertexArray;
 };

@@ -1,0 +1,59 @@
+// The view's OpenGL rendering context on its wxGLCanvas: made current, released, swapped.
+#include "GlContext.h"
+
+#include <wx/glcanvas.h>
+#include <GL/glx.h>
+
+ZELKGlContext::ZELKGlContext() = default;
+
+ZELKGlContext::~ZELKGlContext()
+{
+    Delete();
+}
+
+bool ZELKGlContext::Create(wxGLCanvas* canvas)
+{
+    Delete();
+    if (canvas == nullptr)
+        return false;
+    wxGLContextAttrs attributes;
+    attributes.CompatibilityProfile().EndList();
+    auto context = std::make_unique<wxGLContext>(canvas, nullptr, &attributes);
+    if (!context->IsOK())
+        return false;
+    m_canvas = canvas;
+    m_context = std::move(context);
+    return true;
+}
+
+void ZELKGlContext::Delete()
+{
+    if (m_context && AnyCurrent())
+        ReleaseCurrent();
+    m_context.reset();
+    m_canvas = nullptr;
+}
+
+bool ZELKGlContext::MakeCurrent()
+{
+    if (!m_context || !m_canvas->IsShownOnScreen())
+        return false;
+    return m_context->SetCurrent(*m_canvas);
+}
+
+void ZELKGlContext::SwapBuffers()
+{
+    if (m_canvas != nullptr && m_canvas->IsShownOnScreen())
+        m_canvas->SwapBuffers();
+}
+
+bool ZELKGlContext::AnyCurrent()
+{
+    return glXGetCurrentContext() != nullptr;
+}
+
+void ZELKGlContext::ReleaseCurrent()
+{
+    if (Display* display = glXGetCurrentDisplay())
+        glXMakeCurrent(display, None, nullptr);
+}

@@ -1,0 +1,32 @@
+// The view's OpenGL rendering context on its wxGLCanvas: made current, released, swapped.
+#pragma once
+
+#include <memory>
+
+class wxGLCanvas;
+class wxGLContext;
+
+// A compatibility-profile context (the fixed-function pipeline) for one canvas.
+class ZELKGlContext {
+public:
+    ZELKGlContext();
+    ~ZELKGlContext();
+
+    // Creates the context for the canvas; false when the display offers none.
+    bool Create(wxGLCanvas* canvas);
+    void Delete();
+    bool IsCreated() const { return m_context != nullptr; }
+    wxGLCanvas* GetCanvas() const { return m_canvas; }
+
+    // False while the canvas has no window on screen yet.
+    bool MakeCurrent();
+    void SwapBuffers();
+
+    // Whether any OpenGL context is current on this thread, and making none current.
+    static bool AnyCurrent();
+    static void ReleaseCurrent();
+
+private:
+    wxGLCanvas* m_canvas = nullptr;
+    std::unique_ptr<wxGLContext> m_context;
+};

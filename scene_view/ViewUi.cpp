@@ -1,0 +1,20 @@
+// What the 3D view asks of the user interface, registered by the user interface at start-up.
+#include "ViewUi.h"
+
+namespace ZELKCAD {
+
+namespace {
+ZELKViewUi* g_ui = nullptr;
+}
+
+void SetViewUi(ZELKViewUi* ui)
+{
+    g_ui = ui;
+}
+
+ZELKViewUi* GetViewUi()
+{
+    return g_ui;
+}
+
+}  // namespace ZELKCAD
