@@ -7,6 +7,7 @@
 #include "FileIni.h"
 #include "ProgramFolder.h"
 #include "StringConvert.h"
+#include "ZELKUIOperation.h"
 
 namespace {
 const char* const kSection = "Multi-language";
@@ -91,6 +92,8 @@ void ZELKTranslation::Translate(LANGUAGE language)
     if (m_profile != nullptr)
         m_profile->WriteIniProfileInt(kSection, kKey, static_cast<int>(language));
     Load(language);
+    if (this == m_translation)
+        ZELKUIOperation::GetUIOperationObject()->Translate();
 }
 
 void ZELKTranslation::SetDlgItemText(wxWindow* window, int id, const std::string& key)

@@ -1,0 +1,52 @@
+// Flicker-free text lines and jog arrows.
+#include "ZELKStatic.h"
+
+#include <wx/dcbuffer.h>
+
+#include "ZELKTransparentDlg.h"
+
+ZELKStatic::ZELKStatic(wxWindow* parent, int id, const wxPoint& pos, const wxSize& size, const wxColour& textColour)
+    : wxWindow(parent, id, pos, size, wxBORDER_NONE), m_textColour(textColour)
+{
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &ZELKStatic::OnPaint, this);
+}
+
+void ZELKStatic::SetText(const wxString& text)
+{
+    m_text = text;
+    Refresh(true);
+}
+
+void ZELKStatic::OnPaint(wxPaintEvent&)
+{
+    // Drawn into a buffer and copied at once, so the old text never shows erased.
+    wxAutoBufferedPaintDC dc(this);
+    dc.SetBackground(wxBrush(ZELKTransparentDlg::kBackground));
+    dc.Clear();
+    dc.SetTextForeground(m_textColour);
+    dc.SetFont(wxFont(wxFontInfo(10).FaceName("Arial")));
+    dc.DrawText(m_text, 0, 0);
+}
+
+ZELKStaticCtrl::ZELKStaticCtrl(wxWindow* parent, ZELKJogPanel* panel, int id, const wxBitmap& bitmap,
+                               const wxPoint& pos)
+    : wxGenericStaticBitmap(parent, id, bitmap, pos), m_panel(panel)
+{
+    Bind(wxEVT_LEFT_DOWN, &ZELKStaticCtrl::OnLeftDown, this);
+    Bind(wxEVT_LEFT_UP, &ZELKStaticCtrl::OnLeftUp, this);
+}
+
+void ZELKStaticCtrl::OnLeftDown(wxMouseEvent& event)
+{
+    event.Skip();
+    if (m_panel != nullptr)
+        m_panel->JogStart(m_arrowId);
+}
+
+void ZELKStaticCtrl::OnLeftUp(wxMouseEvent& event)
+{
+    event.Skip();
+    if (m_panel != nullptr && m_panel->GetJogDistanceSelection() == kContinuousEntry)
+        m_panel->JogStopContinuous();
+}

@@ -1,0 +1,105 @@
+// Frame, close box and translucency of the panels.
+#include "ZELKTransparentDlg.h"
+
+#include <wx/dcclient.h>
+#include <wx/stattext.h>
+
+#include "DialogUnits.h"
+#include "ZELKUIOperation.h"
+
+const wxColour ZELKTransparentDlg::kBackground(37, 43, 42);
+const wxRect ZELKTransparentDlg::kCloseBox(wxPoint(298, 5), wxPoint(325, 27));
+
+ZELKTransparentDlg::ZELKTransparentDlg() = default;
+
+bool ZELKTransparentDlg::Create(wxWindow* parent, int id, const wxPoint& pos, const wxSize& sizeDlu)
+{
+    if (!wxDialog::Create(parent, id, wxString(), pos, wxDefaultSize,
+                          wxBORDER_NONE | wxFRAME_NO_TASKBAR | wxFRAME_FLOAT_ON_PARENT))
+        return false;
+    SetBackgroundColour(kBackground);
+    SetForegroundColour(*wxWHITE);
+    SetClientSize(zelk::DluToPixels(this, sizeDlu));
+    Bind(wxEVT_PAINT, &ZELKTransparentDlg::OnPaint, this);
+    Bind(wxEVT_MOTION, &ZELKTransparentDlg::OnMouseMove, this);
+    Bind(wxEVT_LEAVE_WINDOW, &ZELKTransparentDlg::OnLeaveWindow, this);
+    Bind(wxEVT_LEFT_DOWN, &ZELKTransparentDlg::OnLeftDown, this);
+    return true;
+}
+
+void ZELKTransparentDlg::OnInitDialog()
+{
+    // Must precede the first show; without a compositing desktop it stays opaque.
+    m_translucent = CanSetTransparent() && SetTransparent(kAlpha);
+}
+
+void ZELKTransparentDlg::OnOK()
+{
+    m_hover = 0;
+    Hide();
+}
+
+wxRect ZELKTransparentDlg::DluRect(int x, int y, int width, int height) const
+{
+    return zelk::DluToPixels(this, x, y, width, height);
+}
+
+wxStaticText* ZELKTransparentDlg::AddStatic(int id, const wxString& text, const wxRect& dlu, long style)
+{
+    const wxRect rect = DluRect(dlu.x, dlu.y, dlu.width, dlu.height);
+    auto* label = new wxStaticText(this, id, text, rect.GetPosition(), rect.GetSize(), style | wxST_NO_AUTORESIZE);
+    label->SetForegroundColour(*wxWHITE);
+    label->SetBackgroundColour(kBackground);
+    return label;
+}
+
+void ZELKTransparentDlg::OnPaint(wxPaintEvent&)
+{
+    wxPaintDC dc(this);
+    if (m_frameFlag == 0)
+        return;
+    const wxSize size = GetClientSize();
+    dc.SetPen(wxPen(*wxWHITE, 1));
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(0, 0, size.x, size.y);
+    dc.DrawLine(305, 9, 320, 24);
+    dc.DrawLine(305, 23, 320, 8);
+    if (m_hover != 0) {
+        const wxPoint left[] = {{304, 6}, {301, 6}, {301, 26}, {304, 26}};
+        const wxPoint right[] = {{321, 6}, {324, 6}, {324, 26}, {321, 26}};
+        dc.DrawLines(4, left);
+        dc.DrawLines(4, right);
+    }
+}
+
+void ZELKTransparentDlg::SetHover(int hover)
+{
+    if (hover == m_hover)
+        return;
+    m_hover = hover;
+    ++m_hoverRepaints;
+    RefreshRect(kCloseBox, true);
+}
+
+void ZELKTransparentDlg::OnMouseMove(wxMouseEvent& event)
+{
+    if (m_frameFlag != 0)
+        SetHover(kCloseBox.Contains(event.GetPosition()) ? 1 : 0);
+    event.Skip();
+}
+
+void ZELKTransparentDlg::OnLeaveWindow(wxMouseEvent& event)
+{
+    if (m_frameFlag != 0)
+        SetHover(0);
+    event.Skip();
+}
+
+void ZELKTransparentDlg::OnLeftDown(wxMouseEvent& event)
+{
+    if (m_frameFlag != 0 && kCloseBox.Contains(event.GetPosition())) {
+        OnOK();
+        ZELKUIOperation::GetUIOperationObject()->UpdatePicCtrlToUnChecked();
+    }
+    event.Skip();
+}

@@ -1,0 +1,534 @@
+// The UI coordinator: panels, tool pictures, texts and messages.
+#include "ZELKUIOperation.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+
+#include "EntityDatabase.h"
+#include "ModelEdit.h"
+#include "ToolPictures.h"
+#include "ZELKMachineControl.h"
+#include "ZELKStartGCodeOperater.h"
+#include "ZELKTranslation.h"
+
+namespace {
+
+ZELKUIOperation::MessageBoxFunction& MessageBoxHook()
+{
+    static ZELKUIOperation::MessageBoxFunction hook = [](const std::string&, const wxString& text) {
+        wxMessageBox(text, wxTheApp != nullptr ? wxTheApp->GetAppDisplayName() : wxString(), wxOK);
+    };
+    return hook;
+}
+
+// The left column: style, window id, y, unchecked and checked bitmaps, tooltip key, shown at creation.
+struct ToolPictureRow {
+    PictrueCtrlStyle style;
+    int id;
+    int y;
+    unsigned unchecked;
+    const char* tooltip;
+    bool visible;
+};
+const ToolPictureRow kToolPictures[] = {
+    {PICTURE_VIEW, ID_PIC_VIEW, 160, zelk::kPicView, "id_picToolTip_view", true},
+    {PICTURE_GCODE, ID_PIC_GCODE, 240, zelk::kPicGCode, "id_picToolTip_gcode", true},
+    {PICTURE_MACHINE_CONTROL, ID_PIC_MACHINE_CONTROL, 320, zelk::kPicMachineControl, "id_picToolTip_machineControl",
+     true},
+    {PICTURE_MOVE, ID_PIC_MOVE, 400, zelk::kPicMove, "id_picToolTip_move", false},
+    {PICTURE_ROTATE, ID_PIC_ROTATE, 480, zelk::kPicRotate, "id_picToolTip_rotate", false},
+    {PICTURE_SCALE, ID_PIC_SCALE, 560, zelk::kPicScale, "id_picToolTip_scale", false},
+};
+
+const wxPoint kToolPanelOffset(85, 180);
+
+}  // namespace
+
+ZELKUIOperation* ZELKUIOperation::m_uiOperation = nullptr;
+wxWeakRef<ZELKBitmapStatic> ZELKUIOperation::m_picStart;
+
+ZELKUIOperation* ZELKUIOperation::GetUIOperationObject()
+{
+    if (m_uiOperation == nullptr)
+        m_uiOperation = new ZELKUIOperation();
+    return m_uiOperation;
+}
+
+ZELKUIOperation::ZELKUIOperation() : m_machineControl(ZELKMachineControl::GetMachineControl())
+{
+    m_machineControl->SetReceiveCallback([] { OnCommReceive(); });
+    ZELKTranslation::GetTranslationObject();
+}
+
+// ---------------------------------------------------------------- creation
+
+void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
+{
+    if (parent == nullptr)
+        return;
+    CreateMachineConnectWnd(parent);
+    CreatePrepareWnd(parent);
+    if (!m_viewWnd)
+        m_viewWnd = new ZELKViewWnd(parent, wxPoint(85, 160));
+    // The move (3100), rotate (3120), scale (3140), slicing (3020) and machine
+    // control (3060) panels are created here, at (85, 203).
+    if (!m_infoWnd) {
+        m_infoWnd = new ZELKInfoWnd(parent);
+        const wxRect frame = wxGetTopLevelParent(parent)->GetRect();
+        m_infoWnd->Place(wxPoint(frame.x + 6, frame.GetBottom() + 1 - 35), frame.width - 12);
+    }
+}
+
+void ZELKUIOperation::CreateMachineConnectWnd(wxWindow* parent)
+{
+    // The connection panel (3160, at (500, 250), without frame and close box)
+    // is created here.
+    (void)parent;
+}
+
+void ZELKUIOperation::CreatePrepareWnd(wxWindow* parent)
+{
+    if (parent != nullptr && !m_prepareWnd)
+        m_prepareWnd = new ZELKPrepareWnd(parent, wxPoint(500, 250));
+}
+
+void ZELKUIOperation::CreateSinglePictrueCtrl(ZELKPictureCtrl*& picture, const PictrueCtrlInfo& info)
+{
+    picture = new ZELKPictureCtrl(info.parent, static_cast<int>(info.id), wxPoint(info.x, info.y), info.style,
+                                  info.uncheckedBitmap, info.checkedBitmap);
+}
+
+void ZELKUIOperation::CreateSinglePictrueCtrl(ZELKBitmapStatic*& picture, wxWindow* parent, int x, int y,
+                                              unsigned id, unsigned bitmap)
+{
+    picture = new ZELKBitmapStatic(parent, static_cast<int>(id), wxPoint(x, y), bitmap, true);
+}
+
+void ZELKUIOperation::CreateLeftPictureCtrls(wxWindow* parent)
+{
+    if (parent == nullptr)
+        return;
+    ZELKBitmapStatic* made = nullptr;
+    CreateSinglePictrueCtrl(made, parent, 570, 10, ID_PIC_IMPORT, zelk::kPicImport);
+    m_importPic = made;
+    CreateSinglePictrueCtrl(made, parent, 640, 10, ID_PIC_EXPORT, zelk::kPicExport);
+    m_exportPic = made;
+    CreateSinglePictrueCtrl(made, parent, 10, 10, ID_PIC_SETTING, zelk::kPicDisconnected);
+    m_settingPic = made;
+    CreateSinglePictrueCtrl(made, parent, 500, 10, ID_PIC_START,
+                            m_startPrintState.load() != 0 ? zelk::kPicStart : zelk::kPicStop);
+    m_picStart = made;
+    CreateSinglePictrueCtrl(made, parent, 570, 10, ID_PIC_STOP, zelk::kPicStop);
+    m_stopPic = made;
+
+    for (const ToolPictureRow& row : kToolPictures) {
+        ZELKPictureCtrl* picture = nullptr;
+        CreateSinglePictrueCtrl(picture, {parent, 10, row.y, row.unchecked, row.unchecked + 1,
+                                          static_cast<unsigned>(row.id), row.style});
+        picture->Show(row.visible);
+        switch (row.style) {
+        case PICTURE_VIEW: m_viewPic = picture; break;
+        case PICTURE_MOVE: m_movePic = picture; break;
+        case PICTURE_ROTATE: m_rotatePic = picture; break;
+        case PICTURE_SCALE: m_scalePic = picture; break;
+        case PICTURE_MACHINE_CONTROL: m_machineControlPic = picture; break;
+        case PICTURE_GCODE: m_gcodePic = picture; break;
+        }
+    }
+}
+
+void ZELKUIOperation::SetPictureCtrlPosition(int width)
+{
+    if (width < 300 || !m_picStart)
+        return;
+    const std::pair<ZELKBitmapStatic*, int> row[] = {
+        {m_importPic, 10}, {m_exportPic, 80}, {m_settingPic, 150}, {m_picStart, 220}, {m_stopPic, 290}};
+    for (const auto& [picture, x] : row)
+        if (picture != nullptr)
+            picture->Move(x, 10);
+    if (m_stopPic)
+        m_stopPic->Hide();
+}
+
+void ZELKUIOperation::SetWndPositon(int x, int y)
+{
+    if (!m_viewWnd)
+        return;
+    for (int style = PICTURE_VIEW; style <= PICTURE_GCODE; ++style)
+        if (wxWindow* panel = ToolPanel(static_cast<PictrueCtrlStyle>(style)))
+            panel->Move(x + kToolPanelOffset.x, y + kToolPanelOffset.y);
+}
+
+void ZELKUIOperation::SetInfoWndPosition(const wxRect& frameRect, int hide)
+{
+    if (!m_infoWnd)
+        return;
+    if (hide != 0) {
+        m_infoWnd->Hide();
+        return;
+    }
+    m_infoWnd->Place(wxPoint(frameRect.x + 6, frameRect.GetBottom() + 1 - 35), frameRect.width - 12);
+    m_infoWnd->Show();
+}
+
+// ---------------------------------------------------------------- panels
+
+wxWindow* ZELKUIOperation::ToolPanel(PictrueCtrlStyle style) const
+{
+    switch (style) {
+    case PICTURE_VIEW:
+        return m_viewWnd;
+    // The move, rotate, scale, machine control and slicing panels are returned
+    // here for their styles once they exist.
+    default:
+        return nullptr;
+    }
+}
+
+ZELKPictureCtrl* ZELKUIOperation::GetToolPicture(PictrueCtrlStyle style) const
+{
+    switch (style) {
+    case PICTURE_VIEW: return m_viewPic;
+    case PICTURE_MOVE: return m_movePic;
+    case PICTURE_ROTATE: return m_rotatePic;
+    case PICTURE_SCALE: return m_scalePic;
+    case PICTURE_MACHINE_CONTROL: return m_machineControlPic;
+    case PICTURE_GCODE: return m_gcodePic;
+    }
+    return nullptr;
+}
+
+void ZELKUIOperation::HideToolPanels()
+{
+    for (int style = PICTURE_VIEW; style <= PICTURE_GCODE; ++style)
+        if (wxWindow* panel = ToolPanel(static_cast<PictrueCtrlStyle>(style)))
+            panel->Hide();
+}
+
+void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, int show, int)
+{
+    if (!m_viewWnd)
+        return;
+    HideToolPanels();
+    wxWindow* panel = ToolPanel(style);
+    switch (style) {
+    case PICTURE_VIEW:
+        break;
+    case PICTURE_MOVE:
+    case PICTURE_ROTATE:
+    case PICTURE_SCALE:
+        // The edit panel refreshes its fields from the selection here.
+        break;
+    case PICTURE_MACHINE_CONTROL:
+        if (m_machineControl->GetMachineConnectedIsSucessed() == 0 || m_machineControl->IsMachinePrinting() != 0) {
+            MessageBox_Zelk(m_machineControl->GetMachineConnectedIsSucessed() == 0 ? "id_message_noConMachine"
+                                                                                  : "id_message_InPrintting");
+            if (m_machineControlPic)
+                m_machineControlPic->SetCheckedState(0);
+            return;
+        }
+        break;
+    case PICTURE_GCODE:
+        if (ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() == 0) {
+            MessageBox_Zelk("id_message_noLoadModel");
+            if (m_gcodePic)
+                m_gcodePic->SetCheckedState(0);
+            return;
+        }
+        break;
+    }
+    if (panel != nullptr)
+        panel->Show(show != 0);
+}
+
+void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state, int selection)
+{
+    if (!m_viewWnd)
+        return;
+    HideToolPanels();
+    if (style == PICTURE_GCODE && ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() == 0) {
+        MessageBox_Zelk("id_message_noLoadModel");
+        return;
+    }
+    // The move and rotate panels take `selection` here: controls or the no-selection note.
+    (void)selection;
+    if (wxWindow* panel = ToolPanel(style))
+        panel->Show(state == PICTURE_CHECKED);
+}
+
+void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state)
+{
+    HideToolPanels();
+    if (wxWindow* panel = ToolPanel(style))
+        panel->Show(state == PICTURE_CHECKED);
+}
+
+void ZELKUIOperation::ShowWnd(int show)
+{
+    for (PictrueCtrlStyle style : {PICTURE_MOVE, PICTURE_ROTATE, PICTURE_SCALE}) {
+        ZELKPictureCtrl* picture = GetToolPicture(style);
+        wxWindow* panel = ToolPanel(style);
+        if (picture == nullptr || panel == nullptr)
+            continue;
+        picture->Show(show != 0);
+        picture->SetCheckedState(0);
+        panel->Hide();
+    }
+}
+
+void ZELKUIOperation::HideModelEditWnd()
+{
+    for (PictrueCtrlStyle style : {PICTURE_MOVE, PICTURE_ROTATE, PICTURE_SCALE}) {
+        ZELKPictureCtrl* picture = GetToolPicture(style);
+        wxWindow* panel = ToolPanel(style);
+        if (picture == nullptr || panel == nullptr)
+            continue;
+        picture->SetCheckedState(0);
+        panel->Hide();
+    }
+}
+
+void ZELKUIOperation::ShowGCodeWnd(int show)
+{
+    wxWindow* panel = ToolPanel(PICTURE_GCODE);
+    if (panel == nullptr || !panel->IsShown())
+        return;
+    panel->Show(show != 0);
+    if (m_gcodePic)
+        m_gcodePic->SetCheckedState(show);
+}
+
+void ZELKUIOperation::ShowControlWnd(int show)
+{
+    wxWindow* panel = ToolPanel(PICTURE_MACHINE_CONTROL);
+    if (panel == nullptr || !panel->IsShown())
+        return;
+    panel->Show(show != 0);
+    if (m_machineControlPic)
+        m_machineControlPic->SetCheckedState(show);
+}
+
+void ZELKUIOperation::ShowMachineConnectWnd()
+{
+    // Toggles the connection panel once it exists.
+}
+
+void ZELKUIOperation::ShowPrepareWnd(int show)
+{
+    if (m_prepareWnd)
+        m_prepareWnd->Show(show != 0);
+}
+
+int ZELKUIOperation::GetModelEditState()
+{
+    if (m_movePic && m_movePic->GetCheckedState() != 0)
+        return MODEL_EDIT_MOVE;
+    if (m_rotatePic && m_rotatePic->GetCheckedState() != 0)
+        return MODEL_EDIT_ROTATE;
+    if (m_scalePic && m_scalePic->GetCheckedState() != 0)
+        return MODEL_EDIT_SCALE;
+    return MODEL_EDIT_NONE;
+}
+
+void ZELKUIOperation::DeleteMemory()
+{
+    if (m_viewWnd)
+        m_viewWnd->Destroy();
+    if (m_infoWnd)
+        m_infoWnd->Destroy();
+    // The move, rotate, scale, slicing, machine control and connection panels
+    // are destroyed here too; the progress panel stays.
+    m_viewWnd = nullptr;
+    m_infoWnd = nullptr;
+}
+
+// ---------------------------------------------------------------- pictures
+
+void ZELKUIOperation::OnPictureClicked(ZELKPictureCtrl* picture)
+{
+    const PictrueCtrlStyle style = picture->GetStyle();
+    SetOtherPictureUncheckedBitmap(style);
+    const int checked = picture->GetCheckedState() != 0 ? 0 : 1;
+    picture->SetCheckedState(checked);
+    const int selection = ZELDBEntityDatabase::GetInterFace()->GetSelectCount() > 0 ? 1 : 0;
+    ShowWnd(style, checked, selection);
+}
+
+void ZELKUIOperation::SetSinglePictureCtrlBitmap(ZELKPictureCtrl* picture, PictrueCtrlStyle keep)
+{
+    if (picture == nullptr || picture->GetStyle() == keep)
+        return;
+    picture->SetCheckedState(0);
+}
+
+void ZELKUIOperation::SetOtherPictureUncheckedBitmap(PictrueCtrlStyle keep)
+{
+    for (int style = PICTURE_VIEW; style <= PICTURE_GCODE; ++style)
+        SetSinglePictureCtrlBitmap(GetToolPicture(static_cast<PictrueCtrlStyle>(style)), keep);
+}
+
+void ZELKUIOperation::UpdatePicCtrlToUnChecked()
+{
+    for (int style = PICTURE_VIEW; style <= PICTURE_GCODE; ++style)
+        if (ZELKPictureCtrl* picture = GetToolPicture(static_cast<PictrueCtrlStyle>(style)))
+            picture->SetCheckedState(0);
+}
+
+int ZELKUIOperation::GetPictureCtrls(std::vector<wxWindow*>& pictures)
+{
+    pictures.clear();
+    for (wxWindow* picture : std::initializer_list<wxWindow*>{
+             m_settingPic, m_importPic, m_exportPic, m_viewPic, m_gcodePic, m_machineControlPic, m_movePic,
+             m_rotatePic, m_scalePic, m_picStart, m_stopPic})
+        pictures.push_back(picture);
+    return 1;
+}
+
+void ZELKUIOperation::ShowMachineConnectPicIsConnected(int connected)
+{
+    if (m_settingPic)
+        m_settingPic->SetBitmapId(connected != 0 ? zelk::kPicConnected : zelk::kPicDisconnected);
+}
+
+void ZELKUIOperation::ChangeIsStartPrintState()
+{
+    int state = m_startPrintState.load();
+    while (!m_startPrintState.compare_exchange_weak(state, state != 0 ? 0 : 1)) {
+    }
+}
+
+int ZELKUIOperation::UpdatePrintPicture(int state)
+{
+    if (!m_picStart)
+        return 0;
+    m_picStart->SetBitmapId(state != 0 ? zelk::kPicStart : zelk::kPicStop);
+    return 1;
+}
+
+// ---------------------------------------------------------------- texts
+
+void ZELKUIOperation::UpdatePicCtrlsToolTip()
+{
+    for (const ToolPictureRow& row : kToolPictures)
+        if (ZELKPictureCtrl* picture = GetToolPicture(row.style))
+            picture->SetToolTip(GetTranslateString(row.tooltip));
+    const std::pair<ZELKBitmapStatic*, const char*> top[] = {
+        {m_importPic, "id_picToolTip_open"}, {m_exportPic, "id_picToolTip_export"},
+        {m_settingPic, "id_picToolTip_setting"}};
+    for (const auto& [picture, key] : top)
+        if (picture != nullptr)
+            picture->SetToolTip(GetTranslateString(key));
+    UpdatePrintToolTipText(
+        GetTranslateString(m_startPrintState.load() != 0 ? "id_picToolTip_startPrint" : "id_picToolTip_endPrint"));
+}
+
+void ZELKUIOperation::UpdatePrintToolTipText(const wxString& text)
+{
+    if (m_picStart)
+        m_picStart->SetToolTip(text);
+}
+
+void ZELKUIOperation::Translate()
+{
+    if (m_infoWnd)
+        m_infoWnd->SetModelInformation(wxString());
+    if (m_viewWnd) {
+        m_viewWnd->Translate();
+        // The slicing, machine control, move, rotate, scale and connection
+        // panels translate here, in that order.
+        UpdatePicCtrlsToolTip();
+        if (m_prepareWnd)
+            m_prepareWnd->Translate();
+    }
+}
+
+wxString ZELKUIOperation::GetTranslateString(const std::string& key)
+{
+    return ZELKTranslation::GetTranslationObject()->GetString(key);
+}
+
+void ZELKUIOperation::MessageBox_Zelk(const std::string& key)
+{
+    const MessageBoxFunction hook = MessageBoxHook();
+    if (hook)
+        hook(key, GetTranslateString(key));
+}
+
+ZELKUIOperation::MessageBoxFunction ZELKUIOperation::SetMessageBoxFunction(MessageBoxFunction function)
+{
+    MessageBoxFunction previous = std::move(MessageBoxHook());
+    MessageBoxHook() = std::move(function);
+    return previous;
+}
+
+void ZELKUIOperation::ShowModelInformation(const wxString& text)
+{
+    if (m_infoWnd)
+        m_infoWnd->SetModelInformation(text);
+}
+
+void ZELKUIOperation::ShowMachineExtrudeTemperature(const wxString& text) { UpdateTemperatureShowValue(text); }
+
+void ZELKUIOperation::UpdateTemperatureShowValue(const wxString& text)
+{
+    if (m_infoWnd)
+        m_infoWnd->SetTemperatureLine(text);
+}
+
+void ZELKUIOperation::SetPrepareAction(const wxString& text)
+{
+    if (m_prepareWnd)
+        m_prepareWnd->SetAction(text);
+}
+
+void ZELKUIOperation::SetPrepareTime(const wxString& text)
+{
+    if (m_prepareWnd)
+        m_prepareWnd->SetTime(text);
+}
+
+void ZELKUIOperation::PrepareStartPrintWnd()
+{
+    if (!m_prepareWnd)
+        return;
+    m_prepareWnd->Move(400, 300);
+    m_prepareWnd->Show();
+    m_prepareWnd->SetTime("00:00");
+    m_prepareWnd->SetMode(ZELKPrepareWnd::MODE_PREPARE_PRINT);
+    m_prepareWnd->SetAction(GetTranslateString("id_static_prepareInfoPreparePrint"));
+}
+
+void ZELKUIOperation::PrepareSaveZLKWnd()
+{
+    if (!m_prepareWnd)
+        return;
+    m_prepareWnd->Move(400, 300);
+    m_prepareWnd->Show();
+    m_prepareWnd->SetTime("00:00");
+    m_prepareWnd->SetMode(ZELKPrepareWnd::MODE_SAVE);
+    m_prepareWnd->SetAction(GetTranslateString("id_static_prepareInfoSavefile"));
+}
+
+void ZELKUIOperation::UpdateTemperatureHeightGCodeWnd(UpdateTemperatureOrHeight what)
+{
+    // The slicing panel's extruder, platform and height fields take the start
+    // G-code editor's values here once the panel exists.
+    (void)what;
+}
+
+void ZELKUIOperation::UpdateTemperatureHeightControlWnd(UpdateTemperatureOrHeight what)
+{
+    // Likewise for the machine control panel's three fields.
+    (void)what;
+}
+
+void ZELKUIOperation::UpdateZAxisShowValue(double z)
+{
+    // The machine control panel shows wxString::Format("%.1f", z) in its Z field here.
+    (void)z;
+}
+
+void ZELKUIOperation::StopInquireZPosition()
+{
+    // The machine control panel stops its timer 2000 and enables its jog controls here.
+}

@@ -1,0 +1,184 @@
+// The UI coordinator: owns the panels and the tool pictures, shows one panel
+// per tool-picture click, keeps the texts in the current language, and turns
+// the printer's replies into window updates.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <wx/gdicmn.h>
+#include <wx/string.h>
+#include <wx/weakref.h>
+
+#include "ZELKInfoWnd.h"
+#include "ZELKPictureCtrl.h"
+#include "ZELKPositionWatch.h"
+#include "ZELKPrepareWnd.h"
+#include "ZELKViewWnd.h"
+
+struct RECEIVEBUF;
+class ZELKMachineControl;
+
+enum PictrueCtrlCheckedState { PICTURE_CHECKED = 2, PICTURE_UNCHECKED = 3 };
+enum ModelEditState { MODEL_EDIT_NONE = 0, MODEL_EDIT_MOVE = 1, MODEL_EDIT_ROTATE = 2, MODEL_EDIT_SCALE = 3 };
+enum UpdateTemperatureOrHeight { UPDATE_EXTRUDE_TEMPERATURE = 0, UPDATE_PLATFORM_TEMPERATURE = 1,
+                                 UPDATE_Z_HEIGHT = 2, UPDATE_ALL = 3 };
+
+// One tool picture of the left column, as CreateSinglePictrueCtrl takes it.
+struct PictrueCtrlInfo {
+    wxWindow* parent;
+    int x;
+    int y;
+    unsigned uncheckedBitmap;
+    unsigned checkedBitmap;
+    unsigned id;
+    PictrueCtrlStyle style;
+};
+
+// Window ids of the pictures (children of the main view).
+enum PictureId { ID_PIC_IMPORT = 100, ID_PIC_VIEW = 101, ID_PIC_MOVE = 102, ID_PIC_ROTATE = 103,
+                 ID_PIC_SCALE = 104, ID_PIC_MACHINE_CONTROL = 105, ID_PIC_GCODE = 106, ID_PIC_START = 107,
+                 ID_PIC_STOP = 108, ID_PIC_EXPORT = 109, ID_PIC_SETTING = 110 };
+
+// Everything but the reply callback runs on the user-interface thread. The
+// reply callback runs on the serial reader thread: it never touches a window
+// and never waits; it queues the window updates to the user-interface thread
+// in the order the replies came.
+class ZELKUIOperation {
+public:
+    // Shows a translated message: key and its text. Replaceable so that tests
+    // capture the key instead of opening a box.
+    using MessageBoxFunction = std::function<void(const std::string& key, const wxString& text)>;
+
+    static ZELKUIOperation* GetUIOperationObject();
+
+    ZELKUIOperation(const ZELKUIOperation&) = delete;
+    ZELKUIOperation& operator=(const ZELKUIOperation&) = delete;
+
+    // --- creation and layout
+    // Creates every panel not yet created, hidden, as children of `parent`.
+    void CreateViewWnd(wxWindow* parent);
+    void CreateMachineConnectWnd(wxWindow* parent);
+    void CreatePrepareWnd(wxWindow* parent);
+    // The five top-row pictures and the six tool pictures.
+    void CreateLeftPictureCtrls(wxWindow* parent);
+    void SetPictureCtrlPosition(int width);
+    // (x, y): the frame's screen position; the tool panels go to (x + 85, y + 180).
+    void SetWndPositon(int x, int y);
+    // Places the information bar along the bottom of `frameRect` and shows it, or hides it.
+    void SetInfoWndPosition(const wxRect& frameRect, int hide);
+
+    // --- showing panels
+    // The tool-picture click: hides the six tool panels, then shows or hides the
+    // one of `style`, refusing with a message (and unchecking the picture) when
+    // its precondition fails.
+    void ShowWnd(PictrueCtrlStyle style, int show, int unused);
+    void ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state, int selection);
+    void ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state);
+    // Shows or hides the move, rotate and scale pictures, unchecked, with their panels hidden.
+    void ShowWnd(int show);
+    void HideModelEditWnd();
+    void ShowGCodeWnd(int show);
+    void ShowControlWnd(int show);
+    void ShowMachineConnectWnd();
+    void ShowPrepareWnd(int show);
+    int GetModelEditState();
+
+    // --- picture states
+    // What a click on `picture` does (called by the picture).
+    void OnPictureClicked(ZELKPictureCtrl* picture);
+    void SetOtherPictureUncheckedBitmap(PictrueCtrlStyle keep);
+    void UpdatePicCtrlToUnChecked();
+    // Settings, import, export, view, slicing, machine control, move, rotate,
+    // scale, start/stop and stop pictures; returns 1.
+    int GetPictureCtrls(std::vector<wxWindow*>& pictures);
+    void ShowMachineConnectPicIsConnected(int connected);
+    int GetIsStartPrintState() const { return m_startPrintState.load(); }
+    void ChangeIsStartPrintState();
+    // Start picture for nonzero, stop picture for 0.
+    static int UpdatePrintPicture(int state);
+
+    // --- texts
+    void UpdatePicCtrlsToolTip();
+    void UpdatePrintToolTipText(const wxString& text);
+    // Pushes the current language into every panel and tooltip.
+    void Translate();
+    wxString GetTranslateString(const std::string& key);
+    void MessageBox_Zelk(const std::string& key);
+    static MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
+    void ShowModelInformation(const wxString& text);
+    void ShowMachineExtrudeTemperature(const wxString& text);
+    void SetPrepareAction(const wxString& text);
+    void SetPrepareTime(const wxString& text);
+    void PrepareStartPrintWnd();
+    void PrepareSaveZLKWnd();
+    void UpdateTemperatureHeightGCodeWnd(UpdateTemperatureOrHeight what);
+    void UpdateTemperatureHeightControlWnd(UpdateTemperatureOrHeight what);
+
+    // --- printer replies
+    // Registered with the machine control: reads its reply record and handles it.
+    static long OnCommReceive();
+    // Handles one reply record; callable from any thread.
+    void HandleReceive(const RECEIVEBUF& reply);
+    const ZELKPositionWatch& GetPositionWatch() const { return m_positionWatch; }
+
+    // Destroys the panels except the progress panel.
+    void DeleteMemory();
+
+    // Windows, for the program and for tests (null while not created).
+    ZELKViewWnd* GetViewWnd() const { return m_viewWnd; }
+    ZELKInfoWnd* GetInfoWnd() const { return m_infoWnd; }
+    ZELKPrepareWnd* GetPrepareWnd() const { return m_prepareWnd; }
+    ZELKPictureCtrl* GetToolPicture(PictrueCtrlStyle style) const;
+    ZELKBitmapStatic* GetStartPicture() const { return m_picStart; }
+    ZELKBitmapStatic* GetSettingPicture() const { return m_settingPic; }
+    ZELKBitmapStatic* GetStopPicture() const { return m_stopPic; }
+
+private:
+    ZELKUIOperation();
+
+    void CreateSinglePictrueCtrl(ZELKPictureCtrl*& picture, const PictrueCtrlInfo& info);
+    void CreateSinglePictrueCtrl(ZELKBitmapStatic*& picture, wxWindow* parent, int x, int y, unsigned id,
+                                 unsigned bitmap);
+    void SetSinglePictureCtrlBitmap(ZELKPictureCtrl* picture, PictrueCtrlStyle keep);
+    // The panel of a tool picture's style; null while that panel does not exist.
+    wxWindow* ToolPanel(PictrueCtrlStyle style) const;
+    void HideToolPanels();
+    void UpdateTemperatureShowValue(const wxString& text);
+    void UpdateZAxisShowValue(double z);
+    void StopInquireZPosition();
+    void ShowPrintComplete();
+
+    static ZELKUIOperation* m_uiOperation;
+    static wxWeakRef<ZELKBitmapStatic> m_picStart;
+
+    wxWeakRef<ZELKPictureCtrl> m_viewPic;
+    wxWeakRef<ZELKPictureCtrl> m_movePic;
+    wxWeakRef<ZELKPictureCtrl> m_rotatePic;
+    wxWeakRef<ZELKPictureCtrl> m_scalePic;
+    wxWeakRef<ZELKPictureCtrl> m_machineControlPic;
+    wxWeakRef<ZELKPictureCtrl> m_gcodePic;
+    wxWeakRef<ZELKBitmapStatic> m_importPic;
+    wxWeakRef<ZELKBitmapStatic> m_stopPic;
+    wxWeakRef<ZELKBitmapStatic> m_exportPic;
+    wxWeakRef<ZELKBitmapStatic> m_settingPic;
+
+    wxWeakRef<ZELKViewWnd> m_viewWnd;
+    // The move, rotate, scale, slicing, machine control and connection panels
+    // join here, each created in CreateViewWnd, listed in ToolPanel and
+    // translated in Translate.
+    wxWeakRef<ZELKPrepareWnd> m_prepareWnd;
+    wxWeakRef<ZELKInfoWnd> m_infoWnd;
+
+    ZELKMachineControl* m_machineControl;
+    std::atomic<int> m_startPrintState{1};
+
+    // Touched by the reply callback only.
+    std::mutex m_positionMutex;
+    ZELKPositionWatch m_positionWatch;
+
+    bool m_printCompleteShowing = false;
+};

@@ -1,0 +1,85 @@
+// The printer's replies, arriving on the serial reader thread, become window
+// updates queued to the user-interface thread in the order of the replies.
+#include <wx/app.h>
+
+#include "ZELKMachineControl.h"
+#include "ZELKUIOperation.h"
+
+namespace {
+
+// Runs `update` on the user-interface thread after what was queued before it.
+template <typename F>
+void OnUiThread(F&& update)
+{
+    if (wxTheApp != nullptr)
+        wxTheApp->CallAfter(std::forward<F>(update));
+}
+
+}  // namespace
+
+long ZELKUIOperation::OnCommReceive()
+{
+    ZELKUIOperation* ui = GetUIOperationObject();
+    ui->HandleReceive(ui->m_machineControl->GetReceiveBuf());
+    return 0;
+}
+
+void ZELKUIOperation::HandleReceive(const RECEIVEBUF& reply)
+{
+    switch (reply.type) {
+    case zelk::kReplyExtruderTemperature: {
+        const int tempC = reply.extruderTemperature;
+        OnUiThread([this, tempC] {
+            UpdateTemperatureShowValue(GetTranslateString("id_infor_temperatureExtrude") + wxString::Format("%d", tempC));
+        });
+        break;
+    }
+    case zelk::kReplyPlatformTemperature: {
+        // The line keeps showing the extruder's reading, now with its unit.
+        const int tempC = reply.extruderTemperature;
+        OnUiThread([this, tempC] {
+            UpdateTemperatureShowValue(GetTranslateString("id_infor_temperatureExtrude") +
+                                       wxString::Format("%d", tempC) + wxString::FromUTF8("℃"));
+        });
+        break;
+    }
+    case zelk::kReplyPosition: {
+        const ZELKGePoint3d point(reply.x, reply.y, reply.z);
+        bool stop = false;
+        {
+            std::lock_guard lock(m_positionMutex);
+            stop = m_positionWatch.OnPosition(point);
+        }
+        const double zMm = point.z;
+        OnUiThread([this, zMm, stop] {
+            UpdateZAxisShowValue(zMm);
+            if (stop)
+                StopInquireZPosition();
+        });
+        break;
+    }
+    case zelk::kReplyBuildFinished: {
+        ChangeIsStartPrintState();
+        const int state = m_startPrintState.load();
+        OnUiThread([this, state] {
+            UpdatePrintPicture(state);
+            UpdatePrintToolTipText(GetTranslateString("id_picToolTip_startPrint"));
+            ShowPrintComplete();
+        });
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void ZELKUIOperation::ShowPrintComplete()
+{
+    // The box is modal on the user-interface thread; a second finished reply
+    // while it is open belongs to the same print and opens no second box.
+    if (m_printCompleteShowing)
+        return;
+    m_printCompleteShowing = true;
+    MessageBox_Zelk("id_message_printComplete");
+    m_printCompleteShowing = false;
+}
