@@ -1,0 +1,89 @@
+// Screenshots of the main frame with the tool column, the view panel and the
+// information bar, in Chinese and in English, saved for people to look at.
+#include <thread>
+
+#include <wx/image.h>
+
+#include "ZELKReceiveParser.h"
+#include "UiTestSupport.h"
+
+using uitest::Pump;
+
+namespace {
+
+class Screenshot : public uitest::UiFixture {
+protected:
+    void ShowScene()
+    {
+        m_ui->SetPictureCtrlPosition(m_frame->GetRect().width);
+        m_ui->ShowWnd(PICTURE_VIEW, PICTURE_CHECKED);
+        m_ui->GetToolPicture(PICTURE_VIEW)->SetCheckedState(1);
+        m_ui->ShowWnd(1);
+        m_ui->SetInfoWndPosition(m_frame->GetRect(), 0);
+        RECEIVEBUF reply;
+        reply.type = 8;
+        reply.extruderTemperature = 212;
+        std::thread reader([this, reply] { m_ui->HandleReceive(reply); });
+        reader.join();
+        m_ui->ShowModelInformation(m_ui->GetTranslateString("id_infor_modelName") + "calibration_cube.stl   " +
+                                   m_ui->GetTranslateString("id_infor_modelSize") + "20.0 x 20.0 x 20.0");
+        for (int i = 0; i < 10; ++i) {
+            Pump();
+            wxMilliSleep(20);
+        }
+    }
+
+    // The frame's part of the screen, saved under `name`.
+    wxImage Capture(const std::string& name)
+    {
+        const wxImage screen = uitest::CaptureScreen(uitest::ArtefactFolder() + "screen-" + name);
+        EXPECT_TRUE(screen.IsOk());
+        if (!screen.IsOk())
+            return wxImage(m_frame->GetSize());
+        const wxImage frame = screen.GetSubImage(m_frame->GetRect());
+        EXPECT_TRUE(frame.SaveFile(uitest::ArtefactFolder() + name, wxBITMAP_TYPE_PNG));
+        return frame;
+    }
+
+    // Pixels of the panels' dark background inside `area` of the shot.
+    static int DarkPixels(const wxImage& image, const wxRect& area)
+    {
+        int count = 0;
+        const wxRect inside = area.Intersect(wxRect(image.GetSize()));
+        EXPECT_EQ(inside, area) << "outside the frame";
+        for (int y = inside.y; y < inside.GetBottom(); y += 2)
+            for (int x = inside.x; x < inside.GetRight(); x += 2)
+                count += (image.GetRed(x, y) < 60 && image.GetGreen(x, y) < 60) ? 1 : 0;
+        return count;
+    }
+};
+
+}  // namespace
+
+TEST_F(Screenshot, FrameWithViewPanelAndInformationBarInChineseAndEnglish)
+{
+    ShowScene();
+    const wxImage chinese = Capture("frame-chinese.png");
+    // Screen rectangles in the frame's picture.
+    const auto inFrame = [this](wxRect rect) {
+        rect.Offset(-m_frame->GetPosition());
+        return rect;
+    };
+    const wxRect panel = inFrame(m_ui->GetViewWnd()->GetRect());
+    const wxRect bar = inFrame(m_ui->GetInfoWnd()->GetRect());
+    // The panel and the bar are on the screen, over the view's lighter background.
+    EXPECT_GT(DarkPixels(chinese, panel), panel.width * panel.height / 8);
+    EXPECT_GT(DarkPixels(chinese, bar), bar.width * bar.height / 8);
+    EXPECT_EQ(DarkPixels(chinese, wxRect(600, 300, 100, 100)), 0);
+
+    ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_ENGLISH);
+    ShowScene();
+    const wxImage english = Capture("frame-english.png");
+    EXPECT_TRUE(m_ui->GetInfoWnd()->GetTemperatureLine().StartsWith("Temperature - extruder: 212"));
+    // The texts changed where the panel shows them.
+    int changed = 0;
+    for (int y = panel.y; y < panel.GetBottom(); ++y)
+        for (int x = panel.x; x < panel.GetRight(); ++x)
+            changed += chinese.GetRed(x, y) != english.GetRed(x, y) ? 1 : 0;
+    EXPECT_GT(changed, 100);
+}
