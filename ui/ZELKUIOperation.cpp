@@ -58,6 +58,7 @@ ZELKUIOperation::ZELKUIOperation() : m_machineControl(ZELKMachineControl::GetMac
 {
     m_machineControl->SetReceiveCallback([] { OnCommReceive(); });
     ZELKTranslation::GetTranslationObject();
+    ZELKCAD::SetViewUi(this);
 }
 
 // ---------------------------------------------------------------- creation

@@ -17,6 +17,7 @@
 #include "ZELKPictureCtrl.h"
 #include "ZELKPositionWatch.h"
 #include "ZELKPrepareWnd.h"
+#include "ViewUi.h"
 #include "ZELKViewWnd.h"
 
 struct RECEIVEBUF;
@@ -46,8 +47,9 @@ enum PictureId { ID_PIC_IMPORT = 100, ID_PIC_VIEW = 101, ID_PIC_MOVE = 102, ID_P
 // Everything but the reply callback runs on the user-interface thread. The
 // reply callback runs on the serial reader thread: it never touches a window
 // and never waits; it queues the window updates to the user-interface thread
-// in the order the replies came.
-class ZELKUIOperation {
+// in the order the replies came. It is the 3D view's user interface
+// (ZELKViewUi), registered with the view library when it is created.
+class ZELKUIOperation : public ZELKViewUi {
 public:
     // Shows a translated message: key and its text. Replaceable so that tests
     // capture the key instead of opening a box.
@@ -79,9 +81,9 @@ public:
     void ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state, int selection);
     void ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state);
     // Shows or hides the move, rotate and scale pictures, unchecked, with their panels hidden.
-    void ShowWnd(int show);
-    void HideModelEditWnd();
-    void ShowGCodeWnd(int show);
+    void ShowWnd(int show) override;
+    void HideModelEditWnd() override;
+    void ShowGCodeWnd(int show) override;
     void ShowControlWnd(int show);
     void ShowMachineConnectWnd();
     void ShowPrepareWnd(int show);
@@ -106,10 +108,10 @@ public:
     void UpdatePrintToolTipText(const wxString& text);
     // Pushes the current language into every panel and tooltip.
     void Translate();
-    wxString GetTranslateString(const std::string& key);
-    void MessageBox_Zelk(const std::string& key);
+    wxString GetTranslateString(const std::string& key) override;
+    void MessageBox_Zelk(const std::string& key) override;
     static MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
-    void ShowModelInformation(const wxString& text);
+    void ShowModelInformation(const wxString& text) override;
     void ShowMachineExtrudeTemperature(const wxString& text);
     void SetPrepareAction(const wxString& text);
     void SetPrepareTime(const wxString& text);

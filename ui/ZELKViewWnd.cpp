@@ -6,10 +6,11 @@
 #include <wx/stattext.h>
 
 #include "ToolPictures.h"
+#include "ViewCommands.h"
 #include "ZELKTranslation.h"
 
 namespace {
-ZELKViewCommands g_viewCommands;
+ZELKViewCommands g_viewCommands{ZELKCAD::TopView, ZELKCAD::BackView, ZELKCAD::RightView, ZELKCAD::StandardView};
 }
 
 void ZELKViewWnd::SetViewCommands(const ZELKViewCommands& commands) { g_viewCommands = commands; }
@@ -81,9 +82,8 @@ void ZELKViewWnd::OnButton(wxCommandEvent& event)
     }
     if (command != nullptr)
         command();
-    // The 3D view (this panel's parent) repaints with the new direction.
-    if (GetParent() != nullptr)
-        GetParent()->Refresh(false);
+    // The 3D view repaints with the new direction.
+    ZELKCAD::ViewInvalidate();
     if (event.GetId() == ID_BUTTON_SIDE)
         Refresh();
 }

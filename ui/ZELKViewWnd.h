@@ -3,13 +3,13 @@
 
 #include "ZELKTransparentDlg.h"
 
-// The 3D view's standard-view commands the panel runs. Registered by the
-// program at start-up; a missing command does nothing.
+// The 3D view's standard-view commands the panel's buttons run: by default
+// the view library's; replaceable (tests). A null command does nothing.
 struct ZELKViewCommands {
-    void (*top)() = nullptr;       // top button
-    void (*back)() = nullptr;      // side button
-    void (*right)() = nullptr;     // front button
-    void (*standard)() = nullptr;  // reset button
+    void (*top)();       // top button
+    void (*back)();      // side button
+    void (*right)();     // front button
+    void (*standard)();  // reset button
 };
 
 class ZELKViewWnd : public ZELKTransparentDlg {
