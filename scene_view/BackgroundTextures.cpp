@@ -42,8 +42,10 @@ void LoadBackgroundTextures(unsigned names[kBackgroundCount])
         glBindTexture(GL_TEXTURE_2D, names[n - 1]);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, upright.GetWidth(), upright.GetHeight(), 0, GL_RGB,
                      GL_UNSIGNED_BYTE, upright.GetData());
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+        // Clamped to the edge texels: plain clamping would blend the black
+        // border colour into the picture's rim.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     }

@@ -6,7 +6,7 @@ namespace zelk {
 constexpr int kBackgroundCount = 4;
 
 // Generates four texture names into `names` and fills texture n - 1 from
-// "background/<n>.bmp" of the program folder (upright, RGB, clamped, linear,
+// "background/<n>.bmp" of the program folder (upright, RGB, clamped to its edge, linear,
 // blend environment with white). A missing or unreadable picture leaves its
 // texture empty. Needs a current context; leaves texturing off.
 void LoadBackgroundTextures(unsigned names[kBackgroundCount]);

@@ -17,7 +17,9 @@ bool ZELKGlContext::Create(wxGLCanvas* canvas)
     if (canvas == nullptr)
         return false;
     wxGLContextAttrs attributes;
-    attributes.CompatibilityProfile().EndList();
+    // PlatformDefaults sets the X11 direct-rendering and RGBA flags, which are
+    // otherwise left uninitialised.
+    attributes.PlatformDefaults().CompatibilityProfile().EndList();
     auto context = std::make_unique<wxGLContext>(canvas, nullptr, &attributes);
     if (!context->IsOK())
         return false;

@@ -18,16 +18,21 @@ namespace {
 const int kFontHeights[kGlyphFonts] = {11, 15, 22, 30};
 
 // One glyph as a glBitmap: rows bottom-up, one bit per pixel, byte-aligned rows.
-void CompileGlyph(wxMemoryDC& dc, wxChar c, unsigned list)
+void CompileGlyph(wxMemoryDC& dc, const wxFont& font, wxChar c, unsigned list)
 {
     wxCoord w = 0, h = 0, descent = 0;
+    wxBitmap measure(1, 1, 24);
+    dc.SelectObject(measure);
+    dc.SetFont(font);
     dc.GetTextExtent(wxString(c), &w, &h, &descent);
+    dc.SelectObject(wxNullBitmap);
     glNewList(list, GL_COMPILE);
     if (w > 0 && h > 0) {
         wxBitmap bitmap(w, h, 24);
         dc.SelectObject(bitmap);
         dc.SetBackground(*wxBLACK_BRUSH);
         dc.Clear();
+        dc.SetFont(font);
         dc.SetTextForeground(*wxWHITE);
         dc.DrawText(wxString(c), 0, 0);
         dc.SelectObject(wxNullBitmap);
@@ -56,14 +61,13 @@ unsigned BuildGlyphLists(unsigned base)
     wxMemoryDC dc;
     for (int i = 0; i < kGlyphFonts; ++i) {
         wxFont font(wxFontInfo(wxSize(0, kFontHeights[i])).Family(wxFONTFAMILY_SWISS));
-        dc.SetFont(font);
         for (int c = 0; c < kGlyphsPerFont; ++c) {
             const unsigned list = base + kGlyphsPerFont * i + c;
             if (c < 32 || c == 127) {
                 glNewList(list, GL_COMPILE);
                 glEndList();
             } else {
-                CompileGlyph(dc, static_cast<wxChar>(c), list);
+                CompileGlyph(dc, font, static_cast<wxChar>(c), list);
             }
         }
     }
