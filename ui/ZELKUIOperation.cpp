@@ -75,8 +75,8 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
     // control (3060) panels are created here, at (85, 203).
     if (!m_infoWnd) {
         m_infoWnd = new ZELKInfoWnd(parent);
-        const wxRect frame = wxGetTopLevelParent(parent)->GetRect();
-        m_infoWnd->Place(wxPoint(frame.x + 6, frame.GetBottom() + 1 - 35), frame.width - 12);
+        const wxRect view = parent->GetScreenRect();
+        m_infoWnd->Place(wxPoint(view.x + 6, view.GetBottom() + 1 - 35), view.width - 12);
     }
 }
 

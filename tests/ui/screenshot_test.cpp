@@ -86,4 +86,10 @@ TEST_F(Screenshot, FrameWithViewPanelAndInformationBarInChineseAndEnglish)
         for (int x = panel.x; x < panel.GetRight(); ++x)
             changed += chinese.GetRed(x, y) != english.GetRed(x, y) ? 1 : 0;
     EXPECT_GT(changed, 100);
+
+    // French has the longest texts; its picture shows whether they fit.
+    ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_FRENCH);
+    ShowScene();
+    Capture("frame-french.png");
+    EXPECT_TRUE(m_ui->GetInfoWnd()->GetTemperatureLine().StartsWith(wxString::FromUTF8("Température - buse : 212")));
 }
