@@ -1,0 +1,285 @@
+// Printable models drawing into a real GL canvas: colours, selection box, normals, and drag steps applied on the next draw.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "DBPrint.h"
+#include "GlCheck.h"
+#include "GlTestWindow.h"
+#include "ModelFixtures.h"
+#include "ViewConversion.h"
+
+using modeltest::Box;
+using modeltest::ExpectPointNear;
+using testsupport::Rgb;
+
+namespace {
+
+constexpr int kSize = 200;  // window pixels; 2 pixels per world unit, origin in the middle
+
+// Looking straight down: window (x, y, depth) is world ((x - 100) / 2, (100 - y) / 2, 100 - 200 depth),
+// the view set up by DrawingScene.
+class TopDown : public ZELKViewConversion {
+public:
+    int TransDCSToWCS(const ZELKGePoint3d& s, ZELKGePoint3d& w) override
+    {
+        w.Set((s.x - 100) / 2, (100 - s.y) / 2, 100 - 200 * s.z);
+        return 1;
+    }
+};
+
+// Looking along +y, level with the platform: the depth runs along y.
+class Level : public ZELKViewConversion {
+public:
+    int TransDCSToWCS(const ZELKGePoint3d& s, ZELKGePoint3d& w) override
+    {
+        w.Set((s.x - 100) / 2, 200 * s.z - 100, (100 - s.y) / 2);
+        return 1;
+    }
+};
+
+ZELKGePoint3d WindowOf(double x, double y)
+{
+    return {100 + 2 * x, 100 - 2 * y, 0.5};
+}
+
+class DrawingScene : public ::testing::Test {
+protected:
+    DrawingScene() : window(kSize, kSize)
+    {
+        EXPECT_TRUE(window.MakeOwnContextCurrent());
+        glViewport(0, 0, kSize, kSize);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-50, 50, -50, 50, -100, 100);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        zelk::SetViewConversion(&top);
+    }
+    ~DrawingScene() override { zelk::SetViewConversion(nullptr); }
+
+    // Clears, draws the model and reads the picture back.
+    void Draw(ZELKDBPrint& model)
+    {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        const int errors = zelk::GlErrorCount();
+        model.Draw();
+        EXPECT_EQ(zelk::GlErrorCount(), errors);
+        pixels = testsupport::ReadBackBuffer(kSize, kSize);
+    }
+    Rgb At(double x, double y) const
+    {
+        const ZELKGePoint3d w = WindowOf(x, y);
+        return testsupport::PixelAt(pixels, kSize, static_cast<int>(w.x), static_cast<int>(w.y));
+    }
+
+    testsupport::GlTestWindow window;
+    TopDown top;
+    std::vector<unsigned char> pixels;
+};
+
+void ExpectColour(const Rgb& c, int r, int g, int b, int tol = 1)
+{
+    EXPECT_NEAR(c.r, r, tol);
+    EXPECT_NEAR(c.g, g, tol);
+    EXPECT_NEAR(c.b, b, tol);
+}
+
+struct OnPlatform : ZELKDBPrint {
+    explicit OnPlatform(const ZELKGePrint& mesh) : ZELKDBPrint(mesh) { SetPlatformMinMaxPoint({-75, -75, 0}, {75, 75, 150}); }
+};
+
+TEST_F(DrawingScene, SelectedModelColoursInsideAndOutsideAndItsBox)
+{
+    // Edges at x = +-9.75 fall on pixel centres (columns 80 and 119).
+    OnPlatform model(Box({-9.75, -9.75, 0}, {9.75, 9.75, 10}));
+    model.SetModeSelectState(1);
+    Draw(model);
+    ExpectColour(At(0, 0), 10, 170, 40);
+    const Rgb edge = testsupport::PixelAt(pixels, kSize, 80, 100);
+    ExpectColour(edge, 128, 0, 128, 8);
+
+    model.SetPlatformMinMaxPoint({-5, -5, 0}, {5, 5, 10});  // a volume the model overhangs
+    Draw(model);
+    ExpectColour(At(0, 0), 200, 0, 200);
+    ExpectColour(testsupport::PixelAt(pixels, kSize, 80, 100), 128, 0, 128, 8);
+
+    model.SetShowType(0);  // the box still shows, the faces do not
+    Draw(model);
+    ExpectColour(At(0, 0), 0, 0, 0, 0);
+    ExpectColour(testsupport::PixelAt(pixels, kSize, 80, 100), 128, 0, 128, 8);
+}
+
+TEST_F(DrawingScene, UnselectedModelHasNoBox)
+{
+    OnPlatform model(Box({-9.75, -9.75, 0}, {9.75, 9.75, 10}));
+    model.SetShowType(0);
+    Draw(model);
+    ExpectColour(testsupport::PixelAt(pixels, kSize, 80, 100), 0, 0, 0, 0);
+    model.SetModeSelectState(1);
+    Draw(model);
+    EXPECT_GT(testsupport::PixelAt(pixels, kSize, 80, 100).r, 100);
+}
+
+TEST_F(DrawingScene, ZeroNormalIsLitByTheFacetsOwnNormal)
+{
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    const GLfloat none[] = {0, 0, 0, 1}, white[] = {1, 1, 1, 1}, fromAbove[] = {0, 0, 1, 0};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, none);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, none);
+    glLightfv(GL_LIGHT0, GL_POSITION, fromAbove);
+    auto facet = [](const ZELKGeVector3d& normal) {
+        ZELKGePrint mesh;
+        Triangle t;
+        t.point[0] = {-20, -20, 5};
+        t.point[1] = {20, -20, 5};
+        t.point[2] = {0, 20, 5};
+        t.normal = normal;
+        mesh.GetGePrint().push_back(t);
+        mesh.UpdateMinMaxPoint();
+        return mesh;
+    };
+    OnPlatform zero(facet({0, 0, 0}));
+    Draw(zero);
+    ExpectColour(At(0, 0), 10, 170, 40);  // full diffuse light: the plain colour
+    OnPlatform sideways(facet({-1, 0, 0}));
+    Draw(sideways);
+    ExpectColour(At(0, 0), 0, 0, 0, 0);   // its own normal faces away from the light
+    glDisable(GL_LIGHTING);
+}
+
+TEST_F(DrawingScene, CachedDrawingFollowsEveryMeshChange)
+{
+    OnPlatform model(Box({-5, -5, 0}, {5, 5, 10}));
+    Draw(model);
+    ExpectColour(At(0, 0), 10, 170, 40);
+    model.Move({30, 0, 0});
+    Draw(model);
+    ExpectColour(At(0, 0), 0, 0, 0, 0);
+    ExpectColour(At(30, 0), 10, 170, 40);
+    model.GetPrint() = Box({-40, -40, 0}, {-30, -30, 10});
+    Draw(model);
+    ExpectColour(At(30, 0), 0, 0, 0, 0);
+    ExpectColour(At(-35, -35), 10, 170, 40);
+}
+
+TEST_F(DrawingScene, MoveStepsFollowTheGroundAndDrawTheRubberBand)
+{
+    OnPlatform model(Box({-5, -5, 0}, {5, 5, 10}));
+    model.TrackTranslation(WindowOf(0, 0), WindowOf(0, 0), 1, 0);
+    Draw(model);
+    EXPECT_TRUE(model.GetMoveMatrix().IsIdentity());  // coinciding points move nothing
+    model.TrackTranslation(WindowOf(0, 0), WindowOf(30, 0), 1, 1);
+    Draw(model);
+    model.TrackTranslation(WindowOf(30, 0), WindowOf(40, -10), 1, 1);
+    Draw(model);
+    ZELKGePoint3d c;
+    model.GetCenterPointBoundingBox(c);
+    ExpectPointNear(c, {40, -10, 5}, 1e-9);
+    // The band runs from where the drag started to the pointer, in (128, 128, 0).
+    ExpectColour(At(10, -2.5), 128, 128, 0, 40);
+    EXPECT_EQ(At(10, -2.5).b, 0);
+    EXPECT_GT(At(10, -2.5).r, 60);
+    // A redraw without a new step moves nothing.
+    Draw(model);
+    model.GetCenterPointBoundingBox(c);
+    ExpectPointNear(c, {40, -10, 5}, 1e-9);
+
+    model.TrackTranslation(WindowOf(40, -10), WindowOf(40, -10), 1, 2);
+    Draw(model);
+    EXPECT_EQ(model.GetTrackMode(), 0);
+    Draw(model);
+    ExpectColour(At(10, -2.5), 0, 0, 0, 0);
+}
+
+TEST_F(DrawingScene, RotateStepsTurnAboutTheModelsVertical)
+{
+    OnPlatform model(Box({0, 0, 0}, {20, 10, 4}));  // centre (10, 5)
+    const ZELKGeMatrix3d rotateBefore = model.GetRotateMatrix();
+    model.TrackTranslation(WindowOf(30, 5), WindowOf(30, 5), 2, 0);
+    Draw(model);
+    model.TrackTranslation(WindowOf(30, 5), WindowOf(30, 5 + 1e-12), 2, 1);  // no sweep
+    Draw(model);
+    ZELKGePoint3d lo, hi;
+    model.GetMinMaxPoint(lo, hi);
+    ExpectPointNear(lo, {0, 0, 0}, 1e-9);
+    ExpectPointNear(hi, {20, 10, 4}, 1e-9);
+    model.TrackTranslation(WindowOf(30, 5), WindowOf(10, 25), 2, 1);  // a quarter turn around the pivot
+    Draw(model);
+    model.GetMinMaxPoint(lo, hi);
+    ExpectPointNear(lo, {5, -5, 0}, 1e-9);
+    ExpectPointNear(hi, {15, 15, 4}, 1e-9);
+    EXPECT_LT(model.GetRotateMatrix().MaxDifference(rotateBefore), 1e-15);
+    // The gauge: a circle of radius 50 about the centre.
+    EXPECT_GT(At(10, 5 + 50 - 0.2).r, 60);
+}
+
+TEST_F(DrawingScene, ScaleStepsReplaceEachOtherAndAreCapped)
+{
+    OnPlatform model(Box({-5, -5, 0}, {5, 5, 10}));
+    const ZELKGePoint3d start = WindowOf(0, 0);
+    auto sizeAfter = [&](double distance, int phase) {
+        model.TrackTranslation(start, WindowOf(distance, 0), 3, phase);
+        Draw(model);
+        ZELKGePoint3d lo, hi;
+        model.GetMinMaxPoint(lo, hi);
+        return hi.x - lo.x;
+    };
+    EXPECT_NEAR(sizeAfter(20, 0), 20, 1e-9);
+    EXPECT_NEAR(sizeAfter(30, 1), 30, 1e-9);
+    EXPECT_NEAR(sizeAfter(100, 1), 50, 1e-9);
+    EXPECT_NEAR(sizeAfter(100, 2), 50, 1e-9);
+    EXPECT_EQ(model.GetTrackMode(), 0);
+    // The next drag scales the model as it was left.
+    EXPECT_NEAR(sizeAfter(20, 0), 100, 1e-9);
+}
+
+TEST_F(DrawingScene, TwoSelectedModelsScaleEachAboutItsOwnCentre)
+{
+    OnPlatform a(Box({-5, -5, 0}, {5, 5, 10}));
+    OnPlatform b(Box({25, -5, 0}, {35, 5, 10}));
+    for (int phase : {0, 1, 1}) {
+        const double distance = phase == 0 ? 20 : 30;
+        a.TrackTranslation(WindowOf(0, 0), WindowOf(distance, 0), 3, phase);
+        b.TrackTranslation(WindowOf(0, 0), WindowOf(distance, 0), 3, phase);
+        Draw(a);
+        Draw(b);
+    }
+    ZELKGePoint3d lo, hi;
+    b.GetMinMaxPoint(lo, hi);
+    ExpectPointNear(lo, {15, -15, -10}, 1e-9);
+    ExpectPointNear(hi, {45, 15, 20}, 1e-9);
+}
+
+TEST_F(DrawingScene, LevelViewUsesTheUnprojectedPointsOnThePlatform)
+{
+    Level level;
+    zelk::SetViewConversion(&level);
+    OnPlatform model(Box({-5, -5, 0}, {5, 5, 10}));
+    model.TrackTranslation({100, 90, 0.5}, {100, 90, 0.5}, 1, 0);
+    Draw(model);
+    model.TrackTranslation({100, 90, 0.5}, {130, 60, 0.5}, 1, 1);
+    Draw(model);
+    ZELKGePoint3d c;
+    model.GetCenterPointBoundingBox(c);
+    ExpectPointNear(c, {15, 0, 5}, 1e-9);  // only along x: the height of the pointer is dropped
+}
+
+TEST_F(DrawingScene, EmptyMeshStillRunsItsPendingStep)
+{
+    OnPlatform model{ZELKGePrint()};
+    model.TrackTranslation(WindowOf(0, 0), WindowOf(10, 0), 1, 0);
+    Draw(model);
+    EXPECT_FALSE(model.GetMoveMatrix().IsIdentity());
+    EXPECT_EQ(model.GetTrackFlags() & 0x10, 0);
+}
+
+}  // namespace
