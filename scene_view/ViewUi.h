@@ -20,6 +20,9 @@ public:
     virtual wxString GetTranslateString(const std::string& key) = 0;
     // Tells the user the outcome named by a translation key.
     virtual void MessageBox_Zelk(const std::string& key) = 0;
+    // Tells the user a text that has no translation key, such as which model
+    // files could not be read and why. By default a plain message box.
+    virtual void ShowMessageText(const wxString& text);
 };
 
 namespace ZELKCAD {

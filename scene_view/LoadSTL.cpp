@@ -1,0 +1,147 @@
+// Loading STL files into the model database: the file dialog, the loader, the placement beside the models present.
+#include "LoadSTL.h"
+
+#include <wx/filedlg.h>
+
+#include "DBPrint.h"
+#include "EntityDatabase.h"
+#include "EntityReset.h"
+#include "FileIni.h"
+#include "PrintMode.h"
+#include "ViewUi.h"
+
+namespace ZELKCAD {
+
+namespace {
+
+constexpr double kDefaultPlatformMm = 150.0;
+constexpr double kGapMm = 2.0;
+
+std::vector<std::string> AskForStlFiles()
+{
+    wxFileDialog dialog(nullptr, wxFileSelectorPromptStr, wxString(), wxString(), "Model Files (*.stl)|*.stl;*.STL",
+                        wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
+    std::vector<std::string> paths;
+    if (dialog.ShowModal() != wxID_OK)
+        return paths;
+    wxArrayString chosen;
+    dialog.GetPaths(chosen);
+    for (const wxString& path : chosen)
+        paths.push_back(path.utf8_string());
+    return paths;
+}
+
+StlFileDialogFunction& DialogHook()
+{
+    static StlFileDialogFunction hook = AskForStlFiles;
+    return hook;
+}
+
+// The build volume's corners from the profile; a size below 1 mm counts as the
+// default, as the renderer draws it.
+void PlatformCorners(ZELKFileIniBase* profile, ZELKGePoint3d& lo, ZELKGePoint3d& hi)
+{
+    double length = 0, width = 0, height = 0;
+    if (profile != nullptr) {
+        profile->GetIniProfileDouble("PRINTPLATFORM", "PlatformLength", length);
+        profile->GetIniProfileDouble("PRINTPLATFORM", "PlatformWidth", width);
+        profile->GetIniProfileDouble("PRINTPLATFORM", "PlatformHigh", height);
+    }
+    if (length < 1)
+        length = kDefaultPlatformMm;
+    if (width < 1)
+        width = kDefaultPlatformMm;
+    if (height < 1)
+        height = kDefaultPlatformMm;
+    lo.Set(-length / 2, -width / 2, 0);
+    hi.Set(length / 2, width / 2, height);
+}
+
+// Stands the model centred on the origin, then, when models are already
+// there, moves it 2 mm beyond their +X side.
+void PlaceModel(ZELKDBPrint& model, ZELDBEntityDatabase& database)
+{
+    ZELKGePoint3d a, b;
+    model.GetMinMaxPoint(a, b);
+    model.InitialMove(ZELKGePoint3d((a.x + b.x) / 2, (a.y + b.y) / 2, a.z), ZELKGePoint3d(0, 0, 0));
+    if (database.GetCount(kEntityPrint) <= 0)
+        return;
+    ZELKGePoint3d boxA, boxB;
+    database.GetDatabaseModelMaxBox(boxA, boxB);
+    model.GetMinMaxPoint(a, b);
+    model.InitialMove(ZELKGePoint3d((a.x + b.x) / 2, (a.y + b.y) / 2 + kGapMm, 0),
+                      ZELKGePoint3d(boxB.x + b.x + kGapMm, boxA.y, 0));
+}
+
+}  // namespace
+
+StlFileDialogFunction SetStlFileDialogFunction(StlFileDialogFunction function)
+{
+    StlFileDialogFunction previous = std::move(DialogHook());
+    DialogHook() = function ? std::move(function) : StlFileDialogFunction(AskForStlFiles);
+    return previous;
+}
+
+void LoadSTL()
+{
+    const std::vector<std::string> paths = DialogHook()();
+    if (!paths.empty())
+        LoadSTLFiles(paths);
+}
+
+StlFileRead ReadStlFile(const std::string& path)
+{
+    StlFileRead read;
+    read.path = path;
+    read.ok = zelk::LoadStlFile(path, read.mesh, read.error);
+    if (read.ok && read.mesh.GetGePrint().empty()) {
+        read.ok = false;
+        read.error = path + ": the file holds no triangles";
+    }
+    return read;
+}
+
+int LoadSTLFiles(const std::vector<std::string>& paths, const StlLoadTargets& targets)
+{
+    std::vector<StlFileRead> files;
+    files.reserve(paths.size());
+    for (const std::string& path : paths)
+        files.push_back(ReadStlFile(path));
+    return AddStlModels(files, targets);
+}
+
+int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& targets)
+{
+    ZELDBEntityDatabase* database = targets.database != nullptr ? targets.database : ZELDBEntityDatabase::GetInterFace();
+    ZELKDBEntityReset* store = targets.resetStore != nullptr ? targets.resetStore : ZELKDBEntityReset::getInstance();
+    ZELKFileIniBase* profile = targets.profile != nullptr ? targets.profile : ZELKFileIni::GetFileIniObject();
+    ZELKGePoint3d platformLo, platformHi;
+    PlatformCorners(profile, platformLo, platformHi);
+
+    ZELKViewUi* ui = GetViewUi();
+    int added = 0;
+    wxString failures;
+    for (const StlFileRead& file : files) {
+        if (!file.ok) {
+            failures += wxString::FromUTF8(file.error.empty() ? file.path + ": cannot be read" : file.error) + "\n";
+            continue;
+        }
+        auto* model = new ZELKDBPrint(file.mesh);
+        model->SetName(file.path);
+        model->SetPlatformMinMaxPoint(platformLo, platformHi);
+        PlaceModel(*model, *database);
+        int id = 0;
+        database->Add(model, id);
+        database->ClearSelect();
+        database->AddSelect(id);
+        if (ui != nullptr)
+            ui->ShowWnd(1);
+        store->Add(id, file.mesh);
+        ++added;
+    }
+    if (!failures.empty() && ui != nullptr)
+        ui->ShowMessageText(failures.Trim());
+    return added;
+}
+
+}  // namespace ZELKCAD
