@@ -1,0 +1,158 @@
+// COrvanelView: creation with the panels and tool pictures, command dispatch, the clocks and importing models.
+#include "OrvanelView.h"
+
+#include <filesystem>
+
+#include <wx/tooltip.h>
+
+#include "AppDialogs.h"
+#include "LoadSTL.h"
+#include "ModelEdit.h"
+#include "ProgramFolder.h"
+#include "WorkflowText.h"
+#include "ZELKUIOperation.h"
+
+std::atomic<int> COrvanelView::s_printPreparation{0};
+
+namespace {
+
+// The tooltips of the eleven pictures in the coordinator's order, before Translate replaces them.
+const char* const kInitialTips[] = {"连接", "导入模型", "脱机文件", "视图", "生成GCode", "机器控制",
+                                    "平移", "旋转", "缩放", "开始打印", "停止打印"};
+
+}  // namespace
+
+COrvanelView::COrvanelView(wxWindow* parent, int id)
+    : ZELKOpenGLView(parent, id, wxDefaultPosition, wxDefaultSize),
+      m_exportTimer(this, ID_TIMER_EXPORT),
+      m_prepareTimer(this, ID_TIMER_PREPARE)
+{
+    Bind(wxEVT_BUTTON, &COrvanelView::OnCommand, this);
+    Bind(wxEVT_TIMER, &COrvanelView::OnTimer, this);
+    CreatePanels();
+}
+
+COrvanelView::~COrvanelView()
+{
+    m_exportTimer.Stop();
+    m_prepareTimer.Stop();
+    JoinWorkers();
+}
+
+void COrvanelView::JoinWorkers()
+{
+    for (std::thread* worker : {&m_prepareThread, &m_exportThread, &m_importThread})
+        if (worker->joinable())
+            worker->join();
+}
+
+void COrvanelView::CreatePanels()
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ui->CreateViewWnd(this);
+    ui->CreateLeftPictureCtrls(this);
+    wxToolTip::Enable(true);
+    wxToolTip::SetDelay(500);
+    std::vector<wxWindow*> pictures;
+    ui->GetPictureCtrls(pictures);
+    if (pictures.size() == std::size(kInitialTips))
+        for (std::size_t i = 0; i < pictures.size(); ++i)
+            if (pictures[i] != nullptr)
+                pictures[i]->SetToolTip(wxString::FromUTF8(kInitialTips[i]));
+    ui->Translate();
+}
+
+void COrvanelView::OnCommand(wxCommandEvent& event)
+{
+    switch (event.GetId()) {
+    case ID_PIC_IMPORT: OnImportModel(); break;
+    case ID_PIC_START: OnStartOrStopPrint(); break;
+    case ID_PIC_STOP: OnEndPrint(); break;
+    case ID_PIC_EXPORT: OnSaveX3g(); break;
+    case ID_PIC_SETTING: OnConnect(); break;
+    default: event.Skip(); break;
+    }
+}
+
+void COrvanelView::OnConnect()
+{
+    // The connection panel of the coordinator takes this over once it exists;
+    // until then the connect picture opens the program's device dialog.
+    zelk::ShowConnectDialog(this, m_connection);
+}
+
+// ---------------------------------------------------------------- clocks
+
+void COrvanelView::OnTimer(wxTimerEvent& event)
+{
+    OnClockTick(event.GetId());
+}
+
+void COrvanelView::OnClockTick(int timerId)
+{
+    int count = 0;
+    if (timerId == ID_TIMER_PREPARE)
+        count = ++m_prepareClock;
+    else if (timerId == ID_TIMER_EXPORT)
+        count = ++m_exportClock;
+    else
+        return;
+    ZELKUIOperation::GetUIOperationObject()->SetPrepareTime(zelk::FormatPrepareClock(count));
+}
+
+// ---------------------------------------------------------------- import
+
+std::string COrvanelView::ImportFolder()
+{
+    return zelk::ProgramFilePath("PrintModel/");
+}
+
+namespace {
+
+void EmptyImportFolder(const std::string& folder)
+{
+    zelk::EmptyFolderKeepingSubfolders(folder);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+}
+
+}  // namespace
+
+void COrvanelView::OnImportModel()
+{
+    EmptyImportFolder(ImportFolder());
+    ZELKCAD::LoadSTL();
+    Refresh(true);
+    ZELKUIOperation::GetUIOperationObject()->ShowGCodeWnd(
+        ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() != 0 ? 1 : 0);
+}
+
+void COrvanelView::ImportFiles(const std::vector<std::string>& paths)
+{
+    if (paths.empty() || m_importing.exchange(true))
+        return;
+    if (m_importThread.joinable())
+        m_importThread.join();
+    EmptyImportFolder(ImportFolder());
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    wxString names;
+    for (const std::string& path : paths)
+        names += (names.empty() ? "" : ", ") + wxString::FromUTF8(std::filesystem::path(path).filename().string());
+    ui->ShowPrepareWnd(1);
+    ui->SetPrepareAction(names);
+    ui->SetPrepareTime(wxString());
+    m_importThread = std::thread([this, paths] {
+        std::vector<ZELKCAD::StlFileRead> files;
+        for (const std::string& path : paths)
+            files.push_back(ZELKCAD::ReadStlFile(path));
+        CallAfter([this, files = std::move(files)] {
+            ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+            ui->ShowPrepareWnd(0);
+            ZELKCAD::AddStlModels(files);
+            ShowSelectedModelInformation();
+            Refresh(true);
+            ui->ShowGCodeWnd(ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() != 0 ? 1 : 0);
+            m_importing = false;
+        });
+    });
+}

@@ -1,0 +1,75 @@
+// COrvanelView: the program's single view, the 3D view plus the print workflow of the tool pictures.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <wx/timer.h>
+
+#include "PrinterConnection.h"
+#include "ZELKOpenGLView.h"
+
+// Creates the coordinator's panels and tool pictures on itself and runs
+// their commands: import (100), start/stop print (107), stop print (108),
+// save X3G (109), connect (110). The print-preparation and export workers
+// hand every window update back to the user-interface thread in one step,
+// in the order the user must see it.
+class COrvanelView : public ZELKOpenGLView {
+public:
+    enum { ID_TIMER_EXPORT = 1, ID_TIMER_PREPARE = 2 };
+
+    COrvanelView(wxWindow* parent, int id = wxID_ANY);
+    ~COrvanelView() override;
+
+    // The tool-picture commands.
+    void OnImportModel();
+    void OnStartOrStopPrint();
+    void OnEndPrint();
+    void OnSaveX3g();
+    void OnConnect();
+
+    // Loads files as an import does, without the dialog: the import folder is
+    // emptied, the files are read on a worker thread while the progress panel
+    // shows, then placed. Returns at once.
+    void ImportFiles(const std::vector<std::string>& paths);
+    bool IsImporting() const { return m_importing.load(); }
+
+    // 1 while the print-preparation worker runs.
+    static int GetPrintPreparationFlag() { return s_printPreparation.load(); }
+    bool IsExporting() const { return m_exporting.load(); }
+    int GetPrepareClock() const { return m_prepareClock; }
+    int GetExportClock() const { return m_exportClock; }
+    // One tick of timer 1 or 2 (also what the timers call).
+    void OnClockTick(int timerId);
+    ZELKPrinterConnection& GetConnection() { return m_connection; }
+
+    // The working folder emptied on every import.
+    static std::string ImportFolder();
+
+private:
+    void OnCommand(wxCommandEvent& event);
+    void OnTimer(wxTimerEvent& event);
+    void CreatePanels();
+    void RunPrintPreparation();
+    void RunExport(std::string source, std::string target);
+    void EndPrintSequence();
+    void JoinWorkers();
+
+    static std::atomic<int> s_printPreparation;
+
+    int m_prepareClock = 0;
+    int m_exportClock = 0;
+    std::string m_gcodePath;
+    std::string m_exportSource;
+    std::string m_exportTarget;
+    wxTimer m_exportTimer;
+    wxTimer m_prepareTimer;
+    std::thread m_prepareThread;
+    std::thread m_exportThread;
+    std::thread m_importThread;
+    std::atomic<bool> m_exporting{false};
+    std::atomic<bool> m_importing{false};
+    ZELKPrinterConnection m_connection;
+};

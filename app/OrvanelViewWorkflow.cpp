@@ -1,0 +1,157 @@
+// COrvanelView's print workflow: start and stop a print, the end-print sequence, saving X3G, and their workers.
+#include "OrvanelView.h"
+
+#include <filesystem>
+
+#include "AppDialogs.h"
+#include "ModelEdit.h"
+#include "WorkflowText.h"
+#include "ZELKMachineControl.h"
+#include "ZELKUIOperation.h"
+
+namespace {
+
+// The model file's G-code, or empty when nothing is loaded.
+std::string ModelGCodePath(int& count)
+{
+    std::string modelPath;
+    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
+    return count == 0 ? std::string() : zelk::GCodePathForModel(modelPath);
+}
+
+bool FileExists(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+}  // namespace
+
+void COrvanelView::OnStartOrStopPrint()
+{
+    // Exporting translates with the same translator, so a start waits for it too.
+    if (s_printPreparation.load() != 0 || m_exporting.load())
+        return;
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    if (ui->GetIsStartPrintState() == 0) {
+        ui->ChangeIsStartPrintState();
+        ZELKUIOperation::UpdatePrintPicture(ui->GetIsStartPrintState());
+        EndPrintSequence();
+        ui->UpdatePrintToolTipText(ui->GetTranslateString("id_picToolTip_startPrint"));
+        return;
+    }
+    if (control->GetMachineConnectedIsSucessed() == 0) {
+        ui->MessageBox_Zelk("id_message_noConMachine");
+        return;
+    }
+    int count = 0;
+    const std::string gcodePath = ModelGCodePath(count);
+    if (count == 0) {
+        ui->MessageBox_Zelk("id_message_noLoadModel");
+        return;
+    }
+    if (!FileExists(gcodePath)) {
+        ui->MessageBox_Zelk("id_message_noGenerateGCode");
+        return;
+    }
+    m_gcodePath = gcodePath;
+    m_prepareClock = 0;
+    ui->PrepareStartPrintWnd();
+    m_prepareTimer.Start(1000);
+    // Set here rather than in the worker, so that a second click can never
+    // slip in before the worker has started.
+    s_printPreparation = 1;
+    if (m_prepareThread.joinable())
+        m_prepareThread.join();
+    m_prepareThread = std::thread([this] { RunPrintPreparation(); });
+}
+
+void COrvanelView::RunPrintPreparation()
+{
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    control->GCodeParser(m_gcodePath.c_str());
+    // The picture offers to stop before the first package goes out, so the
+    // printer's finished report always comes after this flip.
+    ui->ChangeIsStartPrintState();
+    const int state = ui->GetIsStartPrintState();
+    control->StartPrint();
+    CallAfter([this, state] {
+        ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+        ZELKUIOperation::UpdatePrintPicture(state);
+        ui->UpdatePrintToolTipText(ui->GetTranslateString("id_picToolTip_endPrint"));
+        ui->ShowPrepareWnd(0);
+        ui->ShowControlWnd(0);
+        m_prepareTimer.Stop();
+        s_printPreparation = 0;
+    });
+}
+
+void COrvanelView::OnEndPrint()
+{
+    EndPrintSequence();
+}
+
+void COrvanelView::EndPrintSequence()
+{
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    control->EndPrint();
+    Package stop;
+    if (control->GetEndPrintPackage(stop) != 0) {
+        control->RemoveOperatePackList();
+        control->InsertOperationPackage(stop);
+    }
+    Package home;
+    control->GCodeParser("G162 Z F600", home);
+    control->AddOperationPackage(home);
+}
+
+void COrvanelView::OnSaveX3g()
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    if (control->IsMachinePrinting() != 0 || s_printPreparation.load() != 0) {
+        ui->MessageBox_Zelk("id_message_InPrintting");
+        return;
+    }
+    if (m_exporting.load())
+        return;
+    std::string modelPath;
+    int count = 0;
+    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
+    if (count == 0) {
+        ui->MessageBox_Zelk("id_message_noLoadModel");
+        return;
+    }
+    const zelk::ExportDialogStart start = zelk::ExportDialogStartForModel(modelPath);
+    const std::string source = zelk::GCodePathForModel(modelPath);
+    if (!FileExists(source)) {
+        ui->MessageBox_Zelk("id_message_noGenerateGCode");
+        return;
+    }
+    const std::string target = zelk::AskSaveX3gPath(start.folder, start.fileName);
+    if (target.empty())
+        return;
+    m_exportSource = source;
+    m_exportTarget = target;
+    ui->PrepareSaveZLKWnd();
+    m_exportClock = 0;
+    m_exportTimer.Start(1000);
+    m_exporting = true;
+    if (m_exportThread.joinable())
+        m_exportThread.join();
+    m_exportThread = std::thread([this, source, target] { RunExport(source, target); });
+}
+
+void COrvanelView::RunExport(std::string source, std::string target)
+{
+    const int saved = ZELKMachineControl::GetMachineControl()->SaveX3gFile(source, target.c_str());
+    CallAfter([this, saved] {
+        ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+        ui->ShowPrepareWnd(0);
+        m_exportTimer.Stop();
+        m_exporting = false;
+        ui->MessageBox_Zelk(saved != 0 ? "id_message_savex3gsuccessful" : "id_message_savex3gfailed");
+    });
+}
