@@ -29,8 +29,13 @@ ZELKDBPrint::~ZELKDBPrint() = default;
 
 void ZELKDBPrint::GetMinMaxPoint()
 {
-    ++m_meshRevision;
     m_print.GetMinMaxPoint(m_boxMin, m_boxMax);
+}
+
+void ZELKDBPrint::TransformMesh(const ZELKGeMatrix3d& matrix)
+{
+    m_print.TransformBy(matrix);
+    m_drawTransform *= matrix;
 }
 
 void ZELKDBPrint::GetMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max)
@@ -43,7 +48,7 @@ void ZELKDBPrint::Move(ZELKGePoint3d from, const ZELKGePoint3d& to)
 {
     ZELKGeMatrix3d t;
     t.Move(from, to);
-    m_print.TransformBy(t);
+    TransformMesh(t);
     m_center += to - from;
     m_moveMatrix *= t;
     GetMinMaxPoint();
@@ -58,7 +63,7 @@ void ZELKDBPrint::InitialMove(ZELKGePoint3d from, const ZELKGePoint3d& to)
 {
     ZELKGeMatrix3d t;
     t.Move(from, to);
-    m_print.TransformBy(t);
+    TransformMesh(t);
     m_center += to - from;
     GetMinMaxPoint();
 }
@@ -68,7 +73,7 @@ void ZELKDBPrint::RotateBy(double angleDeg, const ZELKGeVector3d& axis, const ZE
     Move(center, kOrigin);
     ZELKGeMatrix3d r;
     r.Rotation(angleDeg, axis, kOrigin);
-    m_print.TransformBy(r);
+    TransformMesh(r);
     Move(kOrigin, center);
     m_rotateMatrix *= r;
 }
@@ -77,7 +82,7 @@ void ZELKDBPrint::ScaleBy(const ZELKGeMatrix3d& scaling)
 {
     const ZELKGePoint3d c = m_center;
     Move(c, kOrigin);
-    m_print.TransformBy(scaling);
+    TransformMesh(scaling);
     Move(kOrigin, c);
     m_scaleMatrix *= scaling;
 }
@@ -98,13 +103,14 @@ void ZELKDBPrint::Scale(double factor, Axis_ScaleDirection axis)
 
 void ZELKDBPrint::TransFromBy(const ZELKGeMatrix3d& matrix)
 {
-    m_print.TransformBy(matrix);
+    TransformMesh(matrix);
     GetMinMaxPoint();
 }
 
 void ZELKDBPrint::SetPrint(const ZELKGePrint& mesh)
 {
     m_print = mesh;
+    ++m_meshRevision;
     GetMinMaxPoint();
 }
 

@@ -41,8 +41,12 @@ public:
         return m_print;
     }
     const ZELKGePrint& GetPrint() const { return m_print; }
-    // Counts changes of the mesh; the cached drawing follows it.
+    // Counts replacements of the mesh (a new mesh, or one handed out for
+    // change); the cached drawing is rebuilt when it moves.
     unsigned GetMeshRevision() const { return m_meshRevision; }
+    // The transforms applied to the mesh since the cached drawing was built;
+    // drawing applies it to the cached geometry instead of rebuilding.
+    const ZELKGeMatrix3d& GetDrawTransform() const { return m_drawTransform; }
 
     void ResettingModelMove();
     void ResettingModelRotate();
@@ -94,6 +98,8 @@ public:
 private:
     // Refreshes the box from the mesh after the mesh changed.
     void GetMinMaxPoint();
+    // Transforms the mesh, and its drawing with it.
+    void TransformMesh(const ZELKGeMatrix3d& matrix);
     void DrawMaxBox();
     void DrawLine(ZELKGePoint3d a, ZELKGePoint3d b);
     int DrawRotateSRC(const ZELKGePoint3d& anchor, const ZELKGePoint3d& current, const ZELKGePoint3d& centre);
@@ -135,5 +141,7 @@ private:
     ZELKGePoint3d m_trackScaleFirst;
     ZELKGePoint3d m_trackScaleSecond;
     unsigned m_meshRevision = 0;
+    ZELKGeMatrix3d m_drawTransform;
     zelk::MeshVertexArray m_vertexArray;
+    zelk::MeshBuffers m_buffers;
 };

@@ -42,9 +42,14 @@ void ZELKDBPrint::DrawTriangles(const GLColor& color)
     if (zelk::GetMeshDrawing() == zelk::MeshDrawing::Immediate) {
         zelk::gl::TrianglesImmediate(m_print);
     } else {
-        if (!m_vertexArray.IsCurrent(m_meshRevision))
+        // The cache follows transforms through the drawing transform; a new
+        // mesh, or a mirroring (which swaps the vertex order), rebuilds it.
+        if (!m_vertexArray.IsCurrent(m_meshRevision) || m_drawTransform.Determinant3x3() < 0) {
             m_vertexArray.Build(m_print, m_meshRevision);
-        zelk::gl::Triangles(m_vertexArray);
+            m_drawTransform.Reset();
+        }
+        zelk::gl::MultMatrix(m_drawTransform);
+        zelk::gl::Triangles(m_vertexArray, m_buffers);
     }
     zelk::gl::PopMatrix();
 }

@@ -13,19 +13,65 @@ namespace zelk {
 ZELKGeVector3d FacetDrawNormal(const Triangle& facet);
 
 // Interleaved normal and vertex (3 + 3 floats per vertex, in the order of the
-// mesh's facets and their vertices), keyed by the model's mesh revision.
+// mesh's facets and their vertices), keyed by the model's mesh revision, and
+// each facet's winding normal (which side it shows, for culling).
 class MeshVertexArray {
 public:
     bool IsCurrent(unsigned revision) const { return m_built && m_revision == revision; }
     void Build(const ZELKGePrint& mesh, unsigned revision);
     const std::vector<float>& Data() const { return m_data; }
     std::size_t VertexCount() const { return m_data.size() / 6; }
+    // (p1 - p0) x (p2 - p0) of every facet, 3 floats each.
+    const std::vector<float>& Windings() const { return m_windings; }
+    // Different for every build in the process.
+    unsigned long BuildSerial() const { return m_serial; }
 
 private:
     std::vector<float> m_data;
+    std::vector<float> m_windings;
     unsigned m_revision = 0;
+    unsigned long m_serial = 0;
     bool m_built = false;
 };
+
+// The interleaved vertices of the facets of `arrays` that face the viewer
+// (w . winding > 0), in their order.
+void FrontFacingVertices(const MeshVertexArray& arrays, const float w[3], std::vector<float>& out);
+
+// A model's cached arrays in OpenGL buffer objects of the context current
+// when they were made; made again in another context or after a rebuild.
+// While the view keeps its direction, the facets facing away are left out
+// of a buffer of their own (what back-face culling would drop anyway).
+// Deleting them needs that context: when it is not current they are deleted
+// the next time it is, or dropped with it (ForgetCurrentContext).
+class MeshBuffers {
+public:
+    MeshBuffers() = default;
+    ~MeshBuffers();
+    MeshBuffers(const MeshBuffers&) = delete;
+    MeshBuffers& operator=(const MeshBuffers&) = delete;
+
+    // Draws the arrays as one run of independent triangles.
+    void Draw(const MeshVertexArray& arrays);
+
+private:
+    bool Ready();
+    void DrawAll(const MeshVertexArray& arrays);
+    void DrawFront(const MeshVertexArray& arrays, const float w[3]);
+
+    void* m_context = nullptr;
+    unsigned long m_generation = 0;
+    unsigned m_allBuffer = 0;    // every facet
+    unsigned m_frontBuffer = 0;  // the facets facing the viewer
+    unsigned long m_allSerial = 0;
+    unsigned long m_frontSerial = 0;
+    float m_frontKey[3] = {0, 0, 0};
+    std::size_t m_frontVertices = 0;
+};
+
+// Called with a context current that is about to be destroyed: deletes the
+// buffers left for it and stops every cache from using it.
+void ForgetCurrentContext();
 
 // How models send their triangles to OpenGL: from their cached arrays (the
 // default) or facet by facet in immediate mode (kept for comparison).

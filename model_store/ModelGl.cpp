@@ -1,9 +1,15 @@
 // The few OpenGL operations the model store draws with; the only file of the model store that calls OpenGL.
 #include "ModelGl.h"
 
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glx.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <vector>
 
 #include "GlCheck.h"
 
@@ -130,15 +136,16 @@ void Quad(const ZELKGePoint3d* points)
     glEnd();
 }
 
-void Triangles(const MeshVertexArray& arrays)
+void MultMatrix(const ZELKGeMatrix3d& matrix)
 {
-    if (arrays.VertexCount() == 0)
-        return;
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    glInterleavedArrays(GL_N3F_V3F, 0, arrays.Data().data());
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(arrays.VertexCount()));
-    glPopClientAttrib();
-    ZELK_GL_CHECK();
+    double values[16];
+    matrix.GetMatrix(values);
+    glMultMatrixd(values);
+}
+
+void Triangles(const MeshVertexArray& arrays, MeshBuffers& buffers)
+{
+    buffers.Draw(arrays);
 }
 
 void TrianglesImmediate(const ZELKGePrint& mesh)
@@ -155,3 +162,151 @@ void TrianglesImmediate(const ZELKGePrint& mesh)
 }
 
 }  // namespace zelk::gl
+
+namespace zelk {
+
+namespace {
+
+// Buffers whose model went away while their context was not current.
+struct Orphan {
+    void* context;
+    unsigned long generation;
+    GLuint buffers[2];
+};
+std::vector<Orphan> g_orphans;
+// Bumped when a context is forgotten, so that a later context at the same
+// address is not taken for it.
+std::map<void*, unsigned long> g_generations;
+
+void DeleteOrphansOf(void* context, unsigned long generation)
+{
+    auto mine = [&](const Orphan& o) { return o.context == context; };
+    for (const Orphan& o : g_orphans)
+        if (mine(o) && o.generation == generation)
+            glDeleteBuffers(2, o.buffers);
+    g_orphans.erase(std::remove_if(g_orphans.begin(), g_orphans.end(), mine), g_orphans.end());
+}
+
+// Which facets face the viewer: front when w . winding > 0. False when the
+// state leaves that to OpenGL (no back-face culling, selection, a perspective projection).
+bool CullVector(float w[3])
+{
+    GLint mode = 0, cullFace = 0, frontFace = 0;
+    glGetIntegerv(GL_RENDER_MODE, &mode);
+    glGetIntegerv(GL_CULL_FACE_MODE, &cullFace);
+    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    if (mode != GL_RENDER || !glIsEnabled(GL_CULL_FACE) || cullFace != GL_BACK)
+        return false;
+    double mv[16], pr[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    if (pr[3] != 0.0 || pr[7] != 0.0 || pr[11] != 0.0 || pr[15] == 0.0)
+        return false;
+    // Rows 0 and 1 of the linear part of projection x model-view (column-major).
+    double r[2][3];
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 3; ++j)
+            r[i][j] = pr[i] * mv[4 * j] + pr[4 + i] * mv[4 * j + 1] + pr[8 + i] * mv[4 * j + 2];
+    double sign = pr[15] > 0 ? 1.0 : -1.0;
+    if (frontFace == GL_CW)
+        sign = -sign;
+    w[0] = static_cast<float>(sign * (r[0][1] * r[1][2] - r[0][2] * r[1][1]));
+    w[1] = static_cast<float>(sign * (r[0][2] * r[1][0] - r[0][0] * r[1][2]));
+    w[2] = static_cast<float>(sign * (r[0][0] * r[1][1] - r[0][1] * r[1][0]));
+    return w[0] != 0.0f || w[1] != 0.0f || w[2] != 0.0f;
+}
+
+}  // namespace
+
+void ForgetCurrentContext()
+{
+    void* context = glXGetCurrentContext();
+    if (context == nullptr)
+        return;
+    DeleteOrphansOf(context, g_generations[context]);
+    ++g_generations[context];
+}
+
+MeshBuffers::~MeshBuffers()
+{
+    if (m_allBuffer == 0 || g_generations[m_context] != m_generation)
+        return;
+    const GLuint buffers[2] = {m_allBuffer, m_frontBuffer};
+    if (glXGetCurrentContext() == m_context)
+        glDeleteBuffers(2, buffers);
+    else
+        g_orphans.push_back({m_context, m_generation, {buffers[0], buffers[1]}});
+}
+
+bool MeshBuffers::Ready()
+{
+    void* context = glXGetCurrentContext();
+    if (context == nullptr)
+        return false;
+    const unsigned long generation = g_generations[context];
+    if (m_context != context || m_generation != generation) {
+        if (m_allBuffer != 0 && g_generations[m_context] == m_generation)
+            g_orphans.push_back({m_context, m_generation, {m_allBuffer, m_frontBuffer}});
+        m_context = context;
+        m_generation = generation;
+        m_allBuffer = m_frontBuffer = 0;
+        m_allSerial = m_frontSerial = 0;
+    }
+    DeleteOrphansOf(context, generation);
+    if (m_allBuffer == 0) {
+        GLuint buffers[2] = {0, 0};
+        glGenBuffers(2, buffers);
+        m_allBuffer = buffers[0];
+        m_frontBuffer = buffers[1];
+    }
+    return true;
+}
+
+void MeshBuffers::DrawAll(const MeshVertexArray& arrays)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, m_allBuffer);
+    if (m_allSerial != arrays.BuildSerial()) {
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(arrays.Data().size() * sizeof(float)),
+                     arrays.Data().data(), GL_STATIC_DRAW);
+        m_allSerial = arrays.BuildSerial();
+    }
+    glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(arrays.VertexCount()));
+}
+
+void MeshBuffers::DrawFront(const MeshVertexArray& arrays, const float w[3])
+{
+    glBindBuffer(GL_ARRAY_BUFFER, m_frontBuffer);
+    if (m_frontSerial != arrays.BuildSerial() || !std::equal(w, w + 3, m_frontKey)) {
+        std::vector<float> front;
+        FrontFacingVertices(arrays, w, front);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(front.size() * sizeof(float)), front.data(),
+                     GL_STATIC_DRAW);
+        m_frontVertices = front.size() / 6;
+        m_frontSerial = arrays.BuildSerial();
+        std::copy(w, w + 3, m_frontKey);
+    }
+    glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(m_frontVertices));
+}
+
+void MeshBuffers::Draw(const MeshVertexArray& arrays)
+{
+    if (arrays.VertexCount() == 0)
+        return;
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    float w[3];
+    if (!Ready()) {
+        glInterleavedArrays(GL_N3F_V3F, 0, arrays.Data().data());
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(arrays.VertexCount()));
+    } else if (CullVector(w)) {
+        DrawFront(arrays, w);
+    } else {
+        DrawAll(arrays);
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glPopClientAttrib();
+    ZELK_GL_CHECK();
+}
+
+}  // namespace zelk

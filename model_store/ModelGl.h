@@ -35,8 +35,10 @@ void Polygon(const ZELKGePoint3d* points, std::size_t count, const ZELKGeVector3
 // One quad without a normal of its own.
 void Quad(const ZELKGePoint3d* points);
 
-// One run of independent triangles from cached arrays.
-void Triangles(const MeshVertexArray& arrays);
+// Multiplies the current matrix by the transform.
+void MultMatrix(const ZELKGeMatrix3d& matrix);
+// One run of independent triangles from cached arrays, through the buffers.
+void Triangles(const MeshVertexArray& arrays, MeshBuffers& buffers);
 // One run of independent triangles sent vertex by vertex in double precision.
 void TrianglesImmediate(const ZELKGePrint& mesh);
 

@@ -4,6 +4,8 @@
 #include <wx/glcanvas.h>
 #include <GL/glx.h>
 
+#include "MeshCache.h"
+
 ZELKGlContext::ZELKGlContext() = default;
 
 ZELKGlContext::~ZELKGlContext()
@@ -30,6 +32,9 @@ bool ZELKGlContext::Create(wxGLCanvas* canvas)
 
 void ZELKGlContext::Delete()
 {
+    // The models' buffers in this context die with it.
+    if (m_context && MakeCurrent())
+        zelk::ForgetCurrentContext();
     if (m_context && AnyCurrent())
         ReleaseCurrent();
     m_context.reset();

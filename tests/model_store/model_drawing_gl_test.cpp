@@ -73,6 +73,9 @@ protected:
     Rgb At(double x, double y) const
     {
         const ZELKGePoint3d w = WindowOf(x, y);
+        EXPECT_TRUE(w.x >= 0 && w.x < kSize && w.y >= 0 && w.y < kSize) << "outside the window";
+        if (!(w.x >= 0 && w.x < kSize && w.y >= 0 && w.y < kSize))
+            return {};
         return testsupport::PixelAt(pixels, kSize, static_cast<int>(w.x), static_cast<int>(w.y));
     }
 
@@ -218,8 +221,11 @@ TEST_F(DrawingScene, RotateStepsTurnAboutTheModelsVertical)
     ExpectPointNear(lo, {5, -5, 0}, 1e-9);
     ExpectPointNear(hi, {15, 15, 4}, 1e-9);
     EXPECT_LT(model.GetRotateMatrix().MaxDifference(rotateBefore), 1e-15);
-    // The gauge: a circle of radius 50 about the centre.
-    EXPECT_GT(At(10, 5 + 50 - 0.2).r, 60);
+    // The gauge: a circle of radius 50 about the centre, in (128, 128, 0).
+    const Rgb gauge = At(10 - 50, 5);
+    EXPECT_GT(gauge.r, 60);
+    EXPECT_EQ(gauge.r, gauge.g);
+    EXPECT_EQ(gauge.b, 0);
 }
 
 TEST_F(DrawingScene, ScaleStepsReplaceEachOtherAndAreCapped)

@@ -6,6 +6,8 @@
 #include "MeshCache.h"
 #include "ModelFixtures.h"
 
+#include <algorithm>
+
 using modeltest::ExpectPointNear;
 
 namespace {
@@ -98,7 +100,7 @@ TEST(MeshDrawing, ArraysFollowTheMeshInOrder)
     }
 }
 
-TEST(MeshDrawing, EveryMeshChangeAndOnlyAChangeMovesTheRevision)
+TEST(MeshDrawing, NewMeshesMoveTheRevisionAndTransformsTheDrawTransform)
 {
     ZELKDBPrint model(modeltest::Box({0, 0, 0}, {10, 10, 10}));
     unsigned last = model.GetMeshRevision();
@@ -112,18 +114,41 @@ TEST(MeshDrawing, EveryMeshChangeAndOnlyAChangeMovesTheRevision)
     model.GetMinMaxPoint(lo, hi);
     static_cast<const ZELKDBPrint&>(model).GetPrint();
     EXPECT_FALSE(changed());
+    // Transforms leave the cache and accumulate in the drawing transform,
+    // which maps the mesh as first drawn onto the mesh as it is.
+    const ZELKGePrint before = model.GetPrint();
+    changed();
     model.Move({1, 0, 0});
-    EXPECT_TRUE(changed());
     model.RotateBy(10, {0, 0, 1}, c);
-    EXPECT_TRUE(changed());
     model.Scale(1.5);
-    EXPECT_TRUE(changed());
-    model.ResettingModelScalse();
-    EXPECT_TRUE(changed());
+    model.Scale(0.5, Axis_Y);
+    EXPECT_FALSE(changed());
+    ZELKGePrint replayed = before;
+    replayed.TransformBy(model.GetDrawTransform());
+    modeltest::ExpectMeshNear(replayed, static_cast<const ZELKDBPrint&>(model).GetPrint(), 1e-9);
     model.SetPrint(modeltest::Box({0, 0, 0}, {1, 1, 1}));
     EXPECT_TRUE(changed());
     model.GetPrint().GetGePrint().clear();  // a caller may change the mesh it is handed
     EXPECT_TRUE(changed());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MeshDrawing, FrontFacingVerticesKeepOrderAndLeaveOutTheBackFacets)
+{
+    const ZELKGePrint mesh = modeltest::Box({0, 0, 0}, {1, 2, 3});
+    zelk::MeshVertexArray arrays;
+    arrays.Build(mesh, 1);
+    std::vector<float> front;
+    const float down[3] = {0, 0, -1};  // a view from below: only the bottom's two facets face it
+    zelk::FrontFacingVertices(arrays, down, front);
+    ASSERT_EQ(front.size(), 2u * 18u);
+    EXPECT_TRUE(std::equal(front.begin(), front.end(), arrays.Data().begin()));  // the first two facets, as stored
+    const float slanted[3] = {1, 1, 1};
+    zelk::FrontFacingVertices(arrays, slanted, front);
+    EXPECT_EQ(front.size(), 6u * 18u);  // top, +x and +y faces
 }
 
 }  // namespace
