@@ -1,0 +1,57 @@
+// Shared set-up of the program's window tests: a program folder of their own, the main window, captured messages.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/utils.h>
+
+#include "ZELKUIOperation.h"
+
+namespace apptest {
+
+// The program folder the tests run in (a copy of the shipped files).
+std::string Home();
+
+// Runs the event loop until `done` or the time is up; returns done().
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        wxTheApp->ProcessPendingEvents();
+        wxYield();
+        wxMilliSleep(5);
+    }
+    return true;
+}
+
+inline void Pump(int ms = 100)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+// Keys shown through MessageBox_Zelk while it lives.
+class MessageCapture {
+public:
+    MessageCapture()
+    {
+        m_previous = ZELKUIOperation::SetMessageBoxFunction(
+            [this](const std::string& key, const wxString&) { keys.push_back(key); });
+    }
+    ~MessageCapture() { ZELKUIOperation::SetMessageBoxFunction(std::move(m_previous)); }
+    int Count(const std::string& key) const { return static_cast<int>(std::count(keys.begin(), keys.end(), key)); }
+    std::vector<std::string> keys;
+
+private:
+    ZELKUIOperation::MessageBoxFunction m_previous;
+};
+
+}  // namespace apptest

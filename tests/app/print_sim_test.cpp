@@ -1,0 +1,134 @@
+// The program's print workflow against the printer simulator: connect, save X3G as gcode2x3g does, print to the end.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "AppDialogs.h"
+#include "AppTestSupport.h"
+#include "EntityDatabase.h"
+#include "LoadSTL.h"
+#include "MainFrame.h"
+#include "OrvanelApp.h"
+#include "OrvanelView.h"
+#include "RunProcess.h"
+#include "SimThread.h"
+#include "StlFiles.h"
+#include "TempDir.h"
+#include "ZELKMachineControl.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+s3gsim::SimOptions FastHeating()
+{
+    s3gsim::SimOptions options;
+    options.heatRateCPerS = 10000.0;
+    // The line rate makes the print last long enough to be seen running.
+    options.baudEmulation = true;
+    return options;
+}
+
+class PrintWithSimulator : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_sim.Ok()) << m_sim.Error();
+        m_previousSave = zelk::SetSaveX3gDialogFunction([this](const std::string&, const std::string&) {
+            ++m_saveDialogs;
+            return m_target;
+        });
+        const std::string stl = m_files.File("part.stl");
+        std::ofstream(stl, std::ios::binary) << stltest::Binary(stltest::Cube(20));
+        zelk::ProgramOptions options;
+        options.stlFiles = {stl};
+        options.port = m_sim.DevicePath();
+        m_frame = COrvanelApp::StartMainWindow(options);
+        m_view = m_frame->GetView();
+        ASSERT_TRUE(apptest::PumpUntil([this] {
+            return !m_view->IsImporting() && ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed();
+        }));
+        // The slicer's output beside the model file.
+        m_gcode = COrvanelView::ImportFolder() + "part.gcode";
+        std::ofstream(m_gcode) << linktest::PrintGCode(600);
+    }
+    void TearDown() override
+    {
+        if (m_frame != nullptr)
+            m_frame->Close(true);
+        apptest::Pump(50);
+        ZELKMachineControl::GetMachineControl()->CloseCom();
+        ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+        if (ui->GetIsStartPrintState() == 0)
+            ui->ChangeIsStartPrintState();
+        zelk::SetSaveX3gDialogFunction(std::move(m_previousSave));
+    }
+
+    linktest::SimThread m_sim{FastHeating()};
+    testsupport::TempDir m_files;
+    apptest::MessageCapture m_messages;
+    CMainFrame* m_frame = nullptr;
+    COrvanelView* m_view = nullptr;
+    std::string m_gcode;
+    std::string m_target;
+    int m_saveDialogs = 0;
+    zelk::SaveX3gDialogFunction m_previousSave;
+};
+
+TEST_F(PrintWithSimulator, SaveX3gWritesWhatTheConverterWrites)
+{
+    m_target = m_files.File("out.x3g");
+    m_view->OnSaveX3g();
+    EXPECT_TRUE(m_view->IsExporting());
+    EXPECT_TRUE(ZELKUIOperation::GetUIOperationObject()->GetPrepareWnd()->IsShown());
+    ASSERT_TRUE(apptest::PumpUntil([this] { return !m_messages.keys.empty(); }, 20000));
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_savex3gsuccessful"});
+    EXPECT_FALSE(ZELKUIOperation::GetUIOperationObject()->GetPrepareWnd()->IsShown());
+
+    const std::string reference = m_files.File("reference.x3g");
+    const auto result = testsupport::RunProcess(
+        {std::string(std::getenv("MORVADIN_BIN")) + "/gcode2x3g", "--start-gcode",
+         apptest::Home() + "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode",
+         m_gcode, reference});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string saved = ReadAll(m_target);
+    EXPECT_GT(saved.size(), 600u * 10);
+    EXPECT_TRUE(saved == ReadAll(reference));
+}
+
+TEST_F(PrintWithSimulator, PrintStreamsToTheEndAndSaysSoOnceWhileSaveIsRefused)
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    m_view->OnStartOrStopPrint();
+    EXPECT_EQ(COrvanelView::GetPrintPreparationFlag(), 1);
+    EXPECT_TRUE(ui->GetPrepareWnd()->IsShown());
+    m_view->OnStartOrStopPrint();  // ignored while preparing
+    m_view->OnSaveX3g();           // refused while preparing
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_InPrintting"});
+
+    ASSERT_TRUE(apptest::PumpUntil([] { return COrvanelView::GetPrintPreparationFlag() == 0; }, 20000));
+    EXPECT_EQ(ui->GetIsStartPrintState(), 0);  // the picture offers to stop
+    EXPECT_FALSE(ui->GetPrepareWnd()->IsShown());
+    EXPECT_EQ(ui->GetStartPicture()->GetToolTipText(), ui->GetTranslateString("id_picToolTip_endPrint"));
+    ASSERT_NE(control->IsMachinePrinting(), 0);
+    m_view->OnSaveX3g();  // refused while printing, without a dialog
+    EXPECT_EQ(m_messages.Count("id_message_InPrintting"), 2);
+    EXPECT_EQ(m_saveDialogs, 0);
+
+    ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_printComplete") > 0; }, 60000));
+    apptest::Pump(1500);  // more finished replies may come; the message stays single
+    EXPECT_EQ(m_messages.Count("id_message_printComplete"), 1);
+    EXPECT_EQ(ui->GetIsStartPrintState(), 1);
+    EXPECT_EQ(control->IsMachinePrinting(), 0);
+    EXPECT_EQ(control->GetPrintIndex(), control->GetPrintListSize());
+    EXPECT_GT(m_sim.Stats().packets.load(), 600);
+}
+
+}  // namespace

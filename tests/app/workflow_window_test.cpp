@@ -1,0 +1,227 @@
+// The program's window and print workflow in this process: start-up with models, import, print, save X3G, clocks.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "AppDialogs.h"
+#include "AppTestSupport.h"
+#include "DBPrint.h"
+#include "EntityDatabase.h"
+#include "LoadSTL.h"
+#include "MachinePackages.h"
+#include "MainFrame.h"
+#include "OrvanelApp.h"
+#include "OrvanelView.h"
+#include "RunProcess.h"
+#include "SimThread.h"
+#include "StlFiles.h"
+#include "TempDir.h"
+#include "ZELKMachineControl.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+
+class Workflow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_previousStl = ZELKCAD::SetStlFileDialogFunction([this] { return m_stlAnswer; });
+        m_previousSave = zelk::SetSaveX3gDialogFunction([this](const std::string& folder, const std::string& name) {
+            m_saveAsked.push_back(folder + "|" + name);
+            return m_saveAnswer;
+        });
+    }
+    void TearDown() override
+    {
+        if (m_frame != nullptr) {
+            m_frame->Close(true);
+            apptest::Pump(50);
+        }
+        ZELKMachineControl::GetMachineControl()->CloseCom();
+        ZELKMachineControl::GetMachineControl()->RemoveOperatePackList();
+        ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+        if (ui->GetIsStartPrintState() == 0)
+            ui->ChangeIsStartPrintState();
+        ZELKCAD::SetStlFileDialogFunction(std::move(m_previousStl));
+        zelk::SetSaveX3gDialogFunction(std::move(m_previousSave));
+    }
+
+    COrvanelView* Start(std::vector<std::string> stlFiles = {})
+    {
+        zelk::ProgramOptions options;
+        options.stlFiles = std::move(stlFiles);
+        m_frame = COrvanelApp::StartMainWindow(options);
+        COrvanelView* view = m_frame->GetView();
+        EXPECT_TRUE(apptest::PumpUntil([view] { return !view->IsImporting(); }));
+        apptest::Pump(50);
+        return view;
+    }
+    std::string Cube(const std::string& name, float side, float width = 0)
+    {
+        auto facets = stltest::Cube(side);
+        if (width > 0)
+            for (auto& f : facets)
+                for (auto& v : f.v)
+                    v[0] = v[0] > 0 ? width : 0;
+        const std::string path = m_files.File(name);
+        std::ofstream(path, std::ios::binary) << stltest::Binary(facets);
+        return path;
+    }
+    static std::vector<ZELKDBPrint*> Models()
+    {
+        std::vector<ZELKDBEntity*> entities;
+        ZELDBEntityDatabase::GetInterFace()->FindEntity(kEntityPrint, entities);
+        std::vector<ZELKDBPrint*> models;
+        for (ZELKDBEntity* e : entities)
+            models.push_back(static_cast<ZELKDBPrint*>(e));
+        return models;
+    }
+    static std::string ImportFolder() { return COrvanelView::ImportFolder(); }
+
+    apptest::MessageCapture m_messages;
+    testsupport::TempDir m_files;
+    CMainFrame* m_frame = nullptr;
+    std::vector<std::string> m_stlAnswer;
+    std::string m_saveAnswer;
+    std::vector<std::string> m_saveAsked;
+    ZELKCAD::StlFileDialogFunction m_previousStl;
+    zelk::SaveX3gDialogFunction m_previousSave;
+};
+
+TEST_F(Workflow, TheFrameIsTheProgramsWindow)
+{
+    Start();
+    EXPECT_EQ(m_frame->GetTitle(), "Orvanel v1.0");
+    EXPECT_EQ(m_frame->GetSize(), wxSize(1000, 420));
+    EXPECT_EQ(m_frame->GetMenuBar(), nullptr);
+    EXPECT_TRUE(m_frame->GetView()->IsShown());
+    // The tool pictures are the view's children and send it their commands.
+    for (int id : {100, 107, 109, 110})
+        EXPECT_NE(m_frame->GetView()->FindWindow(id), nullptr) << id;
+    // The view follows the frame when it grows.
+    m_frame->SetSize(1200, 700);
+    apptest::Pump(100);
+    EXPECT_GT(m_frame->GetView()->GetSize().x, 1100);
+    EXPECT_GT(m_frame->GetView()->GetSize().y, 550);
+}
+
+TEST_F(Workflow, ModelsOnTheCommandLineArePlacedSideBySideAndTheImportFolderIsEmptied)
+{
+    fs::create_directories(ImportFolder() + "sub/deeper");
+    std::ofstream(ImportFolder() + "old.stl") << "x";
+    std::ofstream(ImportFolder() + "sub/deeper/old.gcode") << "x";
+    COrvanelView* view = Start({Cube("cube20.stl", 20), Cube("bar.stl", 15, 40)});
+    (void)view;
+
+    const auto models = Models();
+    ASSERT_EQ(models.size(), 2u);
+    ZELKGePoint3d a0, a1, b0, b1;
+    models[0]->GetMinMaxPoint(a0, a1);
+    models[1]->GetMinMaxPoint(b0, b1);
+    EXPECT_NEAR(a0.x, -10, 1e-5);
+    EXPECT_NEAR(a0.y, -10, 1e-5);
+    EXPECT_NEAR(a0.z, 0, 1e-5);
+    EXPECT_NEAR(b0.x, a1.x + 2, 1e-5);  // 2 mm beyond the first on +X
+    EXPECT_NEAR(b1.x - b0.x, 40, 1e-5);
+    EXPECT_NEAR(b0.z, 0, 1e-5);
+
+    // Files went, also in subfolders; the folders stay.
+    EXPECT_FALSE(fs::exists(ImportFolder() + "old.stl"));
+    EXPECT_FALSE(fs::exists(ImportFolder() + "sub/deeper/old.gcode"));
+    EXPECT_TRUE(fs::is_directory(ImportFolder() + "sub/deeper"));
+    // The last one is selected and named in the information bar.
+    EXPECT_NE(ZELKUIOperation::GetUIOperationObject()->GetInfoWnd()->GetModelInformation().Find("bar.stl"),
+              wxNOT_FOUND);
+}
+
+TEST_F(Workflow, ImportEmptiesTheFolderEvenWhenCancelledThenLoadsWhatIsChosen)
+{
+    COrvanelView* view = Start();
+    fs::create_directories(ImportFolder() + "sub");
+    std::ofstream(ImportFolder() + "sub/part.gcode") << "G1";
+    view->OnImportModel();  // cancelled
+    EXPECT_FALSE(fs::exists(ImportFolder() + "sub/part.gcode"));
+    EXPECT_TRUE(Models().empty());
+
+    m_stlAnswer = {Cube("a.stl", 10), Cube("b.stl", 10), Cube("c.stl", 10)};
+    view->OnImportModel();
+    EXPECT_EQ(Models().size(), 3u);
+    EXPECT_EQ(ZELDBEntityDatabase::GetInterFace()->GetSelectCount(), 1);
+    EXPECT_EQ(ZELDBEntityDatabase::GetInterFace()->GetSelectEntity().begin()->second, Models()[2]);
+}
+
+TEST_F(Workflow, StartPrintRefusalsComeInTheirOrder)
+{
+    COrvanelView* view = Start();
+    view->OnStartOrStopPrint();  // no printer and no model: the printer is named first
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_noConMachine"});
+    EXPECT_EQ(COrvanelView::GetPrintPreparationFlag(), 0);
+    EXPECT_EQ(ZELKUIOperation::GetUIOperationObject()->GetIsStartPrintState(), 1);
+}
+
+TEST_F(Workflow, SaveX3gRefusalsAndCancel)
+{
+    COrvanelView* view = Start();
+    view->OnSaveX3g();
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_noLoadModel"});
+    m_stlAnswer = {Cube("part.stl", 10)};
+    view->OnImportModel();
+    view->OnSaveX3g();  // not sliced yet
+    EXPECT_EQ(m_messages.keys.back(), "id_message_noGenerateGCode");
+    EXPECT_TRUE(m_saveAsked.empty());
+
+    std::ofstream(ImportFolder() + "part.gcode") << linktest::PrintGCode(5);
+    view->OnSaveX3g();  // cancelled: nothing runs
+    ASSERT_EQ(m_saveAsked.size(), 1u);
+    EXPECT_EQ(m_saveAsked[0], ImportFolder() + "|part");
+    EXPECT_FALSE(view->IsExporting());
+    EXPECT_EQ(m_messages.keys.size(), 2u);
+}
+
+TEST_F(Workflow, StopPictureRunsTheEndPrintSequence)
+{
+    COrvanelView* view = Start();
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    control->AddOperationPackage(zelk::IsFinishedPackage());  // dropped by the sequence
+    ui->ChangeIsStartPrintState();                            // offers to stop
+    view->OnStartOrStopPrint();
+    EXPECT_EQ(ui->GetIsStartPrintState(), 1);
+    Package stop, home;
+    ASSERT_NE(control->GetEndPrintPackage(stop), 0);
+    control->GCodeParser("G162 Z F600", home);
+    EXPECT_EQ(control->GetOperatePackList(), (std::vector<Package>{stop, home}));
+    EXPECT_EQ(ui->GetStartPicture()->GetToolTipText(), ui->GetTranslateString("id_picToolTip_startPrint"));
+
+    // The stop picture ends a print without touching the start/stop state.
+    control->RemoveOperatePackList();
+    view->OnEndPrint();
+    EXPECT_EQ(ui->GetIsStartPrintState(), 1);
+    EXPECT_EQ(control->GetOperatePackList().size(), 2u);
+}
+
+TEST_F(Workflow, ClocksShowMinutesAndSecondsRestartingAfterAnHour)
+{
+    COrvanelView* view = Start();
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ui->PrepareStartPrintWnd();
+    std::vector<std::pair<int, wxString>> seen;
+    for (int second = 1; second <= 7201; ++second) {
+        view->OnClockTick(COrvanelView::ID_TIMER_PREPARE);
+        if (second == 59 || second == 61 || second == 3600 || second == 3601 || second == 7201)
+            seen.emplace_back(second, ui->GetPrepareWnd()->GetTime());
+    }
+    EXPECT_EQ(seen, (std::vector<std::pair<int, wxString>>{
+                        {59, "00:59"}, {61, "01:01"}, {3600, "60:00"}, {3601, "00:01"}, {7201, "60:01"}}));
+    // Timer 1 keeps its own count; other timers change nothing.
+    view->OnClockTick(COrvanelView::ID_TIMER_EXPORT);
+    EXPECT_EQ(ui->GetPrepareWnd()->GetTime(), "00:01");
+    view->OnClockTick(3);
+    EXPECT_EQ(view->GetPrepareClock(), 7201);
+    EXPECT_EQ(view->GetExportClock(), 1);
+    ui->ShowPrepareWnd(0);
+}
+
+}  // namespace
