@@ -6,6 +6,7 @@
 #include "DBPrint.h"
 #include "GlCheck.h"
 #include "GlTestWindow.h"
+#include "MeshCache.h"
 #include "ModelFixtures.h"
 #include "ViewConversion.h"
 
@@ -172,6 +173,32 @@ TEST_F(DrawingScene, CachedDrawingFollowsEveryMeshChange)
     Draw(model);
     ExpectColour(At(30, 0), 0, 0, 0, 0);
     ExpectColour(At(-35, -35), 10, 170, 40);
+}
+
+TEST_F(DrawingScene, ModelDrawsInASecondContextAndAfterItsFirstIsForgotten)
+{
+    OnPlatform model(Box({-5, -5, 0}, {5, 5, 10}));
+    Draw(model);
+    {
+        testsupport::GlTestWindow second(kSize, kSize);
+        ASSERT_TRUE(second.MakeOwnContextCurrent());
+        glViewport(0, 0, kSize, kSize);
+        glMatrixMode(GL_PROJECTION);
+        glOrtho(-50, 50, -50, 50, -100, 100);
+        glMatrixMode(GL_MODELVIEW);
+        glEnable(GL_CULL_FACE);
+        model.Move({20, 0, 0});
+        Draw(model);
+        ExpectColour(At(20, 0), 10, 170, 40);
+        zelk::ForgetCurrentContext();
+        Draw(model);
+        ExpectColour(At(20, 0), 10, 170, 40);
+    }
+    ASSERT_TRUE(window.MakeOwnContextCurrent());
+    model.Move({-40, 0, 0});
+    Draw(model);
+    ExpectColour(At(-20, 0), 10, 170, 40);
+    ExpectColour(At(20, 0), 0, 0, 0, 0);
 }
 
 TEST_F(DrawingScene, MoveStepsFollowTheGroundAndDrawTheRubberBand)
