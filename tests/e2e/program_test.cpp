@@ -1,0 +1,166 @@
+// The real program Morvadin-X started as its own process under the display: options, start-up with models, a printer.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <wx/image.h>
+
+#include "ProgramProcess.h"
+#include "RunProcess.h"
+#include "TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Bin() { return std::getenv("MORVADIN_BIN"); }
+
+std::string Artefacts()
+{
+    const fs::path folder = fs::path(Bin()).parent_path() / "test-artefacts" / "e2e";
+    fs::create_directories(folder);
+    return folder.string() + "/";
+}
+
+// A binary STL box of the given size standing at the origin.
+void WriteBox(const std::string& path, float x, float y, float z)
+{
+    const float c[8][3] = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z}, {x, y, z}, {0, y, z}};
+    const int quads[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+    std::string out(80, '\0');
+    const std::uint32_t count = 12;
+    out.append(reinterpret_cast<const char*>(&count), 4);
+    for (const auto& q : quads) {
+        const int tris[2][3] = {{q[0], q[1], q[2]}, {q[0], q[2], q[3]}};
+        for (const auto& t : tris) {
+            const float normal[3] = {0, 0, 0};
+            out.append(reinterpret_cast<const char*>(normal), 12);
+            for (int k = 0; k < 3; ++k)
+                out.append(reinterpret_cast<const char*>(c[t[k]]), 12);
+            out.append(2, '\0');
+        }
+    }
+    std::ofstream(path, std::ios::binary) << out;
+}
+
+// The id of the shown window with exactly this title, waiting up to timeoutS; empty when none.
+std::string FindWindow(const std::string& title, int timeoutS)
+{
+    std::string id = testsupport::Shell("timeout " + std::to_string(timeoutS) +
+                                        " xdotool search --sync --onlyvisible --name '^" + title + "$' 2>/dev/null");
+    if (const auto end = id.find('\n'); end != std::string::npos)
+        id = id.substr(0, end);
+    return id;
+}
+
+wxImage Screenshot(const std::string& name)
+{
+    const std::string path = Artefacts() + name;
+    if (std::system(("import -window root '" + path + "'").c_str()) != 0)
+        return wxImage();
+    return wxImage(path, wxBITMAP_TYPE_PNG);
+}
+
+// Pixels in the rectangle brighter than `level` in all three channels.
+int BrightPixels(const wxImage& image, const wxRect& rect, int level)
+{
+    int n = 0;
+    for (int y = rect.y; y < rect.GetBottom(); ++y)
+        for (int x = rect.x; x < rect.GetRight(); ++x)
+            if (image.GetRed(x, y) > level && image.GetGreen(x, y) > level && image.GetBlue(x, y) > level)
+                ++n;
+    return n;
+}
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* shipped : {"ini", "background", "skein_engines"})
+            if (fs::exists(fs::path(Bin()) / shipped))
+                fs::copy(fs::path(Bin()) / shipped, m_home.Path() / shipped, fs::copy_options::recursive);
+        ::setenv("MORVADIN_HOME", m_home.Path().c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("MORVADIN_HOME"); }
+
+    testsupport::TempDir m_home;
+};
+
+TEST_F(Program, HelpAndBadOptions)
+{
+    const auto help = testsupport::RunProcess({Bin() + "/Morvadin-X", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--port DEVICE"), std::string::npos);
+    const auto bad = testsupport::RunProcess({Bin() + "/Morvadin-X", "--no-such-option"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("--no-such-option"), std::string::npos);
+}
+
+TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
+{
+    const fs::path import = m_home.Path() / "PrintModel";
+    fs::create_directories(import / "sub");
+    std::ofstream(import / "old.stl") << "x";
+    std::ofstream(import / "sub" / "old.gcode") << "x";
+    WriteBox(m_home.File("cube.stl"), 20, 20, 20);
+    WriteBox(m_home.File("bar.stl"), 40, 15, 15);
+
+    testsupport::ChildProcess program({Bin() + "/Morvadin-X", m_home.File("cube.stl"), m_home.File("bar.stl")});
+    ASSERT_TRUE(program.Started());
+    const std::string window = FindWindow("Orvanel v1.0", 20);
+    ASSERT_FALSE(window.empty());
+    const std::string geometry = testsupport::Shell("xdotool getwindowgeometry " + window);
+    EXPECT_NE(geometry.find("1000x420"), std::string::npos) << geometry;
+
+    for (int i = 0; i < 100 && fs::exists(import / "sub" / "old.gcode"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(fs::exists(import / "old.stl"));
+    EXPECT_FALSE(fs::exists(import / "sub" / "old.gcode"));
+    EXPECT_TRUE(fs::is_directory(import / "sub"));
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const wxImage shot = Screenshot("main_window_two_models.png");
+    ASSERT_TRUE(shot.IsOk());
+    // The information bar along the bottom names the selected model in white.
+    EXPECT_GT(BrightPixels(shot, wxRect(300, 388, 600, 25), 200), 40);
+    EXPECT_TRUE(program.Running());
+
+    // Start print without a printer: a message box of the program opens.
+    testsupport::Shell("xdotool mousemove --window " + window + " 242 32 click 1");
+    EXPECT_FALSE(FindWindow("Orvanel", 10).empty());
+    Screenshot("start_print_without_printer.png");
+}
+
+TEST_F(Program, ConnectsToThePrinterNamedOnTheCommandLine)
+{
+    testsupport::ChildProcess sim({Bin() + "/s3g-sim"});
+    ASSERT_TRUE(sim.Started());
+    const std::string device = sim.ReadLine(5000);
+    ASSERT_FALSE(device.empty());
+
+    testsupport::ChildProcess program({Bin() + "/Morvadin-X", "--port", device});
+    const std::string window = FindWindow("Orvanel v1.0", 20);
+    ASSERT_FALSE(window.empty());
+    // The connect picture turns from grey to green once the printer answers.
+    bool green = false;
+    for (int i = 0; i < 30 && !green; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const wxImage shot = Screenshot("connected.png");
+        ASSERT_TRUE(shot.IsOk());
+        int greenPixels = 0;
+        for (int y = 10; y < 54; ++y)
+            for (int x = 150; x < 194; ++x)
+                if (shot.GetGreen(x, y) > shot.GetRed(x, y) + 60 && shot.GetGreen(x, y) > shot.GetBlue(x, y) + 60)
+                    ++greenPixels;
+        green = greenPixels > 100;
+    }
+    EXPECT_TRUE(green);
+    EXPECT_TRUE(program.Running());
+}
+
+}  // namespace
