@@ -131,4 +131,26 @@ TEST_F(PrintWithSimulator, PrintStreamsToTheEndAndSaysSoOnceWhileSaveIsRefused)
     EXPECT_GT(m_sim.Stats().packets.load(), 600);
 }
 
+TEST_F(PrintWithSimulator, ProgressPanelShowsTheExportWithItsClock)
+{
+    // A long print, so the export runs for more than a second.
+    std::ofstream(m_gcode) << linktest::PrintGCode(1500000);
+    m_target = m_files.File("long.x3g");
+    m_view->OnSaveX3g();
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ASSERT_TRUE(apptest::PumpUntil([&] { return ui->GetPrepareWnd()->GetTime() == "00:01" || !m_view->IsExporting(); },
+                                   5000));
+    ASSERT_TRUE(m_view->IsExporting()) << "the export ended before its clock showed a second";
+    EXPECT_TRUE(ui->GetPrepareWnd()->IsShown());
+    EXPECT_EQ(ui->GetPrepareWnd()->GetAction(), ui->GetTranslateString("id_static_prepareInfoSavefile"));
+    ui->GetPrepareWnd()->Raise();
+    apptest::Pump(50);
+    const fs::path folder = fs::path(std::getenv("MORVADIN_BIN")).parent_path() / "test-artefacts" / "ui";
+    fs::create_directories(folder);
+    EXPECT_EQ(std::system(("import -window root '" + (folder / "progress_panel_export.png").string() + "'").c_str()), 0);
+    ASSERT_TRUE(apptest::PumpUntil([this] { return !m_messages.keys.empty(); }, 60000));
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_savex3gsuccessful"});
+    EXPECT_FALSE(ui->GetPrepareWnd()->IsShown());
+}
+
 }  // namespace
