@@ -43,14 +43,14 @@ void ZELKGlContext::Delete()
 
 bool ZELKGlContext::MakeCurrent()
 {
-    if (!m_context || !m_canvas->IsShownOnScreen())
+    if (!m_context || !m_canvas || !m_canvas->IsShownOnScreen())
         return false;
     return m_context->SetCurrent(*m_canvas);
 }
 
 void ZELKGlContext::SwapBuffers()
 {
-    if (m_canvas != nullptr && m_canvas->IsShownOnScreen())
+    if (m_canvas && m_canvas->IsShownOnScreen())
         m_canvas->SwapBuffers();
 }
 

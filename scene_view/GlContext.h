@@ -3,8 +3,8 @@
 
 #include <memory>
 
-class wxGLCanvas;
-class wxGLContext;
+#include <wx/glcanvas.h>
+#include <wx/weakref.h>
 
 // A compatibility-profile context (the fixed-function pipeline) for one canvas.
 class ZELKGlContext {
@@ -16,7 +16,7 @@ public:
     bool Create(wxGLCanvas* canvas);
     void Delete();
     bool IsCreated() const { return m_context != nullptr; }
-    wxGLCanvas* GetCanvas() const { return m_canvas; }
+    wxGLCanvas* GetCanvas() const { return m_canvas.get(); }
 
     // False while the canvas has no window on screen yet.
     bool MakeCurrent();
@@ -27,6 +27,7 @@ public:
     static void ReleaseCurrent();
 
 private:
-    wxGLCanvas* m_canvas = nullptr;
+    // Weak: the canvas may be destroyed before the context.
+    wxWeakRef<wxGLCanvas> m_canvas;
     std::unique_ptr<wxGLContext> m_context;
 };

@@ -18,8 +18,7 @@ void CZelkOpenGL::PickObject(double x, double y, double width, double height)
     ZELDBEntityDatabase* database = Database();
     if (database == nullptr || m_width <= 0 || m_height <= 0)
         return;
-    const bool wasCurrent = ZELKGlContext::AnyCurrent();
-    if (!wasCurrent && !MakeCurrent())
+    if (!MakeCurrent())
         return;
     std::vector<GLuint> buffer(32 * static_cast<std::size_t>(database->GetCount() + 1));
     glMatrixMode(GL_MODELVIEW);
