@@ -1,14 +1,40 @@
 // COrvanelApp: starts the program.
 #include "OrvanelApp.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include <wx/image.h>
 
 #include "MainFrame.h"
 #include "OrvanelView.h"
+#include "EntityDatabase.h"
 #include "ViewUi.h"
+#include "ZelkOpenGL.h"
 #include "ZELKMachineControl.h"
+
+namespace {
+
+// Close to the process start: set while the program's libraries initialise.
+const auto g_processStart = std::chrono::steady_clock::now();
+
+// With MORVADIN_FRAME_TIMES set, every rendered frame prints one line
+// "frame N MS models=M" (milliseconds since start) for start-up measurements.
+void ReportFrameTimes(CZelkOpenGL* renderer)
+{
+    const char* wanted = std::getenv("MORVADIN_FRAME_TIMES");
+    if (renderer == nullptr || wanted == nullptr || *wanted == '\0')
+        return;
+    renderer->SetFrameObserver([count = 0]() mutable {
+        const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - g_processStart);
+        std::printf("frame %d %.1f models=%d\n", ++count, ms.count(),
+                    ZELDBEntityDatabase::GetInterFace()->GetCount(kEntityPrint));
+        std::fflush(stdout);
+    });
+}
+
+}  // namespace
 
 COrvanelApp::COrvanelApp(zelk::ProgramOptions options) : m_options(std::move(options)) {}
 
@@ -31,6 +57,7 @@ int COrvanelApp::OnExit()
 CMainFrame* COrvanelApp::StartMainWindow(const zelk::ProgramOptions& options)
 {
     auto* frame = new CMainFrame();
+    ReportFrameTimes(frame->GetView()->GetRenderer());
     frame->Show();
     frame->PlaceInformationBar();
     COrvanelView* view = frame->GetView();
