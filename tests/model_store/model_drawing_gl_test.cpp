@@ -1,6 +1,7 @@
 // Printable models drawing into a real GL canvas: colours, selection box, normals, and drag steps applied on the next draw.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "DBPrint.h"
@@ -199,6 +200,55 @@ TEST_F(DrawingScene, ModelDrawsInASecondContextAndAfterItsFirstIsForgotten)
     Draw(model);
     ExpectColour(At(-20, 0), 10, 170, 40);
     ExpectColour(At(20, 0), 0, 0, 0, 0);
+}
+
+// A closed sphere of small facets, lit, seen at an angle: cached drawing (with
+// its buffers and left-out facets) gives the same picture as immediate mode.
+TEST_F(DrawingScene, CachedDrawingPaintsWhatImmediateModePaints)
+{
+    ZELKGePrint sphere;
+    const int stacks = 60, slices = 90;
+    auto at = [&](int i, int j) {
+        const double t = M_PI * i / stacks, p = 2 * M_PI * j / slices;
+        return ZELKGePoint3d(30 * std::sin(t) * std::cos(p), 30 * std::sin(t) * std::sin(p), 30 * std::cos(t));
+    };
+    for (int i = 0; i < stacks; ++i) {
+        for (int j = 0; j < slices; ++j) {
+            const ZELKGePoint3d q[4] = {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+            for (const auto& f : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+                Triangle t;
+                for (int k = 0; k < 3; ++k)
+                    t.point[k] = q[f[k]];
+                t.normal = (j % 7 == 0) ? ZELKGeVector3d() : ZELKGeVector3d(t.point[0]).Normalize();
+                sphere.GetGePrint().push_back(t);
+            }
+        }
+    }
+    sphere.UpdateMinMaxPoint();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glRotated(-60, 1, 0, 0);
+    glRotated(25, 0, 0, 1);
+    OnPlatform model(sphere);
+    std::vector<unsigned char> cached[2], immediate;
+    for (auto& picture : cached) {
+        Draw(model);  // the second frame draws from buffers made in the first
+        picture = pixels;
+    }
+    zelk::SetMeshDrawing(zelk::MeshDrawing::Immediate);
+    Draw(model);
+    immediate = pixels;
+    zelk::SetMeshDrawing(zelk::MeshDrawing::Cached);
+    glDisable(GL_LIGHTING);
+    int lit = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 3)
+        lit += pixels[i] > 0;  // purple: the sphere reaches below the platform
+    EXPECT_GT(lit, 2000);
+    EXPECT_TRUE(cached[0] == immediate);
+    EXPECT_TRUE(cached[1] == immediate);
 }
 
 TEST_F(DrawingScene, MoveStepsFollowTheGroundAndDrawTheRubberBand)
