@@ -12,6 +12,7 @@
 #include "MainFrame.h"
 #include "OrvanelApp.h"
 #include "OrvanelView.h"
+#include "PrinterConnection.h"
 #include "RunProcess.h"
 #include "SimThread.h"
 #include "StlFiles.h"
@@ -222,6 +223,31 @@ TEST_F(Workflow, ClocksShowMinutesAndSecondsRestartingAfterAnHour)
     EXPECT_EQ(view->GetPrepareClock(), 7201);
     EXPECT_EQ(view->GetExportClock(), 1);
     ui->ShowPrepareWnd(0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Workflow, ConnectionRefusalNamesTheDeviceAndAPseudoTerminalConnects)
+{
+    COrvanelView* view = Start();
+    std::string reason;
+    EXPECT_FALSE(view->GetConnection().Connect("/dev/no-such-printer", reason));
+    EXPECT_NE(reason.find("/dev/no-such-printer"), std::string::npos) << reason;
+    EXPECT_EQ(ZELKMachineControl::GetMachineControl()->IsComOpened(), 0);
+
+    s3gsim::SimOptions options;
+    linktest::SimThread sim(options);
+    ASSERT_TRUE(sim.Ok());
+    ASSERT_TRUE(view->GetConnection().Connect(sim.DevicePath(), reason)) << reason;
+    ASSERT_TRUE(apptest::PumpUntil(
+        [] { return ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed() != 0; }, 10000));
+    view->GetConnection().Disconnect();
+    EXPECT_EQ(ZELKMachineControl::GetMachineControl()->IsComOpened(), 0);
+    // The always-present on-board ports are not offered.
+    for (const std::string& device : ZELKPrinterConnection::ListDevices())
+        EXPECT_EQ(device.find("/dev/ttyS"), std::string::npos) << device;
 }
 
 }  // namespace
