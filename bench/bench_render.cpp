@@ -3,7 +3,8 @@
 // Two scenes in an 800 x 600 view: one mesh of about a million triangles, and
 // ten meshes of 100,000. For each, frames drawn from the cached arrays,
 // frames drawn triangle by triangle in immediate mode, and frames that follow
-// a move of every model (so the arrays are rebuilt), taken in alternating
+// a move of every model, and frames that follow a zoom step (a new view, so
+// the set of facets that can paint is chosen again), taken in alternating
 // rounds in one run. Run under a display (tests/support/with-display.sh
 // starts Xvfb when there is none).
 #include <wx/app.h>
@@ -72,7 +73,7 @@ double Median(std::vector<double> v)
 }
 
 struct Times {
-    std::vector<double> cached, immediate, moved;
+    std::vector<double> cached, immediate, moved, zoomed;
 };
 
 void RunScene(const char* name, CZelkOpenGL& renderer, ZELDBEntityDatabase& database)
@@ -96,16 +97,23 @@ void RunScene(const char* name, CZelkOpenGL& renderer, ZELDBEntityDatabase& data
                 m->Move(ZELKGePoint3d(step, 0, 0));
             renderer.Render(GL_RENDER);
         }));
+        t.zoomed.push_back(Milliseconds([&] {
+            renderer.ViewScale(step > 0 ? 1.01 : 1 / 1.01);
+            renderer.Render(GL_RENDER);
+        }));
         step = -step;
     }
     const double cached = Median(t.cached), immediate = Median(t.immediate), moved = Median(t.moved);
+    const double zoomed = Median(t.zoomed);
     std::printf("%s\n", name);
     std::printf("  first frame (arrays built)      %9.1f ms\n", firstFrame);
     std::printf("  frame from cached arrays        %9.1f ms\n", cached);
     std::printf("  frame in immediate mode         %9.1f ms\n", immediate);
     std::printf("  move of every model + frame     %9.1f ms\n", moved);
+    std::printf("  zoom step + frame               %9.1f ms\n", zoomed);
     std::printf("  immediate / cached              %9.2f   (target >= 3)\n", immediate / cached);
     std::printf("  immediate / (move + frame)      %9.2f   (target >= 1)\n", immediate / moved);
+    std::printf("  immediate / (zoom + frame)      %9.2f\n", immediate / zoomed);
 }
 
 }  // namespace

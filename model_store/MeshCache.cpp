@@ -58,18 +58,49 @@ void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision)
     m_built = true;
 }
 
-void FrontFacingVertices(const MeshVertexArray& arrays, const float w[3], std::vector<float>& out)
+namespace {
+
+// Whether some pixel centre (k + 0.5) lies in [lo, hi], give or take the
+// rasteriser's snapping of vertices to a fraction of a pixel.
+bool HoldsPixelCentre(double lo, double hi)
+{
+    constexpr double kSlack = 0.01;
+    return std::floor(hi + kSlack - 0.5) >= std::ceil(lo - kSlack - 0.5);
+}
+
+bool PaintsAPixel(const float* vertices, const FacetFilter& filter)
+{
+    double lo[2], hi[2];
+    for (int k = 0; k < 3; ++k) {
+        const float* p = vertices + 6 * k + 3;
+        for (int i = 0; i < 2; ++i) {
+            const double* r = filter.window[i];
+            const double w = r[0] * p[0] + r[1] * p[1] + r[2] * p[2] + r[3];
+            lo[i] = k == 0 ? w : std::min(lo[i], w);
+            hi[i] = k == 0 ? w : std::max(hi[i], w);
+        }
+    }
+    return HoldsPixelCentre(lo[0], hi[0]) && HoldsPixelCentre(lo[1], hi[1]);
+}
+
+}  // namespace
+
+void VisibleVertices(const MeshVertexArray& arrays, const FacetFilter& filter, std::vector<float>& out)
 {
     const std::vector<float>& windings = arrays.Windings();
     const std::size_t facets = windings.size() / 3;
+    const float* w = filter.facing;
     out.resize(arrays.Data().size());
     float* to = out.data();
     for (std::size_t f = 0; f < facets; ++f) {
         const float* n = windings.data() + 3 * f;
-        if (w[0] * n[0] + w[1] * n[1] + w[2] * n[2] > 0.0f) {
-            std::copy_n(arrays.Data().data() + 18 * f, 18, to);
-            to += 18;
-        }
+        const float* vertices = arrays.Data().data() + 18 * f;
+        if (w[0] * n[0] + w[1] * n[1] + w[2] * n[2] <= 0.0f)
+            continue;
+        if (filter.bySize && !PaintsAPixel(vertices, filter))
+            continue;
+        std::copy_n(vertices, 18, to);
+        to += 18;
     }
     out.resize(static_cast<std::size_t>(to - out.data()));
 }

@@ -34,14 +34,24 @@ private:
     bool m_built = false;
 };
 
-// The interleaved vertices of the facets of `arrays` that face the viewer
-// (w . winding > 0), in their order.
-void FrontFacingVertices(const MeshVertexArray& arrays, const float w[3], std::vector<float>& out);
+// Which facets a frame can show: those facing the viewer (facing . winding > 0)
+// and, when bySize is set, of those only the ones whose window box holds a
+// pixel centre (a facet between pixel centres paints nothing).
+struct FacetFilter {
+    float facing[3] = {0, 0, 0};
+    bool bySize = false;
+    // Window x and y (pixels) of a point p: window[i] . (p, 1).
+    double window[2][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}};
+    bool operator==(const FacetFilter&) const = default;
+};
+
+// The interleaved vertices of the facets of `arrays` that pass the filter, in their order.
+void VisibleVertices(const MeshVertexArray& arrays, const FacetFilter& filter, std::vector<float>& out);
 
 // A model's cached arrays in OpenGL buffer objects of the context current
 // when they were made; made again in another context or after a rebuild.
-// While the view keeps its direction, the facets facing away are left out
-// of a buffer of their own (what back-face culling would drop anyway).
+// While the view stays as it is, the facets that cannot paint a pixel (facing
+// away, or lying between pixel centres) are left out of a buffer of their own.
 // Deleting them needs that context: when it is not current they are deleted
 // the next time it is, or dropped with it (ForgetCurrentContext).
 class MeshBuffers {
@@ -57,16 +67,16 @@ public:
 private:
     bool Ready();
     void DrawAll(const MeshVertexArray& arrays);
-    void DrawFront(const MeshVertexArray& arrays, const float w[3]);
+    void DrawVisible(const MeshVertexArray& arrays, const FacetFilter& filter);
 
     void* m_context = nullptr;
     unsigned long m_generation = 0;
     unsigned m_allBuffer = 0;    // every facet
-    unsigned m_frontBuffer = 0;  // the facets facing the viewer
+    unsigned m_visibleBuffer = 0;  // the facets that can paint in the current view
     unsigned long m_allSerial = 0;
-    unsigned long m_frontSerial = 0;
-    float m_frontKey[3] = {0, 0, 0};
-    std::size_t m_frontVertices = 0;
+    unsigned long m_visibleSerial = 0;
+    FacetFilter m_visibleFilter;
+    std::size_t m_visibleVertices = 0;
 };
 
 // Called with a context current that is about to be destroyed: deletes the

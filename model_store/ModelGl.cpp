@@ -187,33 +187,61 @@ void DeleteOrphansOf(void* context, unsigned long generation)
     g_orphans.erase(std::remove_if(g_orphans.begin(), g_orphans.end(), mine), g_orphans.end());
 }
 
-// Which facets face the viewer: front when w . winding > 0. False when the
-// state leaves that to OpenGL (no back-face culling, selection, a perspective projection).
-bool CullVector(float w[3])
+// Rows 0 and 1 of projection x model-view (column-major inputs), divided by
+// the constant clip w. False unless both are affine (a parallel projection).
+bool ParallelRows(double rows[2][4])
 {
-    GLint mode = 0, cullFace = 0, frontFace = 0;
-    glGetIntegerv(GL_RENDER_MODE, &mode);
-    glGetIntegerv(GL_CULL_FACE_MODE, &cullFace);
-    glGetIntegerv(GL_FRONT_FACE, &frontFace);
-    if (mode != GL_RENDER || !glIsEnabled(GL_CULL_FACE) || cullFace != GL_BACK)
-        return false;
     double mv[16], pr[16];
     glGetDoublev(GL_MODELVIEW_MATRIX, mv);
     glGetDoublev(GL_PROJECTION_MATRIX, pr);
     if (pr[3] != 0.0 || pr[7] != 0.0 || pr[11] != 0.0 || pr[15] == 0.0)
         return false;
-    // Rows 0 and 1 of the linear part of projection x model-view (column-major).
-    double r[2][3];
+    if (mv[3] != 0.0 || mv[7] != 0.0 || mv[11] != 0.0 || mv[15] != 1.0)
+        return false;
     for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 3; ++j)
-            r[i][j] = pr[i] * mv[4 * j] + pr[4 + i] * mv[4 * j + 1] + pr[8 + i] * mv[4 * j + 2];
-    double sign = pr[15] > 0 ? 1.0 : -1.0;
-    if (frontFace == GL_CW)
-        sign = -sign;
-    w[0] = static_cast<float>(sign * (r[0][1] * r[1][2] - r[0][2] * r[1][1]));
-    w[1] = static_cast<float>(sign * (r[0][2] * r[1][0] - r[0][0] * r[1][2]));
-    w[2] = static_cast<float>(sign * (r[0][0] * r[1][1] - r[0][1] * r[1][0]));
-    return w[0] != 0.0f || w[1] != 0.0f || w[2] != 0.0f;
+        for (int j = 0; j < 4; ++j)
+            rows[i][j] = (pr[i] * mv[4 * j] + pr[4 + i] * mv[4 * j + 1] + pr[8 + i] * mv[4 * j + 2] +
+                          pr[12 + i] * mv[4 * j + 3]) / pr[15];
+    return true;
+}
+
+// Whether a facet that covers no pixel centre paints nothing in this state.
+bool PaintsOnlyPixelCentres()
+{
+    GLint polygonMode[2] = {0, 0}, sampleBuffers = 0;
+    glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
+    return polygonMode[0] == GL_FILL && polygonMode[1] == GL_FILL && !glIsEnabled(GL_POLYGON_SMOOTH) &&
+           (sampleBuffers == 0 || !glIsEnabled(GL_MULTISAMPLE));
+}
+
+// The facets this frame can show. False when the state leaves the choice to
+// OpenGL (no back-face culling, selection, a perspective projection).
+bool CurrentFilter(FacetFilter& filter)
+{
+    GLint mode = 0, cullFace = 0, frontFace = 0, viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_RENDER_MODE, &mode);
+    glGetIntegerv(GL_CULL_FACE_MODE, &cullFace);
+    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    double r[2][4];
+    if (mode != GL_RENDER || !glIsEnabled(GL_CULL_FACE) || cullFace != GL_BACK || !ParallelRows(r))
+        return false;
+    // The window x and y axes have the signs of the normalised device axes.
+    const double sign = frontFace == GL_CW ? -1.0 : 1.0;
+    filter.facing[0] = static_cast<float>(sign * (r[0][1] * r[1][2] - r[0][2] * r[1][1]));
+    filter.facing[1] = static_cast<float>(sign * (r[0][2] * r[1][0] - r[0][0] * r[1][2]));
+    filter.facing[2] = static_cast<float>(sign * (r[0][0] * r[1][1] - r[0][1] * r[1][0]));
+    if (filter.facing[0] == 0.0f && filter.facing[1] == 0.0f && filter.facing[2] == 0.0f)
+        return false;
+    filter.bySize = PaintsOnlyPixelCentres();
+    for (int i = 0; i < 2; ++i) {
+        const double half = viewport[2 + i] / 2.0;
+        for (int j = 0; j < 4; ++j)
+            filter.window[i][j] = half * r[i][j];
+        filter.window[i][3] += viewport[i] + half;
+    }
+    return true;
 }
 
 }  // namespace
@@ -231,7 +259,7 @@ MeshBuffers::~MeshBuffers()
 {
     if (m_allBuffer == 0 || g_generations[m_context] != m_generation)
         return;
-    const GLuint buffers[2] = {m_allBuffer, m_frontBuffer};
+    const GLuint buffers[2] = {m_allBuffer, m_visibleBuffer};
     if (glXGetCurrentContext() == m_context)
         glDeleteBuffers(2, buffers);
     else
@@ -246,18 +274,18 @@ bool MeshBuffers::Ready()
     const unsigned long generation = g_generations[context];
     if (m_context != context || m_generation != generation) {
         if (m_allBuffer != 0 && g_generations[m_context] == m_generation)
-            g_orphans.push_back({m_context, m_generation, {m_allBuffer, m_frontBuffer}});
+            g_orphans.push_back({m_context, m_generation, {m_allBuffer, m_visibleBuffer}});
         m_context = context;
         m_generation = generation;
-        m_allBuffer = m_frontBuffer = 0;
-        m_allSerial = m_frontSerial = 0;
+        m_allBuffer = m_visibleBuffer = 0;
+        m_allSerial = m_visibleSerial = 0;
     }
     DeleteOrphansOf(context, generation);
     if (m_allBuffer == 0) {
         GLuint buffers[2] = {0, 0};
         glGenBuffers(2, buffers);
         m_allBuffer = buffers[0];
-        m_frontBuffer = buffers[1];
+        m_visibleBuffer = buffers[1];
     }
     return true;
 }
@@ -274,20 +302,20 @@ void MeshBuffers::DrawAll(const MeshVertexArray& arrays)
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(arrays.VertexCount()));
 }
 
-void MeshBuffers::DrawFront(const MeshVertexArray& arrays, const float w[3])
+void MeshBuffers::DrawVisible(const MeshVertexArray& arrays, const FacetFilter& filter)
 {
-    glBindBuffer(GL_ARRAY_BUFFER, m_frontBuffer);
-    if (m_frontSerial != arrays.BuildSerial() || !std::equal(w, w + 3, m_frontKey)) {
-        std::vector<float> front;
-        FrontFacingVertices(arrays, w, front);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(front.size() * sizeof(float)), front.data(),
+    glBindBuffer(GL_ARRAY_BUFFER, m_visibleBuffer);
+    if (m_visibleSerial != arrays.BuildSerial() || !(filter == m_visibleFilter)) {
+        std::vector<float> visible;
+        VisibleVertices(arrays, filter, visible);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(visible.size() * sizeof(float)), visible.data(),
                      GL_STATIC_DRAW);
-        m_frontVertices = front.size() / 6;
-        m_frontSerial = arrays.BuildSerial();
-        std::copy(w, w + 3, m_frontKey);
+        m_visibleVertices = visible.size() / 6;
+        m_visibleSerial = arrays.BuildSerial();
+        m_visibleFilter = filter;
     }
     glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(m_frontVertices));
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(m_visibleVertices));
 }
 
 void MeshBuffers::Draw(const MeshVertexArray& arrays)
@@ -295,12 +323,12 @@ void MeshBuffers::Draw(const MeshVertexArray& arrays)
     if (arrays.VertexCount() == 0)
         return;
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    float w[3];
+    FacetFilter filter;
     if (!Ready()) {
         glInterleavedArrays(GL_N3F_V3F, 0, arrays.Data().data());
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(arrays.VertexCount()));
-    } else if (CullVector(w)) {
-        DrawFront(arrays, w);
+    } else if (CurrentFilter(filter)) {
+        DrawVisible(arrays, filter);
     } else {
         DrawAll(arrays);
     }

@@ -207,7 +207,7 @@ TEST_F(DrawingScene, ModelDrawsInASecondContextAndAfterItsFirstIsForgotten)
 TEST_F(DrawingScene, CachedDrawingPaintsWhatImmediateModePaints)
 {
     ZELKGePrint sphere;
-    const int stacks = 60, slices = 90;
+    const int stacks = 120, slices = 180;  // many facets smaller than a pixel
     auto at = [&](int i, int j) {
         const double t = M_PI * i / stacks, p = 2 * M_PI * j / slices;
         return ZELKGePoint3d(30 * std::sin(t) * std::cos(p), 30 * std::sin(t) * std::sin(p), 30 * std::cos(t));

@@ -142,13 +142,52 @@ TEST(MeshDrawing, FrontFacingVerticesKeepOrderAndLeaveOutTheBackFacets)
     zelk::MeshVertexArray arrays;
     arrays.Build(mesh, 1);
     std::vector<float> front;
-    const float down[3] = {0, 0, -1};  // a view from below: only the bottom's two facets face it
-    zelk::FrontFacingVertices(arrays, down, front);
+    zelk::FacetFilter below;  // a view from below: only the bottom's two facets face it
+    below.facing[2] = -1;
+    zelk::VisibleVertices(arrays, below, front);
     ASSERT_EQ(front.size(), 2u * 18u);
     EXPECT_TRUE(std::equal(front.begin(), front.end(), arrays.Data().begin()));  // the first two facets, as stored
-    const float slanted[3] = {1, 1, 1};
-    zelk::FrontFacingVertices(arrays, slanted, front);
+    zelk::FacetFilter slanted;
+    slanted.facing[0] = slanted.facing[1] = slanted.facing[2] = 1;
+    zelk::VisibleVertices(arrays, slanted, front);
     EXPECT_EQ(front.size(), 6u * 18u);  // top, +x and +y faces
+}
+
+}  // namespace
+
+namespace {
+
+// Seen from above at one pixel per unit: facets between pixel centres are left out.
+TEST(MeshDrawing, FacetsBetweenPixelCentresAreLeftOut)
+{
+    auto facet = [](double x0, double y0, double size) {
+        Triangle t;
+        t.point[0] = {x0, y0, 0};
+        t.point[1] = {x0 + size, y0, 0};
+        t.point[2] = {x0, y0 + size, 0};
+        return t;
+    };
+    ZELKGePrint mesh;
+    mesh.GetGePrint() = {facet(10.1, 10.1, 0.3),    // inside one pixel, away from its centre: nothing
+                         facet(10.3, 10.3, 0.4),    // holds the centre (10.5, 10.5)
+                         facet(20.6, 20.6, 0.8),    // between centres 20.5 and 21.5: nothing
+                         facet(30.0, 30.0, 0.5),    // touches the centre (30.5, 30.5) at its corner: kept
+                         facet(40.0, 40.0, 5.0)};
+    zelk::MeshVertexArray arrays;
+    arrays.Build(mesh, 1);
+    zelk::FacetFilter filter;
+    filter.facing[2] = 1;
+    filter.bySize = true;
+    filter.window[0][0] = filter.window[1][1] = 1.0;
+    std::vector<float> kept;
+    zelk::VisibleVertices(arrays, filter, kept);
+    ASSERT_EQ(kept.size(), 3u * 18u);
+    EXPECT_FLOAT_EQ(kept[3], 10.3f);
+    EXPECT_FLOAT_EQ(kept[18 + 3], 30.0f);
+    EXPECT_FLOAT_EQ(kept[36 + 3], 40.0f);
+    filter.bySize = false;
+    zelk::VisibleVertices(arrays, filter, kept);
+    EXPECT_EQ(kept.size(), 5u * 18u);
 }
 
 }  // namespace
