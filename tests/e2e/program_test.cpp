@@ -77,6 +77,17 @@ int BrightPixels(const wxImage& image, const wxRect& rect, int level)
     return n;
 }
 
+// Pixels of the models' light cyan and green (the platform is pink, the background grey).
+int ModelPixels(const wxImage& image, const wxRect& rect)
+{
+    int n = 0;
+    for (int y = rect.y; y < rect.GetBottom(); ++y)
+        for (int x = rect.x; x < rect.GetRight(); ++x)
+            if (image.GetGreen(x, y) > image.GetRed(x, y) + 40)
+                ++n;
+    return n;
+}
+
 class Program : public ::testing::Test {
 protected:
     void SetUp() override
@@ -129,6 +140,17 @@ TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
     // The information bar along the bottom names the selected model in white.
     EXPECT_GT(BrightPixels(shot, wxRect(300, 388, 600, 25), 200), 40);
     EXPECT_TRUE(program.Running());
+    const wxRect plate(330, 250, 340, 140);
+    const int modelPixelsBefore = ModelPixels(shot, plate);
+    EXPECT_GT(modelPixelsBefore, 500);
+
+    // Keys from the keyboard reach the view once it was clicked: Ctrl+A and
+    // Delete remove both models.
+    testsupport::Shell("xdotool mousemove --window " + window + " 800 200 click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    testsupport::Shell("xdotool key ctrl+a Delete");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LT(ModelPixels(Screenshot("after_ctrl_a_delete.png"), plate), modelPixelsBefore / 20);
 
     // Start print without a printer: a message box of the program opens.
     testsupport::Shell("xdotool mousemove --window " + window + " 242 32 click 1");
