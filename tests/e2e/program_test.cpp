@@ -18,7 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Bin() { return std::getenv("MORVADIN_BIN"); }
+std::string Bin()
+{
+    const char* bin = std::getenv("MORVADIN_BIN");
+    return bin != nullptr ? bin : "";
+}
 
 std::string Artefacts()
 {
@@ -92,6 +96,7 @@ class Program : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_FALSE(Bin().empty()) << "MORVADIN_BIN names the program folder";
         for (const char* shipped : {"ini", "background", "skein_engines"})
             if (fs::exists(fs::path(Bin()) / shipped))
                 fs::copy(fs::path(Bin()) / shipped, m_home.Path() / shipped, fs::copy_options::recursive);
