@@ -82,6 +82,9 @@ private:
 // Called with a context current that is about to be destroyed: deletes the
 // buffers left for it and stops every cache from using it.
 void ForgetCurrentContext();
+// The same for a context that cannot be made current any more (its buffers go
+// with it).
+void ForgetContext(void* context);
 
 // How models send their triangles to OpenGL: from their cached arrays (the
 // default) or facet by facet in immediate mode (kept for comparison).

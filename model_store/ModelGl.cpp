@@ -255,6 +255,16 @@ void ForgetCurrentContext()
     ++g_generations[context];
 }
 
+void ForgetContext(void* context)
+{
+    if (context == nullptr)
+        return;
+    g_orphans.erase(std::remove_if(g_orphans.begin(), g_orphans.end(),
+                                   [&](const Orphan& o) { return o.context == context; }),
+                    g_orphans.end());
+    ++g_generations[context];
+}
+
 MeshBuffers::~MeshBuffers()
 {
     if (m_allBuffer == 0 || g_generations[m_context] != m_generation)

@@ -35,9 +35,12 @@ void ZELKGlContext::Delete()
     // The models' buffers in this context die with it.
     if (m_context && MakeCurrent())
         zelk::ForgetCurrentContext();
+    else
+        zelk::ForgetContext(m_glxContext);
     if (m_context && AnyCurrent())
         ReleaseCurrent();
     m_context.reset();
+    m_glxContext = nullptr;
     m_canvas = nullptr;
 }
 
@@ -45,7 +48,10 @@ bool ZELKGlContext::MakeCurrent()
 {
     if (!m_context || !m_canvas || !m_canvas->IsShownOnScreen())
         return false;
-    return m_context->SetCurrent(*m_canvas);
+    if (!m_context->SetCurrent(*m_canvas))
+        return false;
+    m_glxContext = glXGetCurrentContext();
+    return true;
 }
 
 void ZELKGlContext::SwapBuffers()

@@ -30,4 +30,5 @@ private:
     // Weak: the canvas may be destroyed before the context.
     wxWeakRef<wxGLCanvas> m_canvas;
     std::unique_ptr<wxGLContext> m_context;
+    void* m_glxContext = nullptr;  // known once it has been current
 };

@@ -12,6 +12,7 @@
 #include "FileIni.h"
 #include "GlCheck.h"
 #include "GlTestWindow.h"
+#include "MeshCache.h"
 #include "ProgramFolder.h"
 #include "ModelFixtures.h"
 #include "TempDir.h"
@@ -262,6 +263,26 @@ TEST_F(RendererScene, ViewCommandsDriveTheRecordedRenderer)
     ZELKCAD::SetGrainIndex(2);
     EXPECT_EQ(renderer.GetGrainIndex(), 2);
     ZELKCAD::SetCurrentRenderer(nullptr);
+}
+
+// Whole frames from the models' caches equal frames drawn in immediate mode,
+// also after the models moved and the view turned.
+TEST_F(RendererScene, CachedFramesEqualImmediateFrames)
+{
+    auto frame = [&](zelk::MeshDrawing drawing) {
+        zelk::SetMeshDrawing(drawing);
+        renderer.Render(GL_RENDER);
+        zelk::SetMeshDrawing(zelk::MeshDrawing::Cached);
+        return pixels;
+    };
+    ZELKDBPrint* a = AddBox({-40, -30, 0}, {10, 20, 35});
+    ZELKDBPrint* b = AddBox({20, 0, 0}, {95, 30, 12});
+    database.AddSelect(a->GetEventId());
+    EXPECT_TRUE(frame(zelk::MeshDrawing::Cached) == frame(zelk::MeshDrawing::Immediate));
+    a->RotateBy(33, {0, 0, 1}, {0, 0, 0});
+    b->Move({-5, 7, 3});
+    renderer.Translate(wxPoint(400, 300), wxPoint(520, 260), TRANSLATER_ROTATE);
+    EXPECT_TRUE(frame(zelk::MeshDrawing::Cached) == frame(zelk::MeshDrawing::Immediate));
 }
 
 // Two models, one beyond the +x edge of the volume, in the standard view.
