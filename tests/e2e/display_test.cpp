@@ -17,7 +17,7 @@ TEST(TestDisplay, GlCanvasRendersAClearColour)
     wxGLCanvas* canvas = new wxGLCanvas(frame, attributes, wxID_ANY, wxDefaultPosition, wxSize(200, 150));
     frame->Show();
     wxGLContextAttrs contextAttributes;
-    contextAttributes.CompatibilityProfile().EndList();
+    contextAttributes.PlatformDefaults().CompatibilityProfile().EndList();
     wxGLContext context(canvas, nullptr, &contextAttributes);
     ASSERT_TRUE(context.IsOK());
     ASSERT_TRUE(context.SetCurrent(*canvas));
