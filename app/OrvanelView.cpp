@@ -149,6 +149,9 @@ void COrvanelView::ImportFiles(const std::vector<std::string>& paths)
             ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
             ui->ShowPrepareWnd(0);
             ZELKCAD::AddStlModels(files);
+            // The information bar stays above the view where no window manager stacks it.
+            if (ZELKInfoWnd* bar = ui->GetInfoWnd(); bar != nullptr && bar->IsShown())
+                bar->Raise();
             ShowSelectedModelInformation();
             Refresh(true);
             ui->ShowGCodeWnd(ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() != 0 ? 1 : 0);
