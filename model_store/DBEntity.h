@@ -47,9 +47,12 @@ public:
     char* GetName() { return m_name; }
     const char* GetName() const { return m_name; }
     int GetShowType() const { return m_showType; }
-    void SetShowType(int showType) { m_showType = showType; }
+    // Show type and colour keep their construction values for the entity's
+    // whole life: callers may call the setters, which leave them unchanged.
+    // (Kinds of entity that draw differently set the members themselves.)
+    void SetShowType(int /*showType*/) {}
     GLColor GetColor() const { return m_color; }
-    void SetColor(GLColor color) { m_color = color; }
+    void SetColor(GLColor /*color*/) {}
     void SetEntityId(int id) { m_entityId = id; }
     int GetEventId() const { return m_entityId; }
 

@@ -47,6 +47,11 @@ TEST(DBEntity, ConstructionValuesAndNameStorage)
     EXPECT_EQ(model.GetModeSelectState(), 0);
     EXPECT_EQ(model.GetColor().green, 170.0f);
     EXPECT_STREQ(model.GetName(), "");
+    // Show type and colour keep their construction values.
+    model.SetShowType(0);
+    model.SetColor(GLColor{1, 2, 3});
+    EXPECT_EQ(model.GetShowType(), 1);
+    EXPECT_EQ(model.GetColor().red, 10.0f);
 
     model.SetName(std::string(300, 'a'));
     EXPECT_EQ(std::string(model.GetName()), std::string(255, 'a'));

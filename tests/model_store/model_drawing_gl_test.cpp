@@ -95,6 +95,8 @@ void ExpectColour(const Rgb& c, int r, int g, int b, int tol = 1)
 
 struct OnPlatform : ZELKDBPrint {
     explicit OnPlatform(const ZELKGePrint& mesh) : ZELKDBPrint(mesh) { SetPlatformMinMaxPoint({-75, -75, 0}, {75, 75, 150}); }
+    // A model of show type 0 (a kind of entity that hides its faces).
+    void HideFaces() { m_showType = 0; }
 };
 
 TEST_F(DrawingScene, SelectedModelColoursInsideAndOutsideAndItsBox)
@@ -112,7 +114,7 @@ TEST_F(DrawingScene, SelectedModelColoursInsideAndOutsideAndItsBox)
     ExpectColour(At(0, 0), 200, 0, 200);
     ExpectColour(testsupport::PixelAt(pixels, kSize, 80, 100), 128, 0, 128, 8);
 
-    model.SetShowType(0);  // the box still shows, the faces do not
+    model.HideFaces();  // the box still shows, the faces do not
     Draw(model);
     ExpectColour(At(0, 0), 0, 0, 0, 0);
     ExpectColour(testsupport::PixelAt(pixels, kSize, 80, 100), 128, 0, 128, 8);
@@ -121,7 +123,7 @@ TEST_F(DrawingScene, SelectedModelColoursInsideAndOutsideAndItsBox)
 TEST_F(DrawingScene, UnselectedModelHasNoBox)
 {
     OnPlatform model(Box({-9.75, -9.75, 0}, {9.75, 9.75, 10}));
-    model.SetShowType(0);
+    model.HideFaces();
     Draw(model);
     ExpectColour(testsupport::PixelAt(pixels, kSize, 80, 100), 0, 0, 0, 0);
     model.SetModeSelectState(1);
