@@ -97,10 +97,23 @@ Package GetPackage(int command, std::initializer_list<PackageData> params)
 
 Package GetPackage(int command, const PackageData* params, std::size_t count)
 {
+    Package package;
+    GetPackage(command, params, count, package);
+    return package;
+}
+
+void GetPackage(int command, std::initializer_list<PackageData> params, Package& out)
+{
+    GetPackage(command, params.begin(), params.size(), out);
+}
+
+void GetPackage(int command, const PackageData* params, std::size_t count, Package& out)
+{
     // The same frame as CPacketBuilder makes, written straight into the
     // package: every translated line passes through here.
-    Package package;
-    unsigned char* frame = package.data;
+    std::memset(out.data, 0, sizeof out.data);
+    out.tag = 0;
+    unsigned char* frame = out.data;
     frame[0] = 0xD5;
     frame[2] = static_cast<unsigned char>(command);
     int index = 3;
@@ -132,8 +145,7 @@ Package GetPackage(int command, const PackageData* params, std::size_t count)
         crc = kCrcTable[crc ^ frame[i]];
     frame[index] = crc;
     frame[1] = static_cast<unsigned char>(payload);
-    package.size = index + 1;
-    return package;
+    out.size = index + 1;
 }
 
 }  // namespace ZELKMachineCodeBuild

@@ -57,4 +57,7 @@ namespace ZELKMachineCodeBuild {
 Package GetPackage(int command, const std::vector<PackageData>& params);
 Package GetPackage(int command, std::initializer_list<PackageData> params);
 Package GetPackage(int command, const PackageData* params, std::size_t count);
+// The same frame written into out (every byte of it), without a copy.
+void GetPackage(int command, std::initializer_list<PackageData> params, Package& out);
+void GetPackage(int command, const PackageData* params, std::size_t count, Package& out);
 }

@@ -113,14 +113,19 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
         if (n == 1 && line.find("M109") != std::string_view::npos)
             m_m109Flag = 1;
         ++n;
-        Package package;
-        if (GetGCodeCommandPackage(line, package) == 0)
+        // Translated in place: the slot is dropped again when the line gives
+        // no package.
+        Package& slot = packages.emplace_back();
+        if (GetGCodeCommandPackage(line, slot) == 0) {
+            packages.pop_back();
             return;
+        }
         // A list of 13 or more packages carries the wait-for-tool packet at
         // index 12, before the package that would have been there.
-        if (packages.size() == 12)
-            packages.push_back(zelk::WaitForToolPackage());
-        packages.push_back(package);
+        if (packages.size() == 13) {
+            packages.push_back(packages[12]);
+            packages[12] = zelk::WaitForToolPackage();
+        }
     });
     return packages;
 }
@@ -166,20 +171,20 @@ int ZELKGCodeParser::TranslateM(int code, const Words& words, Package& out)
         out = zelk::EnableAllAxesPackage();
         return 1;
     case 18:
-        out = ZELKMachineCodeBuild::GetPackage(137, {{1, 31}});
+        ZELKMachineCodeBuild::GetPackage(137, {{1, 31}}, out);
         return 1;
     case 73:
         ScanLetterInt(words[1], 'P', value);
-        out = ZELKMachineCodeBuild::GetPackage(150, {{1, value}, {1, -1}});
+        ZELKMachineCodeBuild::GetPackage(150, {{1, value}, {1, -1}}, out);
         return 1;
     case 101:
-        out = ZELKMachineCodeBuild::GetPackage(137, {{1, 136}});
+        ZELKMachineCodeBuild::GetPackage(137, {{1, 136}}, out);
         return 1;
     case 102:
         out = zelk::ExtruderMotorPackage();
         return 1;
     case 103:
-        out = ZELKMachineCodeBuild::GetPackage(137, {{1, 8}});
+        ZELKMachineCodeBuild::GetPackage(137, {{1, 8}}, out);
         return 1;
     case 104:
         if (m_m104Flag != 0) {
@@ -188,7 +193,7 @@ int ZELKGCodeParser::TranslateM(int code, const Words& words, Package& out)
         } else {
             ScanLetterInt(words[1], 'S', value);
         }
-        out = ZELKMachineCodeBuild::GetPackage(136, {{1, 0}, {1, 3}, {1, 2}, {2, value}});
+        ZELKMachineCodeBuild::GetPackage(136, {{1, 0}, {1, 3}, {1, 2}, {2, value}}, out);
         return 1;
     case 109:
         if (m_m109Flag != 0) {
@@ -197,7 +202,7 @@ int ZELKGCodeParser::TranslateM(int code, const Words& words, Package& out)
         } else {
             ScanLetterInt(words[1], 'S', value);
         }
-        out = ZELKMachineCodeBuild::GetPackage(136, {{1, 0}, {1, 31}, {1, 2}, {2, value}});
+        ZELKMachineCodeBuild::GetPackage(136, {{1, 0}, {1, 31}, {1, 2}, {2, value}}, out);
         return 1;
     case 105:
     case 108:  // the R word is read by the slicer's dialect but not used here
@@ -214,8 +219,8 @@ int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
     case 4:
         // A relative extruder move of 2400 steps over 15 s (the dwell primes
         // the nozzle); the P word is not used.
-        out = ZELKMachineCodeBuild::GetPackage(
-            142, {{3, 0}, {3, 0}, {3, 0}, {3, -2400}, {3, 0}, {3, 15000000}, {1, 31}});
+        ZELKMachineCodeBuild::GetPackage(
+            142, {{3, 0}, {3, 0}, {3, 0}, {3, -2400}, {3, 0}, {3, 15000000}, {1, 31}}, out);
         return 1;
     case 92:
         return TranslateG92(words, out);
@@ -244,7 +249,7 @@ int ZELKGCodeParser::TranslateHoming(int command, int mask, std::string_view fee
     int interval = 0;
     if (ScanLetterFloat(feedWord, 'F', feed))
         interval = TransMachineSpeed(TruncateToInt(feed));
-    out = ZELKMachineCodeBuild::GetPackage(command, {{1, mask}, {3, interval}, {2, 20}});
+    ZELKMachineCodeBuild::GetPackage(command, {{1, mask}, {3, interval}, {2, 20}}, out);
     return 1;
 }
 
@@ -271,9 +276,9 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
         const std::string_view word = words[1];
         if (Contains(word, 'Z')) {
             const double height = StartGCode().GetExtrudeHeight();
-            out = ZELKMachineCodeBuild::GetPackage(
+            ZELKMachineCodeBuild::GetPackage(
                 140, {{3, steps(spmX, position.Axis_X())}, {3, steps(spmY, position.Axis_Y())},
-                      {3, steps(spmZ, height)}, {3, steps(spmA, position.Axis_A())}, {3, 0}});
+                      {3, steps(spmZ, height)}, {3, steps(spmA, position.Axis_A())}, {3, 0}}, out);
             position.setZ(height);
             machine.SetCurrentPosition(position);
             return 1;
@@ -281,9 +286,9 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
         if (Contains(word, 'E')) {
             float e = 0;
             ScanLetterFloat(word, 'E', e);
-            out = ZELKMachineCodeBuild::GetPackage(
+            ZELKMachineCodeBuild::GetPackage(
                 140, {{3, steps(spmX, position.Axis_X())}, {3, steps(spmY, position.Axis_Y())},
-                      {3, steps(spmZ, position.Axis_Z())}, {3, steps(spmA, e)}, {3, 0}});
+                      {3, steps(spmZ, position.Axis_Z())}, {3, steps(spmA, e)}, {3, 0}}, out);
             position.setA(e);
             machine.SetCurrentPosition(position);
             return 1;
@@ -300,8 +305,8 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
     // The start G-code's height stands for any height above 1 mm.
     if (z > 1.0f)
         z = StartGCode().GetExtrudeHeight();
-    out = ZELKMachineCodeBuild::GetPackage(
-        140, {{3, steps(spmX, x)}, {3, steps(spmY, y)}, {3, steps(spmZ, z)}, {3, 0}, {3, 0}});
+    ZELKMachineCodeBuild::GetPackage(
+        140, {{3, steps(spmX, x)}, {3, steps(spmY, y)}, {3, steps(spmZ, z)}, {3, 0}, {3, 0}}, out);
     machine.SetCurrentPosition(CPoint5D(x, y, z, 0, 0));
     return 1;
 }
@@ -432,11 +437,11 @@ int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
     int distanceBits = 0;
     std::memcpy(&distanceBits, &distanceF, sizeof distanceBits);
 
-    out = ZELKMachineCodeBuild::GetPackage(
+    ZELKMachineCodeBuild::GetPackage(
         155, {{3, TruncateToInt(targetSteps.Axis_X())}, {3, TruncateToInt(targetSteps.Axis_Y())},
               {3, TruncateToInt(targetSteps.Axis_Z())}, {3, TruncateToInt(targetSteps.Axis_A())},
               {3, TruncateToInt(targetSteps.Axis_B())}, {3, dda}, {1, 24}, {3, distanceBits},
-              {2, TruncateToInt(feedrate / 60.0 * 64.0)}});
+              {2, TruncateToInt(feedrate / 60.0 * 64.0)}}, out);
     machine.SetCurrentPosition(target);
     return 1;
 }
