@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the machine link's threaded tests under
-# ThreadSanitizer first, then the whole suite (GUI tests under one virtual
-# display when there is no display).
+# ThreadSanitizer first, then the whole suite (each GUI test on a private
+# virtual display, see tests/support/with-display.sh).
 # Usage: scripts/test.sh [PRESET] [extra ctest arguments]
 #   MORVADIN_SKIP_TSAN=1 skips the ThreadSanitizer run.
 set -euo pipefail
@@ -14,9 +14,4 @@ if [ -z "${MORVADIN_SKIP_TSAN:-}" ] && [ "$preset" = release ]; then
   scripts/test-tsan.sh build/tsan
 fi
 
-ctest_cmd=(ctest --preset "$preset" -j2 "$@")
-if [ -z "${DISPLAY:-}" ]; then
-  xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX +render -noreset" "${ctest_cmd[@]}"
-else
-  "${ctest_cmd[@]}"
-fi
+ctest --preset "$preset" -j2 "$@"

@@ -75,7 +75,15 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
     // control (3060) panels are created here, at (85, 203).
     if (!m_infoWnd) {
         m_infoWnd = new ZELKInfoWnd(parent);
-        const wxRect view = parent->GetScreenRect();
+        // A window not yet on screen has no screen rectangle to ask for: its
+        // place is the top-level window's position plus its own (the frame
+        // places the bar again once it is shown).
+        wxWindow* top = wxGetTopLevelParent(parent);
+        wxRect view = parent->GetRect();
+        if (top != nullptr && top->IsShown())
+            view = parent->GetScreenRect();
+        else if (top != nullptr && top != parent)
+            view.Offset(top->GetPosition());
         m_infoWnd->Place(wxPoint(view.x + 6, view.GetBottom() + 1 - 35), view.width - 12);
     }
 }
@@ -453,6 +461,13 @@ void ZELKUIOperation::MessageBox_Zelk(const std::string& key)
     const MessageBoxFunction hook = MessageBoxHook();
     if (hook)
         hook(key, GetTranslateString(key));
+}
+
+void ZELKUIOperation::ShowMessageText(const wxString& text)
+{
+    const MessageBoxFunction hook = MessageBoxHook();
+    if (hook)
+        hook(std::string(), text);
 }
 
 ZELKUIOperation::MessageBoxFunction ZELKUIOperation::SetMessageBoxFunction(MessageBoxFunction function)

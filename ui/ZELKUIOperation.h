@@ -110,6 +110,9 @@ public:
     void Translate();
     wxString GetTranslateString(const std::string& key) override;
     void MessageBox_Zelk(const std::string& key) override;
+    // A text without a translation key (which model files could not be read
+    // and why) goes through the same message function, with an empty key.
+    void ShowMessageText(const wxString& text) override;
     static MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
     void ShowModelInformation(const wxString& text) override;
     void ShowMachineExtrudeTemperature(const wxString& text);

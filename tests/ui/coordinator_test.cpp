@@ -4,6 +4,7 @@
 #include "EntityDatabase.h"
 #include "ToolPictures.h"
 #include "UiTestSupport.h"
+#include "ViewUi.h"
 
 using uitest::Pump;
 
@@ -131,6 +132,18 @@ TEST_F(Coordinator, MachineControlWithoutAPrinterIsRefusedAndStaysUnchecked)
     EXPECT_EQ(m_capture.Keys(), std::vector<std::string>{"id_message_noConMachine"});
     EXPECT_EQ(Picture(PICTURE_MACHINE_CONTROL)->GetCheckedState(), 0);
     EXPECT_EQ(Picture(PICTURE_MACHINE_CONTROL)->GetBitmapId(), 3913u);
+}
+
+TEST_F(Coordinator, ViewMessagesWithoutAKeyGoThroughTheSameMessageFunction)
+{
+    // What the 3D view reports (files that could not be loaded) reaches the
+    // user the same way as the keyed messages, so it can be captured too.
+    ZELKViewUi* viewUi = ZELKCAD::GetViewUi();
+    ASSERT_EQ(viewUi, static_cast<ZELKViewUi*>(m_ui));
+    viewUi->ShowMessageText("a.stl: not an STL file");
+    ASSERT_EQ(m_capture.Messages().size(), 1u);
+    EXPECT_EQ(m_capture.Messages()[0].first, "");
+    EXPECT_EQ(m_capture.Messages()[0].second, "a.stl: not an STL file");
 }
 
 TEST_F(Coordinator, CheckedStateOverloadsShowOnlyForChecked)
