@@ -236,6 +236,35 @@ TEST(GePrint, ZeroNormalsStayZeroAndTheBoxFollowsTheVertices)
     ExpectNear(b, {}, 0.0);
 }
 
+TEST(GePrint, MovingShiftsPointsExactlyAndNormalisesNormalsOnce)
+{
+    // A move takes the short path; its values must be those of the general
+    // transform: every point shifted, every normal normalised.
+    ZELKGePrint mesh;
+    Triangle t = Facet({0.1, 0.2, 0.3}, {10.7, 0.1, 0}, {0, 20.3, 5.9});
+    const ZELKGeVector3d unit = t.normal;
+    mesh.GetGePrint().push_back(t);
+    t.normal = ZELKGeVector3d(0, 3, 4);  // as an STL file may store it
+    mesh.GetGePrint().push_back(t);
+    const ZELKGePrint before = mesh;
+
+    mesh.TransformBy(Translate(-5.25, 1.1, 2.7));
+    for (std::size_t i = 0; i < 2; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            const ZELKGePoint3d& old = before.GetGePrint()[i].point[k];
+            EXPECT_EQ(mesh.GetGePrint()[i].point[k].x, old.x + -5.25);
+            EXPECT_EQ(mesh.GetGePrint()[i].point[k].y, old.y + 1.1);
+            EXPECT_EQ(mesh.GetGePrint()[i].point[k].z, old.z + 2.7);
+        }
+    }
+    ZELKGeVector3d expected = unit;
+    expected.Normalize();
+    EXPECT_EQ(mesh.GetGePrint()[0].normal.x, expected.x);
+    EXPECT_EQ(mesh.GetGePrint()[0].normal.z, expected.z);
+    ExpectNear(mesh.GetGePrint()[1].normal.AsPoint(), {0, 0.6, 0.8}, 1e-15);
+    ExpectNear(mesh.MinPoint(), {-5.25, 1.2, 2.7}, 1e-12);
+}
+
 TEST(GePrintBox, CornersOfTheDefaultPlatform)
 {
     const ZELKGePrintBox box = MakePrintBox(150, 140, 130);
