@@ -5,6 +5,8 @@
 
 #include "AppDialogs.h"
 #include "ModelEdit.h"
+#include "PrintModelFile.h"
+#include "SlicedGCode.h"
 #include "WorkflowText.h"
 #include "ZELKMachineControl.h"
 #include "ZELKUIOperation.h"
@@ -23,6 +25,19 @@ bool FileExists(const std::string& path)
 {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
+}
+
+// G-code sliced from models that have changed since: the user chooses between
+// slicing again (the slicing panel opens) and using it as it is.
+bool UseGCodeOrSliceAgain(const std::string& gcodePath)
+{
+    if (ZELKCAD::GetSlicedGCodeState(gcodePath, ZELKCAD::PrintModelFingerprint()) != ZELKCAD::GCODE_STALE)
+        return true;
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    if (!ui->AskYesNo_Zelk("id_message_modelsChangedSliceAgain"))
+        return true;
+    ui->ShowSlicingPanel();
+    return false;
 }
 
 }  // namespace
@@ -55,6 +70,8 @@ void COrvanelView::OnStartOrStopPrint()
         ui->MessageBox_Zelk("id_message_noGenerateGCode");
         return;
     }
+    if (!UseGCodeOrSliceAgain(gcodePath))
+        return;
     m_gcodePath = gcodePath;
     m_prepareClock = 0;
     ui->PrepareStartPrintWnd();
@@ -130,6 +147,8 @@ void COrvanelView::OnSaveX3g()
         ui->MessageBox_Zelk("id_message_noGenerateGCode");
         return;
     }
+    if (!UseGCodeOrSliceAgain(source))
+        return;
     const std::string target = zelk::AskSaveX3gPath(start.folder, start.fileName);
     if (target.empty())
         return;

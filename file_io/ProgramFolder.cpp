@@ -32,6 +32,11 @@ std::string GetProgramFolder()
     const char* home = std::getenv("MORVADIN_HOME");
     if (home != nullptr && *home != '\0')
         return WithTrailingSlash(home);
+    return GetExecutableFolder();
+}
+
+std::string GetExecutableFolder()
+{
     static const std::string exeFolder = ExecutableFolder();
     return exeFolder;
 }

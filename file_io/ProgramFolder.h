@@ -10,6 +10,10 @@ namespace zelk {
 // Always ends with '/'.
 std::string GetProgramFolder();
 
+// The folder of the running executable, whatever MORVADIN_HOME says: where
+// the program's companion executables (the slicer bridge) are. Ends with '/'.
+std::string GetExecutableFolder();
+
 // GetProgramFolder() + relative (relative uses '/' separators).
 std::string ProgramFilePath(const std::string& relative);
 

@@ -125,6 +125,12 @@ const std::vector<KeyText>& ChineseWords()
         {"id_message_saveZLKfailed", "保存ZLK文件失败"},
         {"id_message_savex3gsuccessful", "保存x3g文件成功"},
         {"id_message_savex3gfailed", "保存x3g文件失败"},
+        // slicing outcomes
+        {"id_message_sliceFailed", "切片失败。"},
+        {"id_message_slicerNotStarted", "无法启动切片程序。"},
+        {"id_message_slicerEngineMissing", "未安装切片引擎（Debian 软件包 prusa-slicer）。"},
+        {"id_message_startGCodeNotSaved", "无法保存起始GCode。"},
+        {"id_message_modelsChangedSliceAgain", "切片后模型已更改。是否先重新切片？"},
     };
     return words;
 }

@@ -21,6 +21,15 @@ ZELKUIOperation::MessageBoxFunction& MessageBoxHook()
     return hook;
 }
 
+ZELKUIOperation::QuestionBoxFunction& QuestionBoxHook()
+{
+    static ZELKUIOperation::QuestionBoxFunction hook = [](const std::string&, const wxString& text) {
+        return wxMessageBox(text, wxTheApp != nullptr ? wxTheApp->GetAppDisplayName() : wxString(),
+                            wxYES_NO | wxICON_QUESTION) == wxYES;
+    };
+    return hook;
+}
+
 // The left column: style, window id, y, unchecked and checked bitmaps, tooltip key, shown at creation.
 struct ToolPictureRow {
     PictrueCtrlStyle style;
@@ -71,8 +80,10 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
     CreatePrepareWnd(parent);
     if (!m_viewWnd)
         m_viewWnd = new ZELKViewWnd(parent, wxPoint(85, 160));
-    // The move (3100), rotate (3120), scale (3140), slicing (3020) and machine
-    // control (3060) panels are created here, at (85, 203).
+    // The move (3100), rotate (3120), scale (3140) and machine control (3060)
+    // panels are created here too, at (85, 203).
+    if (!m_gcodeWnd)
+        m_gcodeWnd = new ZELKGCodeWnd(parent, wxPoint(85, 203));
     if (!m_infoWnd) {
         m_infoWnd = new ZELKInfoWnd(parent);
         // A window not yet on screen has no screen rectangle to ask for: its
@@ -187,8 +198,10 @@ wxWindow* ZELKUIOperation::ToolPanel(PictrueCtrlStyle style) const
     switch (style) {
     case PICTURE_VIEW:
         return m_viewWnd;
-    // The move, rotate, scale, machine control and slicing panels are returned
-    // here for their styles once they exist.
+    case PICTURE_GCODE:
+        return m_gcodeWnd;
+    // The move, rotate, scale and machine control panels are returned here
+    // for their styles once they exist.
     default:
         return nullptr;
     }
@@ -307,6 +320,14 @@ void ZELKUIOperation::ShowGCodeWnd(int show)
         m_gcodePic->SetCheckedState(show);
 }
 
+void ZELKUIOperation::ShowSlicingPanel()
+{
+    SetOtherPictureUncheckedBitmap(PICTURE_GCODE);
+    if (m_gcodePic)
+        m_gcodePic->SetCheckedState(1);
+    ShowWnd(PICTURE_GCODE, 1, 0);
+}
+
 void ZELKUIOperation::ShowControlWnd(int show)
 {
     wxWindow* panel = ToolPanel(PICTURE_MACHINE_CONTROL);
@@ -343,11 +364,14 @@ void ZELKUIOperation::DeleteMemory()
 {
     if (m_viewWnd)
         m_viewWnd->Destroy();
+    if (m_gcodeWnd)
+        m_gcodeWnd->Destroy();
     if (m_infoWnd)
         m_infoWnd->Destroy();
-    // The move, rotate, scale, slicing, machine control and connection panels
-    // are destroyed here too; the progress panel stays.
+    // The move, rotate, scale, machine control and connection panels are
+    // destroyed here too; the progress panel stays.
     m_viewWnd = nullptr;
+    m_gcodeWnd = nullptr;
     m_infoWnd = nullptr;
 }
 
@@ -443,8 +467,10 @@ void ZELKUIOperation::Translate()
         m_infoWnd->SetModelInformation(wxString());
     if (m_viewWnd) {
         m_viewWnd->Translate();
-        // The slicing, machine control, move, rotate, scale and connection
-        // panels translate here, in that order.
+        if (m_gcodeWnd)
+            m_gcodeWnd->Translate();
+        // The machine control, move, rotate, scale and connection panels
+        // translate here, in that order.
         UpdatePicCtrlsToolTip();
         if (m_prepareWnd)
             m_prepareWnd->Translate();
@@ -468,6 +494,19 @@ void ZELKUIOperation::ShowMessageText(const wxString& text)
     const MessageBoxFunction hook = MessageBoxHook();
     if (hook)
         hook(std::string(), text);
+}
+
+bool ZELKUIOperation::AskYesNo_Zelk(const std::string& key)
+{
+    const QuestionBoxFunction hook = QuestionBoxHook();
+    return hook ? hook(key, GetTranslateString(key)) : false;
+}
+
+ZELKUIOperation::QuestionBoxFunction ZELKUIOperation::SetQuestionBoxFunction(QuestionBoxFunction function)
+{
+    QuestionBoxFunction previous = std::move(QuestionBoxHook());
+    QuestionBoxHook() = std::move(function);
+    return previous;
 }
 
 ZELKUIOperation::MessageBoxFunction ZELKUIOperation::SetMessageBoxFunction(MessageBoxFunction function)
@@ -527,9 +566,15 @@ void ZELKUIOperation::PrepareSaveZLKWnd()
 
 void ZELKUIOperation::UpdateTemperatureHeightGCodeWnd(UpdateTemperatureOrHeight what)
 {
-    // The slicing panel's extruder, platform and height fields take the start
-    // G-code editor's values here once the panel exists.
-    (void)what;
+    if (!m_gcodeWnd)
+        return;
+    const ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
+    m_gcodeWnd->SetFields(wxString::FromUTF8(startGCode->GetExtrudeTemperature()),
+                          wxString::FromUTF8(startGCode->GetPlateTemperature()),
+                          wxString::FromUTF8(startGCode->GetZAxisHeight()),
+                          what == UPDATE_EXTRUDE_TEMPERATURE || what == UPDATE_ALL,
+                          what == UPDATE_PLATFORM_TEMPERATURE || what == UPDATE_ALL,
+                          what == UPDATE_Z_HEIGHT || what == UPDATE_ALL);
 }
 
 void ZELKUIOperation::UpdateTemperatureHeightControlWnd(UpdateTemperatureOrHeight what)

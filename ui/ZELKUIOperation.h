@@ -13,6 +13,7 @@
 #include <wx/string.h>
 #include <wx/weakref.h>
 
+#include "ZELKGCodeWnd.h"
 #include "ZELKInfoWnd.h"
 #include "ZELKPictureCtrl.h"
 #include "ZELKPositionWatch.h"
@@ -84,6 +85,8 @@ public:
     void ShowWnd(int show) override;
     void HideModelEditWnd() override;
     void ShowGCodeWnd(int show) override;
+    // Opens the slicing panel as its tool picture would, with the picture checked.
+    void ShowSlicingPanel();
     void ShowControlWnd(int show);
     void ShowMachineConnectWnd();
     void ShowPrepareWnd(int show);
@@ -114,6 +117,10 @@ public:
     // and why) goes through the same message function, with an empty key.
     void ShowMessageText(const wxString& text) override;
     static MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
+    // Asks a translated yes/no question; true for yes. Replaceable like the message box.
+    using QuestionBoxFunction = std::function<bool(const std::string& key, const wxString& text)>;
+    bool AskYesNo_Zelk(const std::string& key);
+    static QuestionBoxFunction SetQuestionBoxFunction(QuestionBoxFunction function);
     void ShowModelInformation(const wxString& text) override;
     void ShowMachineExtrudeTemperature(const wxString& text);
     void SetPrepareAction(const wxString& text);
@@ -135,6 +142,7 @@ public:
 
     // Windows, for the program and for tests (null while not created).
     ZELKViewWnd* GetViewWnd() const { return m_viewWnd; }
+    ZELKGCodeWnd* GetGCodeWnd() const { return m_gcodeWnd; }
     ZELKInfoWnd* GetInfoWnd() const { return m_infoWnd; }
     ZELKPrepareWnd* GetPrepareWnd() const { return m_prepareWnd; }
     ZELKPictureCtrl* GetToolPicture(PictrueCtrlStyle style) const;
@@ -172,9 +180,10 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_settingPic;
 
     wxWeakRef<ZELKViewWnd> m_viewWnd;
-    // The move, rotate, scale, slicing, machine control and connection panels
-    // join here, each created in CreateViewWnd, listed in ToolPanel and
-    // translated in Translate.
+    wxWeakRef<ZELKGCodeWnd> m_gcodeWnd;
+    // The move, rotate, scale, machine control and connection panels join
+    // here, each created in CreateViewWnd, listed in ToolPanel and translated
+    // in Translate.
     wxWeakRef<ZELKPrepareWnd> m_prepareWnd;
     wxWeakRef<ZELKInfoWnd> m_infoWnd;
 

@@ -12,6 +12,7 @@
 #include <wx/app.h>
 #include <wx/utils.h>
 
+#include "WxPump.h"
 #include "ZELKUIOperation.h"
 
 namespace apptest {
@@ -19,19 +20,7 @@ namespace apptest {
 // The program folder the tests run in (a copy of the shipped files).
 std::string Home();
 
-// Runs the event loop until `done` or the time is up; returns done().
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        wxTheApp->ProcessPendingEvents();
-        wxYield();
-        wxMilliSleep(5);
-    }
-    return true;
-}
+using testsupport::PumpUntil;
 
 inline void Pump(int ms = 100)
 {

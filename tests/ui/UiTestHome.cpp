@@ -1,5 +1,5 @@
 // Runs the window tests in a program folder of their own, with a copy of the
-// shipped language files, so the language they choose is not stored in the build's profile.
+// shipped language files and start G-code, so what they choose is not stored in the build's files.
 #include <cstdlib>
 #include <filesystem>
 
@@ -20,6 +20,8 @@ public:
         ASSERT_NE(bin, nullptr);
         fs::create_directories(m_home.Path() / "ini");
         fs::copy(fs::path(bin) / "ini/Multi-languase", m_home.Path() / "ini/Multi-languase");
+        // The slicing panel reads and writes the start G-code.
+        fs::copy(fs::path(bin) / "skein_engines", m_home.Path() / "skein_engines", fs::copy_options::recursive);
         ::setenv("MORVADIN_HOME", m_home.Path().c_str(), 1);
         // A failed wx check fails the test instead of opening a dialog nobody answers.
         wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,

@@ -93,3 +93,36 @@ TEST_F(Screenshot, FrameWithViewPanelAndInformationBarInChineseAndEnglish)
     Capture("frame-french.png");
     EXPECT_TRUE(m_ui->GetInfoWnd()->GetTemperatureLine().StartsWith(wxString::FromUTF8("Température - buse : 212")));
 }
+
+// The slicing panel in the three languages, so people can see that every
+// text fits its place.
+TEST_F(Screenshot, SlicingPanelInEveryLanguage)
+{
+    const std::pair<LANGUAGE, const char*> languages[] = {
+        {LANGUAGE_CHINESE, "chinese"}, {LANGUAGE_ENGLISH, "english"}, {LANGUAGE_FRENCH, "french"}};
+    wxImage previous;
+    for (const auto& [language, name] : languages) {
+        if (ZELKTranslation::GetTranslationObject()->GetLanguage() != language)
+            ZELKTranslation::GetTranslationObject()->Translate(language);
+        m_ui->ShowWnd(PICTURE_GCODE, PICTURE_CHECKED);
+        ZELKGCodeWnd* panel = m_ui->GetGCodeWnd();
+        panel->Raise();
+        for (int i = 0; i < 10; ++i) {
+            Pump();
+            wxMilliSleep(20);
+        }
+        const wxImage frame = Capture(std::string("slicing-panel-") + name + ".png");
+        wxRect rect = panel->GetRect();
+        rect.Offset(-m_frame->GetPosition());
+        EXPECT_GT(DarkPixels(frame, rect), rect.width * rect.height / 8) << name;
+        const wxImage shot = frame.GetSubImage(rect.Intersect(wxRect(frame.GetSize())));
+        if (previous.IsOk() && previous.GetSize() == shot.GetSize()) {
+            int changed = 0;
+            for (int y = 0; y < shot.GetHeight(); ++y)
+                for (int x = 0; x < shot.GetWidth(); ++x)
+                    changed += shot.GetRed(x, y) != previous.GetRed(x, y) ? 1 : 0;
+            EXPECT_GT(changed, 100) << name << ": the texts did not change";
+        }
+        previous = shot;
+    }
+}

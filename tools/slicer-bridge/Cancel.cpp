@@ -1,0 +1,50 @@
+// Cancelling the bridge by signal: the engine runs in a process group of its own, so the bridge passes the signal on.
+#include "Cancel.h"
+
+#include <atomic>
+#include <csignal>
+
+#include <signal.h>
+
+namespace bridge {
+
+namespace {
+
+std::atomic<int> g_signal{0};
+std::atomic<pid_t> g_engineGroup{0};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free,
+              "used from a signal handler");
+
+extern "C" void OnCancelSignal(int sig)
+{
+    g_signal.store(sig);
+    const pid_t group = g_engineGroup.load();
+    if (group > 0)
+        ::kill(-group, SIGTERM);
+}
+
+}  // namespace
+
+void InstallCancelHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = OnCancelSignal;
+    sigemptyset(&action.sa_mask);
+    // Restarted reads are fine: the engine's end closes its output.
+    action.sa_flags = SA_RESTART;
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(sig, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool CancelRequested()
+{
+    return g_signal.load() != 0;
+}
+
+void SetEngineGroup(pid_t group)
+{
+    g_engineGroup.store(group);
+}
+
+}  // namespace bridge

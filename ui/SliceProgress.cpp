@@ -1,0 +1,127 @@
+// Field reading, the settings record and the progress mapping of the slicing panel.
+#include "SliceProgress.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace zelk {
+
+namespace {
+
+// A decimal number as people type it: no hexadecimal, infinity or NaN.
+bool ReadWholeNumber(const std::string& text, float& value)
+{
+    if (text.find_first_not_of("0123456789+-.eE \t") != std::string::npos)
+        return false;
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const float read = std::strtof(begin, &end);
+    if (end == begin || errno == ERANGE)
+        return false;
+    while (*end == ' ' || *end == '\t')
+        ++end;
+    if (*end != '\0')
+        return false;
+    value = read;
+    return true;
+}
+
+std::string Entry(int entry, std::initializer_list<const char*> values, const std::string& initial)
+{
+    if (entry < 0 || entry >= static_cast<int>(values.size()))
+        return initial;
+    return *(values.begin() + entry);
+}
+
+}  // namespace
+
+bool ReadSliceFields(const std::string& printHeight, const std::string& extruderTemp,
+                     const std::string& platformTemp, SliceFields& out)
+{
+    SliceFields read;
+    if (!ReadWholeNumber(printHeight, read.printHeightMm) || !ReadWholeNumber(extruderTemp, read.extruderTempC) ||
+        !ReadWholeNumber(platformTemp, read.platformTempC))
+        return false;
+    const bool inRange = read.printHeightMm >= kPrintHeightMinMm && read.printHeightMm <= kPrintHeightMaxMm &&
+                         read.extruderTempC >= 0 && read.extruderTempC <= kExtruderTempMaxC &&
+                         read.platformTempC >= 0 && read.platformTempC <= kPlatformTempMaxC;
+    if (!inRange)
+        return false;
+    out = read;
+    return true;
+}
+
+SkeinforgeParameter MakeSkeinforgeParameter(int fillEntry, int layerEntry, int shellsEntry, int speedEntry,
+                                            bool raft, bool support, bool fullSupport)
+{
+    SkeinforgeParameter p;
+    p.raft = raft ? 1 : 0;
+    p.support = fullSupport ? 2 : (support ? 1 : 0);
+    p.infill = Entry(fillEntry, {"0.0", "0.10", "0.30", "0.50", "0.90"}, p.infill);
+    p.layerHeight = Entry(layerEntry, {"0.2", "0.3"}, p.layerHeight);
+    p.shells = Entry(shellsEntry, {"0", "1", "2"}, p.shells);
+    p.speed = Entry(speedEntry, {"30", "60", "80"}, p.speed);
+    p.lastFlag = 0;
+    return p;
+}
+
+SliceProgress::Update SliceProgress::Apply(const std::string& line)
+{
+    Update update;
+    const char* text = line.c_str();
+    if (line.rfind(kErrorPrefix, 0) == 0) {
+        m_lastError = line.substr(std::strlen(kErrorPrefix));
+        return update;
+    }
+
+    int layer = 0;
+    if (std::sscanf(text, "Slice layer count %d", &layer) == 1) {
+        update.setStatus = true;
+        char status[64];
+        std::snprintf(status, sizeof status, "Slice (layer %d)", layer);
+        update.status = status;
+    }
+
+    char name[256] = {0};
+    int n = 0, t = 0;
+    const int fields = std::sscanf(text, "%255s layer count %d of %d", name, &n, &t);
+    if (fields == 3)
+        m_total = t;
+    if (fields == 2 || fields == 3) {
+        update.setRange = true;
+        update.rangeMax = 4 * m_total;
+        const char* form = nullptr;
+        int position = 0;
+        if (fields == 2 && std::strncmp(name, "Inset", 5) == 0) {
+            form = "Inset (layer %d of %d)";
+            position = n;
+        } else if (fields == 2 && std::strncmp(name, "Raft", 4) == 0) {
+            form = "Raft (layer %d of %d)";
+            position = n / 2 + 3 * m_total;
+        } else if (fields == 3 && std::strncmp(name, "Fill", 4) == 0) {
+            form = "Fill (layer %d of %d)";
+            position = m_total + 2 * n;
+        }
+        if (form != nullptr) {
+            char status[96];
+            std::snprintf(status, sizeof status, form, n, m_total);
+            update.setStatus = true;
+            update.status = status;
+            update.setPosition = true;
+            update.position = position;
+        }
+    }
+
+    if (line.rfind(kExportedPrefix, 0) == 0) {
+        m_completed = true;
+        update.completed = true;
+        update.setPosition = true;
+        update.position = 4 * m_total;
+    }
+    return update;
+}
+
+}  // namespace zelk
