@@ -1,4 +1,4 @@
-// bench_slicer_bridge: what the slicer bridge adds to the slicing engine's own time, and how fast its G-code rewrite runs.
+// bench_slicer_bridge: what the slicer bridge adds to the slicing engine's time, and how fast its G-code rewrite runs.
 //
 // Run (after building the targets bench_slicer_bridge and slicer-bridge):
 //
@@ -37,7 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr double kOverheadTarget = 1.10;   // bridge time / engine time, at most
+constexpr double kOverheadTarget = 1.10;  // bridge time / engine time, at most
 constexpr double kLinesPerSecondTarget = 1e6;
 
 struct Options {
@@ -164,8 +164,8 @@ void RewriteThroughput(const Options& o)
         for (int r = 0; r < 5; ++r)
             best = std::min(best, TimeRewrite(start, engine, countFirst, bytes));
         const double rate = static_cast<double>(lines) / best;
-        std::printf("  %-34s %10.4f %14.0f  %s\n", countFirst ? "count + write (as the bridge runs)" : "write",
-                    best, rate, rate >= kLinesPerSecondTarget ? "met" : "MISSED");
+        std::printf("  %-34s %10.4f %14.0f  %s\n", countFirst ? "count + write (as the bridge runs)" : "write", best,
+                    rate, rate >= kLinesPerSecondTarget ? "met" : "MISSED");
     }
 }
 
@@ -191,7 +191,8 @@ int main(int argc, char** argv)
     WriteBinaryStl((dir / "sphere.stl").string(), sphere);
 
     std::printf("Slicer bridge against the engine alone (same model, settings and engine command line),\n"
-                "alternating runs; wall seconds; target bridge / engine <= %.2f\n", kOverheadTarget);
+                "alternating runs; wall seconds; target bridge / engine <= %.2f\n",
+                kOverheadTarget);
     std::printf("  %-22s %2s  %8s %8s   %8s %8s   %5s  %5s\n", "model", "n", "engine", "median", "bridge", "median",
                 "best", "median");
     bool ok = CompareOnModel("cube 20 mm (12)", (dir / "cube.stl").string(), dir, options.rounds) &&

@@ -367,7 +367,7 @@ int ChildProcess::Wait()
     }
     // Wait without reaping, so that the pid stays ours (and Terminate from
     // another thread stays safe) until the mutex is held for the reaping.
-    siginfo_t info {};
+    siginfo_t info{};
     while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
     }
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -412,7 +412,7 @@ bool ChildProcess::IsRunning() const
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_pid <= 0 || m_reaped)
         return false;
-    siginfo_t info {};
+    siginfo_t info{};
     info.si_pid = 0;
     if (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
         return false;

@@ -23,11 +23,15 @@ namespace {
 // What the panel shows for a slicer that ended with this exit code.
 constexpr int kExitEngineMissing = 3;
 
+int g_cancelGraceMs = 3000;
+
 wxString Text(const std::string& key) { return ZELKTranslation::GetTranslationObject()->GetString(key); }
 
 }  // namespace
 
-ZELKGCodeWnd::ZELKGCodeWnd(wxWindow* parent, const wxPoint& pos) : m_worker(this)
+void ZELKGCodeWnd::SetCancelGraceMs(int ms) { g_cancelGraceMs = ms; }
+
+ZELKGCodeWnd::ZELKGCodeWnd(wxWindow* parent, const wxPoint& pos) : m_worker(this), m_cancelTimer(this)
 {
     m_worker.SetTechFun(&ZELKGCodeWnd::SlicerJob);
     Create(parent, IDD, pos, wxSize(220, 240));
@@ -35,6 +39,7 @@ ZELKGCodeWnd::ZELKGCodeWnd(wxWindow* parent, const wxPoint& pos) : m_worker(this
     Bind(wxEVT_BUTTON, &ZELKGCodeWnd::OnCommand, this);
     Bind(wxEVT_CHECKBOX, &ZELKGCodeWnd::OnCommand, this);
     Bind(wxEVT_CHAR_HOOK, &ZELKGCodeWnd::OnCharHook, this);
+    Bind(wxEVT_TIMER, &ZELKGCodeWnd::OnCancelTimer, this, m_cancelTimer.GetId());
     OnInitDialog();
     SetDefaults();
     ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
@@ -303,14 +308,34 @@ void ZELKGCodeWnd::CancelSlicing()
 {
     if (m_state == State::Slicing) {
         m_cancelled = true;
-        {
-            std::lock_guard lock(m_childMutex);
-            if (m_child)
-                m_child->Terminate();
-        }
+        SignalChild(false);
         SetButtons(State::Finishing);
+        m_cancelSteps = 0;
+        m_cancelTimer.Start(g_cancelGraceMs);
     }
     ResetProgressDisplay();
+}
+
+void ZELKGCodeWnd::SignalChild(bool kill)
+{
+    std::lock_guard lock(m_childMutex);
+    if (!m_child)
+        return;
+    if (kill)
+        m_child->Kill();
+    else
+        m_child->Terminate();
+}
+
+void ZELKGCodeWnd::OnCancelTimer(wxTimerEvent&)
+{
+    // Still running after a cancel: ask again (the slicer bridge then kills
+    // its engine), and at last kill the run's whole process group.
+    if (m_state != State::Finishing || !m_cancelled || m_cancelSteps >= 2) {
+        m_cancelTimer.Stop();
+        return;
+    }
+    SignalChild(++m_cancelSteps == 2);
 }
 
 void ZELKGCodeWnd::ResetProgressDisplay()
@@ -409,6 +434,7 @@ void ZELKGCodeWnd::OnJobEnded(unsigned job, const JobEnd& end)
     if (m_destroying || job != m_job)
         return;
     const bool failed = m_state == State::Slicing && !end.completed && !m_cancelled;
+    m_cancelTimer.Stop();
     SetButtons(State::Idle);
     if (!failed)
         return;
@@ -426,11 +452,13 @@ void ZELKGCodeWnd::StopJob()
 {
     m_destroying = true;
     m_cancelled = true;
-    {
-        std::lock_guard lock(m_childMutex);
-        if (m_child)
-            m_child->Terminate();
+    m_cancelTimer.Stop();
+    // The worker ends once its child has gone; the child is asked twice, then killed.
+    for (int step = 0; step < 3; ++step) {
+        if (!m_worker.IsThreadRunning())
+            return;
+        SignalChild(step == 2);
+        if (m_worker.EndThread(step == 2 ? ZELKThreadProc::kWaitForever : static_cast<unsigned long>(g_cancelGraceMs)))
+            return;
     }
-    // The worker ends once its child has gone (killed after two seconds at most).
-    m_worker.EndThread(ZELKThreadProc::kWaitForever);
 }

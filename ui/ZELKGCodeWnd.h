@@ -12,6 +12,8 @@
 #include "ZELKThreadProc.h"
 #include "ZELKTransparentDlg.h"
 
+#include <wx/timer.h>
+
 class wxButton;
 class wxCheckBox;
 class wxChoice;
@@ -68,6 +70,10 @@ public:
     // The G-code file the current or last run writes.
     const std::string& GetGCodePath() const { return m_gcodePath; }
 
+    // How long a cancelled run may take to end before it is asked again (the
+    // bridge then kills its engine), and again before the run is killed.
+    static void SetCancelGraceMs(int ms);
+
 private:
     enum class State { Idle, Slicing, Finishing };
     // How a run ended, as the worker saw it.
@@ -81,6 +87,8 @@ private:
     void CreateControls();
     void OnCommand(wxCommandEvent& event);
     void OnCharHook(wxKeyEvent& event);
+    void OnCancelTimer(wxTimerEvent& event);
+    void SignalChild(bool kill);
     void ResetProgressDisplay();
     void SetButtons(State state);
     void ShowFailure(const std::string& key, const std::string& detail);
@@ -116,4 +124,6 @@ private:
     std::mutex m_childMutex;  // the worker's child, reached by cancel from the user-interface thread
     std::shared_ptr<zelk::ChildProcess> m_child;
     bool m_destroying = false;
+    wxTimer m_cancelTimer;
+    int m_cancelSteps = 0;  // escalations since the cancel
 };

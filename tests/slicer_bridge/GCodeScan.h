@@ -64,7 +64,9 @@ inline Scan ScanDialect(const std::string& text, double x, double y, double z, d
     std::istringstream in(text);
     std::string line;
     int number = 0;
-    auto problem = [&](const std::string& what) { scan.problems.push_back("line " + std::to_string(number) + " '" + line + "': " + what); };
+    auto problem = [&](const std::string& what) {
+        scan.problems.push_back("line " + std::to_string(number) + " '" + line + "': " + what);
+    };
     while (std::getline(in, line)) {
         ++number;
         std::istringstream words(line);

@@ -1,4 +1,4 @@
-// The bridge with the real engine: the dialect, the progress, models kept in place, every setting's effect, and the X3G that follows.
+// The bridge with the real engine: the dialect, progress, models kept in place, each setting's effect, the X3G after.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,7 +22,8 @@ using testsupport::ReadFile;
 
 namespace {
 
-const char* const kStartRelative = "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode";
+const char* const kStartRelative =
+    "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode";
 const char* const kEndLines = "M103\nM104 S0 T0\nM109 S0 T0\nG162 Z F1000\nG161 X Y F2500\nM18\n";
 
 struct Slice {
@@ -73,8 +74,8 @@ protected:
         if (slice.gcode.size() > s_start.size() + end.size()) {
             const bridge::MachineState at = bridge::TrackStartGCode(s_start);
             slice.scan = testgcode::ScanDialect(
-                slice.gcode.substr(s_start.size(), slice.gcode.size() - s_start.size() - end.size()), at.x, at.y,
-                at.z, at.e);
+                slice.gcode.substr(s_start.size(), slice.gcode.size() - s_start.size() - end.size()), at.x, at.y, at.z,
+                at.e);
         }
         return slice;
     }
@@ -151,7 +152,8 @@ TEST_F(SlicerBridgeE2E, ACubeBecomesTheDialectWithItsProgressInOrderAndConvertsT
     std::size_t g1Lines = 0, decodedMoves = 0;
     for (std::size_t at = s.gcode.find("G1 "); at != std::string::npos; at = s.gcode.find("\nG1 ", at + 1))
         ++g1Lines;
-    for (std::size_t at = dump.out.find("(155) Move"); at != std::string::npos; at = dump.out.find("(155) Move", at + 1))
+    for (std::size_t at = dump.out.find("(155) Move"); at != std::string::npos;
+         at = dump.out.find("(155) Move", at + 1))
         ++decodedMoves;
     EXPECT_EQ(decodedMoves, g1Lines);
     EXPECT_NE(dump.out.find("Set build percentage 100%"), std::string::npos);
@@ -190,8 +192,8 @@ double MaxExtrudingFeed(const testgcode::Scan& scan)
 
 TEST_F(SlicerBridgeE2E, EverySettingChangesTheOutputAsItShould)
 {
-    const std::vector<std::string> base = {"--layer-height", "0.3", "--infill", "0", "--shells", "0", "--speed", "30",
-                                           "--raft", "0"};
+    const std::vector<std::string> base = {"--layer-height", "0.3", "--infill", "0", "--shells", "0",
+                                           "--speed",        "30",  "--raft",   "0"};
     auto with = [&base](std::vector<std::string> changes) {
         std::vector<std::string> args = base;
         args.insert(args.end(), changes.begin(), changes.end());  // later options win
@@ -205,11 +207,12 @@ TEST_F(SlicerBridgeE2E, EverySettingChangesTheOutputAsItShould)
         ExpectWellFormed(*s);
 
     // Layer height: the layer count and the step between layers.
-    EXPECT_EQ(plain.scan.layerHeights.size(), 67u);  // 0.3 mm, then 0.3 mm steps to 20 mm
+    EXPECT_EQ(plain.scan.layerHeights.size(), 67u);   // 0.3 mm, then 0.3 mm steps to 20 mm
     EXPECT_EQ(thick.scan.layerHeights.size(), 133u);  // 0.2 mm, then 0.15 mm steps
     EXPECT_NEAR(plain.scan.layerHeights[10] - plain.scan.layerHeights[9], 0.3, 1e-3);
     EXPECT_NEAR(thick.scan.layerHeights[10] - thick.scan.layerHeights[9], 0.15, 1e-3);
     ExpectProgressSequence(plain.run, 67, 67, 0);
+    ExpectProgressSequence(thick.run, 133, 133, 0);
     // Infill: much more filament inside the walls.
     EXPECT_GT(dense.scan.ExtrusionBetween(5, 15), 3 * plain.scan.ExtrusionBetween(5, 15));
     // Shells: three perimeters instead of one, per millimetre of height.

@@ -1,5 +1,7 @@
-// The bridge when things go wrong: each failure's error line and exit code, a folder left clean, and cancelling by signal.
+// The bridge when things go wrong: each failure's error line and exit code, a clean folder, and cancelling by signal.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <cerrno>
 #include <chrono>
@@ -22,6 +24,8 @@ using bridgetest::BridgeRun;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -47,9 +51,15 @@ TEST(SlicerBridgeFailures, EachFailureSaysWhyExitsWithItsCodeAndLeavesNothingBeh
         // One standing triangle: the project's loader reads it, the engine refuses it.
         {"engine refuses", {}, 1, {"Loading of a model file failed"}, true},
         {"not an STL", {}, 1, {"model.stl"}, false},
-        {"engine missing", {"--engine", "/nonexistent/prusa-slicer"}, 3,
-         {"not installed", "prusa-slicer", "/nonexistent/prusa-slicer"}, true},
-        {"output folder missing", {"--output", "DIR/no-such-folder/model.gcode"}, 4, {"DIR/no-such-folder/model.gcode"},
+        {"engine missing",
+         {"--engine", "/nonexistent/prusa-slicer"},
+         3,
+         {"not installed", "prusa-slicer", "/nonexistent/prusa-slicer"},
+         true},
+        {"output folder missing",
+         {"--output", "DIR/no-such-folder/model.gcode"},
+         4,
+         {"DIR/no-such-folder/model.gcode"},
          false},
         {"start G-code missing", {"--start-gcode", "DIR/none.gcode"}, 5, {"DIR/none.gcode"}, true},
         {"start G-code short", {"--start-gcode", "DIR/short.gcode"}, 5, {"DIR/short.gcode", "M109"}, false},
@@ -102,40 +112,80 @@ bool GoneWithin(pid_t pid, std::chrono::seconds limit)
     return false;
 }
 
+// A cancelled bridge: its output up to the engine's first stage, the engine's pid.
+struct CancelRun {
+    TempDir dir;
+    zelk::ChildProcess bridge;
+    std::vector<std::string> lines;
+    pid_t engine = 0;
+
+    // The engine runs `prelude`, writes its pid and one stage, then runs `stubBody`.
+    explicit CancelRun(const std::string& stubBody, const std::string& prelude = std::string())
+    {
+        const std::string stub = dir.File("engine-stub");
+        WriteFile(stub, "#!/bin/sh\n" + prelude + "echo $$ > '" + dir.File("engine.pid") +
+                            "'\necho '10 => Processing triangulated mesh'\n" + stubBody);
+        ::chmod(stub.c_str(), 0755);
+        stlshapes::WriteBinaryStl(dir.File("model.stl"), stlshapes::Box(-10, -10, 0, 10, 10, 20));
+        ::setenv("MORVADIN_SLICER_ENGINE", stub.c_str(), 1);
+        std::string error;
+        const bool started = bridge.Start({bridgetest::Bridge(), dir.File("model.stl")}, error);
+        ::unsetenv("MORVADIN_SLICER_ENGINE");
+        EXPECT_TRUE(started) << error;
+        std::string line;
+        while (started && bridge.ReadLine(line)) {
+            lines.push_back(line);
+            if (line.rfind("Inset layer count ", 0) == 0 && line.find(" of ") == std::string::npos)
+                break;  // the engine is at work
+        }
+        if (!lines.empty() && lines.back().find(" of ") == std::string::npos)
+            engine = static_cast<pid_t>(std::stol(ReadFile(dir.File("engine.pid"))));
+    }
+    void Finish()
+    {
+        std::string line;
+        while (bridge.ReadLine(line))
+            lines.push_back(line);
+    }
+};
+
 TEST(SlicerBridgeFailures, SigtermCancelsTheEngineAndCleansUp)
 {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    TempDir dir;
-    const std::string stub = dir.File("engine-stub");
-    // Writes its pid, reports one stage, then works forever.
-    WriteFile(stub, "#!/bin/sh\necho $$ > '" + dir.File("engine.pid") +
-                        "'\necho '10 => Processing triangulated mesh'\nexec sleep 1000\n");
-    ::chmod(stub.c_str(), 0755);
-    stlshapes::WriteBinaryStl(dir.File("model.stl"), stlshapes::Box(-10, -10, 0, 10, 10, 20));
-    ::setenv("MORVADIN_SLICER_ENGINE", stub.c_str(), 1);
+    CancelRun run("exec sleep 1000\n");
+    ASSERT_GT(run.engine, 0) << "the engine never started";
+    ASSERT_EQ(::kill(run.bridge.Pid(), SIGTERM), 0);
+    run.Finish();
+    EXPECT_EQ(run.bridge.Wait(), 130);
+    EXPECT_EQ(run.lines.back(), "error: slicing cancelled");
+    EXPECT_TRUE(GoneWithin(run.engine, std::chrono::seconds(10)));
+    EXPECT_TRUE(bridgetest::Unexpected(run.dir.Path(), {"model.stl", "engine-stub", "engine.pid"}).empty());
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
 
-    zelk::ChildProcess bridge;
-    std::string error;
-    ASSERT_TRUE(bridge.Start({bridgetest::Bridge(), dir.File("model.stl")}, error)) << error;
-    ::unsetenv("MORVADIN_SLICER_ENGINE");
-    std::vector<std::string> lines;
-    std::string line;
-    while (bridge.ReadLine(line)) {
-        lines.push_back(line);
-        if (line.rfind("Inset layer count ", 0) == 0 && line.find(" of ") == std::string::npos)
-            break;  // the engine is at work
-    }
-    ASSERT_FALSE(lines.empty());
-    ASSERT_EQ(lines.back().find(" of "), std::string::npos) << lines.back();
-    const pid_t engine = static_cast<pid_t>(std::stol(ReadFile(dir.File("engine.pid"))));
-
-    ASSERT_EQ(::kill(bridge.Pid(), SIGTERM), 0);
-    while (bridge.ReadLine(line))
-        lines.push_back(line);
-    EXPECT_EQ(bridge.Wait(), 130);
-    EXPECT_EQ(lines.back(), "error: slicing cancelled");
-    EXPECT_TRUE(GoneWithin(engine, std::chrono::seconds(10)));
-    EXPECT_TRUE(bridgetest::Unexpected(dir.Path(), {"model.stl", "engine-stub", "engine.pid"}).empty());
+// An engine that ignores SIGTERM is killed by the second request, so the
+// caller's escalation always ends the run.
+TEST(SlicerBridgeFailures, SecondRequestKillsAnEngineThatIgnoresTheFirst)
+{
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    // It notes each SIGTERM in a file and goes on working.
+    CancelRun run("while :; do sleep 1000 & wait $!; done\n",
+                  "trap 'echo term > \"$(dirname \"$0\")/term\"' TERM\n");
+    ASSERT_GT(run.engine, 0) << "the engine never started";
+    ASSERT_EQ(::kill(run.bridge.Pid(), SIGTERM), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(run.dir.File("term")) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(fs::exists(run.dir.File("term"))) << "the engine was not asked to end";
+    int code = 0;
+    EXPECT_FALSE(run.bridge.WaitFor(0, code)) << "the bridge ended while its engine still worked";
+    EXPECT_EQ(::kill(run.engine, 0), 0);
+    ASSERT_EQ(::kill(run.bridge.Pid(), SIGTERM), 0);
+    run.Finish();
+    EXPECT_EQ(run.bridge.Wait(), 130);
+    EXPECT_EQ(run.lines.back(), "error: slicing cancelled");
+    EXPECT_TRUE(GoneWithin(run.engine, std::chrono::seconds(10)));
+    EXPECT_TRUE(bridgetest::Unexpected(run.dir.Path(), {"model.stl", "engine-stub", "engine.pid", "term"}).empty());
     ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 

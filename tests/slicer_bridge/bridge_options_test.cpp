@@ -135,18 +135,19 @@ TEST(BridgeOptions, BadValuesAreRefusedNamingTheOption)
         const char* named;
     };
     const Case cases[] = {
-        {{"--layer-height", "0.5", "m.stl"}, "--layer-height"},  {{"--layer-height", "0.04", "m.stl"}, "--layer-height"},
-        {{"--layer-height", "abc", "m.stl"}, "--layer-height"},  {{"--layer-height", "0.2mm", "m.stl"}, "--layer-height"},
-        {{"--infill", "-0.1", "m.stl"}, "--infill"},             {{"--infill", "101", "m.stl"}, "--infill"},
-        {{"--infill", "nan", "m.stl"}, "--infill"},              {{"--shells", "3", "m.stl"}, "--shells"},
-        {{"--shells", "1.5", "m.stl"}, "--shells"},              {{"--speed", "4", "m.stl"}, "--speed"},
-        {{"--speed", "81", "m.stl"}, "--speed"},                 {{"--raft", "2", "m.stl"}, "--raft"},
-        {{"--raft", "yes", "m.stl"}, "--raft"},                  {{"--support", "3", "m.stl"}, "--support"},
-        {{"--support", "-1", "m.stl"}, "--support"},             {{"--profile", "../QUEN", "m.stl"}, "--profile"},
-        {{"--profile", "a/b", "m.stl"}, "--profile"},            {{"--profile=", "m.stl"}, "--profile"},
-        {{"--output", "", "m.stl"}, "--output"},                 {{"--bogus", "1", "m.stl"}, "--bogus"},
-        {{"m.stl", "--speed"}, "--speed"},                       {{"--output", "m.stl", "m.stl"}, "--output"},
-        {{}, "model"},                                           {{"a.stl", "b.stl"}, "model"},
+        {{"--layer-height", "0.5", "m.stl"}, "--layer-height"},
+        {{"--layer-height", "0.04", "m.stl"}, "--layer-height"},
+        {{"--layer-height", "abc", "m.stl"}, "--layer-height"},
+        {{"--layer-height", "0.2mm", "m.stl"}, "--layer-height"}, {{"--infill", "-0.1", "m.stl"}, "--infill"},
+        {{"--infill", "101", "m.stl"}, "--infill"}, {{"--infill", "nan", "m.stl"}, "--infill"},
+        {{"--shells", "3", "m.stl"}, "--shells"}, {{"--shells", "1.5", "m.stl"}, "--shells"},
+        {{"--speed", "4", "m.stl"}, "--speed"}, {{"--speed", "81", "m.stl"}, "--speed"},
+        {{"--raft", "2", "m.stl"}, "--raft"}, {{"--raft", "yes", "m.stl"}, "--raft"},
+        {{"--support", "3", "m.stl"}, "--support"}, {{"--support", "-1", "m.stl"}, "--support"},
+        {{"--profile", "../QUEN", "m.stl"}, "--profile"}, {{"--profile", "a/b", "m.stl"}, "--profile"},
+        {{"--profile=", "m.stl"}, "--profile"}, {{"--output", "", "m.stl"}, "--output"},
+        {{"--bogus", "1", "m.stl"}, "--bogus"}, {{"m.stl", "--speed"}, "--speed"},
+        {{"--output", "m.stl", "m.stl"}, "--output"}, {{}, "model"}, {{"a.stl", "b.stl"}, "model"},
     };
     for (const Case& c : cases) {
         BridgeOptions options;
@@ -174,32 +175,13 @@ TEST(BridgeOptions, DefaultsThatDependOnTheSurroundings)
     EXPECT_TRUE(Parse({"--help"}).help);
 }
 
-TEST(BridgeOptions, TheLayerEstimateCountsTheFirstLayerAndTheRaft)
-{
-    struct Case {
-        double heightMm;
-        std::vector<std::string> args;
-        int layers;
-    };
-    const Case cases[] = {
-        {20, {"--raft", "0"}, 100}, {20, {}, 102}, {20.05, {"--raft", "0"}, 101},
-        {20, {"--layer-height", "0.1", "--raft", "0"}, 199}, {0.1, {"--raft", "0"}, 1}, {0.3, {"--raft", "0"}, 2},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> args = c.args;
-        args.push_back("m.stl");
-        EXPECT_EQ(bridge::EstimateLayerCount(c.heightMm, bridge::DeriveEngineSettings(Parse(args))), c.layers)
-            << c.heightMm;
-    }
-}
-
 TEST(BridgeOptions, HelpDocumentsEveryOptionAndChosenValue)
 {
     const std::string help = bridge::HelpText();
-    for (const char* word : {"--profile", "--start-gcode", "--layer-height", "--infill", "--shells", "--speed", "--raft",
-                             "--support", "--output", "--engine", "--help", "nozzle 0.4 mm", "filament 1.75 mm",
-                             "1600 mm/min", "5000 mm/min", "1170 mm/min", "150 x 150 mm", "raft layers: 2",
-                             "retraction 1 mm at 25 mm/s", "G162 Z F1000", "M18", "prusa-slicer"})
+    for (const char* word : {"--profile", "--start-gcode", "--layer-height", "--infill", "--shells", "--speed",
+                             "--raft", "--support", "--output", "--engine", "--help", "nozzle 0.4 mm",
+                             "filament 1.75 mm", "1600 mm/min", "5000 mm/min", "1170 mm/min", "150 x 150 mm",
+                             "raft layers: 2", "retraction 1 mm at 25 mm/s", "G162 Z F1000", "M18", "prusa-slicer"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

@@ -1,4 +1,4 @@
-// The engine's output: stage lines as progress that never goes back, the panel's line forms, and the reason quoted on failure.
+// The engine's output: stages as progress that never goes back, the panel's line forms, the reason quoted on failure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -40,24 +40,6 @@ TEST(EngineOutput, ProgressLinesHaveTheFormsThePanelReads)
     EXPECT_EQ(bridge::FillLine(3, 98), "Fill layer count 3 of 98");
     EXPECT_EQ(bridge::RaftLine(2), "Raft layer count 2");
     EXPECT_EQ(bridge::SavedLine("/p/a b.gcode"), "The exported file is saved as /p/a b.gcode");
-}
-
-TEST(EngineOutput, StageAndLogLinesAreTakenApart)
-{
-    int percent = 0;
-    std::string_view name, severity, message;
-    ASSERT_TRUE(bridge::ParseStageLine("90 => Exporting G-code to /a/b.gcode", percent, name));
-    EXPECT_EQ(percent, 90);
-    EXPECT_EQ(name, "Exporting G-code to /a/b.gcode");
-    for (const char* notStage : {"Slicing result exported to x", "=> 10", "10 Processing", "", "x0 => y"})
-        EXPECT_FALSE(bridge::ParseStageLine(notStage, percent, name)) << notStage;
-
-    ASSERT_TRUE(bridge::ParseLogLine("[2026-12-08 08:01:16.447239] [0x00007f7e642a1d80] [error]   stl_open: empty",
-                                     severity, message));
-    EXPECT_EQ(severity, "error");
-    EXPECT_EQ(message, "stl_open: empty");
-    for (const char* notLog : {"bad.stl: Loading of a model file failed.", "[x] [y] [z] w", "[2026] [t]"})
-        EXPECT_FALSE(bridge::ParseLogLine(notLog, severity, message)) << notLog;
 }
 
 TEST(EngineOutput, ProgressRisesFromOneTowardsTheTotalAndNeverGoesBack)
@@ -120,8 +102,8 @@ TEST(EngineOutput, TheReasonQuotedIsTheEnginesOwnErrorLine)
           "[2026-12-08 08:01:16.447239] [0x7f] [error]   stl_open_count_facets: The input is an empty file: bad.stl",
           "bad.stl: Loading of a model file failed."},
          1, "bad.stl: Loading of a model file failed."},
-        {{"10 => Processing triangulated mesh", "error: The selected fill pattern is not supposed to work at 100% density"},
-         1, "The selected fill pattern is not supposed to work at 100% density"},
+        {{"10 => Processing triangulated mesh", "error: The selected fill pattern is not supposed to work at 100%"}, 1,
+         "The selected fill pattern is not supposed to work at 100%"},
         {{"10 => Processing triangulated mesh", "[2026-12-08 08:01:16.447239] [0x7f] [error]   out of memory"}, 1,
          "out of memory"},
         {{"10 => Processing triangulated mesh"}, 134, "signal 6"},

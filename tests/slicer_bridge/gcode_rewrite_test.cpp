@@ -16,7 +16,8 @@ using bridge::RewriteStatus;
 namespace {
 
 // A start G-code that ends at X1 Y2 Z5, F1000, E0.
-const std::string kStart = "M104 S220 T0\nM109 S100 T0\nG92 X-75 Y-75 Z140.0 A0 B0\nG1 X1 F3000\nG1 Y2\nG1 Z5.0 F1000\n";
+const std::string kStart =
+    "M104 S220 T0\nM109 S100 T0\nG92 X-75 Y-75 Z140.0 A0 B0\nG1 X1 F3000\nG1 Y2\nG1 Z5.0 F1000\n";
 
 struct Result {
     RewriteStatus status = RewriteStatus::kOk;

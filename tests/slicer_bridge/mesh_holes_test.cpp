@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "MeshHoles.h"
-#include "PrintMode.h"
 #include "StlShapes.h"
-#include "TempDir.h"
 
 namespace {
 
@@ -113,23 +111,6 @@ TEST(MeshHoles, FacetsThatBoundNoSolidAreLeftAlone)
     std::size_t holes = 99;
     EXPECT_TRUE(bridge::CloseHoles(box, holes).empty());
     EXPECT_EQ(holes, 0u);
-}
-
-TEST(MeshHoles, TheClosedModelIsWrittenAsOneBinaryFile)
-{
-    testsupport::TempDir dir;
-    const std::vector<Triangle> box = ToTriangles(stlshapes::Box(-10, -10, 0, 10, 10, 20));
-    const std::vector<Triangle> open(box.begin(), box.end() - 1);
-    std::size_t holes = 0;
-    const std::vector<Triangle> patches = bridge::CloseHoles(open, holes);
-    std::string error;
-    ASSERT_TRUE(bridge::WriteBinaryStl(dir.File("closed.stl"), open, patches, error)) << error;
-    ZELKGePrint mesh;
-    ASSERT_TRUE(zelk::LoadStlFile(dir.File("closed.stl"), mesh, error)) << error;
-    EXPECT_EQ(mesh.GetGePrint().size(), 12u);
-    EXPECT_NEAR(SignedVolume(mesh.GetGePrint()), 8000, 1e-3);
-    EXPECT_FALSE(bridge::WriteBinaryStl(dir.File("missing/closed.stl"), open, patches, error));
-    EXPECT_NE(error.find("missing/closed.stl"), std::string::npos) << error;
 }
 
 }  // namespace

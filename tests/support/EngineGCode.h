@@ -1,4 +1,4 @@
-// Generated G-code shaped like the slicing engine's: relative E reset every layer, type comments, retractions, fan and feed lines.
+// Generated G-code shaped like the slicing engine's: relative E reset per layer, type comments, retractions, fan lines.
 #pragma once
 
 #include <cstdint>

@@ -44,7 +44,9 @@ inline std::vector<Facet> Prism(const std::vector<std::array<float, 2>>& outline
                                 const std::vector<std::vector<int>>& pieces, float y0, float y1)
 {
     std::vector<Facet> out;
-    auto at = [&](int i, float y) { return Vertex{outline[static_cast<std::size_t>(i)][0], y, outline[static_cast<std::size_t>(i)][1]}; };
+    auto at = [&](int i, float y) {
+        return Vertex{outline[static_cast<std::size_t>(i)][0], y, outline[static_cast<std::size_t>(i)][1]};
+    };
     for (const std::vector<int>& p : pieces) {
         for (std::size_t k = 1; k + 1 < p.size(); ++k) {
             out.push_back({at(p[0], y0), at(p[k], y0), at(p[k + 1], y0)});
@@ -64,8 +66,8 @@ inline std::vector<Facet> TShape(float width, float stem, float stemHeight, floa
                                  float cy = 0)
 {
     const float w = width / 2, s = stem / 2, h = stemHeight, t = stemHeight + barHeight;
-    std::vector<std::array<float, 2>> outline = {{-s, 0}, {s, 0},  {s, h},  {w, h},   {w, t},
-                                                 {s, t},  {-s, t}, {-w, t}, {-w, h},  {-s, h}};
+    std::vector<std::array<float, 2>> outline = {{-s, 0}, {s, 0},  {s, h},  {w, h},  {w, t},
+                                                 {s, t},  {-s, t}, {-w, t}, {-w, h}, {-s, h}};
     for (auto& p : outline)
         p[0] += cx;
     return Prism(outline, {{0, 1, 2, 9}, {9, 2, 5, 6}, {2, 3, 4, 5}, {8, 9, 6, 7}}, cy - depth / 2, cy + depth / 2);

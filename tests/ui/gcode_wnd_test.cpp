@@ -68,6 +68,7 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
+if [ -n "$STUB_DEAF" ]; then trap '' TERM; fi
 echo $$ > "$STUB_DIR/engine.pid"
 echo "10 => Processing triangulated mesh"
 echo "20 => Generating perimeters"
@@ -91,6 +92,7 @@ protected:
         ::setenv("STUB_DIR", m_stub.Path().c_str(), 1);
         ::unsetenv("STUB_GATE");
         ::unsetenv("STUB_FAIL");
+        ::unsetenv("STUB_DEAF");
     }
     void TearDown() override
     {
@@ -310,6 +312,25 @@ TEST_F(SlicingPanel, CancelEndsTheEngineAndLeavesNoGCode)
     EXPECT_TRUE(PumpUntil([engine] { return ::kill(engine, 0) != 0; })) << "the engine outlived the cancel";
     EXPECT_TRUE(LeftBeside().empty()) << LeftBeside().front();
     EXPECT_TRUE(m_capture.Keys().empty());  // a cancel is no failure
+}
+
+TEST_F(SlicingPanel, AnEngineThatIgnoresTheCancelIsEndedAllTheSame)
+{
+    const std::string gate = m_stub.File("gate");
+    ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+    ::setenv("STUB_GATE", gate.c_str(), 1);
+    ::setenv("STUB_DEAF", "1", 1);
+    ZELKGCodeWnd::SetCancelGraceMs(20);
+    AddModel();
+    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
+    ASSERT_TRUE(PumpUntil([this] { return Gauge() > 0 && EnginePid() > 0; }));
+    const pid_t engine = EnginePid();
+    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
+    const bool ended = PumpUntil([this] { return StartEnabled(); });
+    ZELKGCodeWnd::SetCancelGraceMs(3000);
+    ASSERT_TRUE(ended) << "the run outlived the cancel";
+    EXPECT_TRUE(PumpUntil([engine] { return ::kill(engine, 0) != 0; }));
+    EXPECT_TRUE(LeftBeside().empty());
 }
 
 TEST_F(SlicingPanel, AFailedRunReturnsToIdleAndSaysWhy)

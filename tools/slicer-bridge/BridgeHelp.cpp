@@ -16,18 +16,9 @@ std::string Value(double v)
     return text;
 }
 
-}  // namespace
-
-std::string HelpText()
+std::string OptionsText()
 {
-    using E = EngineSettings;
     const BridgeOptions d;
-    std::string end;
-    for (std::size_t from = 0; from < kEndSequence.size();) {
-        const std::size_t nl = kEndSequence.find('\n', from);
-        end += (from == 0 ? "" : ", ") + std::string(kEndSequence.substr(from, nl - from));
-        from = nl + 1;
-    }
     return "usage: slicer-bridge [OPTIONS] MODEL.stl\n"
            "\n"
            "Slices an STL model with PrusaSlicer (Debian package prusa-slicer) and\n"
@@ -47,16 +38,27 @@ std::string HelpText()
            "  --shells N          0 thin, 1 normal, 2 thick: N + 1 perimeters (default " +
            std::to_string(d.shells) + ")\n"
            "  --speed MM_PER_S    print speed, 5 to 80 (default " + Value(d.speedMmPerS) + ")\n"
-           "  --raft 0|1          1: " + std::to_string(E::kRaftLayers) + " raft layers under the model (default 1)\n"
+           "  --raft 0|1          1: " + std::to_string(EngineSettings::kRaftLayers) +
+           " raft layers under the model (default 1)\n"
            "  --support 0|1|2     0 none, 1 only where it stands on the platform, 2 everywhere\n"
            "                      (default 0)\n"
            "  --output FILE       the G-code file (default: MODEL with its extension\n"
            "                      replaced by .gcode); replaced only by a complete new one\n"
            "  --engine PATH       the slicing engine (default $MORVADIN_SLICER_ENGINE when\n"
            "                      set, else prusa-slicer from PATH)\n"
-           "  -h, --help          this text\n"
-           "\n"
-           "Chosen for what the settings leave open:\n"
+           "  -h, --help          this text\n";
+}
+
+std::string ChosenValuesText()
+{
+    using E = EngineSettings;
+    std::string end;
+    for (std::size_t from = 0; from < kEndSequence.size();) {
+        const std::size_t nl = kEndSequence.find('\n', from);
+        end += (from == 0 ? "" : ", ") + std::string(kEndSequence.substr(from, nl - from));
+        from = nl + 1;
+    }
+    return "Chosen for what the settings leave open:\n"
            "  nozzle " + Value(E::kNozzleMm) + " mm, filament " + Value(E::kFilamentMm) + " mm, rectilinear infill\n"
            "  first layer: at least " + Value(E::kFirstLayerMinMm) + " mm high, at most " +
            Value(E::kFirstLayerMaxMmPerS) + " mm/s\n"
@@ -73,8 +75,15 @@ std::string HelpText()
            " mm from the model, first layer only; no brim\n"
            "  bed " + Value(2 * E::kBedHalfMm) + " x " + Value(2 * E::kBedHalfMm) + " mm centred on the origin\n"
            "  raft layers: " + std::to_string(E::kRaftLayers) + "\n"
-           "  end sequence: " + end + "\n"
-           "\n"
+           "  open models (edges used by one facet only) get their holes closed before slicing\n"
+           "  end sequence: " + end + "\n";
+}
+
+}  // namespace
+
+std::string HelpText()
+{
+    return OptionsText() + "\n" + ChosenValuesText() + "\n" +
            "Progress lines: \"Inset layer count 0 of T\", \"Inset layer count N\" while\n"
            "the engine slices, \"Fill layer count N of T\" while the G-code is rewritten,\n"
            "\"Raft layer count K\" for a raft, then \"The exported file is saved as FILE\".\n"

@@ -15,7 +15,7 @@ struct BridgeOptions {
     int shells = 1;  // 0 thin, 1 normal, 2 thick
     double speedMmPerS = 60;
     bool raft = true;
-    int support = 0;  // 0 none, 1 from the build plate only, 2 everywhere
+    int support = 0;         // 0 none, 1 from the build plate only, 2 everywhere
     std::string outputPath;  // empty: beside the model
     std::string enginePath;  // empty: $MORVADIN_SLICER_ENGINE, else prusa-slicer from PATH
     std::string modelPath;

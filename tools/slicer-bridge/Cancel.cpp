@@ -15,12 +15,15 @@ std::atomic<pid_t> g_engineGroup{0};
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free,
               "used from a signal handler");
 
+// The first request asks the engine to end; a second one (the caller has
+// waited long enough) kills it, so an engine that ignores SIGTERM never holds
+// the bridge.
 extern "C" void OnCancelSignal(int sig)
 {
-    g_signal.store(sig);
+    const int previous = g_signal.exchange(sig);
     const pid_t group = g_engineGroup.load();
     if (group > 0)
-        ::kill(-group, SIGTERM);
+        ::kill(-group, previous == 0 ? SIGTERM : SIGKILL);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 namespace bridge {
 
 // SIGINT, SIGTERM and SIGHUP record the request and send SIGTERM to the
-// engine's process group, if one is registered. SIGPIPE is ignored, so a
+// engine's process group, if one is registered; a second one sends SIGKILL. SIGPIPE is ignored, so a
 // reader that went away turns into write errors, not a silent death.
 void InstallCancelHandlers();
 

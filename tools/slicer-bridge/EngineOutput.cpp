@@ -16,9 +16,12 @@ struct Stage {
 
 // In the order the engine works (not the order of its numbers).
 constexpr Stage kStages[] = {
-    {"Processing triangulated mesh", 0.05}, {"Generating perimeters", 0.20},
-    {"Preparing infill", 0.35},             {"Infilling layers", 0.50},
-    {"Generating support material", 0.65},  {"Generating skirt and brim", 0.75},
+    {"Processing triangulated mesh", 0.05},
+    {"Generating perimeters", 0.20},
+    {"Preparing infill", 0.35},
+    {"Infilling layers", 0.50},
+    {"Generating support material", 0.65},
+    {"Generating skirt and brim", 0.75},
     {"Exporting G-code", 0.85},
 };
 constexpr double kLastStageCap = 0.95;
@@ -103,7 +106,9 @@ bool ParseLogLine(std::string_view line, std::string_view& severity, std::string
     return true;
 }
 
-StageProgress::StageProgress(int totalLayers) : m_total(std::max(totalLayers, 1)) {}
+StageProgress::StageProgress(int totalLayers) : m_total(std::max(totalLayers, 1))
+{
+}
 
 bool StageProgress::Feed(std::string_view line)
 {

@@ -5,73 +5,23 @@
 #include <cmath>
 #include <cstring>
 
+#include "GCodeLines.h"
+
 namespace bridge {
 
-const std::string_view kEndSequence =
-    "M103\n"          // extruder off
-    "M104 S0 T0\n"    // extruder heater off
-    "M109 S0 T0\n"    // in this dialect M109 is the platform heater: off
-    "G162 Z F1000\n"  // platform to its lower end, away from the part
-    "G161 X Y F2500\n"
-    "M18\n";
+using namespace gcodelines;
+
+const std::string_view kEndSequence = "M103\n"          // extruder off
+                                      "M104 S0 T0\n"    // extruder heater off
+                                      "M109 S0 T0\n"    // in this dialect M109 is the platform heater: off
+                                      "G162 Z F1000\n"  // platform to its lower end, away from the part
+                                      "G161 X Y F2500\n"
+                                      "M18\n";
 
 namespace {
 
 constexpr std::size_t kFlushBytes = 256 * 1024;
 constexpr std::size_t kCancelCheckLines = 4096;
-
-// Splits text into lines (without "\n" or a "\r" before it).
-template <class Visit>
-bool ForEachLine(std::string_view text, Visit&& visit)
-{
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end) {
-        const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        const char* lineEnd = nl != nullptr ? nl : end;
-        const char* stop = lineEnd;
-        if (stop > p && stop[-1] == '\r')
-            --stop;
-        if (!visit(std::string_view(p, static_cast<std::size_t>(stop - p))))
-            return false;
-        p = lineEnd + 1;
-    }
-    return true;
-}
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
-// The line without its comment and surrounding blanks.
-std::string_view CodePart(std::string_view line)
-{
-    const std::size_t semicolon = line.find(';');
-    if (semicolon != std::string_view::npos)
-        line = line.substr(0, semicolon);
-    while (!line.empty() && IsBlank(line.front()))
-        line.remove_prefix(1);
-    while (!line.empty() && IsBlank(line.back()))
-        line.remove_suffix(1);
-    return line;
-}
-
-char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool ParseNumber(std::string_view text, double& value)
-{
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty())
-        return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    // Far beyond any machine, and kept so that the output units fit 64 bits.
-    return ec == std::errc() && end == text.data() + text.size() && std::fabs(value) < 1e9;
-}
 
 std::int64_t Units(double value, double scale)
 {
@@ -152,65 +102,6 @@ struct GCodeRewriter::Words {
         return false;
     }
 };
-
-bool CheckStartGCode(std::string_view text, std::string& error)
-{
-    std::string_view first, second;
-    int found = 0;
-    ForEachLine(text, [&](std::string_view line) {
-        if (CodePart(line).empty())
-            return true;
-        (found == 0 ? first : second) = line;
-        return ++found < 2;
-    });
-    if (first.find("M104") == std::string_view::npos) {
-        error = "its first line does not set the extruder temperature (M104)";
-        return false;
-    }
-    if (second.find("M109") == std::string_view::npos) {
-        error = "its second line does not set the platform temperature (M109)";
-        return false;
-    }
-    return true;
-}
-
-MachineState TrackStartGCode(std::string_view text)
-{
-    MachineState state;
-    ForEachLine(text, [&](std::string_view line) {
-        line = CodePart(line);
-        const std::size_t space = line.find_first_of(" \t");
-        const std::string_view command = line.substr(0, space);
-        const bool move = command == "G1" || command == "G0" || command == "G01" || command == "G00";
-        const bool set = command == "G92";
-        if (!move && !set)
-            return true;
-        // Bare axis letters ("G92 X Y") are not numbers: skip them, keep the rest.
-        std::string_view rest = space == std::string_view::npos ? std::string_view() : line.substr(space);
-        while (!rest.empty()) {
-            while (!rest.empty() && IsBlank(rest.front()))
-                rest.remove_prefix(1);
-            std::size_t n = 0;
-            while (n < rest.size() && !IsBlank(rest[n]))
-                ++n;
-            double v = 0;
-            if (n > 1 && ParseNumber(rest.substr(1, n - 1), v)) {
-                switch (Upper(rest.front())) {
-                case 'X': state.x = v; break;
-                case 'Y': state.y = v; break;
-                case 'Z': state.z = v; break;
-                case 'F': state.feedMmPerMin = move ? v : state.feedMmPerMin; break;
-                case 'E': state.e = v; break;
-                case 'A': state.e = set ? v : state.e; break;
-                default: break;
-                }
-            }
-            rest.remove_prefix(n);
-        }
-        return true;
-    });
-    return state;
-}
 
 GCodeRewriter::GCodeRewriter(Sink sink) : m_sink(std::move(sink))
 {

@@ -39,7 +39,7 @@ enum class RewriteStatus { kOk, kRefused, kWriteFailed, kCancelled };
 // words, absolute E; what the translator would misread (relative XYZ, arcs,
 // firmware retraction, inches, other G92 shapes) is refused, not dropped.
 // Without a sink the rewriter only reads: it counts the layers and refuses
-// the same lines, at a fraction of the cost.
+// the same lines, without formatting anything.
 class GCodeRewriter {
 public:
     using Sink = std::function<bool(std::string_view)>;

@@ -154,7 +154,8 @@ bool FollowLoop(std::vector<Edge>& edges, std::vector<bool>& used, std::size_t f
     while (at != loop.front()) {
         if (loop.size() > kLongestHole)
             return false;
-        auto next = std::lower_bound(edges.begin(), edges.end(), at, [](const Edge& e, std::uint32_t v) { return e.from < v; });
+        auto next =
+            std::lower_bound(edges.begin(), edges.end(), at, [](const Edge& e, std::uint32_t v) { return e.from < v; });
         while (next != edges.end() && next->from == at && used[static_cast<std::size_t>(next - edges.begin())])
             ++next;
         if (next == edges.end() || next->from != at)

@@ -163,7 +163,8 @@ bool PrepareModel(const std::string& modelPath, const ZELKGePrint& mesh, const W
 // `text` with every `from` replaced by `to`.
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
 {
-    for (std::size_t at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
+    for (std::size_t at = text.find(from); !from.empty() && at != std::string::npos;
+         at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
 }

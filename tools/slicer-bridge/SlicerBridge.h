@@ -10,7 +10,7 @@ namespace bridge {
 
 enum ExitCode {
     kExitOk = 0,
-    kExitFailed = 1,       // the model was refused, or the engine failed
+    kExitFailed = 1,  // the model was refused, or the engine failed
     kExitUsage = 2,
     kExitNoEngine = 3,
     kExitCannotWrite = 4,
