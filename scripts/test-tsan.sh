@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds the machine link's tests with ThreadSanitizer (the tsan preset) and
-# runs them; any data race fails the run. Expects the packages of
+# Builds the machine link's tests and the file services' tests (child
+# processes) with ThreadSanitizer (the tsan preset) and runs them; any data
+# race fails the run. Expects the packages of
 # scripts/packages.txt (scripts/test.sh installs them).
 # Usage: scripts/test-tsan.sh [BUILD_DIR]   (default: build/tsan)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/tsan}"
-targets=(machine_link_tests machine_link_serial_tests machine_link_sim_tests s3g_print_tests)
+targets=(machine_link_tests machine_link_serial_tests machine_link_sim_tests s3g_print_tests file_io_tests)
 
 cmake --preset tsan -B "$build" >/dev/null
 cmake --build "$build" --target "${targets[@]}"
