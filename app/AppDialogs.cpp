@@ -1,9 +1,13 @@
 // The program's own dialogs behind replaceable functions.
 #include "AppDialogs.h"
 
+#include <filesystem>
+
 #include <wx/filedlg.h>
 
 #include "ConnectDialog.h"
+#include "WorkflowText.h"
+#include "ZELKUIOperation.h"
 
 namespace zelk {
 
@@ -15,11 +19,14 @@ std::string DefaultSaveX3g(const std::string& folder, const std::string& fileNam
                         "Model Files (*.x3g)|*.x3g", wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return std::string();
-    std::string path = dialog.GetPath().utf8_string();
-    // The default extension, as the dialog's filter promises.
-    if (path.size() < 4 || path.compare(path.size() - 4, 4, ".x3g") != 0)
-        if (path.find('.', path.find_last_of('/') + 1) == std::string::npos)
-            path += ".x3g";
+    const std::string chosen = dialog.GetPath().utf8_string();
+    // The default extension, as the dialog's filter promises; the dialog did
+    // not see that name, so replacing a file of that name is asked here.
+    const std::string path = WithX3gExtension(chosen);
+    std::error_code ec;
+    if (path != chosen && std::filesystem::exists(path, ec) &&
+        !ZELKUIOperation::GetUIOperationObject()->AskYesNo_Zelk("id_message_replaceExistingFile"))
+        return std::string();
     return path;
 }
 

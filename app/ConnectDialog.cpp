@@ -40,9 +40,9 @@ void ZELKConnectDialog::ShowStatus()
 {
     ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
     if (control->GetMachineConnectedIsSucessed() != 0)
-        m_status->SetLabel("Connected to " + wxString::FromUTF8(m_connection.GetDevice()));
+        m_status->SetLabelText("Connected to " + wxString::FromUTF8(m_connection.GetDevice()));
     else if (control->IsComOpened() != 0)
-        m_status->SetLabel("Waiting for the printer on " + wxString::FromUTF8(m_connection.GetDevice()));
+        m_status->SetLabelText("Waiting for the printer on " + wxString::FromUTF8(m_connection.GetDevice()));
     else
         m_status->SetLabel("Not connected");
 }
@@ -56,7 +56,7 @@ void ZELKConnectDialog::OnConnect(wxCommandEvent&)
     }
     std::string reason;
     if (!m_connection.Connect(device, reason)) {
-        m_status->SetLabel(wxString::FromUTF8(reason));
+        m_status->SetLabelText(wxString::FromUTF8(reason));
         Layout();
         Fit();
         return;

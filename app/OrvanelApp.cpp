@@ -13,6 +13,8 @@
 #include "ViewUi.h"
 #include "ZelkOpenGL.h"
 #include "ZELKMachineControl.h"
+#include "ZELKTranslation.h"
+#include "ZELKUIOperation.h"
 
 namespace {
 
@@ -69,6 +71,14 @@ CMainFrame* COrvanelApp::StartMainWindow(const zelk::ProgramOptions& options)
                 ui->ShowMessageText(wxString::FromUTF8(reason));
         }
     }
+    // A language file that could not be read: the built-in texts stand in,
+    // and the user hears once why.
+    const std::string languageProblem = ZELKTranslation::GetTranslationObject()->TakeLanguageFileProblem();
+    if (!languageProblem.empty())
+        view->CallAfter([languageProblem] {
+            ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk("id_message_languageFileProblem",
+                                                                   languageProblem);
+        });
     // After the first frame is on screen, so the window answers while the files load.
     if (!options.stlFiles.empty())
         view->CallAfter([view, files = options.stlFiles] { view->ImportFiles(files); });

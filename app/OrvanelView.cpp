@@ -111,7 +111,7 @@ namespace {
 
 void EmptyImportFolder(const std::string& folder)
 {
-    zelk::EmptyFolderKeepingSubfolders(folder);
+    zelk::EmptyWorkingFolder(folder);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
 }
@@ -120,8 +120,12 @@ void EmptyImportFolder(const std::string& folder)
 
 void COrvanelView::OnImportModel()
 {
+    // A cancelled dialog leaves the working folder as it is.
+    const std::vector<std::string> paths = ZELKCAD::AskStlFiles();
+    if (paths.empty())
+        return;
     EmptyImportFolder(ImportFolder());
-    ZELKCAD::LoadSTL();
+    ZELKCAD::LoadSTLFiles(paths);
     Refresh(true);
     ZELKUIOperation::GetUIOperationObject()->ShowGCodeWnd(
         ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() != 0 ? 1 : 0);

@@ -8,7 +8,9 @@
 #include "PrintModelFile.h"
 #include "SlicedGCode.h"
 #include "WorkflowText.h"
+#include "ZELKFileLog.h"
 #include "ZELKMachineControl.h"
+#include "ZELKStartGCodeOperater.h"
 #include "ZELKUIOperation.h"
 
 namespace {
@@ -38,6 +40,26 @@ bool UseGCodeOrSliceAgain(const std::string& gcodePath)
         return true;
     ui->ShowSlicingPanel();
     return false;
+}
+
+// Without the start G-code's temperature and height lines a print would run
+// cold: refused with the reason.
+bool StartGCodeUsable()
+{
+    std::string reason;
+    if (ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->IsStartGCodeUsable(reason) != 0)
+        return true;
+    ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk("id_message_startGCodeUnusable", reason);
+    return false;
+}
+
+// Lines the translator left out for an unreadable or insane number go to the log.
+void LogSkippedLines(const zelk::GCodeFileOutcome& outcome, const std::string& path)
+{
+    if (outcome.skippedLineCount > 0)
+        ZELKFileLog::GetObjectW()->Write("COrvanelView", __LINE__, 1,
+                                         std::to_string(outcome.skippedLineCount) + " G-code lines skipped in " +
+                                             path + ": a number was unreadable or out of range");
 }
 
 }  // namespace
@@ -70,7 +92,7 @@ void COrvanelView::OnStartOrStopPrint()
         ui->MessageBox_Zelk("id_message_noGenerateGCode");
         return;
     }
-    if (!UseGCodeOrSliceAgain(gcodePath))
+    if (!UseGCodeOrSliceAgain(gcodePath) || !StartGCodeUsable())
         return;
     m_gcodePath = gcodePath;
     m_prepareClock = 0;
@@ -89,6 +111,19 @@ void COrvanelView::RunPrintPreparation()
     ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     control->GCodeParser(m_gcodePath.c_str());
+    const zelk::GCodeFileOutcome outcome = control->GetTranslator().LastFileOutcome();
+    LogSkippedLines(outcome, m_gcodePath);
+    if (!outcome.IsUsable()) {
+        // Nothing to print: the printer gets nothing and the picture still offers to start.
+        CallAfter([this, reason = outcome.reason] {
+            ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+            ui->ShowPrepareWnd(0);
+            m_prepareTimer.Stop();
+            s_printPreparation = 0;
+            ui->MessageBox_Zelk("id_message_gcodeUnusable", reason);
+        });
+        return;
+    }
     // The picture offers to stop before the first package goes out, so the
     // printer's finished report always comes after this flip.
     ui->ChangeIsStartPrintState();
@@ -147,7 +182,7 @@ void COrvanelView::OnSaveX3g()
         ui->MessageBox_Zelk("id_message_noGenerateGCode");
         return;
     }
-    if (!UseGCodeOrSliceAgain(source))
+    if (!UseGCodeOrSliceAgain(source) || !StartGCodeUsable())
         return;
     const std::string target = zelk::AskSaveX3gPath(start.folder, start.fileName);
     if (target.empty())
@@ -165,12 +200,17 @@ void COrvanelView::OnSaveX3g()
 
 void COrvanelView::RunExport(std::string source, std::string target)
 {
-    const int saved = ZELKMachineControl::GetMachineControl()->SaveX3gFile(source, target.c_str());
-    CallAfter([this, saved] {
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    const int saved = control->SaveX3gFile(source, target.c_str());
+    LogSkippedLines(control->GetTranslator().LastFileOutcome(), source);
+    CallAfter([this, saved, error = control->GetSaveX3gError()] {
         ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
         ui->ShowPrepareWnd(0);
         m_exportTimer.Stop();
         m_exporting = false;
-        ui->MessageBox_Zelk(saved != 0 ? "id_message_savex3gsuccessful" : "id_message_savex3gfailed");
+        if (saved != 0)
+            ui->MessageBox_Zelk("id_message_savex3gsuccessful");
+        else
+            ui->MessageBox_Zelk("id_message_savex3gfailed", error);
     });
 }

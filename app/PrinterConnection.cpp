@@ -1,6 +1,8 @@
 // Connecting the machine control to a printer device and watching for its first answer.
 #include "PrinterConnection.h"
 
+#include <wx/app.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -34,14 +36,43 @@ std::vector<std::string> Matching(const std::string& folder, const std::string& 
 
 }  // namespace
 
+ZELKPrinterConnection* ZELKPrinterConnection::s_current = nullptr;
+
 ZELKPrinterConnection::ZELKPrinterConnection() : m_timer(this)
 {
     Bind(wxEVT_TIMER, &ZELKPrinterConnection::OnTimer, this);
+    s_current = this;
+    // The report comes on the machine link's worker; the application's event
+    // loop hands it to whichever connection is there by then.
+    ZELKMachineControl::GetMachineControl()->SetPrinterLostCallback([](const std::string& reason) {
+        if (wxTheApp != nullptr)
+            wxTheApp->CallAfter([reason] {
+                if (s_current != nullptr)
+                    s_current->OnPrinterLost(reason);
+            });
+    });
 }
 
 ZELKPrinterConnection::~ZELKPrinterConnection()
 {
     m_timer.Stop();
+    if (s_current == this)
+        s_current = nullptr;
+}
+
+void ZELKPrinterConnection::OnPrinterLost(const std::string& reason)
+{
+    m_timer.Stop();
+    m_device.clear();
+    m_answered = false;
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ui->ShowMachineConnectPicIsConnected(0);
+    if (ui->GetIsStartPrintState() == 0) {
+        ui->ChangeIsStartPrintState();
+        ZELKUIOperation::UpdatePrintPicture(1);
+        ui->UpdatePrintToolTipText(ui->GetTranslateString("id_picToolTip_startPrint"));
+    }
+    ui->MessageBox_Zelk("id_message_printerLost", reason);
 }
 
 bool ZELKPrinterConnection::Connect(const std::string& device, std::string& reason)

@@ -27,6 +27,14 @@ public:
 
 private:
     void OnTimer(wxTimerEvent& event);
+    // The machine control gave the printer up (it stopped answering or its
+    // device went away): the connection ends, a running print with it, and
+    // the user is told why. User-interface thread.
+    void OnPrinterLost(const std::string& reason);
+
+    // The connection the machine control's printer-lost report reaches (one
+    // per program); touched on the user-interface thread only.
+    static ZELKPrinterConnection* s_current;
 
     wxTimer m_timer;
     std::string m_device;

@@ -45,25 +45,34 @@ ExportDialogStart ExportDialogStartForModel(const std::string& modelPath)
     const std::size_t slash = path.find_last_of('/');
     ExportDialogStart start;
     start.folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    start.fileName = WithoutExtension(slash == std::string::npos ? path : path.substr(slash + 1));
+    start.fileName = WithoutExtension(slash == std::string::npos ? path : path.substr(slash + 1)) + ".x3g";
     return start;
 }
 
-EmptyFolderResult EmptyFolderKeepingSubfolders(const std::string& folder)
+std::string WithX3gExtension(const std::string& path)
+{
+    const std::size_t nameStart = path.find_last_of('/') + 1;  // 0 without a slash
+    if (path.size() == nameStart || path.find('.', nameStart) != std::string::npos)
+        return path;
+    return path + ".x3g";
+}
+
+EmptyFolderResult EmptyWorkingFolder(const std::string& folder)
 {
     EmptyFolderResult result;
     std::error_code ec;
-    std::filesystem::recursive_directory_iterator it(folder, std::filesystem::directory_options::skip_permission_denied, ec);
+    std::filesystem::directory_iterator it(folder, ec);
     if (ec)
         return result;
-    for (const std::filesystem::recursive_directory_iterator end; it != end; it.increment(ec)) {
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
         if (ec)
             break;
         std::error_code entryError;
-        // Links are removed themselves, never followed into.
-        if (it->is_directory(entryError) && !it->is_symlink(entryError))
+        const std::filesystem::path& path = it->path();
+        const bool written = path.extension() == ".stl" || path.extension() == ".gcode";
+        if (!written || it->is_symlink(entryError) || !it->is_regular_file(entryError))
             continue;
-        if (std::filesystem::remove(it->path(), entryError))
+        if (std::filesystem::remove(path, entryError))
             ++result.deleted;
         else
             ++result.failed;

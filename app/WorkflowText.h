@@ -1,5 +1,5 @@
 // The print workflow's small rules that need no window: the clock text, the
-// G-code and export names derived from the model file, emptying the import folder.
+// G-code and export names derived from the model file, emptying the working folder.
 #pragma once
 
 #include <string>
@@ -15,20 +15,25 @@ std::string FormatPrepareClock(int seconds);
 std::string GCodePathForModel(const std::string& modelPath);
 
 // Where the X3G save dialog opens for a model file: its folder (up to and
-// including the last separator) and the model's base name.
+// including the last separator) and the suggested file name, the model's base
+// name with ".x3g" (so the dialog's overwrite check sees the real name).
 struct ExportDialogStart {
     std::string folder;
     std::string fileName;
 };
 ExportDialogStart ExportDialogStartForModel(const std::string& modelPath);
 
-// Deletes every file in folder and in its subfolders, keeping the folders.
-// Files that cannot be deleted are left (and counted). Returns the number of
-// files deleted; a missing folder deletes nothing.
+// The path a Save-As dialog returned, with ".x3g" added when its file name has
+// no extension at all.
+std::string WithX3gExtension(const std::string& path);
+
+// Empties the working folder of what the program writes there: the model
+// files (".stl") and their G-code (".gcode") directly inside it. Other files,
+// sub-folders and what links point to stay. A missing folder deletes nothing.
 struct EmptyFolderResult {
     int deleted = 0;
     int failed = 0;
 };
-EmptyFolderResult EmptyFolderKeepingSubfolders(const std::string& folder);
+EmptyFolderResult EmptyWorkingFolder(const std::string& folder);
 
 }  // namespace zelk

@@ -12,6 +12,12 @@ namespace zelk {
 // failure; after a failure (or when the writer is destroyed uncommitted) the
 // temporary file is removed and the target is untouched. Error() explains the
 // first failure in one line that names the file.
+//
+// A symbolic link is written through: the temporary file goes beside the file
+// the link names, and the link stays. A file that is replaced keeps its mode
+// (and its owner where the process may set it). A character device or a pipe
+// is written directly, without a temporary file, since renaming over it would
+// put a plain file in its place.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::string targetPath);
@@ -34,11 +40,25 @@ public:
 
 private:
     bool Fail(const std::string& what, int err);
+    bool OpenTemporary(const std::string& finalPath);
+    bool OpenDirect(const std::string& finalPath);
+    void ForgetTemporary();
 
     std::string m_target;
-    std::string m_temp;
+    std::string m_final;  // the target with its links resolved
+    std::string m_temp;   // empty when writing directly
     std::FILE* m_file = nullptr;
+    int m_cleanupSlot = -1;
     std::string m_error;
 };
+
+// For command-line programs: on SIGINT, SIGTERM or SIGHUP, removes the
+// temporary files of the writers still open, then ends the process by the
+// same signal. Signals the program already handles or ignores are left alone;
+// such a program calls RemoveLiveTemporaryFiles() from its own handler.
+void InstallTemporaryFileCleanup();
+
+// Removes the temporary files of the writers still open. Async-signal-safe.
+void RemoveLiveTemporaryFiles();
 
 }  // namespace zelk

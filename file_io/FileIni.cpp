@@ -18,6 +18,7 @@
 
 #include "AtomicFileWriter.h"
 #include "ProgramFolder.h"
+#include "ZELKFileLog.h"
 
 namespace {
 
@@ -213,3 +214,59 @@ ZELKFileIni* ZELKFileIni::GetFileIniObject()
         m_fileIni = new (std::nothrow) ZELKFileIni();
     return m_fileIni;
 }
+
+namespace zelk {
+
+namespace {
+
+// One size; false when the profile holds a value that cannot be a printer's.
+bool ReadOneSize(ZELKFileIniBase& profile, const char* key, double& size, std::string& refused)
+{
+    size = kDefaultPlatformMm;
+    std::string text;
+    if (profile.GetIniProfileString("PRINTPLATFORM", key, text) == 0)
+        return true;
+    double value = 0.0;
+    if (profile.GetIniProfileDouble("PRINTPLATFORM", key, value) == 1 && value >= kMinPlatformMm &&
+        value <= kMaxPlatformMm) {
+        size = value;
+        return true;
+    }
+    refused += std::string(refused.empty() ? "" : ", ") + key + "=" + Trim(text).substr(0, 40);
+    return false;
+}
+
+// The same refusal is written once, not at every read of the sizes.
+bool FirstTimeSaid(const std::string& message)
+{
+    static std::mutex mutex;
+    static std::string last;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (message == last)
+        return false;
+    last = message;
+    return true;
+}
+
+}  // namespace
+
+bool ReadPlatformSize(ZELKFileIniBase& profile, double& length, double& width, double& height, ZELKFileLog* log)
+{
+    std::string refused;
+    bool ok = ReadOneSize(profile, "PlatformLength", length, refused);
+    ok = ReadOneSize(profile, "PlatformWidth", width, refused) && ok;
+    ok = ReadOneSize(profile, "PlatformHigh", height, refused) && ok;
+    if (!ok) {
+        const std::string message = profile.GetPath() + ": platform size not between " +
+                                    FormatDouble(kMinPlatformMm) + " and " + FormatDouble(kMaxPlatformMm) +
+                                    " mm (" + refused + "), " + FormatDouble(kDefaultPlatformMm) +
+                                    " mm used instead";
+        if (log != nullptr || FirstTimeSaid(message)) {
+            ZELKFileLog* target = log != nullptr ? log : ZELKFileLog::GetObjectW();
+            target->Write("ZELKFileIni", __LINE__, 1, message);
+        }
+    }
+    return ok;
+}
+
+}  // namespace zelk

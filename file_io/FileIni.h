@@ -4,6 +4,8 @@
 #include <mutex>
 #include <string>
 
+class ZELKFileLog;
+
 // One INI file. Every read looks at the file as it is now, so a value written
 // by one caller (or edited by hand) is seen by the next read. Reads leave the
 // caller's value unchanged when the file, the section or the key is missing or
@@ -46,3 +48,22 @@ private:
     ZELKFileIni();
     static ZELKFileIni* m_fileIni;
 };
+
+namespace zelk {
+
+// The build volume a profile without (sane) "PRINTPLATFORM" sizes gets, in mm.
+inline constexpr double kDefaultPlatformMm = 150.0;
+// Sizes outside this range (and anything that is not a finite number) are
+// typing mistakes, not printers: they would make the view or the layout useless.
+inline constexpr double kMinPlatformMm = 10.0;
+inline constexpr double kMaxPlatformMm = 2000.0;
+
+// Reads "PRINTPLATFORM" / "PlatformLength", "PlatformWidth", "PlatformHigh".
+// A missing key gives the default silently; a value that is not a number or
+// lies outside [kMinPlatformMm, kMaxPlatformMm] gives the default with a
+// warning in `log` (the program's log when null). Returns false when a value
+// present in the profile was refused.
+bool ReadPlatformSize(ZELKFileIniBase& profile, double& length, double& width, double& height,
+                      ZELKFileLog* log = nullptr);
+
+}  // namespace zelk

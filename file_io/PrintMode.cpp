@@ -83,9 +83,13 @@ bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason
     mesh.Clear();
     std::string why;
     bool ok = false;
-    {
+    try {
         FileStlInput file;
         ok = file.Open(path, why) && ReadStl(file, mesh, why);
+    } catch (const std::bad_alloc&) {
+        // The readers say how much they needed; this is any other allocation.
+        ok = false;
+        why = "not enough memory to read the file";
     }
     if (!ok) {
         mesh.Clear();

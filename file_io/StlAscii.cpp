@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "StlParser.h"
 
@@ -155,6 +156,8 @@ bool AsciiReader::Number(double& value)
     if (!m_tokens.Next(text, length))
         return Fail("the file ends inside a facet (truncated file)");
     const char* begin = (length > 1 && text[0] == '+') ? text + 1 : text;
+    if (begin != text && *begin == '-')  // "+-1": one sign only
+        return Fail("expected a number but found \"" + std::string(text, std::min<std::size_t>(length, 40)) + "\"");
     const auto [end, ec] = std::from_chars(begin, text + length, value);
     if (ec == std::errc::result_out_of_range)
         return Fail("a number is out of range: \"" + std::string(text, std::min<std::size_t>(length, 40)) + "\"");
@@ -230,9 +233,8 @@ bool AsciiReader::Read()
     return true;
 }
 
-// An upper bound of the facet count ("facet" and "endfacet" per facet), so the
-// triangles are allocated once instead of growing by copies.
-std::size_t EstimateFacets(StlInput& input)
+// How often "facet" (in any case) appears in the data.
+std::size_t CountFacetWords(StlInput& input)
 {
     const std::unique_ptr<char[]> piece(new char[kPieceBytes]);
     std::size_t words = 0;
@@ -255,7 +257,19 @@ std::size_t EstimateFacets(StlInput& input)
         if (n < kPieceBytes)
             break;
     }
-    return words / 2 + 1;
+    return words;
+}
+
+// The shortest text of a facet: "facet normal 0 0 0 outer loop vertex 0 0 0
+// vertex 0 0 0 vertex 0 0 0 endloop endfacet" and a separator.
+constexpr std::size_t kMinFacetBytes = 86;
+
+// An upper bound of the facet count ("facet" and "endfacet" per facet), so the
+// triangles are allocated once instead of growing by copies. No more than the
+// text can describe: the word may also stand in names, or alone, many times.
+std::size_t EstimateFacets(StlInput& input)
+{
+    return std::min(CountFacetWords(input) / 2 + 1, input.Size() / kMinFacetBytes + 1);
 }
 
 }  // namespace
@@ -263,13 +277,18 @@ std::size_t EstimateFacets(StlInput& input)
 bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
 {
     mesh.Clear();
-    ReserveTriangles(mesh, EstimateFacets(input));
-    AsciiReader reader(input, mesh, reason);
-    if (!reader.Read()) {
-        mesh.Clear();
-        return false;
+    std::size_t estimate = 0;
+    try {
+        estimate = EstimateFacets(input);
+        ReserveTriangles(mesh, estimate);
+        AsciiReader reader(input, mesh, reason);
+        if (reader.Read())
+            return true;
+    } catch (const std::bad_alloc&) {
+        reason = NoMemoryReason(std::max(estimate, mesh.GetGePrint().size()));
     }
-    return true;
+    mesh.Clear();
+    return false;
 }
 
 }  // namespace zelk

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "StlParser.h"
 
@@ -56,11 +57,8 @@ bool ConvertFacet(const char* record, Triangle& t, ZELKGePoint3d& lo, ZELKGePoin
     return true;
 }
 
-}  // namespace
-
-bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
+bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, std::string& reason)
 {
-    mesh.Clear();
     const std::size_t size = input.Size();
     char header[kHeaderBytes];
     if (size < kHeaderBytes) {
@@ -71,7 +69,7 @@ bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
         return false;
     std::uint32_t announced;
     std::memcpy(&announced, header + 80, sizeof announced);
-    const std::size_t count = FacetCount(announced, size, reason);
+    count = FacetCount(announced, size, reason);
     if (count == 0)
         return false;
 
@@ -101,6 +99,21 @@ bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
     }
     mesh.SetMinMaxPoint(lo, hi);
     return true;
+}
+
+}  // namespace
+
+bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
+{
+    mesh.Clear();
+    std::size_t count = 0;
+    try {
+        return ReadBinaryFacets(input, mesh, count, reason);
+    } catch (const std::bad_alloc&) {
+        mesh.Clear();
+        reason = NoMemoryReason(count);
+        return false;
+    }
 }
 
 }  // namespace zelk

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -50,9 +51,23 @@ bool ExactBinarySize(const char* head, std::size_t headSize, std::size_t size)
 
 }  // namespace
 
+std::string NoMemoryReason(std::size_t count)
+{
+    const std::size_t megabytes = (count * sizeof(Triangle)) >> 20;
+    return "not enough memory for the " + std::to_string(count) + " triangles of the file (" +
+           std::to_string(megabytes) + " MB)";
+}
+
 void ReserveTriangles(ZELKGePrint& mesh, std::size_t count)
 {
     std::vector<Triangle>& triangles = mesh.GetGePrint();
+    // Beyond the physical memory the pages would come from swap, or the kernel
+    // would end the program while it fills them: refuse before asking.
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageBytes = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageBytes > 0 &&
+        count > static_cast<std::size_t>(pages) / sizeof(Triangle) * static_cast<std::size_t>(pageBytes))
+        throw std::bad_alloc();
     triangles.reserve(count);
     const std::size_t bytes = triangles.capacity() * sizeof(Triangle);
     if (bytes < (std::size_t{4} << 20))

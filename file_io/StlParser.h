@@ -32,8 +32,13 @@ bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
 
 // Reserves room for `count` triangles and has the kernel back it with memory
 // at once (in large pages where it can), which is several times cheaper than
-// one page fault per 4 KiB while the triangles are written.
+// one page fault per 4 KiB while the triangles are written. Throws
+// std::bad_alloc when the room cannot be had, or would exceed the computer's
+// memory (the readers above turn that into a reason).
 void ReserveTriangles(ZELKGePrint& mesh, std::size_t count);
+
+// The one-line reason of a mesh of `count` triangles that memory cannot hold.
+std::string NoMemoryReason(std::size_t count);
 
 // A whole STL file held in memory.
 class MemoryStlInput : public StlInput {

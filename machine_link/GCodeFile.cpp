@@ -116,4 +116,21 @@ std::size_t CountGCodeLines(const GCodeText& text)
     return count + 1;
 }
 
+std::size_t CountNonBlankGCodeLines(const GCodeText& text)
+{
+    std::size_t count = 0;
+    const char* p = text.data.get();
+    const char* const end = p + text.size;
+    while (p < end) {
+        const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char* lineEnd = newline != nullptr ? newline : end;
+        while (p < lineEnd && IsSpace(*p))
+            ++p;
+        if (p < lineEnd)
+            ++count;
+        p = lineEnd + 1;
+    }
+    return count;
+}
+
 }  // namespace zelk

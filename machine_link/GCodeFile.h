@@ -29,6 +29,10 @@ bool ReadGCodeText(const std::string& path, GCodeText& out, std::string* error =
 // The number of lines of the text: an upper bound of the lines kept.
 std::size_t CountGCodeLines(const GCodeText& text);
 
+// The number of lines with anything but white space: a tighter upper bound
+// of the lines kept, which blank lines, however many, do not raise.
+std::size_t CountNonBlankGCodeLines(const GCodeText& text);
+
 // Calls visit(std::string_view line) for every line that is not empty after
 // cleaning, in order. Lines end at "\n"; a "\r" before it is white space.
 template <class Visit>

@@ -2,39 +2,60 @@
 #include "MachinePackages.h"
 
 #include <algorithm>
-#include <cstring>
 #include <initializer_list>
 
+#include "S3GCommands.h"
 #include "ScanNumbers.h"
 
 namespace zelk {
 
 namespace {
 
-Package Fixed(std::initializer_list<unsigned char> frame, int tag = 0)
+using namespace s3g;
+
+Package Build(int command, std::initializer_list<PackageData> fields, int tag = 0)
 {
-    Package p;
-    p.size = static_cast<int>(frame.size());
-    std::copy(frame.begin(), frame.end(), p.data);
+    Package p = ZELKMachineCodeBuild::GetPackage(command, fields);
     p.tag = tag;
     return p;
 }
 
+// The printer's wait for its tool: poll every 100 ms, give up after the
+// longest timeout the field holds.
+constexpr int kToolPollMs = 100;
+constexpr int kToolTimeoutS = 65535;
+// The motor state the extruder motor is switched to, in one byte.
+constexpr int kExtruderMotorOn = 3;
+constexpr int kMotorStateBytes = 1;
+
 }  // namespace
 
-Package IsFinishedPackage() { return Fixed({0xD5, 0x01, 0x0B, 0x20}); }
-Package ExtruderTemperatureQueryPackage() { return Fixed({0xD5, 0x03, 0x0A, 0x00, 0x02, 0xD6}); }
-Package PlatformTemperatureQueryPackage() { return Fixed({0xD5, 0x03, 0x0A, 0x00, 0x1E, 0xE8}, 1); }
-Package MachineCoordinateQueryPackage() { return Fixed({0xD5, 0x01, 0x15, 0xA2}); }
-Package ExtendedStopPackage() { return Fixed({0xD5, 0x02, 0x16, 0x03, 0xA4}); }
-Package WaitForToolPackage() { return Fixed({0xD5, 0x06, 0x87, 0x00, 0x64, 0x00, 0xFF, 0xFF, 0x45}); }
-Package ChangeToolPackage() { return Fixed({0xD5, 0x02, 0x86, 0x00, 0x85}); }
-Package EnableAllAxesPackage() { return Fixed({0xD5, 0x02, 0x89, 0x9F, 0xCD}); }
-Package ExtruderMotorPackage() { return Fixed({0xD5, 0x05, 0x88, 0x00, 0x0A, 0x01, 0x03, 0xB9}); }
+Package IsFinishedPackage() { return Build(kQueryIsFinished, {}); }
+Package ExtruderTemperatureQueryPackage()
+{
+    return Build(kQueryTool, {{kField8, kTool0}, {kField8, kToolQueryExtruderTemperature}});
+}
+Package PlatformTemperatureQueryPackage()
+{
+    return Build(kQueryTool, {{kField8, kTool0}, {kField8, kToolQueryPlatformTemperature}}, 1);
+}
+Package MachineCoordinateQueryPackage() { return Build(kQueryExtendedPosition, {}); }
+Package ExtendedStopPackage() { return Build(kQueryExtendedStop, {{kField8, kStopSteppersAndBuffer}}); }
+Package WaitForToolPackage()
+{
+    return Build(kCmdWaitForTool, {{kField8, kTool0}, {kField16, kToolPollMs}, {kField16, kToolTimeoutS}});
+}
+Package ChangeToolPackage() { return Build(kCmdChangeTool, {{kField8, kTool0}}); }
+Package EnableAllAxesPackage() { return Build(kCmdEnableAxes, {{kField8, kEnableAxesBit | kAllAxes}}); }
+Package ExtruderMotorPackage()
+{
+    return Build(kCmdToolAction, {{kField8, kTool0}, {kField8, kToolEnableMotor}, {kField8, kMotorStateBytes}, {kField8, kExtruderMotorOn}});
+}
 
 Package PrintPercentPackage(int percent)
 {
-    return ZELKMachineCodeBuild::GetPackage(150, {{1, std::min(percent, 100)}, {1, 255}});
+    return ZELKMachineCodeBuild::GetPackage(s3g::kCmdSetBuildPercentage,
+                                           {{s3g::kField8, std::min(percent, 100)}, {s3g::kField8, s3g::kPercentReserved}});
 }
 
 Package ExtruderMovePackage(int direction, float speed, int seconds)
@@ -44,8 +65,10 @@ Package ExtruderMovePackage(int direction, float speed, int seconds)
     const float minutes = static_cast<float>(seconds) / 60.0f;
     const int a = TruncateToInt(static_cast<double>(sign * k) * minutes * 3200.0);
     const long long micros = static_cast<long long>(seconds) * 1000000LL;
+    using namespace s3g;
     return ZELKMachineCodeBuild::GetPackage(
-        142, {{3, 0}, {3, 0}, {3, 0}, {3, a}, {3, 0}, {3, static_cast<int>(micros)}, {1, 31}});
+        kCmdQueueRelativePoint, {{kField32, 0}, {kField32, 0}, {kField32, 0}, {kField32, a}, {kField32, 0},
+                                 {kField32, static_cast<int>(micros)}, {kField8, kAllAxes}});
 }
 
 }  // namespace zelk

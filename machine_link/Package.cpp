@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "S3GCommands.h"
+
 namespace {
 
 // CRC-8 of the Dallas/Maxim 1-Wire bus: polynomial x^8 + x^5 + x^4 + 1,
@@ -50,6 +52,17 @@ unsigned char Crc8(const unsigned char* data, std::size_t n)
     for (; i < n; ++i)
         crc = kCrcTable[crc ^ data[i]];
     return crc;
+}
+
+// The bytes a parameter of this type appends to the frame.
+std::size_t FieldBytes(int type)
+{
+    switch (type) {
+    case zelk::s3g::kField8: return 1;
+    case zelk::s3g::kField16: return 2;
+    case zelk::s3g::kField32: return 4;
+    default: return 0;
+    }
 }
 
 }  // namespace
@@ -128,17 +141,23 @@ Package GetPackage(int command, const PackageData* params, std::size_t count)
     return package;
 }
 
-void GetPackage(int command, std::initializer_list<PackageData> params, Package& out)
+int GetPackage(int command, std::initializer_list<PackageData> params, Package& out)
 {
-    GetPackage(command, params.begin(), params.size(), out);
+    return GetPackage(command, params.begin(), params.size(), out);
 }
 
-void GetPackage(int command, const PackageData* params, std::size_t count, Package& out)
+int GetPackage(int command, const PackageData* params, std::size_t count, Package& out)
 {
     // The same frame as CPacketBuilder makes, written straight into the
     // package: every translated line passes through here.
     std::memset(out.data, 0, sizeof out.data);
     out.tag = 0;
+    out.size = 0;
+    std::size_t payload = 1;
+    for (std::size_t i = 0; i < count; ++i)
+        payload += FieldBytes(params[i].type);
+    if (payload > kMaxPayloadBytes)
+        return 0;
     unsigned char* frame = out.data;
     frame[0] = 0xD5;
     frame[2] = static_cast<unsigned char>(command);
@@ -165,10 +184,10 @@ void GetPackage(int command, const PackageData* params, std::size_t count, Packa
             break;
         }
     }
-    const int payload = index - 2;
-    frame[index] = Crc8(frame + 2, static_cast<std::size_t>(payload));
+    frame[index] = Crc8(frame + 2, payload);
     frame[1] = static_cast<unsigned char>(payload);
     out.size = index + 1;
+    return 1;
 }
 
 }  // namespace ZELKMachineCodeBuild

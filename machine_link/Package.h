@@ -20,6 +20,10 @@ struct Package {
 
 bool operator==(const Package& a, const Package& b);
 
+// The most payload bytes a frame holds: the 64-byte frame less the start
+// byte, the length byte and the CRC.
+inline constexpr std::size_t kMaxPayloadBytes = sizeof(Package::data) - 3;
+
 // One parameter: type 1 appends the low byte of value, type 2 the low 16
 // bits, type 3 all 32 bits (little-endian). Other types append nothing.
 struct PackageData {
@@ -58,6 +62,9 @@ Package GetPackage(int command, const std::vector<PackageData>& params);
 Package GetPackage(int command, std::initializer_list<PackageData> params);
 Package GetPackage(int command, const PackageData* params, std::size_t count);
 // The same frame written into out (every byte of it), without a copy.
-void GetPackage(int command, std::initializer_list<PackageData> params, Package& out);
-void GetPackage(int command, const PackageData* params, std::size_t count, Package& out);
+// Returns 1; returns 0 with out an empty package when the payload (command
+// byte and parameters) would pass kMaxPayloadBytes. The overloads above
+// return an empty package then.
+int GetPackage(int command, std::initializer_list<PackageData> params, Package& out);
+int GetPackage(int command, const PackageData* params, std::size_t count, Package& out);
 }

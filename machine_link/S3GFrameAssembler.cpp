@@ -34,10 +34,18 @@ bool S3GFrameAssembler::DropStalledStart(const FrameHandler& onFrame)
     return true;
 }
 
+bool S3GFrameAssembler::TakeBadFrame()
+{
+    const bool bad = m_badFrameUnfollowed;
+    m_badFrameUnfollowed = false;
+    return bad;
+}
+
 void S3GFrameAssembler::Clear()
 {
     m_bytes.clear();
     m_begin = 0;
+    m_badFrameUnfollowed = false;
     ++m_generation;
 }
 
@@ -64,11 +72,13 @@ void S3GFrameAssembler::Extract(const FrameHandler& onFrame)
             break;
         if (CPacketBuilder::CaculateCRC_8C(frame, 2, static_cast<unsigned>(payload)) != frame[2 + payload]) {
             ++m_crcMismatches;
+            m_badFrameUnfollowed = true;
             ++m_begin;
             ++m_droppedBytes;
             continue;
         }
         m_begin += total;
+        m_badFrameUnfollowed = false;
         const unsigned generation = m_generation;
         onFrame(frame, total);
         if (generation != m_generation)

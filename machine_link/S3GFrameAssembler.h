@@ -33,6 +33,13 @@ public:
     std::size_t DroppedBytes() const { return m_droppedBytes; }
     std::size_t CrcMismatches() const { return m_crcMismatches; }
 
+    // True once when a frame failed its CRC and no valid frame has followed
+    // it: a reply garbled on the line, not noise. Noise with a false start
+    // byte comes just before a real frame, which clears the mark, so the
+    // caller asks only once the line has gone quiet.
+    bool TakeBadFrame();
+    bool HoldsBadFrame() const { return m_badFrameUnfollowed; }
+
     // Forgets the held bytes; safe to call from inside onFrame.
     void Clear();
 
@@ -44,6 +51,7 @@ private:
     std::size_t m_begin = 0;  // first byte not yet consumed
     std::size_t m_droppedBytes = 0;
     std::size_t m_crcMismatches = 0;
+    bool m_badFrameUnfollowed = false;
     unsigned m_generation = 0;
 };
 

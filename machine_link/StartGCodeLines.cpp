@@ -2,10 +2,12 @@
 #include "StartGCodeLines.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 #include <locale.h>
 
+#include "GCodeLimits.h"
 #include "ScanNumbers.h"
 
 namespace zelk {
@@ -27,6 +29,54 @@ std::string_view Trim(std::string_view text)
 }
 
 constexpr std::size_t kMaxWord = 80;
+
+// The text trimmed, with every run of white space as one space.
+std::string CollapseSpace(std::string_view text)
+{
+    std::string out;
+    bool space = false;
+    for (char c : Trim(text)) {
+        if (IsSpace(c)) {
+            space = true;
+            continue;
+        }
+        if (space)
+            out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+locale_t CLocale()
+{
+    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return cLocale;
+}
+
+// The line's value when the whole line is the pattern with one finite number
+// for "%s" (white space runs as in ScanStartGCodeWord).
+bool ReadPatternNumber(std::string_view line, std::string_view pattern, double& value)
+{
+    const std::string word = ScanStartGCodeWord(line, pattern);
+    if (word.empty())
+        return false;
+    char* end = nullptr;
+    value = strtod_l(word.c_str(), &end, CLocale());
+    if (end != word.c_str() + word.size() || !std::isfinite(value))
+        return false;
+    // The whole line must be the pattern around the word.
+    std::string expected(pattern);
+    expected.replace(expected.find("%s"), 2, word);
+    return CollapseSpace(line) == CollapseSpace(expected);
+}
+
+struct CheckedLine {
+    StartGCodeLineFormat format;
+    const char* shape;  // the line as a person reads it
+    double low;
+    double high;
+};
 
 std::string FormatTemperatureLine(const char* code, double tempC)
 {
@@ -61,8 +111,7 @@ std::string ScanStartGCodeWord(std::string_view line, std::string_view pattern)
 
 float StartGCodeNumber(const std::string& word)
 {
-    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return static_cast<float>(strtod_l(word.c_str(), nullptr, cLocale));
+    return static_cast<float>(strtod_l(word.c_str(), nullptr, CLocale()));
 }
 
 std::string FormatStartZHeightLine(double heightMM)
@@ -106,6 +155,36 @@ std::string JoinStartGCodeLines(const std::vector<std::string>& lines)
         text += '\n';
     }
     return text;
+}
+
+bool CheckStartGCodeLines(const std::vector<std::string>& lines, std::string& reason)
+{
+    static const CheckedLine kChecked[] = {
+        {kExtruderTemperatureLine, "M104 S<extruder temperature> T0", 0, kMaxExtruderTempC},
+        {kPlatformTemperatureLine, "M109 S<platform temperature> T0", 0, kMaxPlatformTempC},
+        {kStartZHeightLine, "G92 X-75 Y-75 Z<start height> A0 B0", -kMaxCoordinateMM, kMaxCoordinateMM},
+    };
+    for (const CheckedLine& checked : kChecked) {
+        const std::size_t index = static_cast<std::size_t>(checked.format.index);
+        const std::string number = "line " + std::to_string(index + 1);
+        if (index >= lines.size()) {
+            reason = "only " + std::to_string(lines.size()) + " non-empty lines; " + number + " must be \"" +
+                     checked.shape + "\"";
+            return false;
+        }
+        double value = 0;
+        if (!ReadPatternNumber(lines[index], checked.format.pattern, value)) {
+            reason = number + " is not \"" + checked.shape + "\"";
+            return false;
+        }
+        if (value < checked.low || value > checked.high) {
+            reason = number + " \"" + lines[index].substr(0, kMaxWord) + "\" is outside " +
+                     std::to_string(static_cast<int>(checked.low)) + ".." + std::to_string(static_cast<int>(checked.high));
+            return false;
+        }
+    }
+    reason.clear();
+    return true;
 }
 
 }  // namespace zelk

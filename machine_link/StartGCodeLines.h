@@ -40,4 +40,11 @@ std::vector<std::string> SplitStartGCodeText(std::string_view text);
 // The lines joined for saving, each followed by "\n".
 std::string JoinStartGCodeLines(const std::vector<std::string>& lines);
 
+// True when the translator can take its values from the lines (the
+// non-empty lines of a start G-code): line 0 is "M104 S<t> T0", line 1
+// "M109 S<t> T0" and line 9 "G92 X-75 Y-75 Z<h> A0 B0", each value a whole
+// finite number within the translator's ranges (GCodeLimits.h). Otherwise
+// false, with reason saying in one line which line is wrong and how.
+bool CheckStartGCodeLines(const std::vector<std::string>& lines, std::string& reason);
+
 }  // namespace zelk

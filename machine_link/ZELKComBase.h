@@ -17,6 +17,8 @@ public:
     // The device went away under the open port (on the reader thread, which
     // then ends).
     virtual void OnCommHangup() {}
+    // A reply arrived whole but failed its CRC (on the reader thread).
+    virtual void OnCommBadFrame() {}
 };
 
 // Why the last Open failed, so that the user interface can say what to do.

@@ -3,8 +3,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
+#include "GCodeLimits.h"
 #include "MachinePackages.h"
+#include "S3GCommands.h"
 #include "ScanNumbers.h"
 #include "ZELKMachine.h"
 #include "ZELKStartGCodeOperater.h"
@@ -12,6 +15,7 @@
 using zelk::ScanLetterFloat;
 using zelk::ScanLetterInt;
 using zelk::TruncateToInt;
+using namespace zelk::s3g;
 
 namespace {
 
@@ -98,13 +102,44 @@ int ZELKGCodeParser::Split(std::string_view line, Words& words)
 
 std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
 {
+    zelk::GCodeFileOutcome outcome;
+    return FileParser(path, outcome);
+}
+
+std::vector<Package> ZELKGCodeParser::FileParser(const char* path, zelk::GCodeFileOutcome& outcome)
+{
+    outcome = zelk::GCodeFileOutcome();
+    m_skippedLines = 0;
     std::vector<Package> packages;
+    try {
+        TranslateFile(path, packages, outcome);
+    } catch (const std::bad_alloc&) {
+        // A file too large for the memory there is: refused like an
+        // unreadable one, with nothing half-translated left behind.
+        std::vector<Package>().swap(packages);
+        outcome.read = false;
+        outcome.moveCount = 0;
+        m_lastFileError = std::string("cannot translate ") + path + ": out of memory";
+    }
+    if (!outcome.read)
+        outcome.reason = m_lastFileError;
+    else if (outcome.moveCount == 0)
+        outcome.reason = std::string(path) + ": no move (G1) in the file";
+    outcome.skippedLineCount = m_skippedLines;
+    m_lastOutcome = outcome;
+    return packages;
+}
+
+void ZELKGCodeParser::TranslateFile(const char* path, std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
+{
     zelk::GCodeText file;
     if (!GetFileData(path, file))
-        return packages;
+        return;
+    outcome.read = true;
 
-    // One slot more than lines, for the wait-for-tool packet.
-    packages.reserve(zelk::CountGCodeLines(file) + 1);
+    // One slot more than the lines that can give a package, for the
+    // wait-for-tool packet; blank lines take none.
+    packages.reserve(zelk::CountNonBlankGCodeLines(file) + 1);
     zelk::AdviseHugePages(packages.data(), packages.capacity() * sizeof(Package));
     std::size_t n = 0;
     zelk::ForEachGCodeLine(file, [&](std::string_view line) {
@@ -120,6 +155,8 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
             packages.pop_back();
             return;
         }
+        if (slot.size != 0 && slot.Payload()[0] == kCmdQueueAcceleratedPoint)
+            ++outcome.moveCount;
         // A list of 13 or more packages carries the wait-for-tool packet at
         // index 12, before the package that would have been there.
         if (packages.size() == 13) {
@@ -127,7 +164,12 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
             packages[12] = zelk::WaitForToolPackage();
         }
     });
-    return packages;
+}
+
+int ZELKGCodeParser::Skip()
+{
+    ++m_skippedLines;
+    return 0;
 }
 
 int ZELKGCodeParser::GetGCodeCommandPackage(const std::string& line, Package& out)
@@ -159,7 +201,9 @@ int ZELKGCodeParser::GetGCodeCommandPackage(std::string_view line, Package& out)
 
 int ZELKGCodeParser::TranslateM(int code, const Words& words, Package& out)
 {
+    using ZELKMachineCodeBuild::GetPackage;
     int value = 0;
+    bool read = false;
     switch (code) {
     case 1:
         out = zelk::IsFinishedPackage();
@@ -171,44 +215,56 @@ int ZELKGCodeParser::TranslateM(int code, const Words& words, Package& out)
         out = zelk::EnableAllAxesPackage();
         return 1;
     case 18:
-        ZELKMachineCodeBuild::GetPackage(137, {{1, 31}}, out);
+        GetPackage(kCmdEnableAxes, {{kField8, kAllAxes}}, out);
         return 1;
     case 73:
         ScanLetterInt(words[1], 'P', value);
-        ZELKMachineCodeBuild::GetPackage(150, {{1, value}, {1, -1}}, out);
+        GetPackage(kCmdSetBuildPercentage, {{kField8, value}, {kField8, kPercentReserved}}, out);
         return 1;
     case 101:
-        ZELKMachineCodeBuild::GetPackage(137, {{1, 136}}, out);
+        GetPackage(kCmdEnableAxes, {{kField8, kEnableAxesBit | kAxisA}}, out);
         return 1;
     case 102:
         out = zelk::ExtruderMotorPackage();
         return 1;
     case 103:
-        ZELKMachineCodeBuild::GetPackage(137, {{1, 8}}, out);
+        GetPackage(kCmdEnableAxes, {{kField8, kAxisA}}, out);
         return 1;
     case 104:
         if (m_m104Flag != 0) {
             value = TruncateToInt(StartGCode().GetExtrudeHeaderPrintTemperature());
             m_m104Flag = 0;
+            read = true;
         } else {
-            ScanLetterInt(words[1], 'S', value);
+            read = ScanLetterInt(words[1], 'S', value);
         }
-        ZELKMachineCodeBuild::GetPackage(136, {{1, 0}, {1, 3}, {1, 2}, {2, value}}, out);
-        return 1;
+        return TranslateTemperature(kToolSetTemperature, zelk::kMaxExtruderTempC, read, value, out);
     case 109:
         if (m_m109Flag != 0) {
             value = TruncateToInt(StartGCode().GetPlatformPrintTemperature());
             m_m109Flag = 0;
+            read = true;
         } else {
-            ScanLetterInt(words[1], 'S', value);
+            read = ScanLetterInt(words[1], 'S', value);
         }
-        ZELKMachineCodeBuild::GetPackage(136, {{1, 0}, {1, 31}, {1, 2}, {2, value}}, out);
-        return 1;
+        return TranslateTemperature(kToolSetPlatformTemperature, zelk::kMaxPlatformTempC, read, value, out);
     case 105:
     case 108:  // the R word is read by the slicer's dialect but not used here
     default:
         return 0;
     }
+}
+
+int ZELKGCodeParser::TranslateTemperature(int action, int limitC, bool read, int tempC, Package& out)
+{
+    // An unreadable or wild temperature would wrap in its 16-bit field.
+    if (!read || tempC < 0 || tempC > limitC)
+        return Skip();
+    constexpr int kTemperatureBytes = 2;
+    ZELKMachineCodeBuild::GetPackage(
+        kCmdToolAction, {{kField8, kTool0}, {kField8, action}, {kField8, kTemperatureBytes}, {kField16, tempC}},
+        out);
+    return 1;
 }
 
 int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
@@ -219,8 +275,10 @@ int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
     case 4:
         // A relative extruder move of 2400 steps over 15 s (the dwell primes
         // the nozzle); the P word is not used.
-        ZELKMachineCodeBuild::GetPackage(
-            142, {{3, 0}, {3, 0}, {3, 0}, {3, -2400}, {3, 0}, {3, 15000000}, {1, 31}}, out);
+        ZELKMachineCodeBuild::GetPackage(kCmdQueueRelativePoint,
+                                         {{kField32, 0}, {kField32, 0}, {kField32, 0}, {kField32, -2400}, {kField32, 0},
+                                          {kField32, 15000000}, {kField8, kAllAxes}},
+                                         out);
         return 1;
     case 92:
         return TranslateG92(words, out);
@@ -228,16 +286,16 @@ int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
         int mask = 0;
         std::string_view feedWord;
         if (words.count == 3) {
-            mask = Contains(words[1], 'X') ? 1 : (Contains(words[1], 'Y') ? 2 : 0);
+            mask = Contains(words[1], 'X') ? kAxisX : (Contains(words[1], 'Y') ? kAxisY : 0);
             feedWord = words[2];
         } else if (words.count == 4) {
-            mask = 3;
+            mask = kAxisX | kAxisY;
             feedWord = words[3];
         }
-        return TranslateHoming(131, mask, feedWord, out);
+        return TranslateHoming(kCmdFindAxesMinimum, mask, feedWord, out);
     }
     case 162:
-        return TranslateHoming(132, 4, words.count == 3 ? words[2] : std::string_view(), out);
+        return TranslateHoming(kCmdFindAxesMaximum, kAxisZ, words.count == 3 ? words[2] : std::string_view(), out);
     default:
         return 0;
     }
@@ -245,11 +303,14 @@ int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
 
 int ZELKGCodeParser::TranslateHoming(int command, int mask, std::string_view feedWord, Package& out)
 {
+    // Homing gives up after 20 s.
+    constexpr int kHomingTimeoutS = 20;
     float feed = 0;
     int interval = 0;
     if (ScanLetterFloat(feedWord, 'F', feed))
         interval = TransMachineSpeed(TruncateToInt(feed));
-    ZELKMachineCodeBuild::GetPackage(command, {{1, mask}, {3, interval}, {2, 20}}, out);
+    ZELKMachineCodeBuild::GetPackage(command, {{kField8, mask}, {kField32, interval}, {kField16, kHomingTimeoutS}},
+                                     out);
     return 1;
 }
 
@@ -271,24 +332,27 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
     const double spmZ = machine.GetMachineMotorZ().GetStepsPerMM();
     const double spmA = StepsPerMM().Axis_A();
     auto steps = [](double spm, double mm) { return TruncateToInt(spm * mm + 0.5); };
+    auto setPosition = [&](double x, double y, double z, double a) {
+        ZELKMachineCodeBuild::GetPackage(kCmdSetExtendedPosition,
+                                         {{kField32, steps(spmX, x)}, {kField32, steps(spmY, y)},
+                                          {kField32, steps(spmZ, z)}, {kField32, steps(spmA, a)}, {kField32, 0}},
+                                         out);
+    };
 
     if (words.count == 2) {
         const std::string_view word = words[1];
         if (Contains(word, 'Z')) {
             const double height = StartGCode().GetExtrudeHeight();
-            ZELKMachineCodeBuild::GetPackage(
-                140, {{3, steps(spmX, position.Axis_X())}, {3, steps(spmY, position.Axis_Y())},
-                      {3, steps(spmZ, height)}, {3, steps(spmA, position.Axis_A())}, {3, 0}}, out);
+            setPosition(position.Axis_X(), position.Axis_Y(), height, position.Axis_A());
             position.setZ(height);
             machine.SetCurrentPosition(position);
             return 1;
         }
         if (Contains(word, 'E')) {
             float e = 0;
-            ScanLetterFloat(word, 'E', e);
-            ZELKMachineCodeBuild::GetPackage(
-                140, {{3, steps(spmX, position.Axis_X())}, {3, steps(spmY, position.Axis_Y())},
-                      {3, steps(spmZ, position.Axis_Z())}, {3, steps(spmA, e)}, {3, 0}}, out);
+            if (!ScanLetterFloat(word, 'E', e) || !zelk::WithinMagnitude(e, zelk::kMaxFilamentMM))
+                return Skip();
+            setPosition(position.Axis_X(), position.Axis_Y(), position.Axis_Z(), e);
             position.setA(e);
             machine.SetCurrentPosition(position);
             return 1;
@@ -299,116 +363,163 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
         return 1;
 
     float x = 0, y = 0, z = 0;
-    ScanLetterFloat(words[1], 'X', x);
-    ScanLetterFloat(words[2], 'Y', y);
-    ScanLetterFloat(words[3], 'Z', z);
+    auto coordinate = [](std::string_view word, char letter, float& v) {
+        return ScanLetterFloat(word, letter, v) && zelk::WithinMagnitude(v, zelk::kMaxCoordinateMM);
+    };
+    if (!coordinate(words[1], 'X', x) || !coordinate(words[2], 'Y', y) || !coordinate(words[3], 'Z', z))
+        return Skip();
     // The start G-code's height stands for any height above 1 mm.
     if (z > 1.0f)
         z = StartGCode().GetExtrudeHeight();
-    ZELKMachineCodeBuild::GetPackage(
-        140, {{3, steps(spmX, x)}, {3, steps(spmY, y)}, {3, steps(spmZ, z)}, {3, 0}, {3, 0}}, out);
+    setPosition(x, y, z, 0);
     machine.SetCurrentPosition(CPoint5D(x, y, z, 0, 0));
     return 1;
 }
 
+namespace {
+
+// The words a move can name, in MoveWords' order.
+enum MoveWord { kWordX, kWordY, kWordZ, kWordE, kWordF, kMoveWordCount };
+constexpr char kMoveLetter[kMoveWordCount] = {'X', 'Y', 'Z', 'E', 'F'};
+
+int MoveWordOf(char letter)
+{
+    for (int i = 0; i < kMoveWordCount; ++i) {
+        if (kMoveLetter[i] == letter)
+            return i;
+    }
+    return -1;
+}
+
+bool InRange(int which, float v)
+{
+    if (which == kWordF)
+        return v >= 0 && v <= zelk::kMaxFeedrateMMPerMin;
+    return zelk::WithinMagnitude(v, which == kWordE ? zelk::kMaxFilamentMM : zelk::kMaxCoordinateMM);
+}
+
+}  // namespace
+
+// The words of one G1 line as read, single precision: which of X, Y, Z, E
+// and F it names, and what becomes of F.
+struct ZELKGCodeParser::MoveWords {
+    float value[kMoveWordCount] = {};
+    bool named[kMoveWordCount] = {};
+    bool setsFeedrate = false;  // a named F becomes the machine's feedrate
+    bool feedrateOnly = false;  // "G1 F...": the feedrate, no move
+
+    // Takes word as the given one when it starts with its letter and reads.
+    bool Take(std::string_view word, int which)
+    {
+        if (!ScanLetterFloat(word, kMoveLetter[which], value[which]))
+            return false;
+        named[which] = true;
+        return true;
+    }
+
+    bool AllInRange() const
+    {
+        for (int i = 0; i < kMoveWordCount; ++i) {
+            if (named[i] && !InRange(i, value[i]))
+                return false;
+        }
+        return true;
+    }
+};
+
 int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
 {
-    ZELKMachine& machine = Machine();
-    const CPoint5D current = machine.getCurrentPosition();
-    // The line's values, single precision as read.
-    float x = 0, y = 0, z = 0, f = 0, e = 0;
-    float value = 0;
-    const float curX = static_cast<float>(current.Axis_X());
-    const float curY = static_cast<float>(current.Axis_Y());
-    const float curZ = static_cast<float>(current.Axis_Z());
-    const float curA = static_cast<float>(current.Axis_A());
-    bool byLetter = false;
+    MoveWords move;
+    if (!ReadMoveWords(words, move))
+        return Skip();
+    return BuildMove(move, out);
+}
 
+// Reads the line by its number of words. False when the line is to be
+// skipped: an X, Y, Z, E or F word that does not read as a finite number in
+// its range, or a five- or six-word line whose words are not X Y Z F (E).
+bool ZELKGCodeParser::ReadMoveWords(const Words& words, MoveWords& move)
+{
+    if (words.count == 5 || words.count == 6) {
+        // The slicer's own shapes, by position: X Y Z F, and E.
+        move.setsFeedrate = true;
+        return move.Take(words[1], kWordX) && move.Take(words[2], kWordY) && move.Take(words[3], kWordZ) &&
+               move.Take(words[4], kWordF) && (words.count == 5 || move.Take(words[5], kWordE)) &&
+               move.AllInRange();
+    }
+    MoveWords check;
+    if (!ReadMoveWordsByLetter(words.line, check))
+        return false;
     switch (words.count) {
     case 2:
-        if (ScanLetterFloat(words[1], 'F', f)) {
-            machine.SetCurrentFeedrate(f);
-            return 0;
+        if (move.Take(words[1], kWordF)) {
+            move.feedrateOnly = true;
+            return true;
         }
-        if (ScanLetterFloat(words[1], 'E', e)) {
-            x = curX, y = curY, z = curZ;
-            break;
-        }
+        if (move.Take(words[1], kWordE))
+            return true;
         // A single X, Y or Z word moves that axis alone; a word of no axis
         // moves nothing (it never sends the head to the origin).
-        byLetter = true;
-        break;
+        move = check;
+        return true;
     case 3:
-        if (ScanLetterFloat(words[1], 'X', value)) {
-            x = value, y = curY, z = curZ;
-        } else if (ScanLetterFloat(words[1], 'Y', value)) {
-            x = curX, y = value, z = curZ;
-        } else if (ScanLetterFloat(words[1], 'Z', value)) {
-            x = curX, y = curY, z = value;
-        } else {
-            byLetter = true;
-            break;
+        if (move.Take(words[1], kWordX) || move.Take(words[1], kWordY) || move.Take(words[1], kWordZ)) {
+            move.setsFeedrate = move.Take(words[2], kWordF);
+            return true;
         }
-        e = curA;
-        if (ScanLetterFloat(words[2], 'F', f))
-            machine.SetCurrentFeedrate(f);
-        break;
-    case 5:
-        ScanLetterFloat(words[1], 'X', x);
-        ScanLetterFloat(words[2], 'Y', y);
-        ScanLetterFloat(words[3], 'Z', z);
-        ScanLetterFloat(words[4], 'F', f);
-        e = curA;
-        machine.SetCurrentFeedrate(f);
-        break;
-    case 6:
-        ScanLetterFloat(words[1], 'X', x);
-        ScanLetterFloat(words[2], 'Y', y);
-        ScanLetterFloat(words[3], 'Z', z);
-        ScanLetterFloat(words[4], 'F', f);
-        ScanLetterFloat(words[5], 'E', e);
-        machine.SetCurrentFeedrate(f);
-        break;
+        move = check;
+        move.setsFeedrate = true;
+        return true;
     default:
-        byLetter = true;
-        break;
+        // Lines of 1, 4 or 7 and more words: each X, Y, Z and E word sets its
+        // value; the feedrate stays as it is.
+        move = check;
+        return true;
     }
+}
 
-    if (byLetter) {
-        // Other shapes are read word by word: each X, Y, Z, E and F word that
-        // holds a number sets its value; axes the line does not name stay
-        // where they are.
-        x = curX, y = curY, z = curZ, e = curA;
-        std::string_view rest = words.line;
-        bool feedSeen = false;
-        bool first = true;
-        while (!rest.empty()) {
-            std::size_t start = rest.find_first_not_of(' ');
-            if (start == std::string_view::npos)
-                break;
-            rest.remove_prefix(start);
-            std::size_t end = rest.find(' ');
-            std::string_view word = rest.substr(0, end);
-            rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
-            if (first) {  // the G1 itself
-                first = false;
-                continue;
-            }
-            if (word.empty())
-                continue;
-            switch (word.front()) {
-            case 'X': ScanLetterFloat(word, 'X', x); break;
-            case 'Y': ScanLetterFloat(word, 'Y', y); break;
-            case 'Z': ScanLetterFloat(word, 'Z', z); break;
-            case 'E': ScanLetterFloat(word, 'E', e); break;
-            case 'F': feedSeen = ScanLetterFloat(word, 'F', f) || feedSeen; break;
-            default: break;
-            }
+// Every X, Y, Z, E and F word of the line after the G1, in order (a later
+// word wins); other words are ignored. False when one of them does not read
+// as a finite number in its range.
+bool ZELKGCodeParser::ReadMoveWordsByLetter(std::string_view line, MoveWords& move)
+{
+    bool first = true;
+    while (!line.empty()) {
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start == std::string_view::npos)
+            break;
+        line.remove_prefix(start);
+        const std::size_t end = line.find(' ');
+        const std::string_view word = line.substr(0, end);
+        line.remove_prefix(end == std::string_view::npos ? line.size() : end);
+        if (first) {  // the G1 itself
+            first = false;
+            continue;
         }
-        if (feedSeen)
-            machine.SetCurrentFeedrate(f);
+        const int which = MoveWordOf(word.front());
+        if (which < 0)
+            continue;
+        if (!move.Take(word, which) || !InRange(which, move.value[which]))
+            return false;
     }
+    return true;
+}
 
+int ZELKGCodeParser::BuildMove(const MoveWords& move, Package& out)
+{
+    ZELKMachine& machine = Machine();
+    if (move.named[kWordF] && (move.setsFeedrate || move.feedrateOnly))
+        machine.SetCurrentFeedrate(move.value[kWordF]);
+    if (move.feedrateOnly)
+        return 0;
+
+    // Axes the line does not name stay where they are, in single precision.
+    const CPoint5D current = machine.getCurrentPosition();
+    auto axis = [&](int which, double now) {
+        return move.named[which] ? move.value[which] : static_cast<float>(now);
+    };
+    const float x = axis(kWordX, current.Axis_X()), y = axis(kWordY, current.Axis_Y());
+    const float z = axis(kWordZ, current.Axis_Z()), e = axis(kWordE, current.Axis_A());
     const CPoint5D target(x, y, z, e, 0);
     CPoint5D delta;
     delta.sub(target, current);
@@ -416,7 +527,17 @@ int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
     absDelta.absolute();
     if (!(absDelta.magnitude() > 0))
         return 0;
+    WriteMovePackage(current, target, out);
+    machine.SetCurrentPosition(target);
+    return 1;
+}
 
+void ZELKGCodeParser::WriteMovePackage(const CPoint5D& current, const CPoint5D& target, Package& out)
+{
+    CPoint5D delta;
+    delta.sub(target, current);
+    CPoint5D absDelta = delta;
+    absDelta.absolute();
     double distance = std::sqrt(delta.Axis_X() * delta.Axis_X() + delta.Axis_Y() * delta.Axis_Y() +
                                 delta.Axis_Z() * delta.Axis_Z());
     const double feedrate = getSafeFeedrate(absDelta);
@@ -428,7 +549,8 @@ int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
 
     // A and B travel as relative moves, with the opposite sign of the
     // filament change: negative steps push filament out.
-    const CPoint5D targetSteps = mmToSteps(CPoint5D(x, y, z, -delta.Axis_A(), -delta.Axis_B()));
+    const CPoint5D targetSteps =
+        mmToSteps(CPoint5D(target.Axis_X(), target.Axis_Y(), target.Axis_Z(), -delta.Axis_A(), -delta.Axis_B()));
     const CPoint5D deltaSteps = getAbsDeltaSteps(current, target);
     const double maxSteps = deltaSteps.absolute_maximum();
     const int dda = maxSteps == 0 ? 0 : TruncateToInt(1000000.0 / (minutes * 60000000.0 / maxSteps));
@@ -438,12 +560,12 @@ int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
     std::memcpy(&distanceBits, &distanceF, sizeof distanceBits);
 
     ZELKMachineCodeBuild::GetPackage(
-        155, {{3, TruncateToInt(targetSteps.Axis_X())}, {3, TruncateToInt(targetSteps.Axis_Y())},
-              {3, TruncateToInt(targetSteps.Axis_Z())}, {3, TruncateToInt(targetSteps.Axis_A())},
-              {3, TruncateToInt(targetSteps.Axis_B())}, {3, dda}, {1, 24}, {3, distanceBits},
-              {2, TruncateToInt(feedrate / 60.0 * 64.0)}}, out);
-    machine.SetCurrentPosition(target);
-    return 1;
+        kCmdQueueAcceleratedPoint,
+        {{kField32, TruncateToInt(targetSteps.Axis_X())}, {kField32, TruncateToInt(targetSteps.Axis_Y())},
+         {kField32, TruncateToInt(targetSteps.Axis_Z())}, {kField32, TruncateToInt(targetSteps.Axis_A())},
+         {kField32, TruncateToInt(targetSteps.Axis_B())}, {kField32, dda}, {kField8, kAxisA | kAxisB},
+         {kField32, distanceBits}, {kField16, TruncateToInt(feedrate / 60.0 * 64.0)}},
+        out);
 }
 
 double ZELKGCodeParser::getSafeFeedrate(CPoint5D absoluteDelta)

@@ -1,6 +1,7 @@
 // Translates the slicer's G-code into S3G command packages for this printer.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,24 @@
 
 class ZELKMachine;
 class ZELKStartGCodeOperater;
+
+namespace zelk {
+
+// What the translation of a whole file came to.
+struct GCodeFileOutcome {
+    bool read = false;                 // the file was read whole
+    // One line naming the file: why it was not read ("No such file or
+    // directory", "Is a directory", "Permission denied", out of memory), or
+    // that it holds no move. Empty when the file was read and moves.
+    std::string reason;
+    std::size_t moveCount = 0;         // move packages (G1) in the list
+    std::size_t skippedLineCount = 0;  // lines left out for a bad number
+
+    // True when the list is worth printing: read, and at least one move.
+    bool IsUsable() const { return read && moveCount > 0; }
+};
+
+}  // namespace zelk
 
 // Reads each line by the number of its words, keeps the printer's position
 // and feedrate in the machine model, and substitutes the start G-code
@@ -23,8 +42,12 @@ public:
     virtual ~ZELKGCodeParser() = default;
 
     // Translates a whole file. A file that cannot be read gives an empty list
-    // (LastFileError() tells why).
+    // (LastFileError() tells why; LastFileOutcome() tells the rest).
     std::vector<Package> FileParser(const char* path);
+    // The same, with the outcome: whether the file was read, why not, its
+    // moves and its skipped lines. Running out of memory is an outcome too
+    // (not read, an empty list), never an exception.
+    std::vector<Package> FileParser(const char* path, zelk::GCodeFileOutcome& outcome);
 
     // Translates one line. Nonzero: out holds the package for this line (or
     // was left as given, for lines without a G or M code). Zero: the line
@@ -34,9 +57,17 @@ public:
 
     // Empty when the last FileParser call read its file.
     const std::string& LastFileError() const { return m_lastFileError; }
+    const zelk::GCodeFileOutcome& LastFileOutcome() const { return m_lastOutcome; }
+
+    // Lines left out since the last whole-file translation began: a G1, G92,
+    // M104 or M109 line with a number that does not read as a finite value
+    // in its range (GCodeLimits.h) gives no package and changes neither the
+    // position nor the feedrate.
+    std::size_t GetSkippedLineCount() const { return m_skippedLines; }
 
 private:
     struct Words;
+    struct MoveWords;
 
     int GetFileData(const std::string& path, zelk::GCodeText& text);
     static int Split(std::string_view line, Words& words);
@@ -44,6 +75,13 @@ private:
     int TranslateG(int code, const Words& words, Package& out);
     int TranslateM(int code, const Words& words, Package& out);
     int TranslateG1(const Words& words, Package& out);
+    static bool ReadMoveWords(const Words& words, MoveWords& move);
+    static bool ReadMoveWordsByLetter(std::string_view line, MoveWords& move);
+    int BuildMove(const MoveWords& move, Package& out);
+    void WriteMovePackage(const CPoint5D& current, const CPoint5D& target, Package& out);
+    int TranslateTemperature(int action, int limitC, bool read, int tempC, Package& out);
+    void TranslateFile(const char* path, std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome);
+    int Skip();
     int TranslateG92(const Words& words, Package& out);
     int TranslateHoming(int command, int mask, std::string_view feedWord, Package& out);
 
@@ -71,4 +109,6 @@ private:
     int m_m104Flag = 0;
     int m_m109Flag = 0;
     std::string m_lastFileError;
+    zelk::GCodeFileOutcome m_lastOutcome;
+    std::size_t m_skippedLines = 0;
 };

@@ -3,6 +3,8 @@
 // The worker thread and reply handling are in ZELKMachineControlWorker.cpp.
 #include "ZELKMachineControl.h"
 
+#include "ZELKStartGCodeOperater.h"
+
 #include <mutex>
 
 #include "MachinePackages.h"
@@ -27,6 +29,7 @@ ZELKMachineControl::ZELKMachineControl(ZELKMachine* machine, ZELKStartGCodeOpera
                &m_bIsInquirePlatformTem),
       m_thread(std::make_unique<ZELKThreadProc>(this)),
       m_translator(machine, startGCode),
+      m_startGCode(startGCode),
       m_log(log)
 {
     m_port->SetReceiver(this);
@@ -46,7 +49,12 @@ int ZELKMachineControl::OpenCom(std::string portName)
     if (m_port->IsOpened())
         CloseCom();
     else
-        EndThread();  // a worker left over from a port that failed to reopen
+        EndThread();  // a worker left over from a port that failed to reopen, or a lost printer
+    m_printerLost = false;
+    {
+        std::lock_guard lock(m_lostMutex);
+        m_lostReason.clear();
+    }
     const int opened = m_port->Open(std::move(portName));
     if (m_port->IsOpened())
         StartThread();
@@ -81,7 +89,20 @@ std::string ZELKMachineControl::GetComOpenErrorText()
 
 void ZELKMachineControl::SetRestartDelayMs(int ms)
 {
+    m_restartDelayMs = ms;
     m_port->SetReopenDelayMs(ms);
+}
+
+void ZELKMachineControl::SetPrinterLostCallback(std::function<void(const std::string& reason)> callback)
+{
+    std::lock_guard lock(m_lostMutex);
+    m_onPrinterLost = std::move(callback);
+}
+
+std::string ZELKMachineControl::GetPrinterLostReason()
+{
+    std::lock_guard lock(m_lostMutex);
+    return m_lostReason;
 }
 
 void ZELKMachineControl::SetFrameStallTimeoutMs(int ms)
@@ -110,7 +131,18 @@ int ZELKMachineControl::GCodeParser(const std::string& line, Package& out)
 
 int ZELKMachineControl::SaveX3gFile(const std::string& gcodePath, const char* x3gPath)
 {
+    // Without its temperature and height lines the print would run cold.
+    const ZELKStartGCodeOperater* startGCode =
+        m_startGCode != nullptr ? m_startGCode : ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
+    if (startGCode->IsStartGCodeUsable(m_saveX3gError) == 0)
+        return 0;
     GCodeParser(gcodePath.c_str());
+    // A file that could not be read, or holds no move, is no print: nothing is written.
+    const zelk::GCodeFileOutcome& outcome = m_translator.LastFileOutcome();
+    if (!outcome.IsUsable()) {
+        m_saveX3gError = outcome.reason;
+        return 0;
+    }
     return SaveX3gFile(x3gPath);
 }
 
@@ -131,6 +163,7 @@ void ZELKMachineControl::StartPrint()
 void ZELKMachineControl::SuspendPrint()
 {
     m_controlMode = kModeIdle;
+    WakeWorker();  // out of a pause between polls
 }
 
 void ZELKMachineControl::RestorationPrint()
@@ -146,6 +179,7 @@ void ZELKMachineControl::EndPrint()
     m_controlMode = kModeIdle;
     m_printIndex = 0;
     RemoveOperatePackList();
+    WakeWorker();
 }
 
 int ZELKMachineControl::IsMachinePrinting()

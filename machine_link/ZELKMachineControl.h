@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -34,6 +35,8 @@ public:
     static constexpr int kDefaultReplyTimeoutMs = 20000;  // one wait for a reply
     static constexpr int kReplyWaits = 5;                 // waits before the port restarts
     static constexpr int kDefaultRestartDelayMs = 100;    // between closing and reopening
+    static constexpr int kDefaultDeviceReturnMs = 5000;   // a vanished device may come back
+    static constexpr int kDefaultPollIntervalMs = 250;    // is-finished polls, refused resends
 
     // Control mode: exactly one of idle or printing, plus pending query bits.
     enum ControlMode {
@@ -73,8 +76,8 @@ public:
     int GCodeParser(const std::string& line, Package& out);
 
     // Translates the G-code file into the print list, then writes it as X3G.
-    // Nonzero on success; on failure no file is left at x3gPath and
-    // GetSaveX3gError() says why.
+    // Nonzero on success; on failure (also a G-code file that cannot be read
+    // or holds no move) no file is left at x3gPath and GetSaveX3gError() says why.
     int SaveX3gFile(const std::string& gcodePath, const char* x3gPath);
     int SaveX3gFile(const char* x3gPath);
     const std::string& GetSaveX3gError() const { return m_saveX3gError; }
@@ -125,6 +128,26 @@ public:
     // Port restarts after a silent or vanished printer, and a wait for them.
     int GetPortRestartCount();
     bool WaitForPortRestarts(int count, int timeoutMs);
+    // How long a device that went away may take to come back before the
+    // printer counts as lost.
+    void SetDeviceReturnTimeoutMs(int ms) { m_deviceReturnMs = ms; }
+    // The pause between is-finished queries once every package is out, and
+    // the longest pause before a refused package goes out again (the first
+    // resend goes at once, later ones back off up to this).
+    void SetPollIntervalMs(int ms) { m_pollIntervalMs = ms; }
+
+    // --- a printer that is lost
+    // The printer is lost when a package stays unanswered through the reply
+    // waits, a port restart and the reply waits again, or when its device
+    // went away and did not come back within the device return timeout. The
+    // worker then stops: the port is closed, the mode is idle, the operation
+    // list is emptied and the print index kept, and the callback runs once on
+    // the worker thread with a sentence for the user (it must not call
+    // OpenCom or CloseCom; hand over to the user-interface thread). OpenCom
+    // clears the state.
+    void SetPrinterLostCallback(std::function<void(const std::string& reason)> callback);
+    bool IsPrinterLost() const { return m_printerLost.load(); }
+    std::string GetPrinterLostReason();
 
     // --- fixed packages; each fills out and returns 1
     int GetIsFinishedPackage(Package& out);
@@ -143,6 +166,10 @@ private:
         Package package;
     };
 
+    // How the wait for one package's reply ended.
+    enum class ReplyOutcome { Answered, Refused, Unreadable, Unanswered, Stopped };
+    using Clock = std::chrono::steady_clock;
+
     int GetPrintPercentPackage(int percent, Package& out);
 
     // The worker (ZELKMachineControlWorker.cpp).
@@ -152,9 +179,13 @@ private:
     bool SendFirstOperation();
     void SendQuery(int bit);
     void SendPrintStep();
-    void SendPackage(const Package& package);
-    int WaitSendCommendEnd();
-    void RestartPort();
+    bool SendPackage(const Package& package);
+    ReplyOutcome WaitSendCommendEnd();
+    bool AfterUnreadableReply(const Package& package);
+    bool AfterUnansweredPackage();
+    bool RestartPort();
+    void LosePrinter(const std::string& reason);
+    void WaitForWorkUntil(Clock::time_point deadline);
     void StartThread();
     void EndThread();
     bool SuspendThread();
@@ -162,7 +193,9 @@ private:
     void WakeWorker();
     void OnCommReceive(void* frame, void* length) override;
     void OnCommHangup() override;
+    void OnCommBadFrame() override;
     void FinishBuild();
+    void Log(int level, const std::string& message);
 
     static ZELKMachineControl* m_machineControl;
 
@@ -174,6 +207,7 @@ private:
     std::unique_ptr<ZELKThreadProc> m_thread;
     std::atomic<int> m_replyTimeoutMs{kDefaultReplyTimeoutMs};
     ZELKGCodeParser m_translator;
+    ZELKStartGCodeOperater* m_startGCode;  // null: the process-wide editor
     std::mutex m_printListMutex;  // the worker's reads against replacement
     std::vector<Package> m_printList;
     std::mutex m_operationMutex;
@@ -190,6 +224,25 @@ private:
     std::condition_variable m_replyCv;
     bool m_replySignalled = false;
     bool m_linkLost = false;
+    ReplyOutcome m_replyOutcome = ReplyOutcome::Answered;
+
+    // The worker's own bookkeeping of failed attempts (worker thread only).
+    int m_unreadableInARow = 0;     // garbled replies to the package in flight
+    int m_refusedInARow = 0;
+    int m_restartsWithoutReply = 0;
+    bool m_resendPending = false;   // the last package may have reached the printer
+    Package m_lastFailed;
+    Clock::time_point m_sendNotBefore{};
+    Clock::time_point m_finishedQueryNotBefore{};
+    std::uint64_t m_loopSeq = 0;    // the work counter when this round began
+    std::atomic<int> m_deviceReturnMs{kDefaultDeviceReturnMs};
+    std::atomic<int> m_pollIntervalMs{kDefaultPollIntervalMs};
+    std::atomic<int> m_restartDelayMs{kDefaultRestartDelayMs};
+
+    std::atomic<bool> m_printerLost{false};
+    std::mutex m_lostMutex;
+    std::string m_lostReason;
+    std::function<void(const std::string&)> m_onPrinterLost;
 
     // Work for an idle worker: bumped by every request.
     std::mutex m_workMutex;

@@ -1,12 +1,56 @@
 // The machine control's worker thread: one package in flight, the reply wait
-// with the silent-printer restart, and the handling of each reply.
+// with the silent-printer restart, the handling of each reply, and the end of
+// the link when the printer is lost.
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "MachinePackages.h"
 #include "ZELKFileLog.h"
 #include "ZELKMachineControl.h"
 #include "ZELKPlusCom.h"
 #include "ZELKThreadProc.h"
+
+namespace {
+
+// Commands the printer answers without changing anything it will do (version,
+// buffer space, tool query, is-finished, position) or whose repetition does
+// no harm (the extended stop): safe to send again whenever their reply is in
+// doubt.
+bool IsRepeatable(const Package& package)
+{
+    if (package.PayloadSize() <= 0)
+        return true;
+    switch (package.Payload()[0]) {
+    case 0:
+    case 2:
+    case 10:
+    case 11:
+    case 21:
+    case 22:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string CommandName(const Package& package)
+{
+    return package.PayloadSize() > 0 ? "command " + std::to_string(package.Payload()[0]) : "empty package";
+}
+
+std::string Hex(const unsigned char* bytes, std::size_t count)
+{
+    std::string out;
+    char b[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(b, sizeof b, i == 0 ? "%02X" : " %02X", bytes[i]);
+        out += b;
+    }
+    return out;
+}
+
+}  // namespace
 
 unsigned long ZELKMachineControl::MachineOperationThreadProc(void* parameter)
 {
@@ -17,24 +61,36 @@ unsigned long ZELKMachineControl::MachineOperationThreadProc(void* parameter)
 void ZELKMachineControl::WorkerLoop()
 {
     m_runningState = 1;
-    while (!m_stopRequested.load()) {
-        std::uint64_t seq = 0;
+    while (!m_stopRequested.load() && !m_printerLost.load()) {
         {
             std::lock_guard lock(m_workMutex);
-            seq = m_workSeq;
+            m_loopSeq = m_workSeq;
         }
         if (RunOneStep())
             continue;
         // Idle: sleep until a request arrives (any request bumps the counter,
         // so one made after the check above is not missed).
         std::unique_lock lock(m_workMutex);
-        m_workCv.wait(lock, [&] { return m_workSeq != seq || m_stopRequested.load(); });
+        m_workCv.wait(lock, [&] { return m_workSeq != m_loopSeq || m_stopRequested.load(); });
     }
     m_runningState = -1;
 }
 
+void ZELKMachineControl::WaitForWorkUntil(Clock::time_point deadline)
+{
+    std::unique_lock lock(m_workMutex);
+    m_workCv.wait_until(lock, deadline, [&] { return m_workSeq != m_loopSeq || m_stopRequested.load(); });
+}
+
 bool ZELKMachineControl::RunOneStep()
 {
+    // A refused package waits out its back-off, and so does everything else
+    // (the printer said it has no room); a request or a stop has the worker
+    // look again.
+    if (Clock::now() < m_sendNotBefore) {
+        WaitForWorkUntil(m_sendNotBefore);
+        return true;
+    }
     const int mode = m_controlMode.load();
     if (mode == kModeIdle && SendFirstOperation())
         return true;
@@ -62,8 +118,7 @@ bool ZELKMachineControl::SendFirstOperation()
             return false;
         op = m_operations.front();
     }
-    SendPackage(op.package);
-    if (m_sendResult.load() == 2)
+    if (!SendPackage(op.package))
         return true;
     // Remove the package that was sent, wherever it now stands: packages may
     // have been inserted in front of it, or the list emptied, meanwhile.
@@ -79,13 +134,14 @@ bool ZELKMachineControl::SendFirstOperation()
 
 void ZELKMachineControl::SendQuery(int bit)
 {
+    bool answered = false;
     if (bit == kModePlatformQuery) {
         m_bIsInquirePlatformTem = 1;
-        SendPackage(zelk::PlatformTemperatureQueryPackage());
+        answered = SendPackage(zelk::PlatformTemperatureQueryPackage());
     } else {
-        SendPackage(zelk::ExtruderTemperatureQueryPackage());
+        answered = SendPackage(zelk::ExtruderTemperatureQueryPackage());
     }
-    if (m_sendResult.load() != 2)
+    if (answered)
         m_controlMode.fetch_and(~bit);
 }
 
@@ -103,18 +159,25 @@ void ZELKMachineControl::SendPrintStep()
     }
     if (!inList) {
         // Every package is out: ask until the printer reports the build
-        // finished (the type 7 reply ends the print).
+        // finished (the type 7 reply ends the print), a few times a second
+        // rather than back to back for the rest of the build.
+        if (Clock::now() < m_finishedQueryNotBefore) {
+            WaitForWorkUntil(m_finishedQueryNotBefore);
+            return;
+        }
         SendPackage(zelk::IsFinishedPackage());
+        m_finishedQueryNotBefore = Clock::now() + std::chrono::milliseconds(m_pollIntervalMs.load());
         return;
     }
-    SendPackage(package);
     // Only this package's own step: a StartPrint or EndPrint during the wait
     // has set the index anew and wins.
-    if (m_sendResult.load() != 2)
+    if (SendPackage(package))
         m_printIndex.compare_exchange_strong(index, index + 1);
 }
 
-void ZELKMachineControl::SendPackage(const Package& package)
+// True when the package is done with (answered); false when it is to be sent
+// again (refused, reply unreadable, port restarted) or the worker must stop.
+bool ZELKMachineControl::SendPackage(const Package& package)
 {
     {
         std::lock_guard lock(m_replyMutex);
@@ -122,40 +185,153 @@ void ZELKMachineControl::SendPackage(const Package& package)
     }
     m_sendResult = 0;
     if (package.size <= 0)
-        return;  // nothing goes out, so no reply can come: acknowledged
+        return true;  // nothing goes out, so no reply can come: acknowledged
+    if (m_resendPending && !IsRepeatable(package) && package == m_lastFailed)
+        Log(1, "Package resent (" + CommandName(package) + "): the printer may already have taken it");
+    m_resendPending = false;
     m_port->SendData(package.data, package.size);
-    WaitSendCommendEnd();
-}
-
-int ZELKMachineControl::WaitSendCommendEnd()
-{
-    {
-        std::unique_lock lock(m_replyMutex);
-        const auto woken = [&] { return m_replySignalled || m_linkLost || m_stopRequested.load(); };
-        for (int i = 0; i < kReplyWaits; ++i) {
-            if (m_replyCv.wait_for(lock, std::chrono::milliseconds(m_replyTimeoutMs.load()), woken))
-                break;
-        }
-        if (m_replySignalled)
-            return 0;
-        m_linkLost = false;  // a vanished device is restarted like a silent one
+    const ReplyOutcome outcome = WaitSendCommendEnd();
+    if (outcome == ReplyOutcome::Answered || outcome == ReplyOutcome::Refused) {
+        m_unreadableInARow = 0;
+        m_restartsWithoutReply = 0;
     }
-    // Unanswered: the package counts as not received and is sent again.
+    if (outcome == ReplyOutcome::Answered) {
+        m_refusedInARow = 0;
+        return true;
+    }
     m_sendResult = 2;
-    if (m_stopRequested.load())
-        return 0;
-    RestartPort();
-    return 0;
+    switch (outcome) {
+    case ReplyOutcome::Refused: {
+        // Refused (buffer full, or the packet arrived garbled): not taken. The
+        // first resend goes at once, as room is usually made by the next
+        // move; later ones back off up to the poll interval, so that a printer
+        // refusing while it heats is not asked hundreds of times a second.
+        ++m_refusedInARow;
+        if (m_refusedInARow >= 2) {
+            const int intervalMs = m_pollIntervalMs.load();
+            const int pauseMs = std::min(intervalMs, (intervalMs / 8) << std::min(m_refusedInARow - 2, 3));
+            m_sendNotBefore = Clock::now() + std::chrono::milliseconds(pauseMs);
+        }
+        return false;
+    }
+    case ReplyOutcome::Unreadable:
+        return AfterUnreadableReply(package);
+    case ReplyOutcome::Unanswered:
+        m_lastFailed = package;
+        m_resendPending = true;
+        return AfterUnansweredPackage();
+    default:
+        return false;
+    }
 }
 
-void ZELKMachineControl::RestartPort()
+// The printer answered, but its reply failed the CRC: whether the package was
+// taken is unknown. A repeatable query is simply asked again. An action is
+// sent again too: a garbled refusal (0x82, 0x83) means the printer did not
+// take it, and a command lost without a word spoils the print, while most
+// actions are harmless twice (moves go to absolute positions, temperatures
+// and homing repeat); the resend is logged with "resent" so that a blemish
+// can be traced to it. A line that garbles every reply is treated like a
+// silent printer.
+bool ZELKMachineControl::AfterUnreadableReply(const Package& package)
+{
+    ++m_unreadableInARow;
+    Log(1, "Unreadable reply (bad CRC) to " + CommandName(package));
+    m_lastFailed = package;
+    m_resendPending = true;
+    if (m_unreadableInARow < kReplyWaits)
+        return false;
+    m_unreadableInARow = 0;
+    return AfterUnansweredPackage();
+}
+
+// No reply through all the waits, or the device went away: the port is
+// restarted once and the package sent again; unanswered after that, or with
+// a device that does not come back, the printer is lost.
+bool ZELKMachineControl::AfterUnansweredPackage()
+{
+    if (m_stopRequested.load())
+        return false;
+    if (m_restartsWithoutReply >= 1) {
+        LosePrinter("The printer on " + m_port->GetPortName() + " does not answer.");
+        return false;
+    }
+    ++m_restartsWithoutReply;
+    if (!RestartPort())
+        LosePrinter("The printer's port " + m_port->GetPortName() + " went away and did not come back.");
+    return false;
+}
+
+ZELKMachineControl::ReplyOutcome ZELKMachineControl::WaitSendCommendEnd()
+{
+    std::unique_lock lock(m_replyMutex);
+    const auto woken = [&] { return m_replySignalled || m_linkLost || m_stopRequested.load(); };
+    for (int i = 0; i < kReplyWaits; ++i) {
+        if (m_replyCv.wait_for(lock, std::chrono::milliseconds(m_replyTimeoutMs.load()), woken))
+            break;
+    }
+    if (m_replySignalled)
+        return m_replyOutcome;
+    m_linkLost = false;  // a vanished device is restarted like a silent one
+    return m_stopRequested.load() ? ReplyOutcome::Stopped : ReplyOutcome::Unanswered;
+}
+
+// True when the port is open again (or a stop was asked for).
+bool ZELKMachineControl::RestartPort()
 {
     m_port->ReOpen();
     ZELKFileLog* log = m_log != nullptr ? m_log : ZELKFileLog::GetObjectW();
     log->Write("ZELKMachineControl", 96, 1, "Restart COM!");
-    std::lock_guard lock(m_restartMutex);
-    ++m_restartCount;
-    m_restartCv.notify_all();
+    {
+        std::lock_guard lock(m_restartMutex);
+        ++m_restartCount;
+        m_restartCv.notify_all();
+    }
+    // A device that went away (unplugged, switched off) may come back under
+    // its name within the device return timeout.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_deviceReturnMs.load());
+    while (!m_port->IsOpened()) {
+        {
+            std::unique_lock lock(m_replyMutex);
+            const auto retryAt = std::min(deadline, Clock::now() + std::chrono::milliseconds(
+                                                                     std::max(1, m_restartDelayMs.load())));
+            if (m_replyCv.wait_until(lock, retryAt, [&] { return m_stopRequested.load(); }))
+                return true;
+        }
+        if (Clock::now() >= deadline)
+            return false;
+        m_port->Open(m_port->GetPortName());
+    }
+    {
+        // Whatever the old connection left behind is no answer to the next package.
+        std::lock_guard lock(m_replyMutex);
+        m_linkLost = false;
+    }
+    return true;
+}
+
+void ZELKMachineControl::LosePrinter(const std::string& reason)
+{
+    Log(2, "Printer lost: " + reason);
+    m_controlMode = kModeIdle;
+    RemoveOperatePackList();
+    m_port->Close();
+    m_connected = 0;
+    std::function<void(const std::string&)> callback;
+    {
+        std::lock_guard lock(m_lostMutex);
+        m_lostReason = reason;
+        callback = m_onPrinterLost;
+    }
+    m_printerLost = true;  // ends the worker's loop
+    if (callback)
+        callback(reason);
+}
+
+void ZELKMachineControl::Log(int level, const std::string& message)
+{
+    ZELKFileLog* log = m_log != nullptr ? m_log : ZELKFileLog::GetObjectW();
+    log->Write("ZELKMachineControl", __LINE__, level, message);
 }
 
 void ZELKMachineControl::StartThread()
@@ -167,6 +343,12 @@ void ZELKMachineControl::StartThread()
         m_replySignalled = false;
         m_linkLost = false;
     }
+    m_unreadableInARow = 0;
+    m_refusedInARow = 0;
+    m_restartsWithoutReply = 0;
+    m_resendPending = false;
+    m_sendNotBefore = {};
+    m_finishedQueryNotBefore = {};
     m_thread->BeginThread();
 }
 
@@ -206,17 +388,20 @@ void ZELKMachineControl::WakeWorker()
 void ZELKMachineControl::OnCommReceive(void* frame, void* length)
 {
     int type = 0;
+    bool known = false;
     {
         std::lock_guard lock(m_recordMutex);
-        m_parser.ParserReceiveBuffer(frame, length);
+        known = m_parser.ParserReceiveBuffer(frame, length);
         type = m_parser.GetReceiveBuf().type;
     }
-    m_sendResult = 0;
-    if (type < zelk::kReplyVersion || type > zelk::kReplyPlatformTemperature)
+    if (!known) {
+        // Not a reply this host knows: it answers nothing, so the package in
+        // flight keeps waiting for its own reply.
+        Log(1, "Unrecognised reply ignored: " +
+                   Hex(static_cast<const unsigned char*>(frame), reinterpret_cast<std::size_t>(length)));
         return;
-    if (type == zelk::kReplyRefused)
-        m_sendResult = 2;
-    else if (type == zelk::kReplyBuildFinished)
+    }
+    if (type == zelk::kReplyBuildFinished)
         FinishBuild();
 
     std::function<void()> callback;
@@ -232,6 +417,19 @@ void ZELKMachineControl::OnCommReceive(void* frame, void* length)
     m_connected = 1;
     {
         std::lock_guard lock(m_replyMutex);
+        m_replyOutcome = type == zelk::kReplyRefused ? ReplyOutcome::Refused : ReplyOutcome::Answered;
+        m_replySignalled = true;
+    }
+    m_replyCv.notify_all();
+}
+
+void ZELKMachineControl::OnCommBadFrame()
+{
+    // A reply came but cannot be read: the worker decides now instead of
+    // waiting out its reply timeouts for a reply that has already come.
+    {
+        std::lock_guard lock(m_replyMutex);
+        m_replyOutcome = ReplyOutcome::Unreadable;
         m_replySignalled = true;
     }
     m_replyCv.notify_all();

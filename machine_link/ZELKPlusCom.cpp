@@ -35,7 +35,8 @@ int ZELKPlusCom::SendData(const void* bytes, int count)
 
 int ZELKPlusCom::QuietTimeoutMs()
 {
-    return m_assembler.PendingBytes() > 0 && !m_stallChecked ? m_stallTimeoutMs.load() : -1;
+    const bool waiting = (m_assembler.PendingBytes() > 0 && !m_stallChecked) || m_assembler.HoldsBadFrame();
+    return waiting ? m_stallTimeoutMs.load() : -1;
 }
 
 void ZELKPlusCom::OnLineQuiet()
@@ -43,6 +44,10 @@ void ZELKPlusCom::OnLineQuiet()
     // Nothing to give up means nothing to do until more bytes come.
     m_stallChecked = !m_assembler.DropStalledStart(
         [this](const unsigned char* frame, std::size_t length) { Deliver(frame, length); });
+    // A frame that failed its CRC with nothing valid behind it, once the line
+    // is quiet, was a garbled reply: the receiver need not wait it out.
+    if (m_assembler.TakeBadFrame() && m_receiver != nullptr)
+        m_receiver->OnCommBadFrame();
 }
 
 void ZELKPlusCom::Deliver(const unsigned char* frame, std::size_t length)

@@ -10,7 +10,8 @@
 // Reassembles reply frames from what the reader thread reads (checking each
 // frame's CRC) and hands every valid frame to the receiver. When the line is
 // quiet for the stall timeout while a started frame waits for bytes, a false
-// start byte is given up, so it cannot hold back the replies behind it.
+// start byte is given up, so it cannot hold back the replies behind it; when
+// it is quiet after a frame that failed its CRC, the receiver hears of it.
 class ZELKPlusCom : public CZELKComBase {
 public:
     ZELKPlusCom() = default;

@@ -78,15 +78,16 @@ ZELKReceiveParser::ZELKReceiveParser(double zStepsPerMM, std::atomic<int>* platf
 {
 }
 
-void ZELKReceiveParser::ParserReceiveBuffer(void* frame, void* length)
+bool ZELKReceiveParser::ParserReceiveBuffer(void* frame, void* length)
 {
-    ParserReceiveBuffer(static_cast<const unsigned char*>(frame), reinterpret_cast<std::size_t>(length));
+    return ParserReceiveBuffer(static_cast<const unsigned char*>(frame), reinterpret_cast<std::size_t>(length));
 }
 
-void ZELKReceiveParser::ParserReceiveBuffer(const unsigned char* frame, std::size_t length)
+bool ZELKReceiveParser::ParserReceiveBuffer(const unsigned char* frame, std::size_t length)
 {
     const bool outstanding = m_platformQueryFlag != nullptr && m_platformQueryFlag->load() != 0;
     const zelk::ClassifyResult result = zelk::ClassifyReplyFrame(frame, length, m_zStepsPerMM, outstanding, m_record);
     if (result.platformQueryAnswered && m_platformQueryFlag != nullptr)
         m_platformQueryFlag->store(0);
+    return result.changed;
 }

@@ -53,9 +53,11 @@ public:
     // (every temperature answer is then the extruder's).
     explicit ZELKReceiveParser(double zStepsPerMM = 71.699959, std::atomic<int>* platformQueryFlag = nullptr);
 
-    // frame: the frame's bytes; length: its byte count as a pointer-sized integer.
-    void ParserReceiveBuffer(void* frame, void* length);
-    void ParserReceiveBuffer(const unsigned char* frame, std::size_t length);
+    // frame: the frame's bytes; length: its byte count as a pointer-sized
+    // integer. False when the frame is no reply this host knows (the record
+    // is then unchanged and the frame answers nothing).
+    bool ParserReceiveBuffer(void* frame, void* length);
+    bool ParserReceiveBuffer(const unsigned char* frame, std::size_t length);
 
     const RECEIVEBUF& GetReceiveBuf() const { return m_record; }
 

@@ -123,3 +123,16 @@ float ZELKStartGCodeOperater::GetPlatformPrintTemperature() const
 {
     return zelk::StartGCodeNumber(GetPlateTemperature());
 }
+
+int ZELKStartGCodeOperater::IsStartGCodeUsable(std::string& reason) const
+{
+    if (!m_loaded) {
+        reason = m_lastError;
+        return 0;
+    }
+    if (!zelk::CheckStartGCodeLines(m_lines, reason)) {
+        reason = m_path + ": " + reason;
+        return 0;
+    }
+    return 1;
+}

@@ -40,6 +40,10 @@ public:
     const std::vector<std::string>& GetLines() const { return m_lines; }
     // True when the file could be read at construction.
     bool IsLoaded() const { return m_loaded; }
+    // 1 when the file was read and its lines pass zelk::CheckStartGCodeLines,
+    // so a print gets the temperatures and start height meant. Else 0, with
+    // reason in one line naming the file.
+    int IsStartGCodeUsable(std::string& reason) const;
     const std::string& GetLastError() const { return m_lastError; }
 
     // The start G-code file's place, relative to the program folder.

@@ -15,7 +15,6 @@ namespace {
 
 constexpr double kRestingTolerance = 0.01;  // how close to z = 0 counts as standing on the platform
 constexpr double kSameCoordinate = 1e-6;
-constexpr double kDefaultPlatformMm = 150.0;
 
 double MinZ(ZELKDBPrint* model)
 {
@@ -42,17 +41,12 @@ ZELKGeVector3d AxisVector(int axis)
     return v;
 }
 
-// The profile's platform size, as the loader reads it (values below 1 mm mean unset).
+// The profile's platform size, as the loader reads it.
 void PlatformFromProfile(ZELKGePoint3d& lo, ZELKGePoint3d& hi)
 {
-    double size[3] = {0.0, 0.0, 0.0};
-    const char* keys[3] = {"PlatformLength", "PlatformWidth", "PlatformHigh"};
+    double size[3] = {zelk::kDefaultPlatformMm, zelk::kDefaultPlatformMm, zelk::kDefaultPlatformMm};
     if (ZELKFileIni* ini = ZELKFileIni::GetFileIniObject())
-        for (int a = 0; a < 3; ++a)
-            ini->GetIniProfileDouble("PRINTPLATFORM", keys[a], size[a]);
-    for (double& s : size)
-        if (!(s >= 1.0))
-            s = kDefaultPlatformMm;
+        zelk::ReadPlatformSize(*ini, size[0], size[1], size[2]);
     lo.Set(-size[0] / 2, -size[1] / 2, 0);
     hi.Set(size[0] / 2, size[1] / 2, size[2]);
 }
@@ -369,14 +363,13 @@ int ZELKModelEdit::GetSelectedModelAxisScaleRange(ScaleRange& range)
     first->GetYScaleRange(range.yMin, range.yMax);
     first->GetZScaleRange(range.zMin, range.zMax);
     // The model's own uniform range is relative to its current size; the panel
-    // works in factors of the loaded size, so the upper bound is carried over.
-    // The lower bound is a floor on the loaded size already.
+    // works in factors of the loaded size, so both bounds are carried over.
     range.min = 0.0;
     range.max = INFINITY;
     for (ZELKDBPrint* m : models) {
         double lo, hi;
         m->GetScaleRange(lo, hi);
-        range.min = std::max(range.min, lo);
+        range.min = std::max(range.min, lo * RecordedScale(m));
         range.max = std::min(range.max, hi * RecordedScale(m));
     }
     range.max = std::max(range.max, range.min);

@@ -6,10 +6,7 @@
 
 ZELKDBEntity::ZELKDBEntity() : ZELKDBEntity(kEntityBase) {}
 
-ZELKDBEntity::ZELKDBEntity(int eventType) : m_eventType(eventType)
-{
-    std::memset(m_name, 0, sizeof m_name);
-}
+ZELKDBEntity::ZELKDBEntity(int eventType) : m_eventType(eventType) {}
 
 ZELKDBEntity::~ZELKDBEntity() = default;
 
@@ -34,7 +31,5 @@ int ZELKDBEntity::IsInPlatform()
 
 void ZELKDBEntity::SetName(std::string name)
 {
-    std::memset(m_name, 0, sizeof m_name);
-    const std::size_t length = std::min(name.size(), sizeof m_name - 1);
-    std::memcpy(m_name, name.data(), length);
+    m_name = std::move(name);
 }

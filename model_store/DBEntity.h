@@ -42,10 +42,11 @@ public:
     virtual int IsInPlatform();
 
     int GetEventType() const { return m_eventType; }
-    // Stores the text cut to 255 bytes, always NUL-terminated.
+    // The whole text (a model's file path, however long); never cut, so a
+    // UTF-8 name keeps every character.
     void SetName(std::string name);
-    char* GetName() { return m_name; }
-    const char* GetName() const { return m_name; }
+    char* GetName() { return m_name.data(); }
+    const char* GetName() const { return m_name.c_str(); }
     int GetShowType() const { return m_showType; }
     // Show type and colour keep their construction values for the entity's
     // whole life: callers may call the setters, which leave them unchanged.
@@ -59,12 +60,10 @@ public:
     ZELKDBEntity(const ZELKDBEntity&) = delete;
     ZELKDBEntity& operator=(const ZELKDBEntity&) = delete;
 
-    static constexpr int kNameBytes = 256;
-
 protected:
     explicit ZELKDBEntity(int eventType);
 
-    char m_name[kNameBytes];
+    std::string m_name;
     int m_showType = 1;
     GLColor m_color{10.0f, 170.0f, 40.0f};
     int m_entityId = 0;

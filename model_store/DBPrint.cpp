@@ -12,7 +12,6 @@ namespace {
 // rounding of a coordinate such as 75.01 - 75 that is meant to be exactly 0.01.
 constexpr double kPlatformTolerance = 0.01 + 1e-9;
 constexpr double kSmallestSize = 3.0;      // a scaled model stays at least this long
-constexpr double kSmallestFactor = 0.05;   // lower bound of the uniform scale range
 constexpr double kNoExtent = 1e-9;         // below this an axis has no size to scale
 
 const ZELKGePoint3d kOrigin(0.0, 0.0, 0.0);
@@ -231,7 +230,16 @@ void ZELKDBPrint::GetScaleRange(double& min, double& max) const
     const double platform = m_platformMin.DistanceTo(m_platformMax);
     const double model = m_boxMin.DistanceTo(m_boxMax);
     max = model < kNoExtent ? 1.0 : platform / model;
-    min = platform < kNoExtent ? kSmallestFactor : std::max(kSmallestSize / platform, kSmallestFactor);
+    // The smallest side of the model stays kSmallestSize long: a model already
+    // smaller than that cannot shrink at all.
+    double smallest = INFINITY;
+    for (int a = 0; a < 3; ++a) {
+        const double size = m_boxMax[a] - m_boxMin[a];
+        if (size >= kNoExtent)
+            smallest = std::min(smallest, size);
+    }
+    min = std::isinf(smallest) || smallest < kSmallestSize ? 1.0 : kSmallestSize / smallest;
+    max = std::max(max, min);
 }
 
 void ZELKDBPrint::AxisRange(double lo, double hi, double platformLo, double platformHi, double& min, double& max)

@@ -4,12 +4,17 @@
 #include <algorithm>
 #include <new>
 
+#include "EntityReset.h"
+
 ZELDBEntityDatabase* ZELDBEntityDatabase::m_database = nullptr;
 
 ZELDBEntityDatabase* ZELDBEntityDatabase::GetInterFace()
 {
-    if (m_database == nullptr)
+    if (m_database == nullptr) {
         m_database = new (std::nothrow) ZELDBEntityDatabase();
+        if (m_database != nullptr)
+            m_database->SetResetStore(ZELKDBEntityReset::getInstance());
+    }
     return m_database;
 }
 
@@ -43,6 +48,9 @@ int ZELDBEntityDatabase::Remove(int id)
     ZELKDBEntity* entity = it->second;
     m_cursor = m_entities.erase(it);
     delete entity;
+    // A removed model is never reset again: its copy as loaded goes with it.
+    if (m_resetStore != nullptr)
+        m_resetStore->Remove(id);
     return 0;
 }
 
@@ -59,8 +67,11 @@ int ZELDBEntityDatabase::RemoveAll()
     EntityMap doomed;
     doomed.swap(m_entities);
     m_cursor = m_entities.end();
-    for (auto& [id, entity] : doomed)
+    for (auto& [id, entity] : doomed) {
         delete entity;
+        if (m_resetStore != nullptr)
+            m_resetStore->Remove(id);
+    }
     return 0;
 }
 

@@ -6,6 +6,8 @@
 
 #include "DBEntity.h"
 
+class ZELKDBEntityReset;
+
 // Ids count up from 1 and are never reused while the process runs. Both maps
 // iterate in ascending id order, the drawing and picking order of the view.
 // Used from the user-interface thread only.
@@ -22,6 +24,10 @@ public:
     ~ZELDBEntityDatabase();
     ZELDBEntityDatabase(const ZELDBEntityDatabase&) = delete;
     ZELDBEntityDatabase& operator=(const ZELDBEntityDatabase&) = delete;
+
+    // The reset store whose entries go with the models removed from here (the
+    // process-wide database uses the process-wide store); null: none.
+    void SetResetStore(ZELKDBEntityReset* store) { m_resetStore = store; }
 
     // Takes ownership; writes the new id into the entity and into `id`, and
     // returns it. A null entity is ignored (returns -1, `id` untouched).
@@ -67,4 +73,5 @@ private:
     EntityMap::iterator m_cursor;
     int m_lastId = 0;
     EntityMap m_selection;
+    ZELKDBEntityReset* m_resetStore = nullptr;
 };

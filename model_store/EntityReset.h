@@ -5,8 +5,8 @@
 
 #include "GePrint.h"
 
-// Filled by the STL loader; read by the model-editing service. Entries of
-// removed models stay until Remove or RemoveAll (ids are never reused).
+// Filled by the STL loader; read by the model-editing service. A database
+// attached to the store (SetResetStore) removes a model's entry with the model.
 class ZELKDBEntityReset {
 public:
     // The process-wide store, created empty on first use; null if it cannot be allocated.

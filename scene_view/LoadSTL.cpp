@@ -14,7 +14,6 @@ namespace ZELKCAD {
 
 namespace {
 
-constexpr double kDefaultPlatformMm = 150.0;
 constexpr double kGapMm = 2.0;
 
 std::vector<std::string> AskForStlFiles()
@@ -37,22 +36,12 @@ StlFileDialogFunction& DialogHook()
     return hook;
 }
 
-// The build volume's corners from the profile; a size below 1 mm counts as the
-// default, as the renderer draws it.
+// The build volume's corners from the profile, as the renderer draws it.
 void PlatformCorners(ZELKFileIniBase* profile, ZELKGePoint3d& lo, ZELKGePoint3d& hi)
 {
-    double length = 0, width = 0, height = 0;
-    if (profile != nullptr) {
-        profile->GetIniProfileDouble("PRINTPLATFORM", "PlatformLength", length);
-        profile->GetIniProfileDouble("PRINTPLATFORM", "PlatformWidth", width);
-        profile->GetIniProfileDouble("PRINTPLATFORM", "PlatformHigh", height);
-    }
-    if (length < 1)
-        length = kDefaultPlatformMm;
-    if (width < 1)
-        width = kDefaultPlatformMm;
-    if (height < 1)
-        height = kDefaultPlatformMm;
+    double length = zelk::kDefaultPlatformMm, width = zelk::kDefaultPlatformMm, height = zelk::kDefaultPlatformMm;
+    if (profile != nullptr)
+        zelk::ReadPlatformSize(*profile, length, width, height);
     lo.Set(-length / 2, -width / 2, 0);
     hi.Set(length / 2, width / 2, height);
 }
@@ -84,9 +73,14 @@ StlFileDialogFunction SetStlFileDialogFunction(StlFileDialogFunction function)
 
 void LoadSTL()
 {
-    const std::vector<std::string> paths = DialogHook()();
+    const std::vector<std::string> paths = AskStlFiles();
     if (!paths.empty())
         LoadSTLFiles(paths);
+}
+
+std::vector<std::string> AskStlFiles()
+{
+    return DialogHook()();
 }
 
 StlFileRead ReadStlFile(const std::string& path)

@@ -28,6 +28,8 @@ struct StlLoadTargets {
 
 // The file dialog, then LoadSTLFiles with the chosen paths. Cancel changes nothing.
 void LoadSTL();
+// The file dialog alone: the chosen paths, none when the user cancels.
+std::vector<std::string> AskStlFiles();
 
 // Loads each file in order: the first model stands centred on the platform
 // origin, each next one 2 mm beyond the +X side of the models already there;

@@ -1,6 +1,8 @@
 // The 3D view window: selection, navigation, keys, the model menu and the selected model's information line.
 #include "ZELKOpenGLView.h"
 
+#include <cstdlib>
+
 #include <GL/gl.h>
 
 #include <cmath>
@@ -167,6 +169,7 @@ void ZELKOpenGLView::OnMButtonUp(wxMouseEvent& event)
 void ZELKOpenGLView::OnRButtonDown(wxMouseEvent& event)
 {
     Capture();
+    m_rightPress = event.GetPosition();
     m_dragAnchor = event.GetPosition();
     m_dragMode = DRAG_ROTATE;
     event.Skip();
@@ -176,6 +179,16 @@ void ZELKOpenGLView::OnRButtonUp(wxMouseEvent& event)
 {
     ReleaseCapture();
     const wxPoint point = event.GetPosition();
+    // A right drag turns the view; only a click that hardly moved picks a
+    // model and opens its menu.
+    constexpr int kClickSlopPx = 3;
+    const wxPoint moved = point - m_rightPress;
+    if (m_dragMode == DRAG_ROTATE && (std::abs(moved.x) > kClickSlopPx || std::abs(moved.y) > kClickSlopPx)) {
+        m_renderer->Translate(m_dragAnchor, point, static_cast<TRANSLATER_TYPE>(DRAG_ROTATE));
+        Refresh(false);
+        m_dragMode = DRAG_NONE;
+        return;
+    }
     std::vector<int> previous;
     for (const auto& [id, entity] : m_database->GetSelectEntity())
         previous.push_back(id);

@@ -74,6 +74,9 @@ private:
     bool m_ownsDatabase;
     wxPoint m_dragAnchor;
     int m_dragMode = DRAG_NONE;
+    // Where the right button went down: a release near it is a click (the
+    // model menu), a release further away ends a rotation.
+    wxPoint m_rightPress;
     wxPoint m_lastLeftClick;
     // The first size with both sides above 0 sets the standard view; later ones keep the user's view.
     bool m_sized = false;

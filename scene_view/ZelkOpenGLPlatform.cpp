@@ -13,7 +13,6 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kDefaultPlatform = 150.0;
 
 // Closes the base of a cylinder or cone: the circle of the given radius at z = 0.
 void CloseCircle(double radius)
@@ -35,15 +34,7 @@ void CZelkOpenGL::CreatePrintPlatform()
 void CZelkOpenGL::CreatePrintPlatform(ZELKFileIniBase& profile)
 {
     double length = 0, width = 0, height = 0;
-    profile.GetIniProfileDouble("PRINTPLATFORM", "PlatformLength", length);
-    profile.GetIniProfileDouble("PRINTPLATFORM", "PlatformWidth", width);
-    profile.GetIniProfileDouble("PRINTPLATFORM", "PlatformHigh", height);
-    if (length < 1)
-        length = kDefaultPlatform;
-    if (width < 1)
-        width = kDefaultPlatform;
-    if (height < 1)
-        height = kDefaultPlatform;
+    zelk::ReadPlatformSize(profile, length, width, height);
     m_printBox.SetPrintBox(MakePrintBox(length, width, height));
 }
 

@@ -131,6 +131,12 @@ const std::vector<KeyText>& ChineseWords()
         {"id_message_slicerEngineMissing", "未安装切片引擎（Debian 软件包 prusa-slicer）。"},
         {"id_message_startGCodeNotSaved", "无法保存起始GCode。"},
         {"id_message_modelsChangedSliceAgain", "切片后模型已更改。是否先重新切片？"},
+        // files and the printer
+        {"id_message_replaceExistingFile", "同名文件已存在。是否替换？"},
+        {"id_message_gcodeUnusable", "GCode文件无法使用："},
+        {"id_message_startGCodeUnusable", "起始GCode无法使用，打印机将不会加热："},
+        {"id_message_printerLost", "打印机没有响应，打印已结束。"},
+        {"id_message_languageFileProblem", "无法读取语言文件，将显示内置文字："},
     };
     return words;
 }

@@ -259,9 +259,18 @@ void ZELKGCodeWnd::OnCharHook(wxKeyEvent& event)
 
 void ZELKGCodeWnd::StartSlicing()
 {
-    if (m_state != State::Idle || ApplyFields() == 0)
+    if (m_state != State::Idle)
         return;
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    // Without the lines that carry the temperatures and the start height, the
+    // print would not heat: nothing is sliced for it.
+    std::string unusable;
+    if (ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->IsStartGCodeUsable(unusable) == 0) {
+        ui->MessageBox_Zelk("id_message_startGCodeUnusable", unusable);
+        return;
+    }
+    if (ApplyFields() == 0)
+        return;
     ZELDBEntityDatabase* database = ZELDBEntityDatabase::GetInterFace();
     if (database->IsInPlatform() == 0) {
         ui->MessageBox_Zelk("id_message_modelBeyondRange");
@@ -355,10 +364,7 @@ void ZELKGCodeWnd::SetButtons(State state)
 
 void ZELKGCodeWnd::ShowFailure(const std::string& key, const std::string& detail)
 {
-    wxString text = Text(key);
-    if (!detail.empty())
-        text += "\n" + wxString::FromUTF8(detail);
-    ZELKUIOperation::GetUIOperationObject()->ShowMessageText(text);
+    ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(key, detail);
 }
 
 // ---------------------------------------------------------------- the slicer run

@@ -1,6 +1,8 @@
 // Information bar: two white text lines on the translucent strip.
 #include "ZELKInfoWnd.h"
 
+#include <wx/control.h>
+
 #include <algorithm>
 
 #include <wx/stattext.h>
@@ -18,18 +20,19 @@ ZELKInfoWnd::ZELKInfoWnd(wxWindow* parent)
 
 void ZELKInfoWnd::SetTemperatureLine(const wxString& text)
 {
-    FindWindow(ID_TEMPERATURE)->SetLabel(text);
+    static_cast<wxControl*>(FindWindow(ID_TEMPERATURE))->SetLabelText(text);
     Refresh();
 }
 
 void ZELKInfoWnd::SetModelInformation(const wxString& text)
 {
-    FindWindow(ID_MODEL_INFO)->SetLabel(text);
+    // A file name may hold "&": shown as it is, never as a mnemonic.
+    static_cast<wxControl*>(FindWindow(ID_MODEL_INFO))->SetLabelText(text);
     Refresh();
 }
 
-wxString ZELKInfoWnd::GetTemperatureLine() const { return FindWindow(ID_TEMPERATURE)->GetLabel(); }
-wxString ZELKInfoWnd::GetModelInformation() const { return FindWindow(ID_MODEL_INFO)->GetLabel(); }
+wxString ZELKInfoWnd::GetTemperatureLine() const { return static_cast<wxControl*>(FindWindow(ID_TEMPERATURE))->GetLabelText(); }
+wxString ZELKInfoWnd::GetModelInformation() const { return static_cast<wxControl*>(FindWindow(ID_MODEL_INFO))->GetLabelText(); }
 
 void ZELKInfoWnd::Place(const wxPoint& pos, int width)
 {

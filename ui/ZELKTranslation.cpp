@@ -12,6 +12,24 @@
 namespace {
 const char* const kSection = "Multi-language";
 const char* const kKey = "language";
+
+// The built-in text of a key, or null. Only looked up for keys a language
+// file lacks, so a scan of the table is enough.
+const char* BuiltInText(const std::string& key)
+{
+    for (const zelk::KeyText& word : zelk::ChineseWords())
+        if (key == word.key)
+            return word.text;
+    return nullptr;
+}
+
+bool HasText(const ZELKXMLParse& parse, const std::string& key)
+{
+    std::string value;
+    return parse.GetKeyValue(key, value) == 0 && !value.empty();
+}
+
+constexpr std::size_t kNamedMissingKeys = 3;
 }  // namespace
 
 ZELKTranslation* ZELKTranslation::m_translation = nullptr;
@@ -51,10 +69,38 @@ void ZELKTranslation::Load(int language)
     m_languageFilePath = m_programFolder + file;
     if (m_language == LANGUAGE_CHINESE) {
         PrepareChineseWords();
+        m_languageFileProblem.clear();
     } else {
         m_chineseWords.clear();
         m_xmlParse.ReadXML(m_languageFilePath);
+        m_languageFileProblem = FindLanguageFileProblem();
     }
+}
+
+std::string ZELKTranslation::FindLanguageFileProblem() const
+{
+    if (!m_xmlParse.GetLastError().empty())
+        return m_xmlParse.GetLastError();
+    std::size_t missing = 0;
+    std::string named;
+    for (const zelk::KeyText& word : zelk::ChineseWords()) {
+        if (HasText(m_xmlParse, word.key))
+            continue;
+        if (++missing <= kNamedMissingKeys)
+            named += std::string(missing > 1 ? ", " : "") + word.key;
+    }
+    if (missing == 0)
+        return "";
+    return m_languageFilePath + ": " + std::to_string(missing) + " of the " +
+           std::to_string(zelk::ChineseWords().size()) + " texts are missing (" + named +
+           (missing > kNamedMissingKeys ? ", ..." : "") + ")";
+}
+
+std::string ZELKTranslation::TakeLanguageFileProblem()
+{
+    std::string problem;
+    problem.swap(m_languageFileProblem);
+    return problem;
 }
 
 void ZELKTranslation::PrepareChineseWords()
@@ -68,9 +114,14 @@ int ZELKTranslation::GetKeyValue(const std::string& key, wxString& text) const
 {
     if (m_language != LANGUAGE_CHINESE) {
         std::string value;
-        if (m_xmlParse.GetKeyValue(key, value) != 0)
+        if (m_xmlParse.GetKeyValue(key, value) == 0 && !value.empty()) {
+            text = wxString(ZELKCAD::MultiByteToWideChar_ZELK(value.c_str()));
+            return 0;
+        }
+        const char* builtIn = BuiltInText(key);
+        if (builtIn == nullptr)
             return -1;
-        text = wxString(ZELKCAD::MultiByteToWideChar_ZELK(value.c_str()));
+        text = wxString::FromUTF8(builtIn);
         return 0;
     }
     const auto found = m_chineseWords.find(key);
@@ -83,7 +134,8 @@ int ZELKTranslation::GetKeyValue(const std::string& key, wxString& text) const
 wxString ZELKTranslation::GetString(const std::string& key) const
 {
     wxString text;
-    GetKeyValue(key, text);
+    if (GetKeyValue(key, text) != 0 && m_language != LANGUAGE_CHINESE)
+        text = wxString::FromUTF8(key);
     return text;
 }
 

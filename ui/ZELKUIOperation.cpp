@@ -80,8 +80,13 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
     CreatePrepareWnd(parent);
     if (!m_viewWnd)
         m_viewWnd = new ZELKViewWnd(parent, wxPoint(85, 160));
-    // The move (3100), rotate (3120), scale (3140) and machine control (3060)
-    // panels are created here too, at (85, 203).
+    if (!m_moveWnd)
+        m_moveWnd = new ZELKMoveWnd(parent, wxPoint(85, 203));
+    if (!m_rotateWnd)
+        m_rotateWnd = new ZELKRotateWnd(parent, wxPoint(85, 203));
+    if (!m_scaleWnd)
+        m_scaleWnd = new ZELKScaleWnd(parent, wxPoint(85, 203));
+    // The machine control panel (3060) is created here too, at (85, 203).
     if (!m_gcodeWnd)
         m_gcodeWnd = new ZELKGCodeWnd(parent, wxPoint(85, 203));
     if (!m_infoWnd) {
@@ -200,8 +205,13 @@ wxWindow* ZELKUIOperation::ToolPanel(PictrueCtrlStyle style) const
         return m_viewWnd;
     case PICTURE_GCODE:
         return m_gcodeWnd;
-    // The move, rotate, scale and machine control panels are returned here
-    // for their styles once they exist.
+    case PICTURE_MOVE:
+        return m_moveWnd;
+    case PICTURE_ROTATE:
+        return m_rotateWnd;
+    case PICTURE_SCALE:
+        return m_scaleWnd;
+    // The machine control panel is returned here once it exists.
     default:
         return nullptr;
     }
@@ -227,7 +237,7 @@ void ZELKUIOperation::HideToolPanels()
             panel->Hide();
 }
 
-void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, int show, int)
+void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, int show, int selection)
 {
     if (!m_viewWnd)
         return;
@@ -239,7 +249,12 @@ void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, int show, int)
     case PICTURE_MOVE:
     case PICTURE_ROTATE:
     case PICTURE_SCALE:
-        // The edit panel refreshes its fields from the selection here.
+        // The click passes whether anything is selected: the controls, or the note.
+        if (style == PICTURE_MOVE && m_moveWnd)
+            m_moveWnd->ShowControls(selection);
+        if (style == PICTURE_ROTATE && m_rotateWnd)
+            m_rotateWnd->ShowControls(selection);
+        RefreshEditPanel(style);
         break;
     case PICTURE_MACHINE_CONTROL:
         if (m_machineControl->GetMachineConnectedIsSucessed() == 0 || m_machineControl->IsMachinePrinting() != 0) {
@@ -272,10 +287,24 @@ void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState st
         MessageBox_Zelk("id_message_noLoadModel");
         return;
     }
-    // The move and rotate panels take `selection` here: controls or the no-selection note.
-    (void)selection;
+    if (style == PICTURE_MOVE && m_moveWnd)
+        m_moveWnd->ShowControls(selection);
+    if (style == PICTURE_ROTATE && m_rotateWnd)
+        m_rotateWnd->ShowControls(selection);
+    if (state == PICTURE_CHECKED)
+        RefreshEditPanel(style);
     if (wxWindow* panel = ToolPanel(style))
         panel->Show(state == PICTURE_CHECKED);
+}
+
+void ZELKUIOperation::RefreshEditPanel(PictrueCtrlStyle style)
+{
+    if (style == PICTURE_MOVE && m_moveWnd)
+        m_moveWnd->RefreshFromSelection();
+    else if (style == PICTURE_ROTATE && m_rotateWnd)
+        m_rotateWnd->RefreshFromSelection();
+    else if (style == PICTURE_SCALE && m_scaleWnd)
+        m_scaleWnd->RefreshFromSelection();
 }
 
 void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state)
@@ -364,13 +393,17 @@ void ZELKUIOperation::DeleteMemory()
 {
     if (m_viewWnd)
         m_viewWnd->Destroy();
-    if (m_gcodeWnd)
-        m_gcodeWnd->Destroy();
+    for (wxWindow* panel : std::initializer_list<wxWindow*>{m_moveWnd, m_rotateWnd, m_scaleWnd, m_gcodeWnd})
+        if (panel != nullptr)
+            panel->Destroy();
     if (m_infoWnd)
         m_infoWnd->Destroy();
-    // The move, rotate, scale, machine control and connection panels are
-    // destroyed here too; the progress panel stays.
+    // The machine control and connection panels are destroyed here too; the
+    // progress panel stays.
     m_viewWnd = nullptr;
+    m_moveWnd = nullptr;
+    m_rotateWnd = nullptr;
+    m_scaleWnd = nullptr;
     m_gcodeWnd = nullptr;
     m_infoWnd = nullptr;
 }
@@ -469,8 +502,14 @@ void ZELKUIOperation::Translate()
         m_viewWnd->Translate();
         if (m_gcodeWnd)
             m_gcodeWnd->Translate();
-        // The machine control, move, rotate, scale and connection panels
-        // translate here, in that order.
+        // The machine control panel translates here.
+        if (m_moveWnd)
+            m_moveWnd->Translate();
+        if (m_rotateWnd)
+            m_rotateWnd->Translate();
+        if (m_scaleWnd)
+            m_scaleWnd->Translate();
+        // The connection panel translates here.
         UpdatePicCtrlsToolTip();
         if (m_prepareWnd)
             m_prepareWnd->Translate();
@@ -487,6 +526,17 @@ void ZELKUIOperation::MessageBox_Zelk(const std::string& key)
     const MessageBoxFunction hook = MessageBoxHook();
     if (hook)
         hook(key, GetTranslateString(key));
+}
+
+void ZELKUIOperation::MessageBox_Zelk(const std::string& key, const std::string& detail)
+{
+    const MessageBoxFunction hook = MessageBoxHook();
+    if (!hook)
+        return;
+    wxString text = GetTranslateString(key);
+    if (!detail.empty())
+        text += "\n" + wxString::FromUTF8(detail);
+    hook(key, text);
 }
 
 void ZELKUIOperation::ShowMessageText(const wxString& text)

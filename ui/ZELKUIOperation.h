@@ -15,9 +15,12 @@
 
 #include "ZELKGCodeWnd.h"
 #include "ZELKInfoWnd.h"
+#include "ZELKMoveWnd.h"
 #include "ZELKPictureCtrl.h"
 #include "ZELKPositionWatch.h"
 #include "ZELKPrepareWnd.h"
+#include "ZELKRotateWnd.h"
+#include "ZELKScaleWnd.h"
 #include "ViewUi.h"
 #include "ZELKViewWnd.h"
 
@@ -77,8 +80,9 @@ public:
     // --- showing panels
     // The tool-picture click: hides the six tool panels, then shows or hides the
     // one of `style`, refusing with a message (and unchecking the picture) when
-    // its precondition fails.
-    void ShowWnd(PictrueCtrlStyle style, int show, int unused);
+    // its precondition fails. The move and rotate panels show their controls
+    // when `selection` is nonzero, their no-selection note otherwise.
+    void ShowWnd(PictrueCtrlStyle style, int show, int selection);
     void ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state, int selection);
     void ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState state);
     // Shows or hides the move, rotate and scale pictures, unchecked, with their panels hidden.
@@ -113,6 +117,9 @@ public:
     void Translate();
     wxString GetTranslateString(const std::string& key) override;
     void MessageBox_Zelk(const std::string& key) override;
+    // The translated text of `key` with a detail line under it (a file and
+    // why it could not be used): the detail is the system's, not translated.
+    void MessageBox_Zelk(const std::string& key, const std::string& detail);
     // A text without a translation key (which model files could not be read
     // and why) goes through the same message function, with an empty key.
     void ShowMessageText(const wxString& text) override;
@@ -143,6 +150,9 @@ public:
     // Windows, for the program and for tests (null while not created).
     ZELKViewWnd* GetViewWnd() const { return m_viewWnd; }
     ZELKGCodeWnd* GetGCodeWnd() const { return m_gcodeWnd; }
+    ZELKMoveWnd* GetMoveWnd() const { return m_moveWnd; }
+    ZELKRotateWnd* GetRotateWnd() const { return m_rotateWnd; }
+    ZELKScaleWnd* GetScaleWnd() const { return m_scaleWnd; }
     ZELKInfoWnd* GetInfoWnd() const { return m_infoWnd; }
     ZELKPrepareWnd* GetPrepareWnd() const { return m_prepareWnd; }
     ZELKPictureCtrl* GetToolPicture(PictrueCtrlStyle style) const;
@@ -160,6 +170,8 @@ private:
     // The panel of a tool picture's style; null while that panel does not exist.
     wxWindow* ToolPanel(PictrueCtrlStyle style) const;
     void HideToolPanels();
+    // The move, rotate or scale panel takes its ranges and values from the selection.
+    void RefreshEditPanel(PictrueCtrlStyle style);
     void UpdateTemperatureShowValue(const wxString& text);
     void UpdateZAxisShowValue(double z);
     void StopInquireZPosition();
@@ -180,10 +192,12 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_settingPic;
 
     wxWeakRef<ZELKViewWnd> m_viewWnd;
+    wxWeakRef<ZELKMoveWnd> m_moveWnd;
+    wxWeakRef<ZELKRotateWnd> m_rotateWnd;
+    wxWeakRef<ZELKScaleWnd> m_scaleWnd;
     wxWeakRef<ZELKGCodeWnd> m_gcodeWnd;
-    // The move, rotate, scale, machine control and connection panels join
-    // here, each created in CreateViewWnd, listed in ToolPanel and translated
-    // in Translate.
+    // The machine control and connection panels join here, each created in
+    // CreateViewWnd, listed in ToolPanel and translated in Translate.
     wxWeakRef<ZELKPrepareWnd> m_prepareWnd;
     wxWeakRef<ZELKInfoWnd> m_infoWnd;
 

@@ -59,10 +59,13 @@ void ZELKUIOperation::HandleReceive(const RECEIVEBUF& reply)
         break;
     }
     case zelk::kReplyBuildFinished: {
-        ChangeIsStartPrintState();
-        const int state = m_startPrintState.load();
-        OnUiThread([this, state] {
-            UpdatePrintPicture(state);
+        // The print is over: the picture offers to start again. Set, not
+        // flipped, and on the user-interface thread, so that a click handled
+        // before this update can neither start a print on a stale state nor
+        // leave the state inverted.
+        OnUiThread([this] {
+            m_startPrintState = 1;
+            UpdatePrintPicture(1);
             UpdatePrintToolTipText(GetTranslateString("id_picToolTip_startPrint"));
             ShowPrintComplete();
         });

@@ -20,6 +20,7 @@
 #include "SimThread.h"
 #include "StlFiles.h"
 #include "TempDir.h"
+#include "ToolPictures.h"
 #include "ZELKMachineControl.h"
 
 namespace fs = std::filesystem;
@@ -135,6 +136,51 @@ TEST_F(PrintWithSimulator, PrintStreamsToTheEndAndSaysSoOnceWhileSaveIsRefused)
     EXPECT_EQ(control->IsMachinePrinting(), 0);
     EXPECT_EQ(control->GetPrintIndex(), control->GetPrintListSize());
     EXPECT_GT(m_sim.Stats().packets.load(), 600);
+}
+
+// G-code without a single move is no print: nothing goes to the printer or
+// into a file, and the user hears which file and why.
+TEST_F(PrintWithSimulator, GCodeWithoutMovesIsNeitherPrintedNorSaved)
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    std::ofstream(m_gcode) << "; sliced by hand\n(no moves)\nM104 S200 T0\n";
+    const long before = m_sim.Stats().packets.load();
+    m_view->OnStartOrStopPrint();
+    ASSERT_TRUE(apptest::PumpUntil([this] { return !m_messages.keys.empty(); }, 20000));
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_gcodeUnusable"});
+    EXPECT_EQ(COrvanelView::GetPrintPreparationFlag(), 0);
+    EXPECT_EQ(ui->GetIsStartPrintState(), 1);
+    EXPECT_FALSE(ui->GetPrepareWnd()->IsShown());
+    EXPECT_EQ(ZELKMachineControl::GetMachineControl()->IsMachinePrinting(), 0);
+    EXPECT_LE(m_sim.Stats().packets.load() - before, 5) << "the print went out";
+
+    m_target = m_files.File("none.x3g");
+    m_view->OnSaveX3g();
+    ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.keys.size() == 2; }, 20000));
+    EXPECT_EQ(m_messages.keys.back(), "id_message_savex3gfailed");
+    EXPECT_FALSE(fs::exists(m_target));
+}
+
+// The printer goes away in the middle of a print: the print ends, the
+// connection shows as lost, and the user is told why, once.
+TEST_F(PrintWithSimulator, LostPrinterEndsThePrintAndSaysSo)
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    control->SetReplyTimeoutMs(50);
+    control->SetDeviceReturnTimeoutMs(100);
+    m_view->OnStartOrStopPrint();
+    ASSERT_TRUE(apptest::PumpUntil([&] { return control->GetPrintIndex() > 20; }, 20000));
+    EXPECT_EQ(ui->GetIsStartPrintState(), 0);
+    m_sim.Stop();
+    ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_printerLost") > 0; }, 20000));
+    control->SetReplyTimeoutMs(ZELKMachineControl::kDefaultReplyTimeoutMs);
+    control->SetDeviceReturnTimeoutMs(ZELKMachineControl::kDefaultDeviceReturnMs);
+    EXPECT_EQ(m_messages.Count("id_message_printerLost"), 1);
+    EXPECT_EQ(ui->GetIsStartPrintState(), 1);
+    EXPECT_EQ(ui->GetSettingPicture()->GetBitmapId(), static_cast<unsigned>(zelk::kPicDisconnected));
+    EXPECT_EQ(control->IsMachinePrinting(), 0);
+    EXPECT_EQ(control->GetMachineConnectedIsSucessed(), 0);
 }
 
 TEST_F(PrintWithSimulator, ProgressPanelShowsTheExportWithItsClock)

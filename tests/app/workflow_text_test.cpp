@@ -1,4 +1,4 @@
-// The print workflow's window-free rules: clock text, derived paths, emptying the import folder.
+// The print workflow's window-free rules: clock text, derived paths, emptying the working folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -25,36 +25,44 @@ TEST(ModelPaths, GCodeAndExportNamesComeFromTheModelFile)
     EXPECT_EQ(zelk::GCodePathForModel("  /m/my part.stl \n"), "/m/my part.gcode");
     const zelk::ExportDialogStart start = zelk::ExportDialogStartForModel("/m/part.stl");
     EXPECT_EQ(start.folder, "/m/");
-    EXPECT_EQ(start.fileName, "part");
+    EXPECT_EQ(start.fileName, "part.x3g");  // the dialog checks for an existing file of the real name
     const zelk::ExportDialogStart bare = zelk::ExportDialogStartForModel("part.stl");
     EXPECT_EQ(bare.folder, "");
-    EXPECT_EQ(bare.fileName, "part");
+    EXPECT_EQ(bare.fileName, "part.x3g");
+
+    EXPECT_EQ(zelk::WithX3gExtension("/out/print"), "/out/print.x3g");
+    EXPECT_EQ(zelk::WithX3gExtension("/out/print.x3g"), "/out/print.x3g");
+    EXPECT_EQ(zelk::WithX3gExtension("/out/print.bin"), "/out/print.bin");
+    EXPECT_EQ(zelk::WithX3gExtension("/out.d/print"), "/out.d/print.x3g");
+    EXPECT_EQ(zelk::WithX3gExtension("print"), "print.x3g");
 }
 
-TEST(EmptyFolder, DeletesFilesAtEveryDepthAndKeepsTheFolders)
+TEST(EmptyFolder, DeletesOnlyTheModelAndGCodeFilesTheProgramWritesThere)
 {
     testsupport::TempDir dir;
     namespace fs = std::filesystem;
-    fs::create_directories(dir.Path() / "a" / "b");
-    fs::create_directories(dir.Path() / "empty");
+    fs::create_directories(dir.Path() / "a");
     testsupport::WriteFile(dir.File("top.stl"), "x");
+    testsupport::WriteFile(dir.File("top.gcode"), "x");
+    testsupport::WriteFile(dir.File("notes.txt"), "the user's");
     testsupport::WriteFile(dir.File("a/mid.stl"), "x");
-    testsupport::WriteFile(dir.File("a/b/deep.gcode"), "x");
     testsupport::TempDir outside;
-    testsupport::WriteFile(outside.File("keep.txt"), "precious");
-    fs::create_directory_symlink(outside.Path(), dir.Path() / "link");
+    testsupport::WriteFile(outside.File("keep.gcode"), "precious");
+    fs::create_symlink(outside.File("keep.gcode"), dir.Path() / "link.gcode");
+    fs::create_directory_symlink(outside.Path(), dir.Path() / "folder.stl");
 
-    const zelk::EmptyFolderResult result = zelk::EmptyFolderKeepingSubfolders(dir.Path().string());
-    EXPECT_EQ(result.deleted, 4);  // three files and the link itself
+    const zelk::EmptyFolderResult result = zelk::EmptyWorkingFolder(dir.Path().string());
+    EXPECT_EQ(result.deleted, 2);
     EXPECT_EQ(result.failed, 0);
-    EXPECT_TRUE(fs::is_directory(dir.Path() / "a" / "b"));
-    EXPECT_TRUE(fs::is_directory(dir.Path() / "empty"));
     EXPECT_FALSE(fs::exists(dir.Path() / "top.stl"));
-    EXPECT_FALSE(fs::exists(dir.Path() / "a" / "b" / "deep.gcode"));
-    // What a link pointed to is not the import folder's to delete.
-    EXPECT_TRUE(fs::exists(outside.File("keep.txt")));
+    EXPECT_FALSE(fs::exists(dir.Path() / "top.gcode"));
+    EXPECT_TRUE(fs::exists(dir.Path() / "notes.txt"));
+    EXPECT_TRUE(fs::exists(dir.Path() / "a" / "mid.stl"));
+    // Links are not the program's files, and what they point to even less.
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "link.gcode"));
+    EXPECT_TRUE(fs::exists(outside.File("keep.gcode")));
 
-    EXPECT_EQ(zelk::EmptyFolderKeepingSubfolders(dir.File("missing")).deleted, 0);
+    EXPECT_EQ(zelk::EmptyWorkingFolder(dir.File("missing")).deleted, 0);
 }
 
 }  // namespace

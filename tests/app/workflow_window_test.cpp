@@ -112,6 +112,8 @@ TEST_F(Workflow, ModelsOnTheCommandLineArePlacedSideBySideAndTheImportFolderIsEm
 {
     fs::create_directories(ImportFolder() + "sub/deeper");
     std::ofstream(ImportFolder() + "old.stl") << "x";
+    std::ofstream(ImportFolder() + "old.gcode") << "x";
+    std::ofstream(ImportFolder() + "notes.txt") << "the user's";
     std::ofstream(ImportFolder() + "sub/deeper/old.gcode") << "x";
     COrvanelView* view = Start({Cube("cube20.stl", 20), Cube("bar.stl", 15, 40)});
     (void)view;
@@ -128,26 +130,30 @@ TEST_F(Workflow, ModelsOnTheCommandLineArePlacedSideBySideAndTheImportFolderIsEm
     EXPECT_NEAR(b1.x - b0.x, 40, 1e-5);
     EXPECT_NEAR(b0.z, 0, 1e-5);
 
-    // Files went, also in subfolders; the folders stay.
+    // The model and G-code files the program writes there went; what it
+    // never writes (other files, sub-folders and their content) stays.
     EXPECT_FALSE(fs::exists(ImportFolder() + "old.stl"));
-    EXPECT_FALSE(fs::exists(ImportFolder() + "sub/deeper/old.gcode"));
-    EXPECT_TRUE(fs::is_directory(ImportFolder() + "sub/deeper"));
+    EXPECT_FALSE(fs::exists(ImportFolder() + "old.gcode"));
+    EXPECT_TRUE(fs::exists(ImportFolder() + "notes.txt"));
+    EXPECT_TRUE(fs::exists(ImportFolder() + "sub/deeper/old.gcode"));
     // The last one is selected and named in the information bar.
     EXPECT_NE(ZELKUIOperation::GetUIOperationObject()->GetInfoWnd()->GetModelInformation().Find("bar.stl"),
               wxNOT_FOUND);
 }
 
-TEST_F(Workflow, ImportEmptiesTheFolderEvenWhenCancelledThenLoadsWhatIsChosen)
+TEST_F(Workflow, CancelledImportKeepsTheFolderThenAChosenImportEmptiesIt)
 {
     COrvanelView* view = Start();
-    fs::create_directories(ImportFolder() + "sub");
-    std::ofstream(ImportFolder() + "sub/part.gcode") << "G1";
+    fs::create_directories(ImportFolder());
+    std::ofstream(ImportFolder() + "part.gcode") << "G1";
+    ASSERT_TRUE(fs::exists(ImportFolder() + "part.gcode"));
     view->OnImportModel();  // cancelled
-    EXPECT_FALSE(fs::exists(ImportFolder() + "sub/part.gcode"));
+    EXPECT_TRUE(fs::exists(ImportFolder() + "part.gcode"));
     EXPECT_TRUE(Models().empty());
 
     m_stlAnswer = {Cube("a.stl", 10), Cube("b.stl", 10), Cube("c.stl", 10)};
     view->OnImportModel();
+    EXPECT_FALSE(fs::exists(ImportFolder() + "part.gcode"));
     EXPECT_EQ(Models().size(), 3u);
     EXPECT_EQ(ZELDBEntityDatabase::GetInterFace()->GetSelectCount(), 1);
     EXPECT_EQ(ZELDBEntityDatabase::GetInterFace()->GetSelectEntity().begin()->second, Models()[2]);
@@ -176,7 +182,7 @@ TEST_F(Workflow, SaveX3gRefusalsAndCancel)
     std::ofstream(ImportFolder() + "part.gcode") << linktest::PrintGCode(5);
     view->OnSaveX3g();  // cancelled: nothing runs
     ASSERT_EQ(m_saveAsked.size(), 1u);
-    EXPECT_EQ(m_saveAsked[0], ImportFolder() + "|part");
+    EXPECT_EQ(m_saveAsked[0], ImportFolder() + "|part.x3g");
     EXPECT_FALSE(view->IsExporting());
     EXPECT_EQ(m_messages.keys.size(), 2u);
 }

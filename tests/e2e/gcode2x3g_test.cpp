@@ -2,6 +2,11 @@
 // of the translation rules, an independent S3G decoder, and every refusal.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -176,7 +181,9 @@ TEST_F(Gcode2X3gTest, CanonicalOutputMatchesTheReferenceAndDecodesCleanly)
 
 TEST_F(Gcode2X3gTest, RefusesBadInputsWithOneLineAndNoOutput)
 {
-    WriteFile(m_dir.File("ok.gcode"), "M17\n");
+    WriteFile(m_dir.File("ok.gcode"), "M17\nG1 X10 Y0 Z0 F3000\n");
+    WriteFile(m_dir.File("nomove.gcode"), "M17\n(a comment)\nG1 F1200\n");
+    WriteFile(m_dir.File("short-start.gcode"), "M104 S212 T0\nM109 S95 T0\nG21\n");
     const std::string out = m_dir.File("out.x3g");
 
     ProcessResult missing = Convert(m_dir.File("missing.gcode"), out);
@@ -196,12 +203,106 @@ TEST_F(Gcode2X3gTest, RefusesBadInputsWithOneLineAndNoOutput)
     EXPECT_EQ(noStart.exitCode, 1);
     EXPECT_NE(noStart.err.find("start G-code"), std::string::npos);
 
-    for (const ProcessResult* r : {&missing, &folder, &noFolder, &noStart}) {
+    ProcessResult noMove = Convert(m_dir.File("nomove.gcode"), out);
+    EXPECT_EQ(noMove.exitCode, 1);
+    EXPECT_NE(noMove.err.find("nomove.gcode"), std::string::npos) << noMove.err;
+    EXPECT_NE(noMove.err.find("no move"), std::string::npos) << noMove.err;
+
+    ProcessResult shortStart = RunProcess(
+        {Converter(), "--start-gcode", m_dir.File("short-start.gcode"), m_dir.File("ok.gcode"), out});
+    EXPECT_EQ(shortStart.exitCode, 1);
+    EXPECT_NE(shortStart.err.find("short-start.gcode"), std::string::npos) << shortStart.err;
+    EXPECT_NE(shortStart.err.find("line 10"), std::string::npos) << shortStart.err;
+
+    for (const ProcessResult* r : {&missing, &folder, &noFolder, &noStart, &noMove, &shortStart}) {
         EXPECT_EQ(std::count(r->err.begin(), r->err.end(), '\n'), 1) << r->err;
         EXPECT_EQ(r->err.rfind("gcode2x3g: ", 0), 0u) << r->err;
     }
     EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_EQ(m_dir.EntryCount(), 2u);  // start.gcode and ok.gcode
+    EXPECT_EQ(m_dir.EntryCount(), 4u);  // the three G-code files and start.gcode
+}
+
+TEST_F(Gcode2X3gTest, LinesWithBadNumbersAreSkippedAndCounted)
+{
+    const std::string good = "M17\nG1 X10 Y0 Z0 F3000\nG1 X20 Y5 Z0 F3000 E2\nM104 S210 T0\n";
+    const std::string bad = "M17\nG1 X10 Y0 Z0 F3000\nG1 Xinf Y0 Z0 F3000\nG1 X20 Y5 Z0 F3000 E2\n"
+                            "G1 X1 Y2 Zq F3000\nM104 S70000 T0\nM104 S210 T0\n";
+    WriteFile(m_dir.File("good.gcode"), good);
+    WriteFile(m_dir.File("bad.gcode"), bad);
+    ProcessResult clean = Convert(m_dir.File("good.gcode"), m_dir.File("good.x3g"));
+    ASSERT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_TRUE(clean.err.empty()) << clean.err;
+
+    ProcessResult run = Convert(m_dir.File("bad.gcode"), m_dir.File("bad.x3g"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find("3 lines skipped"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("bad.gcode"), std::string::npos) << run.err;
+    EXPECT_EQ(Bytes(m_dir.File("bad.x3g")), Bytes(m_dir.File("good.x3g")));
+}
+
+// Runs the converter under an address-space limit, as a machine short of
+// memory would.
+ProcessResult RunUnderMemoryLimit(const std::vector<std::string>& argv, rlim_t bytes)
+{
+    ProcessResult result;
+    int errPipe[2];
+    if (::pipe(errPipe) != 0)
+        return result;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(errPipe[0]);
+        ::dup2(errPipe[1], 2);
+        const struct rlimit limit {bytes, bytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(errPipe[1]);
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(errPipe[0], buffer, sizeof buffer)) > 0)
+        result.err.append(buffer, static_cast<std::size_t>(n));
+    ::close(errPipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+    return result;
+}
+
+TEST_F(Gcode2X3gTest, ManyBlankLinesFitAndTooManyPackagesAreRefused)
+{
+    constexpr rlim_t kLimit = 160u << 20;
+    // Six million blank lines around one move: no memory goes to the blanks.
+    WriteFile(m_dir.File("blank.gcode"), std::string(3000000, '\n') + "G1 X10 Y0 Z0 F3000\n" +
+                                             std::string(3000000, '\n'));
+    WriteFile(m_dir.File("one.gcode"), "G1 X10 Y0 Z0 F3000\n");
+    const std::string start = m_dir.File("start.gcode");
+    ProcessResult blank = RunUnderMemoryLimit(
+        {Converter(), "--start-gcode", start, m_dir.File("blank.gcode"), m_dir.File("blank.x3g")}, kLimit);
+    ASSERT_EQ(blank.exitCode, 0) << blank.err;
+    ProcessResult one = RunProcess({Converter(), "--start-gcode", start, m_dir.File("one.gcode"), m_dir.File("one.x3g")});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(Bytes(m_dir.File("blank.x3g")), Bytes(m_dir.File("one.x3g")));
+
+    // Three million packages (over 200 MB) cannot be had under the limit: a
+    // refusal naming the file, not an abort.
+    std::string many;
+    many.reserve(3000000 * 4);
+    for (int i = 0; i < 3000000; ++i)
+        many += "M17\n";
+    WriteFile(m_dir.File("many.gcode"), many);
+    ProcessResult refused = RunUnderMemoryLimit(
+        {Converter(), "--start-gcode", start, m_dir.File("many.gcode"), m_dir.File("many.x3g")}, kLimit);
+    EXPECT_EQ(refused.exitCode, 1) << refused.err;
+    EXPECT_NE(refused.err.find("many.gcode"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("out of memory"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("many.x3g")));
 }
 
 TEST_F(Gcode2X3gTest, CommandLineErrorsAndHelp)

@@ -2,7 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <limits>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "PrintMode.h"
 #include "StlFiles.h"
@@ -181,6 +190,8 @@ TEST(StlLoader, RefusesBrokenFilesWithAReasonAndAnEmptyMesh)
     asciiNan.replace(asciiNan.find("vertex ") + 7, 12, "nan");
     std::string fourVertices = stltest::Ascii(stltest::Cube(1));
     fourVertices.insert(fourVertices.find("endloop"), "vertex 1 1 1\n");
+    std::string plusMinus = stltest::Ascii(stltest::Cube(1));
+    plusMinus.replace(plusMinus.find("vertex ") + 7, 12, "+-10");
     const Refusal cases[] = {
         {"empty", "", "empty"},
         {"binary cut inside a facet", binary.substr(0, binary.size() - 20), "truncated"},
@@ -192,6 +203,7 @@ TEST(StlLoader, RefusesBrokenFilesWithAReasonAndAnEmptyMesh)
         {"ascii with no facets", "solid empty\r\nendsolid empty\r\n", "no triangles"},
         {"ascii nan coordinate", asciiNan, "number"},
         {"ascii four vertices", fourVertices, "endloop"},
+        {"ascii sign after sign", plusMinus, "expected a number but found \"+-10\""},
         {"ascii with a stray word", "solid a\nfacet normal 0 0 1\n  outer lop\n", "line 3"},
         {"text that is not STL", "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
                                  "tempor incididunt ut labore et dolore magna aliqua.\n", "not an STL"},
@@ -225,6 +237,109 @@ TEST(StlParser, SolidHeaderWithTrailingBytesIsReadAsBinary)
     std::string reason;
     ASSERT_TRUE(zelk::ParseStl(data.data(), data.size(), mesh, reason)) << reason;
     ExpectMesh(mesh, kCube);
+}
+
+// A file that claims a size without holding it: the header announces `count`
+// facets and the size fits them exactly; every facet reads as zeros.
+class ClaimedSizeInput : public zelk::StlInput {
+public:
+    explicit ClaimedSizeInput(std::uint32_t count) : m_size(84 + std::size_t{50} * count)
+    {
+        std::memcpy(m_header + 80, &count, sizeof count);
+    }
+    std::size_t Size() const override { return m_size; }
+    long long ReadAt(std::size_t offset, char* buffer, std::size_t count, std::string&) override
+    {
+        const std::size_t n = offset >= m_size ? 0 : std::min(count, m_size - offset);
+        for (std::size_t i = 0; i < n; ++i)
+            buffer[i] = offset + i < sizeof m_header ? m_header[offset + i] : '\0';
+        return static_cast<long long>(n);
+    }
+
+private:
+    std::size_t m_size;
+    char m_header[84] = "solid claimed";
+};
+
+std::size_t AddressSpaceBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word)
+        if (word == "VmSize:") {
+            std::size_t kib = 0;
+            status >> kib;
+            return kib * 1024;
+        }
+    return 0;
+}
+
+// Reads the claimed file in a child whose address space may grow by only
+// 256 MB beyond what it holds, and returns the child's exit code (-1 when it
+// died, 3 when the reading threw) with the reason it wrote.
+int ReadUnderMemoryLimit(std::uint32_t count, std::string& reason)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -2;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        const rlim_t cap = AddressSpaceBytes() + (rlim_t{256} << 20);
+        const struct rlimit limit {cap, cap};
+        ::setrlimit(RLIMIT_AS, &limit);
+        try {
+            ClaimedSizeInput input(count);
+            ZELKGePrint mesh;
+            std::string why;
+            const bool ok = zelk::ReadStl(input, mesh, why);
+            (void)!::write(fds[1], why.data(), why.size());
+            ::_exit(ok ? 1 : (mesh.GetGePrint().empty() ? 0 : 2));
+        } catch (...) {
+            ::_exit(3);  // in the program, the end of it
+        }
+    }
+    ::close(fds[1]);
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        reason.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// More triangles than the computer holds, and more than the process may
+// allocate: both are refused for memory, in one line, without ending the program.
+TEST(StlParser, AHugeCountThatFitsTheSizeIsRefusedForMemory)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers' allocators end the process instead of failing an allocation";
+#endif
+    for (const std::uint32_t count : {0xFFFFFFFFu, 40'000'000u}) {
+        SCOPED_TRACE(count);
+        std::string reason;
+        EXPECT_EQ(ReadUnderMemoryLimit(count, reason), 0);
+        EXPECT_NE(reason.find("not enough memory"), std::string::npos) << reason;
+        EXPECT_NE(reason.find(std::to_string(count)), std::string::npos) << reason;
+        EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+    }
+}
+
+// The room set aside for an ASCII file's triangles never exceeds what its
+// text can describe, however often the word "facet" appears in it.
+TEST(StlParser, AsciiReservationStaysWithinWhatTheTextCanHold)
+{
+    std::string name;
+    for (int i = 0; i < 100000; ++i)
+        name += "facet";
+    const std::string text = stltest::Ascii(kCube, {}, name);
+    ZELKGePrint mesh;
+    std::string reason;
+    ASSERT_TRUE(zelk::ParseStl(text.data(), text.size(), mesh, reason)) << reason;
+    ExpectMesh(mesh, kCube);
+    EXPECT_LE(mesh.GetGePrint().capacity() * sizeof(Triangle), 2 * text.size());
 }
 
 }  // namespace

@@ -74,6 +74,41 @@ private:
     int m_count = 0;
 };
 
+// Records the machine control's printer-lost report and lets a test wait for it.
+class LostWatch {
+public:
+    void Attach(ZELKMachineControl& control)
+    {
+        control.SetPrinterLostCallback([this](const std::string& reason) {
+            std::lock_guard lock(m_mutex);
+            m_reason = reason;
+            ++m_count;
+            m_cv.notify_all();
+        });
+    }
+    bool Wait(int timeoutMs = 10000)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_count > 0; });
+    }
+    std::string Reason()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_reason;
+    }
+    int Count()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_count;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::string m_reason;
+    int m_count = 0;
+};
+
 // A start G-code file of the printer's profile: extruder 220 °C, platform
 // 60 °C, start height 140 mm.
 inline std::string WriteStartGCode(const testsupport::TempDir& dir)
@@ -98,6 +133,8 @@ struct ControlParts {
         control->SetReplyTimeoutMs(2000);
         control->SetRestartDelayMs(1);
         control->SetFrameStallTimeoutMs(50);
+        control->SetPollIntervalMs(5);
+        control->SetDeviceReturnTimeoutMs(200);
     }
     std::string LogText() const { return testsupport::ReadFile(log.GetPath()); }
 };

@@ -156,3 +156,35 @@ TEST(FrameAssembler, LongStreamOfFramesAllArrive)
     EXPECT_EQ(c.frames[2999][3], static_cast<unsigned char>(2999));
     EXPECT_EQ(c.frames[2999][4], static_cast<unsigned char>(2999 >> 8));
 }
+
+TEST(FrameAssembler, GarbledReplyIsReportedOnceButNoiseBeforeAFrameIsNot)
+{
+    const Bytes ack = Frame({0x81});
+    Bytes garbled = Frame({0x81, 0x1E, 0x00});
+    garbled.back() ^= 0x5A;
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        bool reported;
+    };
+    const Case cases[] = {
+        {"garbled reply alone", garbled, true},
+        {"false start inside noise, then a reply", Concat({{0xD5, 0x01, 0x42}, ack}), false},
+        {"garbled reply, then a reply", Concat({garbled, ack}), false},
+        {"reply, then a garbled reply", Concat({ack, garbled}), true},
+        {"noise without a start byte", Bytes{0x01, 0x02, 0x03}, false},
+    };
+    for (const Case& c : cases) {
+        zelk::S3GFrameAssembler a;
+        Collector collector;
+        FeedAll(a, c.bytes, collector);
+        EXPECT_EQ(a.HoldsBadFrame(), c.reported) << c.name;
+        EXPECT_EQ(a.TakeBadFrame(), c.reported) << c.name;
+        EXPECT_FALSE(a.TakeBadFrame()) << c.name << ": reported twice";
+    }
+    zelk::S3GFrameAssembler a;
+    Collector collector;
+    FeedAll(a, garbled, collector);
+    a.Clear();  // the port closed: nothing left to report
+    EXPECT_FALSE(a.TakeBadFrame());
+}

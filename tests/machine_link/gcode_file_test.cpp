@@ -1,6 +1,7 @@
 // Reading G-code files: comments in parentheses, line ends, blank lines.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,19 @@ TEST(ReadGCodeText, ReadsLargeFilesWhole)
     ASSERT_EQ(lines.size(), 100000u);
     EXPECT_EQ(lines.front(), "G1 X0");
     EXPECT_EQ(lines.back(), "G1 X99999");
+}
+
+TEST(ReadGCodeText, BlankLinesDoNotCountAsLinesToKeep)
+{
+    zelk::GCodeText text;
+    const std::string content = std::string(100000, '\n') + " \t\r\nG1 X1\n  M17\r\n(c)\nT0";
+    text.data.reset(new char[content.size()]);
+    std::memcpy(text.data.get(), content.data(), content.size());
+    text.size = content.size();
+    EXPECT_EQ(zelk::CountNonBlankGCodeLines(text), 4u);
+    EXPECT_EQ(KeptLines(text).size(), 3u);
+    text.size = 0;
+    EXPECT_EQ(zelk::CountNonBlankGCodeLines(text), 0u);
 }
 
 TEST(ReadGCodeText, RefusesMissingFilesAndFolders)

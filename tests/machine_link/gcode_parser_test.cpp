@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "MachinePackages.h"
 #include "TranslatorFixture.h"
@@ -148,6 +152,7 @@ TEST_F(TranslatorTest, SixWordMoveReadsEveryWord)
 
 TEST_F(TranslatorTest, ShapesReadByLetterNeverInventACoordinate)
 {
+    Package p;
     SetPosition(1, 2, 3, 4);
     m_machine.SetCurrentFeedrate(600);
     // A lone X word moves X only (not everything to the origin).
@@ -161,20 +166,24 @@ TEST_F(TranslatorTest, ShapesReadByLetterNeverInventACoordinate)
     EXPECT_EQ(m.x, 717);
     EXPECT_EQ(m.a, static_cast<int>(std::floor(-1 * 100.470955 + 0.5)));
     EXPECT_EQ(m_machine.GetCurrentFeedrate(), 300);
-    // Four words: the named axes move, Z and A stay.
+    // Four words: the named axes move, Z and A stay; the F word changes
+    // nothing, the move runs at the feedrate already set.
     m = DecodeMove(MustTranslate("G1 X5 Y6 F1000"));
     EXPECT_EQ(m.x, 358);
     EXPECT_EQ(m.y, 430);
     EXPECT_EQ(m.z, 215);
     EXPECT_EQ(m.a, 0);
-    EXPECT_EQ(m_machine.GetCurrentFeedrate(), 1000);
-    // Seven words, any order; unknown words are ignored.
+    EXPECT_EQ(m.feed, 300 * 64 / 60);
+    EXPECT_EQ(m_machine.GetCurrentFeedrate(), 300);
+    // Seven words, any order; unknown words are ignored, and so is F.
     m = DecodeMove(MustTranslate("G1 E6 Z2 T0 Y7 X8 F900"));
     EXPECT_EQ(m.x, 574);
     EXPECT_EQ(m.z, 143);
     EXPECT_EQ(m_machine.getCurrentPosition().Axis_A(), 6);
+    EXPECT_EQ(m_machine.GetCurrentFeedrate(), 300);
+    EXPECT_EQ(Line("G1 X8 Y7 Z2 E6 T0 F900 Q1", p), 0);
+    EXPECT_EQ(m_machine.GetCurrentFeedrate(), 300);
     // Nothing named, nothing moves.
-    Package p;
     EXPECT_EQ(Line("G1", p), 0);
     EXPECT_EQ(Line("G1 Q5", p), 0);
     EXPECT_EQ(Line("G1 X", p), 0);
@@ -286,7 +295,8 @@ TEST_F(TranslatorTest, EveryMCodeOfTheTable)
               (Bytes{0xD5, 0x06, 0x88, 0x00, 0x03, 0x02, 0xE6, 0x00,
                      CPacketBuilder::CaculateCRC_8C(Bytes{0x88, 0x00, 0x03, 0x02, 0xE6, 0x00}.data(), 0, 6)}));
     EXPECT_EQ(MustTranslate("M109 S110 T0"), GetPackage(136, {{1, 0}, {1, 31}, {1, 2}, {2, 110}}));
-    EXPECT_EQ(MustTranslate("M104 S70000"), GetPackage(136, {{1, 0}, {1, 3}, {1, 2}, {2, 70000 & 0xFFFF}}));
+    EXPECT_EQ(MustTranslate("M104 S400"), GetPackage(136, {{1, 0}, {1, 3}, {1, 2}, {2, 400}}));
+    EXPECT_EQ(MustTranslate("M109 S0 T0"), GetPackage(136, {{1, 0}, {1, 31}, {1, 2}, {2, 0}}));
 
     Package p;
     EXPECT_EQ(Line("M1", p), 0);
@@ -365,6 +375,110 @@ TEST_F(TranslatorTest, UnreadableFileGivesAnEmptyListAndAReason)
     EXPECT_NE(m_parser.LastFileError().find("missing.gcode"), std::string::npos);
     File("M17\n");
     EXPECT_TRUE(m_parser.LastFileError().empty());
+}
+
+TEST_F(TranslatorTest, LinesWithABadNumberAreSkippedWithoutTouchingPositionOrFeedrate)
+{
+    SetPosition(1, 2, 3, 502);
+    m_machine.SetCurrentFeedrate(600);
+    const char* const kBad[] = {
+        // Not finite, or beyond the ranges, in every G1 shape.
+        "G1 Xinf Y0 Z0 F3000", "G1 X1e39 Y0 Z0 F3000", "G1 X1 Y2 Z3 Fnan", "G1 X1 Y2 Z3 F3000 E-nan",
+        "G1 X10001 Y0 Z0 F3000", "G1 X1 Y2 Z3 F3000 E2000000", "G1 Fnan", "G1 F-5", "G1 F200000", "G1 Einf",
+        "G1 X-1e5", "G1 X10 Finf", "G1 Z2 F-1", "G1 X1 Y2 Fnan", "G1 E5 Z2 T0 Y7 Xinf F900",
+        // Unreadable words: Z would go to 0, E to 0 (a 502 mm retraction).
+        "G1 X1 Y2 Zq F3000", "G1 X1 Y2 Z3 F3000 E", "G1 Xq Y2 Z3 F3000", "G1 X", "G1 Fq", "G1 X5 F",
+        // Five or six words in another order.
+        "G1 Y2 X1 Z3 F3000", "G1 X1 Y2 Z3 E4 F3000",
+        // Set-position and temperatures.
+        "G92 Xinf Y0 Z0 A0 B0", "G92 X0 Yq Z0 A0 B0", "G92 Enan", "G92 E", "M104 S70000", "M104 S-1",
+        "M104 Sx", "M104", "M109 S251 T0",
+    };
+    std::size_t expected = 0;
+    for (const char* line : kBad) {
+        Package p;
+        EXPECT_EQ(Line(line, p), 0) << line;
+        EXPECT_EQ(p.size, 0) << line;
+        EXPECT_EQ(m_parser.GetSkippedLineCount(), ++expected) << line;
+        const CPoint5D at = m_machine.getCurrentPosition();
+        EXPECT_EQ(at.Axis_X(), 1) << line;
+        EXPECT_EQ(at.Axis_Y(), 2) << line;
+        EXPECT_EQ(at.Axis_Z(), 3) << line;
+        EXPECT_EQ(at.Axis_A(), 502) << line;
+        EXPECT_EQ(m_machine.GetCurrentFeedrate(), 600) << line;
+    }
+    // The edges of the ranges still translate.
+    for (const char* line : {"G1 X10000 Y-10000 Z0 F100000", "G1 E-1e6", "G1 F0", "G92 E1e6", "M109 S250"}) {
+        Package p;
+        Line(line, p);
+        EXPECT_EQ(m_parser.GetSkippedLineCount(), expected) << line;
+    }
+}
+
+TEST_F(TranslatorTest, FileOutcomeCountsMovesAndSkippedLines)
+{
+    const std::string path = m_dir.File("print.gcode");
+    testsupport::WriteFile(path, "M17\nG1 X1 Y0 Z0 F3000\nG1 Xinf Y0 Z0 F3000\nG1 E2\nM104 S999\nG1 F1200\n");
+    zelk::GCodeFileOutcome outcome;
+    std::vector<Package> list = m_parser.FileParser(path.c_str(), outcome);
+    EXPECT_TRUE(outcome.read);
+    EXPECT_TRUE(outcome.IsUsable());
+    EXPECT_TRUE(outcome.reason.empty()) << outcome.reason;
+    EXPECT_EQ(outcome.moveCount, 2u);
+    EXPECT_EQ(outcome.skippedLineCount, 2u);
+    EXPECT_EQ(m_parser.GetSkippedLineCount(), 2u);
+    EXPECT_EQ(list.size(), 3u);
+    EXPECT_EQ(m_parser.LastFileOutcome().moveCount, 2u);
+
+    // The count starts afresh with every file.
+    File("G1 X2 Y0 Z0 F3000\n");
+    EXPECT_EQ(m_parser.GetSkippedLineCount(), 0u);
+    EXPECT_EQ(m_parser.LastFileOutcome().skippedLineCount, 0u);
+    EXPECT_EQ(m_parser.LastFileOutcome().moveCount, 1u);
+}
+
+TEST_F(TranslatorTest, FilesThatCannotBeReadOrHoldNoMoveAreNotUsable)
+{
+    struct Case {
+        const char* name;
+        std::string content;  // empty name: not written
+        bool read;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"missing.gcode", "", false, "No such file"},
+        {"empty.gcode", "\n", true, "no move"},
+        {"comments.gcode", "(only)\n(comments)\n\n", true, "no move"},
+        {"binary.gcode", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe\n\x90\x90", 15), true, "no move"},
+        {"nomove.gcode", "M104 S200 T0\nG92 E0\nG1 F1200\nG1 X0 Y0 Z0 F100\n", true, "no move"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = m_dir.File(c.name);
+        if (c.read)
+            testsupport::WriteFile(path, c.content);
+        zelk::GCodeFileOutcome outcome;
+        m_parser.FileParser(path.c_str(), outcome);
+        EXPECT_EQ(outcome.read, c.read) << c.name;
+        EXPECT_FALSE(outcome.IsUsable()) << c.name;
+        EXPECT_EQ(outcome.moveCount, 0u) << c.name;
+        EXPECT_NE(outcome.reason.find(c.name), std::string::npos) << outcome.reason;
+        EXPECT_NE(outcome.reason.find(c.reason), std::string::npos) << outcome.reason;
+        EXPECT_EQ(outcome.reason.find('\n'), std::string::npos) << outcome.reason;
+    }
+
+    zelk::GCodeFileOutcome outcome;
+    m_parser.FileParser(m_dir.Path().string().c_str(), outcome);
+    EXPECT_FALSE(outcome.read);
+    EXPECT_NE(outcome.reason.find("Is a directory"), std::string::npos) << outcome.reason;
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind the superuser";
+    const std::string locked = m_dir.File("locked.gcode");
+    testsupport::WriteFile(locked, "G1 X1 Y0 Z0 F3000\n");
+    ::chmod(locked.c_str(), 0);
+    m_parser.FileParser(locked.c_str(), outcome);
+    EXPECT_FALSE(outcome.read);
+    EXPECT_NE(outcome.reason.find("Permission denied"), std::string::npos) << outcome.reason;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // flow control, resends, queries, the operation list, restarts and shutdown.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -33,6 +35,7 @@ struct HandPrinted : ::testing::Test {
     {
         ASSERT_TRUE(pty.Ok());
         watch.Attach(control());
+        lost.Attach(control());
         ASSERT_NE(control().OpenCom(pty.SlavePath()), 0) << control().GetComOpenErrorText();
     }
     ZELKMachineControl& control() { return *parts.control; }
@@ -53,8 +56,15 @@ struct HandPrinted : ::testing::Test {
     // watch its callback uses, the device last.
     PtyPair pty;
     ReplyWatch watch;
+    linktest::LostWatch lost;
     linktest::ControlParts parts;
 };
+
+Bytes Garbled(Bytes frame)
+{
+    frame.back() ^= 0x5A;
+    return frame;
+}
 
 }  // namespace
 
@@ -132,15 +142,78 @@ TEST_F(HandPrinted, OperationsGoOutOneAtATimeEachAfterTheReply)
     EXPECT_EQ(control().GetMachineConnectedIsSucessed(), 0);
 }
 
-TEST_F(HandPrinted, RefusedPackageIsSentAgainAtOnce)
+TEST_F(HandPrinted, RefusedPackageIsSentAgainAtOnceThenBacksOff)
 {
+    control().SetPollIntervalMs(60000);
     const Package a = Command(137, 1), b = Command(137, 2);
     control().AddOperationPackage(std::vector<Package>{a, b});
     EXPECT_EQ(NextFrame(), FrameOf(a));
     pty.Write(Frame({0x82}));
     EXPECT_EQ(NextFrame(), FrameOf(a));
+    pty.Write(Frame({0x82}));
+    EXPECT_TRUE(NextFrame(100).empty());  // refused again: not back to back
+}
+
+TEST_F(HandPrinted, IsFinishedPollsArePacedWhileTemperatureQueriesGoAtOnce)
+{
+    control().SetPollIntervalMs(60000);
+    control().StartPrint();  // empty list: is-finished queries
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::IsFinishedPackage()));
+    pty.Write(Frame({0x81, 0x00}));
+    EXPECT_TRUE(NextFrame(100).empty());
+    control().ChangePrintType_InquireExtruderTemperature();
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::ExtruderTemperatureQueryPackage()));
+    pty.Write(Frame({0x81, 0xE6, 0x00}));
+    EXPECT_TRUE(NextFrame(100).empty());
+    EXPECT_NE(control().IsMachinePrinting(), 0);
+}
+
+TEST_F(HandPrinted, UnrecognisedRepliesAnswerNothing)
+{
+    // After a finished reply, frames of shapes the host does not know must not
+    // pass for that reply again.
+    control().AddOperationPackage(zelk::IsFinishedPackage());
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::IsFinishedPackage()));
+    pty.Write(Frame({0x81, 0x01}));
+    ASSERT_TRUE(watch.WaitForType(7));
+    const Package a = Command(137, 1), b = Command(137, 2);
+    control().AddOperationPackage(std::vector<Package>{a, b});
+    EXPECT_EQ(NextFrame(), FrameOf(a));
+    const Bytes unknown[] = {Frame({0x81, 0x05}), Frame({0x81, 1, 2, 3}), Frame({0x84, 0x1E, 0x00})};
+    for (const Bytes& frame : unknown) {
+        pty.Write(frame);
+        EXPECT_TRUE(NextFrame(100).empty()) << "answered by a " << frame.size() << "-byte frame";
+    }
+    EXPECT_EQ(watch.Count(), 1);
     Ack();
     EXPECT_EQ(NextFrame(), FrameOf(b));
+    EXPECT_NE(parts.LogText().find("Unrecognised reply ignored: D5 02 81 05"), std::string::npos);
+}
+
+TEST_F(HandPrinted, GarbledReplyEndsTheWaitAtOnceAndOnlyAnActionsResendIsLogged)
+{
+    control().SetReplyTimeoutMs(60000);  // only the garbled reply can end a wait in time
+    struct Case {
+        Package package;
+        Bytes reply;
+        bool resentLogged;
+    };
+    const Case cases[] = {
+        {zelk::ExtruderTemperatureQueryPackage(), Frame({0x81, 0xE6, 0x00}), false},
+        {Command(137, 1), Frame({0x81}), true},
+    };
+    int replies = 0;
+    for (const Case& c : cases) {
+        control().AddOperationPackage(c.package);
+        EXPECT_EQ(NextFrame(), FrameOf(c.package));
+        pty.Write(Garbled(c.reply));
+        EXPECT_EQ(NextFrame(), FrameOf(c.package));  // the same package again
+        pty.Write(c.reply);
+        ASSERT_TRUE(watch.WaitForCount(++replies));
+        EXPECT_EQ(parts.LogText().find("resent") != std::string::npos, c.resentLogged);
+    }
+    EXPECT_TRUE(NextFrame(100).empty());
+    EXPECT_EQ(control().GetPortRestartCount(), 0);
 }
 
 TEST_F(HandPrinted, EmptyPackageCountsAsAcknowledgedWithoutWaiting)
@@ -197,15 +270,19 @@ TEST_F(HandPrinted, TemperatureQueriesGoAheadOfTheNextPrintPackage)
 
 TEST_F(HandPrinted, SilentPrinterRestartsThePortLogsAndSendsTheSamePackageAgain)
 {
-    control().SetReplyTimeoutMs(2);
+    control().SetReplyTimeoutMs(400);  // five of them after the restart leave the test time to answer
     const Package a = Command(137, 1);
     control().AddOperationPackage(a);
     EXPECT_EQ(NextFrame(), FrameOf(a));
     ASSERT_TRUE(control().WaitForPortRestarts(1, 5000));
     EXPECT_EQ(NextFrame(), FrameOf(a));  // after the reopen, the same package
     Ack();
+    ASSERT_TRUE(watch.WaitForCount(1));
     EXPECT_NE(control().IsComOpened(), 0);
-    EXPECT_NE(parts.LogText().find("ZELKMachineControl:96 Restart COM!"), std::string::npos);
+    EXPECT_FALSE(control().IsPrinterLost());
+    const std::string log = parts.LogText();
+    EXPECT_NE(log.find("ZELKMachineControl:96 Restart COM!"), std::string::npos);
+    EXPECT_NE(log.find("Package resent (command 137)"), std::string::npos);
 }
 
 TEST_F(HandPrinted, CloseDuringAReplyWaitReturnsPromptly)
@@ -221,18 +298,58 @@ TEST_F(HandPrinted, CloseDuringAReplyWaitReturnsPromptly)
     EXPECT_EQ(control().GetPortRestartCount(), 0);
 }
 
-TEST_F(HandPrinted, VanishedDeviceRestartsOnceAtOnceWithoutACrash)
+TEST_F(HandPrinted, VanishedDeviceRestartsAtOnceAndIsLostWhenItDoesNotComeBack)
 {
+    // Opened through a link, as a printer's stable name is: once the device
+    // and its link have gone, no other program's new pseudo-terminal can take
+    // its place while the port is tried again.
+    control().CloseCom();
+    const std::string link = parts.dir.File("printer");
+    ASSERT_EQ(::symlink(pty.SlavePath().c_str(), link.c_str()), 0);
+    ASSERT_NE(control().OpenCom(link), 0) << control().GetComOpenErrorText();
     control().SetReplyTimeoutMs(20000);
     control().AddOperationPackage(Command(137, 1));
     ASSERT_FALSE(NextFrame().empty());
+    ::unlink(link.c_str());
     pty.Hangup();
     // Not after 5 x 20 s: the hang-up wakes the worker.
     ASSERT_TRUE(control().WaitForPortRestarts(1, 5000));
-    EXPECT_EQ(control().IsComOpened(), 0);  // the device is gone
+    ASSERT_TRUE(lost.Wait());
+    EXPECT_NE(lost.Reason().find("went away"), std::string::npos) << lost.Reason();
+    EXPECT_EQ(control().IsComOpened(), 0);
+    EXPECT_EQ(control().GetPortRestartCount(), 1);
     const auto start = std::chrono::steady_clock::now();
     control().CloseCom();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
+
+TEST_F(HandPrinted, SilentPrinterIsLostAfterOneRestartAndCanBeOpenedAgain)
+{
+    control().SetReplyTimeoutMs(2);
+    control().StartPrint();  // empty list: is-finished queries
+    const Package a = Command(137, 1);
+    control().AddOperationPackage(a);
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::IsFinishedPackage()));
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::IsFinishedPackage()));  // after the restart
+    ASSERT_TRUE(lost.Wait());
+    EXPECT_NE(lost.Reason().find("does not answer"), std::string::npos) << lost.Reason();
+    EXPECT_TRUE(control().IsPrinterLost());
+    EXPECT_EQ(control().GetPrinterLostReason(), lost.Reason());
+    EXPECT_EQ(control().GetPortRestartCount(), 1);
+    EXPECT_EQ(control().IsComOpened(), 0);
+    EXPECT_EQ(control().IsMachinePrinting(), 0);
+    EXPECT_TRUE(control().GetOperatePackList().empty());
+    EXPECT_TRUE(NextFrame(30).empty());
+    EXPECT_NE(parts.LogText().find("Printer lost"), std::string::npos);
+
+    control().SetReplyTimeoutMs(2000);
+    ASSERT_NE(control().OpenCom(pty.SlavePath()), 0);
+    EXPECT_FALSE(control().IsPrinterLost());
+    control().AddOperationPackage(a);
+    EXPECT_EQ(NextFrame(), FrameOf(a));
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(1));
+    EXPECT_EQ(lost.Count(), 1);
 }
 
 TEST_F(HandPrinted, SuspendKeepsThePlaceAndRestorationContinuesThere)

@@ -97,6 +97,27 @@ TEST(PacketBuilder, GenericBuilderMatchesTheFixedFrames)
     EXPECT_EQ(ZELKMachineCodeBuild::GetPackage(135, {{1, 0}, {2, 100}, {2, 65535}}), zelk::WaitForToolPackage());
 }
 
+TEST(PacketBuilder, PayloadsBeyondTheFrameAreRefused)
+{
+    // 61 payload bytes (the command and fifteen 32-bit fields) fill the
+    // 64-byte frame exactly; one byte more would write past it.
+    std::vector<PackageData> fields(15, PackageData{3, 0x01020304});
+    Package full = ZELKMachineCodeBuild::GetPackage(155, fields);
+    EXPECT_EQ(full.size, 64);
+    ExpectValidFrame(full);
+
+    fields.push_back(PackageData{1, 7});
+    Package over = ZELKMachineCodeBuild::GetPackage(155, fields);
+    EXPECT_EQ(over.size, 0);
+    EXPECT_EQ(over, Package());
+
+    Package out = zelk::IsFinishedPackage();
+    EXPECT_EQ(ZELKMachineCodeBuild::GetPackage(155, fields.data(), fields.size(), out), 0);
+    EXPECT_EQ(out, Package());
+    EXPECT_EQ(ZELKMachineCodeBuild::GetPackage(155, fields.data(), 15, out), 1);
+    EXPECT_EQ(out, full);
+}
+
 TEST(FixedPackets, AreTheDocumentedFramesWithValidCrcs)
 {
     struct Case {

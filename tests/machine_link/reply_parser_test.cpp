@@ -108,10 +108,19 @@ TEST(ReplyParser, PositionReplyGivesZInMillimetres)
     EXPECT_NEAR(parser.GetReceiveBuf().z, -10.0f, 1e-4);
 }
 
-TEST(ReplyParser, UnknownLengthLeavesRecord)
+TEST(ReplyParser, UnknownFramesAreRefusedAndLeaveTheRecord)
 {
-    ZELKReceiveParser parser;
-    Parse(parser, Frame({0x82}));
-    Parse(parser, Frame({0x81, 1, 2, 3, 4}));
-    EXPECT_EQ(parser.GetReceiveBuf().type, 3);
+    const std::vector<unsigned char> unknown[] = {
+        Frame({0x81, 1, 2, 3, 4}),    // a length no reply has
+        Frame({0x81, 0x05}),          // is-finished with another value
+        Frame({0x81, 1, 2, 3}),       // 7 bytes
+        Frame({0x84, 0x1E, 0x00}),    // 6 bytes with another response code
+    };
+    for (const auto& frame : unknown) {
+        ZELKReceiveParser parser;
+        EXPECT_TRUE(parser.ParserReceiveBuffer(Frame({0x81, 0x01}).data(), 5));
+        EXPECT_FALSE(parser.ParserReceiveBuffer(frame.data(), frame.size())) << frame.size() << " bytes";
+        EXPECT_EQ(parser.GetReceiveBuf().type, 7);
+        EXPECT_EQ(parser.GetReceiveBuf().extruderTemperature, 0);
+    }
 }

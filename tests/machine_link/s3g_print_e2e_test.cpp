@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <poll.h>
 #include <spawn.h>
@@ -58,12 +60,16 @@ public:
             ::close(m_out);
     }
     bool Started() const { return m_pid > 0; }
-    // Reads the pipe until text appears (or it closes / timeoutMs passes).
+    // Reads the pipe until text appears (or it closes / timeoutMs passes,
+    // also while a hung child keeps writing).
     std::string ReadUntil(const std::string& text, int timeoutMs)
     {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (m_text.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                    std::chrono::steady_clock::now());
             pollfd pfd{m_out, POLLIN, 0};
-            if (::poll(&pfd, 1, timeoutMs) <= 0)
+            if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
                 break;
             char buf[512];
             const ssize_t n = ::read(m_out, buf, sizeof buf);
@@ -175,6 +181,35 @@ TEST_F(PrintProcesses, MissingPortIsAClearFailure)
     EXPECT_NE(err.find("does not exist"), std::string::npos) << err;
 }
 
+// A G-code file without a move, or a start G-code without its temperature
+// lines, is no print: refused with the reason before the printer gets any of it.
+TEST_F(PrintProcesses, GCodeWithoutMovesAndAColdStartGCodeAreRefused)
+{
+    const std::string record = dir.File("record.x3g");
+    Child sim({Bin("s3g-sim"), "--record", record}, STDOUT_FILENO);
+    ASSERT_TRUE(sim.Started());
+    const std::string device = DevicePath(sim);
+
+    const std::string empty = dir.File("comments.gcode");
+    testsupport::WriteFile(empty, "; nothing to print\n(really)\n");
+    Child noMoves({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, empty}, STDERR_FILENO);
+    const std::string noMovesErr = noMoves.ReadUntil("comments.gcode", 10000);
+    EXPECT_EQ(noMoves.Wait(), 1);
+    EXPECT_NE(noMovesErr.find("comments.gcode"), std::string::npos) << noMovesErr;
+
+    const std::string cold = dir.File("cold.gcode");
+    testsupport::WriteFile(cold, "M104 S220 T0\nM109 S60 T0\nG21\n");
+    Child coldStart({Bin("s3g-print"), "--port", device, "--start-gcode", cold, gcode}, STDERR_FILENO);
+    const std::string coldErr = coldStart.ReadUntil("start G-code", 10000);
+    EXPECT_EQ(coldStart.Wait(), 1);
+    EXPECT_NE(coldErr.find("cold.gcode"), std::string::npos) << coldErr;
+
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
+    // Only what a connection asks (the version) reached the printer, no print.
+    EXPECT_LT(testsupport::ReadFile(record).size(), 64u);
+}
+
 TEST_F(PrintProcesses, SilentDeviceIsAClearFailure)
 {
     linktest::PtyPair pty;  // nobody answers on it
@@ -185,4 +220,76 @@ TEST_F(PrintProcesses, SilentDeviceIsAClearFailure)
     const std::string err = print.ReadUntil("\n", 5000);
     EXPECT_EQ(print.Wait(), 3);
     EXPECT_NE(err.find("no printer answers"), std::string::npos) << err;
+}
+
+namespace {
+
+// Runs per case of the soak below: MORVADIN_LINK_REPEAT, or 2.
+int Repeat()
+{
+    const char* text = std::getenv("MORVADIN_LINK_REPEAT");
+    const int n = text != nullptr ? std::atoi(text) : 0;
+    return n > 0 ? n : 2;
+}
+
+}  // namespace
+
+// Every way the link can end, again and again: a printer that reports the
+// build finished and exits at once (its last reply must still arrive), one
+// that falls silent, one whose device vanishes. Each run ends with the status
+// and words its case calls for, never in a hang.
+TEST_F(PrintProcesses, EveryEndingOfTheLinkEndsThePrintCleanlyEveryTime)
+{
+    struct Case {
+        std::vector<std::string> simArgs;
+        int status;
+        std::string text;
+    };
+    const Case cases[] = {
+        {{"--exit-after-finish"}, 0, "100.0 %"},
+        {{"--silent-from", "700"}, 4, "printer lost"},
+        {{"--hangup-after", "700"}, 4, "printer lost"},
+    };
+    const int runs = Repeat();
+    for (const Case& c : cases) {
+        int clean = 0;
+        for (int run = 0; run < runs; ++run) {
+            std::vector<std::string> simArgs{Bin("s3g-sim"), "--heat-rate", "100000"};
+            simArgs.insert(simArgs.end(), c.simArgs.begin(), c.simArgs.end());
+            Child sim(simArgs, STDOUT_FILENO);
+            ASSERT_TRUE(sim.Started());
+            Child print({Bin("s3g-print"), "--port", DevicePath(sim), "--start-gcode", startGCode, "--reply-timeout",
+                         "0.05", "--device-timeout", "0.3", gcode},
+                        STDERR_FILENO);
+            const std::string out = print.ReadUntil(c.text, 30000);
+            if (out.find(c.text) == std::string::npos)
+                print.Signal(SIGKILL);  // hung: the run fails below
+            const int status = print.Wait();
+            if (status == c.status && out.find(c.text) != std::string::npos)
+                ++clean;
+            else
+                ADD_FAILURE() << c.simArgs[0] << " run " << run << ": status " << status << "\n" << out;
+            sim.Signal(SIGTERM);
+            sim.Wait();
+        }
+        std::printf("%s: %d of %d runs ended cleanly\n", c.simArgs[0].c_str(), clean, runs);
+        EXPECT_EQ(clean, runs) << c.simArgs[0];
+    }
+}
+
+TEST_F(PrintProcesses, CtrlCWhileThePrinterIsSilentDoesNotClaimTheStop)
+{
+    Child sim({Bin("s3g-sim"), "--silent-from", "50", "--heat-rate", "100000"}, STDOUT_FILENO);
+    ASSERT_TRUE(sim.Started());
+    const std::string device = DevicePath(sim);
+    Child print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, "--reply-timeout", "30", gcode},
+                STDERR_FILENO);
+    ASSERT_NE(print.ReadUntil(" packages ", 10000).find(" packages "), std::string::npos);
+    print.Signal(SIGINT);
+    EXPECT_EQ(print.Wait(), 1);
+    const std::string err = print.ReadUntil("no such text", 5000);  // to the end of its output
+    EXPECT_EQ(err.find("stopped"), std::string::npos) << err;
+    EXPECT_NE(err.find("did not answer the stop"), std::string::npos) << err;
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
 }

@@ -30,6 +30,46 @@ TEST(StartGCodeLines, WordsAreMatchedAgainstThePattern)
     EXPECT_EQ(ScanStartGCodeWord("M104 S" + std::string(100, '9'), "M104 S%s T0"), std::string(80, '9'));
 }
 
+TEST(StartGCodeLines, CheckAcceptsOnlyReadableManagedLines)
+{
+    const std::vector<std::string> good = zelk::SplitStartGCodeText(kTestStartGCode);
+    std::string reason = "stale";
+    EXPECT_TRUE(zelk::CheckStartGCodeLines(good, reason));
+    EXPECT_TRUE(reason.empty());
+
+    auto with = [&good](std::size_t index, const std::string& line) {
+        std::vector<std::string> lines = good;
+        lines[index] = line;
+        return lines;
+    };
+    struct Case {
+        std::vector<std::string> lines;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{}, "line 1"},
+        {{good[0], good[1], good[2]}, "line 10"},
+        {zelk::SplitStartGCodeText(std::string("\x7f" "ELF\x02\x01\0\0\n\x90\xff\n", 12)), "line 1"},
+        {with(0, "M104 Shot T0"), "line 1"},
+        {with(0, "M104 S T0"), "line 1"},
+        {with(0, "M104 S215"), "line 1"},
+        {with(0, "M104 Sinf T0"), "line 1"},
+        {with(0, "M104 S500 T0"), "line 1"},
+        {with(1, "M109 S-1 T0"), "line 2"},
+        {with(1, "M104 S105 T0"), "line 2"},
+        {with(9, "G92 X-75 Y-75 Znan A0 B0"), "line 10"},
+        {with(9, "G92 X-75 Y-75 Z120.0q A0 B0"), "line 10"},
+        {with(9, "G92 X-70 Y-75 Z120.0 A0 B0"), "line 10"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(zelk::CheckStartGCodeLines(c.lines, reason)) << c.reason;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+        EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+    }
+    // White space as the editor and people write it still reads.
+    EXPECT_TRUE(zelk::CheckStartGCodeLines(with(0, "  M104  S215\tT0 "), reason)) << reason;
+}
+
 TEST(StartGCodeLines, NumbersAndFormats)
 {
     EXPECT_FLOAT_EQ(zelk::StartGCodeNumber("0.3"), 0.3f);
@@ -131,6 +171,27 @@ TEST(StartGCodeShipped, TheProgramFolderFileCarriesTheManagedLines)
     EXPECT_GT(editor.GetExtrudeHeaderPrintTemperature(), 150.0f);
     EXPECT_GT(editor.GetPlatformPrintTemperature(), 30.0f);
     EXPECT_GT(editor.GetExtrudeHeight(), 100.0f);
+}
+
+TEST(StartGCodeEditor, UsableOnlyWhenReadAndItsLinesPassTheCheck)
+{
+    TempDir dir;
+    std::string reason;
+    ZELKStartGCodeOperater missing(dir.File("none.gcode"));
+    EXPECT_EQ(missing.IsStartGCodeUsable(reason), 0);
+    EXPECT_NE(reason.find("none.gcode"), std::string::npos) << reason;
+
+    WriteFile(dir.File("short.gcode"), "M104 S215 T0\nM109 S105 T0\nG21\n");
+    ZELKStartGCodeOperater shortFile(dir.File("short.gcode"));
+    EXPECT_EQ(shortFile.IsStartGCodeUsable(reason), 0);
+    EXPECT_NE(reason.find("short.gcode"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("line 10"), std::string::npos) << reason;
+
+    WriteFile(dir.File("good.gcode"), kTestStartGCode);
+    ZELKStartGCodeOperater good(dir.File("good.gcode"));
+    EXPECT_EQ(good.IsStartGCodeUsable(reason), 1) << reason;
+    ZELKStartGCodeOperater shipped(zelk::ProgramFilePath(ZELKStartGCodeOperater::kRelativePath));
+    EXPECT_EQ(shipped.IsStartGCodeUsable(reason), 1) << reason;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "TranslatorFixture.h"
 #include "X3gWriter.h"
 #include "ZELKMachineControl.h"
+#include "ZELKStartGCodeOperater.h"
 
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -205,6 +206,30 @@ TEST_F(TranslatorTest, SaveX3gTranslatesTheFileAndWritesItsStream)
     });
     const std::string written = ReadFile(out);
     EXPECT_EQ(std::vector<unsigned char>(written.begin(), written.end()), expected);
+}
+
+// A G-code file that holds no move, or a start G-code without its
+// temperature and height lines, is no print: refused with the reason, no file.
+TEST_F(TranslatorTest, SaveX3gRefusesNoMovesAndAStartGCodeThatWouldPrintCold)
+{
+    ZELKMachine machine;
+    const std::string out = m_dir.File("part.x3g");
+    testsupport::WriteFile(m_dir.File("comments.gcode"), "; sliced\n(nothing here)\n\n");
+    ZELKMachineControl control(&machine, &m_startGCode);
+    EXPECT_EQ(control.SaveX3gFile(m_dir.File("comments.gcode"), out.c_str()), 0);
+    EXPECT_NE(control.GetSaveX3gError().find("comments.gcode"), std::string::npos) << control.GetSaveX3gError();
+    EXPECT_EQ(control.SaveX3gFile(m_dir.File("missing.gcode"), out.c_str()), 0);
+    EXPECT_NE(control.GetSaveX3gError().find("missing.gcode"), std::string::npos) << control.GetSaveX3gError();
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    testsupport::WriteFile(m_dir.File("part.gcode"), "G1 X1 Y1 Z0.3 F3000 E0.1\n");
+    testsupport::WriteFile(m_dir.File("short.gcode"), "M104 S220 T0\nM109 S60 T0\nG21\n");
+    ZELKStartGCodeOperater shortStart(m_dir.File("short.gcode"));
+    ZELKMachineControl cold(&machine, &shortStart);
+    EXPECT_EQ(cold.SaveX3gFile(m_dir.File("part.gcode"), out.c_str()), 0);
+    EXPECT_NE(cold.GetSaveX3gError().find("short.gcode"), std::string::npos) << cold.GetSaveX3gError();
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(control.SaveX3gFile(m_dir.File("part.gcode"), out.c_str()), 1);
 }
 
 // A full disk, made real by a file-size limit in a child process: the export

@@ -178,11 +178,12 @@ TEST_F(ModelEditTest, RangesOfACubeOnTheDefaultPlatform)
     ASSERT_EQ(edit.GetSelectedModelAxisScaleRange(scale), 1);
     EXPECT_DOUBLE_EQ(scale.xMin, 0.3);
     EXPECT_DOUBLE_EQ(scale.zMax, 15);
-    EXPECT_DOUBLE_EQ(scale.min, 0.05);
+    EXPECT_DOUBLE_EQ(scale.min, 0.3);  // its sides stay 3 mm long
     EXPECT_NEAR(scale.max, 15, 1e-9);
-    // Doubling the cube does not double what may still be reached from the loaded size.
+    // Doubling the cube changes neither bound, in factors of the loaded size.
     edit.ModelEdit(EDIT_SCALE, 2, AXIS_ALL);
     ASSERT_EQ(edit.GetSelectedModelAxisScaleRange(scale), 1);
+    EXPECT_NEAR(scale.min, 0.3, 1e-9);
     EXPECT_NEAR(scale.max, 15, 1e-9);
 
     // Larger than the platform: the only place left is its middle.

@@ -200,7 +200,7 @@ TEST(DBPrint, RangesOfACubeOnTheDefaultPlatform)
         EXPECT_DOUBLE_EQ(hi, 15.0);
     }
     model.GetScaleRange(lo, hi);
-    EXPECT_DOUBLE_EQ(lo, 0.05);
+    EXPECT_DOUBLE_EQ(lo, 0.3);  // the 10 mm sides stay 3 mm long
     EXPECT_NEAR(hi, 15.0, 1e-12);
     model.GetXMoveRange(lo, hi);
     EXPECT_DOUBLE_EQ(lo, -70);
@@ -208,6 +208,17 @@ TEST(DBPrint, RangesOfACubeOnTheDefaultPlatform)
     model.GetZMoveRange(lo, hi);
     EXPECT_DOUBLE_EQ(lo, 5);
     EXPECT_DOUBLE_EQ(hi, 145);
+
+    // The smallest side bounds the shrinking: a 10 x 40 x 100 part keeps 3 mm
+    // across; a part already thinner than 3 mm cannot shrink at all.
+    ZELKDBPrint slab(Box({0, 0, 0}, {10, 40, 100}));
+    slab.SetPlatformMinMaxPoint(kPlatformMin, kPlatformMax);
+    slab.GetScaleRange(lo, hi);
+    EXPECT_DOUBLE_EQ(lo, 0.3);
+    ZELKDBPrint sheet(Box({0, 0, 0}, {2, 40, 100}));
+    sheet.SetPlatformMinMaxPoint(kPlatformMin, kPlatformMax);
+    sheet.GetScaleRange(lo, hi);
+    EXPECT_DOUBLE_EQ(lo, 1.0);
 
     ZELKDBPrint flat(Box({0, 0, 0}, {10, 20, 0}));
     flat.SetPlatformMinMaxPoint(kPlatformMin, kPlatformMax);

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "DBPrint.h"
 #include "EntityDatabase.h"
+#include "EntityReset.h"
 #include "ModelFixtures.h"
 
 using modeltest::Box;
@@ -53,8 +55,14 @@ TEST(DBEntity, ConstructionValuesAndNameStorage)
     EXPECT_EQ(model.GetShowType(), 1);
     EXPECT_EQ(model.GetColor().red, 10.0f);
 
-    model.SetName(std::string(300, 'a'));
-    EXPECT_EQ(std::string(model.GetName()), std::string(255, 'a'));
+    // A long path with UTF-8 names is kept whole, never cut inside a character.
+    std::string path = "/home/user";
+    for (int i = 0; i < 40; ++i)
+        path += "/模型目录";
+    path += "/gear & shaft.stl";
+    ASSERT_GT(path.size(), 255u);
+    model.SetName(path);
+    EXPECT_EQ(std::string(model.GetName()), path);
     model.SetName("short.stl");
     EXPECT_STREQ(model.GetName(), "short.stl");
 }
@@ -246,3 +254,39 @@ TEST(EntityDatabase, TheProcessDatabaseIsRecreatedAfterDeletion)
 }
 
 }  // namespace
+
+// A model's copy as loaded goes with the model, however it is removed, so
+// loading and removing models does not keep their meshes for ever.
+TEST(EntityDatabaseResetStore, RemovedModelsTakeTheirEntryWithThem)
+{
+    ZELKDBEntityReset store;
+    ZELDBEntityDatabase db;
+    db.SetResetStore(&store);
+    std::vector<int> ids;
+    for (int i = 0; i < 5; ++i) {
+        int id = 0;
+        db.Add(new ZELKDBPrint(modeltest::Box({0, 0, 0}, {10, 10, 10})), id);
+        store.Add(id, modeltest::Box({0, 0, 0}, {10, 10, 10}));
+        ids.push_back(id);
+    }
+    ASSERT_EQ(store.GetCount(), 5);
+    db.Remove(ids[0]);
+    EXPECT_EQ(store.GetCount(), 4);
+    ZELKGePrint mesh;
+    EXPECT_EQ(store.GetGePrint(ids[0], mesh), 0);
+    db.AddSelect(ids[1]);
+    db.AddSelect(ids[2]);
+    db.UnLoadCheckedEntity();
+    EXPECT_EQ(store.GetCount(), 2);
+    EXPECT_EQ(store.GetGePrint(ids[3], mesh), 1);
+    db.RemoveAll();
+    EXPECT_EQ(store.GetCount(), 0);
+
+    // A database without a store leaves a store alone.
+    ZELDBEntityDatabase other;
+    int id = 0;
+    other.Add(new ZELKDBPrint(modeltest::Box({0, 0, 0}, {10, 10, 10})), id);
+    store.Add(id, modeltest::Box({0, 0, 0}, {10, 10, 10}));
+    other.Remove(id);
+    EXPECT_EQ(store.GetCount(), 1);
+}

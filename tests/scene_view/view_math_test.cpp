@@ -269,11 +269,12 @@ TEST(PrintPlatform, SizesFromTheProfile)
     ExpectNear(lo, {-75, -75, 0}, 0);
     ExpectNear(hi, {75, 75, 150}, 0);
 
-    std::ofstream(path) << "[PRINTPLATFORM]\nPlatformLength=0.5\nPlatformWidth=1\nPlatformHigh=200\n";
+    // Sizes no printer has give way to the default, each on its own.
+    std::ofstream(path) << "[PRINTPLATFORM]\nPlatformLength=0.5\nPlatformWidth=1e308\nPlatformHigh=200\n";
     renderer.CreatePrintPlatform(profile);
     const ZELKGePrintBox& box = renderer.GetPrintBox().GetPrintBox();
-    ExpectNear(box[0], {-75, -0.5, 0}, 0);
-    ExpectNear(box[6], {75, 0.5, 200}, 0);
+    ExpectNear(box[0], {-75, -75, 0}, 0);
+    ExpectNear(box[6], {75, 75, 200}, 0);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ TEST_F(Panels, SwitchingLanguageRetranslatesPanelsAndTooltips)
     EXPECT_EQ(m_ui->GetToolPicture(PICTURE_ROTATE)->GetToolTipText(), "Pivoter");
 
     ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_CHINESE);
-    EXPECT_EQ(ZELKTranslation::GetTranslationObject()->GetBuiltInCount(), 114u);
+    EXPECT_EQ(ZELKTranslation::GetTranslationObject()->GetBuiltInCount(), 119u);
     EXPECT_EQ(Label(view, ZELKViewWnd::ID_BUTTON_TOP), Utf8("顶视图"));
     EXPECT_EQ(m_ui->GetToolPicture(PICTURE_MOVE)->GetToolTipText(), Utf8("平移"));
 }
@@ -226,4 +226,13 @@ TEST_F(Panels, FlickerFreeTextIsDrawnOnThePanelBackground)
         for (int y = 0; y < 16; ++y)
             bright += image.GetRed(x, y) > 200 ? 1 : 0;
     EXPECT_GT(bright, 10);
+}
+
+// File names may hold "&": the bar shows it as it is, not as a mnemonic.
+TEST_F(Panels, InformationBarShowsAmpersandsAsTheyAre)
+{
+    m_ui->ShowModelInformation(wxString::FromUTF8("模型名称:gear & shaft.stl"));
+    EXPECT_EQ(m_ui->GetInfoWnd()->GetModelInformation(), wxString::FromUTF8("模型名称:gear & shaft.stl"));
+    m_ui->ShowMachineExtrudeTemperature("R&D 210");
+    EXPECT_EQ(m_ui->GetInfoWnd()->GetTemperatureLine(), "R&D 210");
 }

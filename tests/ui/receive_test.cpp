@@ -96,12 +96,27 @@ TEST_F(Receive, FinishedPrintFlipsThePictureAndTellsTheUserOnce)
     m_ui->UpdatePrintToolTipText(m_ui->GetTranslateString("id_picToolTip_endPrint"));
 
     FromReaderThread(m_ui, {Reply(7)});
-    EXPECT_EQ(m_ui->GetIsStartPrintState(), 1);
+    // Until the user-interface thread has shown it, a click still finds the print running.
+    EXPECT_EQ(m_ui->GetIsStartPrintState(), 0) << "the state changed off the UI thread";
     EXPECT_EQ(m_ui->GetStartPicture()->GetBitmapId(), 3917u) << "a window changed off the UI thread";
     Pump();
+    EXPECT_EQ(m_ui->GetIsStartPrintState(), 1);
     EXPECT_EQ(m_ui->GetStartPicture()->GetBitmapId(), 3916u);
     EXPECT_EQ(m_ui->GetStartPicture()->GetToolTipText(), wxString::FromUTF8("开始打印"));
     EXPECT_EQ(m_capture.Keys(), std::vector<std::string>{"id_message_printComplete"});
+}
+
+// The user stopped the print (the picture offers to start) just before the
+// printer reported the end: the report leaves it offering to start, not inverted.
+TEST_F(Receive, FinishedAfterAStopKeepsThePictureOfferingToStart)
+{
+    if (m_ui->GetIsStartPrintState() == 0)
+        m_ui->ChangeIsStartPrintState();
+    ZELKUIOperation::UpdatePrintPicture(1);
+    FromReaderThread(m_ui, {Reply(7)});
+    Pump();
+    EXPECT_EQ(m_ui->GetIsStartPrintState(), 1);
+    EXPECT_EQ(m_ui->GetStartPicture()->GetBitmapId(), 3916u);
 }
 
 // The reader hands the message over and goes on; the box waits for the user

@@ -50,8 +50,8 @@ protected:
 TEST(ChineseTable, HoldsEveryKeyOnceWithText)
 {
     const auto& words = zelk::ChineseWords();
-    EXPECT_EQ(words.size(), 114u);
-    EXPECT_EQ(BuiltInKeys().size(), 114u) << "a key is listed twice";
+    EXPECT_EQ(words.size(), 119u);
+    EXPECT_EQ(BuiltInKeys().size(), 119u) << "a key is listed twice";
     for (const zelk::KeyText& word : words)
         EXPECT_STRNE(word.text, "") << word.key;
 }
@@ -71,7 +71,7 @@ TEST(LanguageFiles, HoldExactlyTheBuiltInKeys)
             keys.insert(text.attribute("key").value());
             EXPECT_STRNE(text.text().get(), "") << text.attribute("key").value();
         }
-        EXPECT_EQ(entries, 114);
+        EXPECT_EQ(entries, 119);
         EXPECT_EQ(keys, builtIn);
     }
 }
@@ -100,7 +100,7 @@ TEST_F(TranslationFolder, FreshProfileStartsInChineseWithEveryText)
 {
     ZELKTranslation translation(&Profile(), Folder());
     EXPECT_EQ(translation.GetLanguage(), LANGUAGE_CHINESE);
-    EXPECT_EQ(translation.GetBuiltInCount(), 114u);
+    EXPECT_EQ(translation.GetBuiltInCount(), 119u);
     for (const zelk::KeyText& word : zelk::ChineseWords())
         EXPECT_EQ(translation.GetString(word.key), wxString::FromUTF8(word.text));
     EXPECT_EQ(translation.GetString("id_message_noLoadModel"), wxString::FromUTF8("未导入模型"));
@@ -133,6 +133,7 @@ TEST_F(TranslationFolder, ChoosingEnglishIsRememberedAndReadFromTheFileNextStart
     EXPECT_EQ(next.GetLanguageFilePath(), Folder() + "ini/Multi-languase/English.xml");
     EXPECT_EQ(next.GetString("id_message_printComplete"), "The print is complete.");
     EXPECT_EQ(next.GetBuiltInCount(), 0u);
+    EXPECT_EQ(next.TakeLanguageFileProblem(), "");
 }
 
 TEST_F(TranslationFolder, BackToChineseAfterFrenchRefillsTheTableOnce)
@@ -143,30 +144,109 @@ TEST_F(TranslationFolder, BackToChineseAfterFrenchRefillsTheTableOnce)
     EXPECT_EQ(translation.GetString("id_combox_gcodeFill_Low"), wxString::FromUTF8("Léger (10%)"));
     translation.Translate(LANGUAGE_CHINESE);
     translation.Translate(LANGUAGE_CHINESE);
-    EXPECT_EQ(translation.GetBuiltInCount(), 114u);
+    EXPECT_EQ(translation.GetBuiltInCount(), 119u);
     EXPECT_EQ(translation.GetString("id_static_viewCaption"), wxString::FromUTF8("视图:"));
 }
 
-// An XML language never falls back to the built-in text.
-TEST_F(TranslationFolder, KeyMissingFromTheEnglishFileGivesAnEmptyText)
+// A key the file lacks (or leaves empty) shows its built-in text; a key no
+// table knows shows itself. The user hears once what was wrong with the file.
+TEST_F(TranslationFolder, KeysMissingFromTheEnglishFileFallBackOneByOne)
 {
     testsupport::WriteFile(Folder() + "ini/Multi-languase/English.xml",
-                           "<language><text key=\"id_button_viewTop\">Top</text></language>");
+                           "<language><text key=\"id_button_viewTop\">Top</text>"
+                           "<text key=\"id_button_viewFront\"></text></language>");
     Profile().WriteIniProfileInt("Multi-language", "language", 1);
     ZELKTranslation translation(&Profile(), Folder());
     EXPECT_EQ(translation.GetString("id_button_viewTop"), "Top");
     wxString text = "untouched";
-    EXPECT_EQ(translation.GetKeyValue("id_button_viewSide", text), -1);
-    EXPECT_TRUE(translation.GetString("id_button_viewSide").empty());
+    EXPECT_EQ(translation.GetKeyValue("id_button_viewSide", text), 0);
+    EXPECT_EQ(text, wxString::FromUTF8("右视图"));
+    EXPECT_EQ(translation.GetString("id_button_viewFront"), wxString::FromUTF8("前视图"));
+    EXPECT_EQ(translation.GetString("id_no_such_key"), "id_no_such_key");
+
+    const std::string problem = translation.TakeLanguageFileProblem();
+    EXPECT_NE(problem.find(Folder() + "ini/Multi-languase/English.xml"), std::string::npos) << problem;
+    const std::size_t all = zelk::ChineseWords().size();
+    EXPECT_NE(problem.find(std::to_string(all - 1) + " of the " + std::to_string(all) + " texts"), std::string::npos)
+        << problem;
+    EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
+    EXPECT_EQ(translation.TakeLanguageFileProblem(), "");
 }
 
-TEST_F(TranslationFolder, MissingLanguageFileGivesEmptyTexts)
+struct BrokenFile {
+    const char* what;
+    std::string content;
+    bool present;  // no file at all when false
+    std::string reasonPart;
+};
+
+// Whatever is wrong with the file, every message keeps a text: the built-in one.
+TEST_F(TranslationFolder, BrokenFrenchFileShowsTheBuiltInTextsAndSaysWhy)
 {
-    fs::remove(Folder() + "ini/Multi-languase/French.xml");
+    const std::string shipped = testsupport::ReadFile(Folder() + "ini/Multi-languase/French.xml");
+    std::string latin1 = shipped;
+    const std::string accent = "\xC3\xA9";  // "é" in UTF-8
+    for (std::size_t at; (at = latin1.find(accent)) != std::string::npos;)
+        latin1.replace(at, accent.size(), "\xE9");
+    const std::string all = std::to_string(zelk::ChineseWords().size());
+    const BrokenFile cases[] = {
+        {"missing", "", false, "No such file"},
+        {"empty", "", true, "empty"},
+        {"truncated", shipped.substr(0, shipped.size() / 2), true, "byte"},
+        {"not XML", "Vue : Haut, Côté, Face\n", true, "byte"},
+        {"Latin-1", latin1, true, "UTF-8"},
+        {"UTF-16", std::string("\xFF\xFE<\0l\0", 6), true, "UTF-8"},
+        {"another root", "<words><text key=\"id_button_viewTop\">Haut</text></words>", true, all + " of the " + all + " texts"},
+    };
+    const std::string path = Folder() + "ini/Multi-languase/French.xml";
     Profile().WriteIniProfileInt("Multi-language", "language", 2);
+    for (const BrokenFile& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(path);
+        if (c.present)
+            testsupport::WriteFile(path, c.content);
+        ZELKTranslation translation(&Profile(), Folder());
+        EXPECT_EQ(translation.GetLanguage(), LANGUAGE_FRENCH);
+        for (const zelk::KeyText& word : zelk::ChineseWords())
+            EXPECT_EQ(translation.GetString(word.key), wxString::FromUTF8(word.text)) << word.key;
+        const std::string problem = translation.TakeLanguageFileProblem();
+        EXPECT_NE(problem.find(path), std::string::npos) << problem;
+        EXPECT_NE(problem.find(c.reasonPart), std::string::npos) << problem;
+        EXPECT_EQ(translation.TakeLanguageFileProblem(), "");
+    }
+    testsupport::WriteFile(path, shipped);
+    ZELKTranslation repaired(&Profile(), Folder());
+    EXPECT_EQ(repaired.GetString("id_static_viewCaption"), "Vue :");
+    EXPECT_EQ(repaired.TakeLanguageFileProblem(), "");
+}
+
+// A text of a million characters would stall the window that shows it.
+TEST_F(TranslationFolder, OverlongTextsAreCutWithAnEllipsis)
+{
+    const std::string path = Folder() + "ini/Multi-languase/English.xml";
+    std::string content = testsupport::ReadFile(path);
+    const std::string open = "<text key=\"id_button_viewTop\">";
+    content.replace(content.find(open) + open.size(), 3, std::string(1'000'000, 'x'));
+    const std::string side = "<text key=\"id_button_viewSide\">";
+    content.replace(content.find(side) + side.size(), 4, std::string(1000, 'y'));
+    const std::string front = "<text key=\"id_button_viewFront\">";
+    std::string wide;
+    for (int i = 0; i < 1001; ++i)
+        wide += "\xE8\xA7\x86";  // one Chinese character, three bytes
+    content.replace(content.find(front) + front.size(), 5, wide);
+    testsupport::WriteFile(path, content);
+    Profile().WriteIniProfileInt("Multi-language", "language", 1);
     ZELKTranslation translation(&Profile(), Folder());
-    EXPECT_EQ(translation.GetLanguage(), LANGUAGE_FRENCH);
-    EXPECT_TRUE(translation.GetString("id_button_viewTop").empty());
+
+    const wxString top = translation.GetString("id_button_viewTop");
+    EXPECT_EQ(top.length(), 1000u);
+    EXPECT_EQ(top, wxString(999, 'x') + wxString::FromUTF8("…"));
+    EXPECT_EQ(translation.GetString("id_button_viewSide"), wxString(1000, 'y'));
+    const wxString frontText = translation.GetString("id_button_viewFront");
+    EXPECT_EQ(frontText.length(), 1000u);
+    EXPECT_EQ(frontText.Last(), wxUniChar(0x2026));
+    EXPECT_EQ(frontText[998], wxUniChar(0x89C6));
+    EXPECT_EQ(translation.TakeLanguageFileProblem(), "");
 }
 
 TEST_F(TranslationFolder, UnknownStoredValuesMeanChineseAndStayStored)

@@ -100,6 +100,14 @@ TEST_F(LoadStl, PlatformCornersComeFromTheProfileOrTheDefault)
     EXPECT_NEAR(lo.x, -100, 1e-9);
     EXPECT_NEAR(lo.y, -50, 1e-9);
     EXPECT_NEAR(hi.z, 120, 1e-9);
+
+    m_profile.WriteIniProfileString("PRINTPLATFORM", "PlatformLength", "1e308");
+    m_profile.WriteIniProfileString("PRINTPLATFORM", "PlatformHigh", "nan");
+    Load({WriteCube("c.stl", 10)});
+    Model(2)->GetPlatformMinMaxPoint(lo, hi);
+    EXPECT_NEAR(lo.x, -75, 1e-9);
+    EXPECT_NEAR(lo.y, -50, 1e-9);
+    EXPECT_NEAR(hi.z, 150, 1e-9);
 }
 
 TEST_F(LoadStl, UnreadableFilesAreSkippedAndNamedInOneMessage)

@@ -259,6 +259,27 @@ TEST_F(ViewWindow, RightClickOnAnUnselectedModelSelectsItAloneAndOffersLandReset
     EXPECT_EQ(m_database.GetSelectEntity().begin()->first, b->GetEventId());
 }
 
+// A right drag that turns the view and ends over a model is a rotation, not a
+// click: no menu, and the selection stays as it was.
+TEST_F(ViewWindow, RightDragEndingOverAModelOpensNoMenuAndKeepsTheSelection)
+{
+    ZELKDBPrint* a = AddBox(-30, 0);
+    AddBox(30, 0);
+    m_database.AddSelect(a->GetEventId());
+    const wxPoint over = WindowOf({30, 0, 20});
+    Mouse(wxEVT_RIGHT_DOWN, over - wxPoint(60, 0));
+    Mouse(wxEVT_MOTION, over - wxPoint(30, 0));
+    Mouse(wxEVT_RIGHT_UP, over);
+    EXPECT_EQ(m_view->menusShown, 0);
+    ASSERT_EQ(m_database.GetSelectCount(), 1);
+    EXPECT_EQ(m_database.GetSelectEntity().begin()->first, a->GetEventId());
+
+    // A click that shook by a pixel or two is still a click.
+    Mouse(wxEVT_RIGHT_DOWN, over);
+    Mouse(wxEVT_RIGHT_UP, over + wxPoint(2, -1));
+    EXPECT_EQ(m_view->menusShown, 1);
+}
+
 TEST_F(ViewWindow, MenuLandStandsTheModelOnThePlatformAndRemoveDeletesIt)
 {
     ZELKDBPrint* model = AddBox(0, 0);

@@ -3,11 +3,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "ProgramFolder.h"
-#include "ZELKMachineControl.h"
+#include "AtomicFileWriter.h"
+#include "X3gWriter.h"
+#include "ZELKGCodeParser.h"
 #include "ZELKStartGCodeOperater.h"
 
 namespace {
@@ -28,6 +31,14 @@ const char* const kHelp =
     "                       start height from (default: the program folder's\n"
     "                       skein_engines/.../alterations/start.gcode)\n"
     "  -h, --help           show this help\n"
+    "\n"
+    "Refused, with a message and no output file: a G-code file that cannot be\n"
+    "read or holds no move (G1), and a start G-code whose lines 1, 2 and 10 are\n"
+    "not \"M104 S<t> T0\", \"M109 S<t> T0\" and \"G92 X-75 Y-75 Z<h> A0 B0\".\n"
+    "A line with a number that is not finite or is out of range (coordinates\n"
+    "beyond +-10000 mm, E beyond +-1e6 mm, F outside 0..100000 mm/min, M104\n"
+    "outside 0..400 C, M109 outside 0..250 C) is skipped; their count is\n"
+    "printed on standard error.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written,\n"
     "2 for a bad command line. The output file is created only complete.\n";
@@ -86,6 +97,29 @@ int Fail(const std::string& message)
     return 1;
 }
 
+// Translates and writes; returns the exit status.
+int Convert(const Options& options)
+{
+    ZELKStartGCodeOperater startGCode(options.startGCode);
+    std::string reason;
+    if (!startGCode.IsStartGCodeUsable(reason))
+        return Fail("start G-code: " + reason);
+
+    ZELKGCodeParser translator(nullptr, &startGCode);
+    zelk::GCodeFileOutcome outcome;
+    const std::vector<Package> packages = translator.FileParser(options.input.c_str(), outcome);
+    if (outcome.skippedLineCount > 0) {
+        std::fprintf(stderr, "gcode2x3g: %s: %zu line%s skipped (a number not finite or out of range)\n",
+                     options.input.c_str(), outcome.skippedLineCount, outcome.skippedLineCount == 1 ? "" : "s");
+    }
+    if (!outcome.IsUsable())
+        return Fail(outcome.reason);
+    std::string error;
+    if (!zelk::WriteX3gFile(packages, options.output, &error))
+        return Fail(error);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -98,16 +132,12 @@ int main(int argc, char** argv)
     // A file-size limit must surface as a write error, not end the process
     // with a half-written temporary file.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Interrupted, it leaves no temporary file beside the output.
+    zelk::InstallTemporaryFileCleanup();
 
-    ZELKStartGCodeOperater startGCode(options.startGCode);
-    if (!startGCode.IsLoaded())
-        return Fail("start G-code: " + startGCode.GetLastError());
-
-    ZELKMachineControl control(nullptr, &startGCode);
-    control.GCodeParser(options.input.c_str());
-    if (!control.GetTranslator().LastFileError().empty())
-        return Fail(control.GetTranslator().LastFileError());
-    if (!control.SaveX3gFile(options.output.c_str()))
-        return Fail(control.GetSaveX3gError());
-    return 0;
+    try {
+        return Convert(options);
+    } catch (const std::bad_alloc&) {
+        return Fail(options.input + ": out of memory");
+    }
 }

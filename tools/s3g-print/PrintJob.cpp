@@ -2,6 +2,9 @@
 // follow it to the end, or stop it the way the print workflow does.
 #include "PrintJob.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "MachinePackages.h"
 
 namespace s3gprint {
@@ -15,7 +18,29 @@ PrintJob::PrintJob(ZELKMachineControl& control, const PrintOptions& options, std
     : m_control(control), m_options(options), m_out(progressOut)
 {
     m_control.SetReplyTimeoutMs(m_options.replyTimeoutMs);
+    m_control.SetDeviceReturnTimeoutMs(m_options.deviceReturnMs);
     m_control.SetReceiveCallback([this] { OnReply(); });
+    m_control.SetPrinterLostCallback([this](const std::string& reason) { OnPrinterLost(reason); });
+}
+
+void PrintJob::OnPrinterLost(const std::string& reason)
+{
+    std::lock_guard lock(m_mutex);
+    m_lost = true;
+    m_lostReason = reason;
+    m_cv.notify_all();
+}
+
+int PrintJob::ReportLost()
+{
+    std::string reason;
+    {
+        std::lock_guard lock(m_mutex);
+        reason = m_lostReason;
+    }
+    std::fprintf(stderr, "s3g-print: printer lost: %s\n", reason.c_str());
+    m_control.CloseCom();
+    return kPrinterLost;
 }
 
 void PrintJob::OnReply()
@@ -51,13 +76,16 @@ int PrintJob::Connect()
         return kFailed;
     }
     m_control.AddOperationPackage(ZELKMachineCodeBuild::GetPackage(0, {{2, kHostVersion}}));
-    bool interrupted = false;
+    bool interrupted = false, lost = false;
     const bool answered = WaitUntil(
         [&] {
             interrupted = m_interrupted;  // read under the job's lock
-            return m_versionSeen || interrupted;
+            lost = m_lost;
+            return m_versionSeen || interrupted || lost;
         },
         std::chrono::milliseconds(m_options.answerTimeoutMs));
+    if (lost)
+        return ReportLost();
     if (interrupted) {
         m_control.CloseCom();
         return kInterrupted;
@@ -74,8 +102,13 @@ int PrintJob::Connect()
 int PrintJob::Print()
 {
     m_control.GCodeParser(m_options.gcode.c_str());
-    if (!m_control.GetTranslator().LastFileError().empty()) {
-        std::fprintf(stderr, "s3g-print: %s\n", m_control.GetTranslator().LastFileError().c_str());
+    const zelk::GCodeFileOutcome& outcome = m_control.GetTranslator().LastFileOutcome();
+    if (outcome.skippedLineCount > 0)
+        std::fprintf(stderr, "s3g-print: %zu lines skipped: a number was unreadable or out of range\n",
+                     outcome.skippedLineCount);
+    // A file that cannot be read, or holds no move, is no print.
+    if (!outcome.IsUsable()) {
+        std::fprintf(stderr, "s3g-print: %s\n", outcome.reason.c_str());
         m_control.CloseCom();
         return kFailed;
     }
@@ -89,47 +122,61 @@ int PrintJob::Print()
         // Temperatures once a second, as the progress display of the program does.
         m_control.ChangePrintType_InquireExtruderTemperature();
         m_control.ChangePrintType_InquirePlatformTemperature();
-        WaitUntil([this] { return m_finished || m_interrupted; }, std::chrono::milliseconds(1000));
+        WaitUntil([this] { return m_finished || m_interrupted || m_lost; }, std::chrono::milliseconds(1000));
         std::unique_lock lock(m_mutex);
-        const bool finished = m_finished, interrupted = m_interrupted;
+        const bool finished = m_finished, interrupted = m_interrupted, lost = m_lost;
         lock.unlock();
-        ShowProgress(finished || interrupted);
-        if (interrupted) {
-            StopPrinter();
-            return kInterrupted;
-        }
-        if (finished) {
+        ShowProgress(finished || interrupted || lost);
+        if (finished) {  // the build is done, even if the link went afterwards
             m_control.CloseCom();
             return kFinished;
         }
+        if (lost)
+            return ReportLost();
+        if (interrupted)
+            return StopPrinter();
     }
 }
 
-void PrintJob::StopPrinter()
+int PrintJob::StopPrinter()
 {
+    if (m_control.IsPrinterLost())
+        return ReportLost();
     // As the print workflow stops: the extended stop ahead of everything,
     // then the Z homing line; the port closes once both were answered.
     m_control.EndPrint();
     Package stop;
-    if (m_control.GetEndPrintPackage(stop)) {
-        m_control.RemoveOperatePackList();
-        m_control.InsertOperationPackage(stop);
-    }
+    m_control.GetEndPrintPackage(stop);
+    m_control.RemoveOperatePackList();
+    m_control.InsertOperationPackage(stop);
     Package home;
     m_control.GCodeParser(std::string("G162 Z F600"), home);
     m_control.AddOperationPackage(home);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (!m_control.GetOperatePackList().empty() && std::chrono::steady_clock::now() < deadline) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.stopTimeoutMs);
+    std::vector<Package> left = m_control.GetOperatePackList();
+    while (!left.empty() && !m_control.IsPrinterLost() && std::chrono::steady_clock::now() < deadline) {
         int seen = 0;
         {
             std::lock_guard lock(m_mutex);
             seen = m_replies;
         }
         // The list shrinks just after a reply: wake on the reply, recheck soon after.
-        WaitUntil([&] { return m_replies != seen; }, std::chrono::milliseconds(20));
+        WaitUntil([&] { return m_replies != seen || m_lost; }, std::chrono::milliseconds(20));
+        left = m_control.GetOperatePackList();
     }
+    // The stop counts as sent once the printer answered it (it has then left the list).
+    const bool stopTaken =
+        !m_control.IsPrinterLost() && std::find(left.begin(), left.end(), stop) == left.end();
+    if (m_control.IsPrinterLost())
+        return ReportLost();
     m_control.CloseCom();
-    std::fprintf(stderr, "s3g-print: print stopped\n");
+    if (!stopTaken) {
+        std::fprintf(stderr, "s3g-print: the printer did not answer the stop; it may still be printing\n");
+        return kFailed;
+    }
+    std::fprintf(stderr, left.empty() ? "s3g-print: print stopped\n"
+                                      : "s3g-print: print stopped (the Z homing was not answered)\n");
+    return kInterrupted;
 }
 
 void PrintJob::ShowProgress(bool last)

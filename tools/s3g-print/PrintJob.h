@@ -19,12 +19,14 @@ struct PrintOptions {
     std::string startGCode;
     std::string gcode;
     int answerTimeoutMs = 10000;  // for the version answer
-    int replyTimeoutMs = ZELKMachineControl::kDefaultReplyTimeoutMs;
+    int replyTimeoutMs = ZELKMachineControl::kDefaultReplyTimeoutMs;      // one of the reply waits
+    int deviceReturnMs = ZELKMachineControl::kDefaultDeviceReturnMs;      // for a device that went away
+    int stopTimeoutMs = 3000;     // for the printer to take the stop after Ctrl+C
     bool quiet = false;           // no progress line
 };
 
 // Exit statuses of the program.
-enum Status { kFinished = 0, kFailed = 1, kBadCommandLine = 2, kNoAnswer = 3, kInterrupted = 130 };
+enum Status { kFinished = 0, kFailed = 1, kBadCommandLine = 2, kNoAnswer = 3, kPrinterLost = 4, kInterrupted = 130 };
 
 class PrintJob {
 public:
@@ -39,8 +41,10 @@ public:
 
 private:
     void OnReply();
+    void OnPrinterLost(const std::string& reason);
+    int ReportLost();
     void ShowProgress(bool last);
-    void StopPrinter();
+    int StopPrinter();
     bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
     ZELKMachineControl& m_control;
@@ -54,6 +58,8 @@ private:
     bool m_printStarted = false;
     bool m_finished = false;
     bool m_interrupted = false;
+    bool m_lost = false;
+    std::string m_lostReason;
     std::chrono::steady_clock::time_point m_start;
 };
 

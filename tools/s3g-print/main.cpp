@@ -1,5 +1,6 @@
 // s3g-print: prints a G-code file on a printer without the desktop program,
 // showing progress on one terminal line.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,8 @@
 namespace {
 
 const char* const kHelp =
-    "usage: s3g-print --port DEVICE [--start-gcode FILE] [--answer-timeout SECONDS] [--quiet] FILE.gcode\n"
+    "usage: s3g-print --port DEVICE [--start-gcode FILE] [--answer-timeout SECONDS]\n"
+    "                 [--reply-timeout SECONDS] [--device-timeout SECONDS] [--quiet] FILE.gcode\n"
     "\n"
     "Connects to the printer on DEVICE (for example /dev/ttyACM0, a\n"
     "/dev/serial/by-id/... name or a pseudo-terminal), waits for it to answer,\n"
@@ -29,11 +31,17 @@ const char* const kHelp =
     "  --start-gcode FILE       start G-code with the temperatures and start height\n"
     "                           (default: the program folder's profile)\n"
     "  --answer-timeout SECONDS how long to wait for the printer (default 10)\n"
+    "  --reply-timeout SECONDS  one of the five waits for a reply (default 20); a\n"
+    "                           package unanswered through them, a port restart and\n"
+    "                           them again means the printer is lost\n"
+    "  --device-timeout SECONDS how long a device that went away may take to come\n"
+    "                           back (default 5)\n"
     "  --quiet                  no progress line\n"
     "\n"
     "Exit status: 0 when the printer reports the build finished, 1 when the\n"
-    "port or a file cannot be used, 2 for a bad command line, 3 when no\n"
-    "printer answers, 130 when stopped by Ctrl+C.\n";
+    "port or a file cannot be used or the printer did not answer the stop,\n"
+    "2 for a bad command line, 3 when no printer answers, 4 when the printer\n"
+    "was lost during the print (\"printer lost\"), 130 when stopped by Ctrl+C.\n";
 
 int Usage(const std::string& message)
 {
@@ -56,12 +64,19 @@ int ParseArguments(int argc, char** argv, s3gprint::PrintOptions& o)
             o.port = argv[++i];
         } else if (arg == "--start-gcode" && hasValue) {
             o.startGCode = argv[++i];
-        } else if (arg == "--answer-timeout" && hasValue) {
+        } else if ((arg == "--answer-timeout" || arg == "--reply-timeout" || arg == "--device-timeout") &&
+                   hasValue) {
             char* end = nullptr;
             const double s = std::strtod(argv[++i], &end);
             if (*end != '\0' || s <= 0 || s > 3600)
-                return Usage("--answer-timeout needs a number of seconds");
-            o.answerTimeoutMs = static_cast<int>(s * 1000);
+                return Usage(arg + " needs a number of seconds");
+            const int ms = std::max(1, static_cast<int>(s * 1000));
+            if (arg == "--answer-timeout")
+                o.answerTimeoutMs = ms;
+            else if (arg == "--reply-timeout")
+                o.replyTimeoutMs = ms;
+            else
+                o.deviceReturnMs = ms;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage("unknown option or missing value: '" + arg + "'");
         } else {
@@ -97,8 +112,11 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     ZELKStartGCodeOperater startGCode(options.startGCode);
-    if (!startGCode.IsLoaded()) {
-        std::fprintf(stderr, "s3g-print: start G-code: %s\n", startGCode.GetLastError().c_str());
+    // Without the lines that carry the temperatures and the start height, the
+    // print would run cold: refused before anything is sent.
+    std::string unusable;
+    if (startGCode.IsStartGCodeUsable(unusable) == 0) {
+        std::fprintf(stderr, "s3g-print: start G-code: %s\n", unusable.c_str());
         return s3gprint::kFailed;
     }
     ZELKMachineControl control(nullptr, &startGCode);

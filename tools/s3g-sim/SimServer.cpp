@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -170,7 +171,11 @@ void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
         std::fwrite(payload, 1, size, m_record);
         std::fflush(m_record);
     }
-    Reply(reply, size + 3);
+    const auto& corrupt = m_options.corruptReplies;
+    const bool corruptThis = std::find(corrupt.begin(), corrupt.end(), packet) != corrupt.end();
+    if (corruptThis)
+        ++m_stats.corrupted;
+    Reply(reply, size + 3, corruptThis);
     const bool finishedAnswer = payload[0] == 11 && reply.size() == 2 && reply[1] == 1;
     if (m_options.exitAfterFinish && finishedAnswer && m_printer.ActionCount() > 0) {
         DrainToHost();
@@ -182,15 +187,17 @@ void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
     }
 }
 
-void SimServer::Reply(const Bytes& payload, std::size_t requestBytes)
+void SimServer::Reply(const Bytes& payload, std::size_t requestBytes, bool corrupt)
 {
-    const Bytes frame = MakeFrame(payload);
+    Bytes frame = MakeFrame(payload);
+    if (corrupt)
+        frame.back() ^= 0x5A;  // a reply garbled on the line: well framed, wrong CRC
     if (m_options.baudEmulation) {
         // The request's bytes and the reply's take their time on the wire.
         WaitUntil(m_requestAtS + static_cast<double>(requestBytes + frame.size()) / kLineBytesPerS,
                   [this] { return NowS(); });
     }
-    if (m_options.garbage) {
+    if (m_options.garbage && !corrupt) {  // noise is made to pass a CRC-checking host, a garbled frame cannot
         const Bytes noise = Garbage(frame);
         WriteAll(noise.data(), noise.size());
     }
@@ -245,12 +252,30 @@ void SimServer::WriteAll(const unsigned char* bytes, std::size_t count)
 
 void SimServer::DrainToHost()
 {
-    // Give the host the last reply before the device goes away.
-    for (int i = 0; i < 200; ++i) {
-        int queued = 0;
-        if (m_slaveKeep < 0 || ::ioctl(m_slaveKeep, FIONREAD, &queued) != 0 || queued == 0)
+    // The last reply must reach the host before the device goes away: closing
+    // the master hangs the line up and throws away what the host has not read
+    // yet, and an empty input queue on the slave proves nothing while the
+    // kernel may still be moving the bytes there. So the kept slave is let go
+    // and the host's own close is awaited (the master then sees the hang-up),
+    // for the drain timeout at most, for a host that stays connected.
+    if (m_slaveKeep >= 0)
+        ::close(m_slaveKeep);
+    m_slaveKeep = -1;
+    const double deadlineS = NowS() + m_options.drainTimeoutMs / 1000.0;
+    unsigned char discard[256];
+    while (m_master >= 0) {
+        const double leftS = deadlineS - NowS();
+        if (leftS <= 0)
             return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        pollfd pfd{m_master, POLLIN, 0};
+        const int r = ::poll(&pfd, 1, static_cast<int>(leftS * 1000) + 1);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0 || (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            return;
+        // The host may still send (a last query) before it closes: unanswered.
+        if (::read(m_master, discard, sizeof discard) <= 0)
+            return;
     }
 }
 

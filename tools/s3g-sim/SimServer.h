@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "SimPrinter.h"
 
@@ -22,6 +23,8 @@ struct SimOptions {
     int hangupAfter = 0;         // vanish after answering this many packets
     double heatRateCPerS = 10.0;
     bool exitAfterFinish = false;  // end once the build reports finished
+    int drainTimeoutMs = 5000;     // how long the last reply may wait for the host to take it
+    std::vector<int> corruptReplies;  // packets (1-based) whose reply goes out with a wrong CRC
     unsigned seed = 1;             // of the noise
 };
 
@@ -31,6 +34,7 @@ struct SimStats {
     std::atomic<int> refused{0};    // answered 0x82 by --refuse
     std::atomic<int> dropped{0};    // swallowed by --drop
     std::atomic<int> badFrames{0};  // answered 0x83 (length or CRC)
+    std::atomic<int> corrupted{0};  // replies sent with a wrong CRC by --corrupt-reply
 };
 
 class SimServer {
@@ -60,7 +64,7 @@ public:
 private:
     void OnBytes(const unsigned char* bytes, std::size_t count);
     void OnFrame(const unsigned char* payload, std::size_t size);
-    void Reply(const Bytes& payload, std::size_t requestBytes);
+    void Reply(const Bytes& payload, std::size_t requestBytes, bool corrupt = false);
     Bytes Garbage(const Bytes& frame);
     void WriteAll(const unsigned char* bytes, std::size_t count);
     void Hangup();

@@ -28,7 +28,11 @@ const char* const kHelp =
     "  --split                send replies byte by byte\n"
     "  --hangup-after N       vanish (close the device) after N answered packets\n"
     "  --heat-rate DEG_PER_S  heating and cooling rate (default 10)\n"
-    "  --exit-after-finish    exit once the build reports finished\n"
+    "  --exit-after-finish    exit once the build reports finished (after the host\n"
+    "                         has closed the device, or the drain timeout)\n"
+    "  --drain-timeout MS     how long that last reply waits for the host (default 5000)\n"
+    "  --corrupt-reply N[,M]  send the replies to the N-th (M-th, ...) packets with a\n"
+    "                         wrong CRC\n"
     "  --seed N               seed of the noise (default 1)\n"
     "  -h, --help             show this help\n";
 
@@ -68,6 +72,21 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
             o.split = true;
         } else if (arg == "--exit-after-finish") {
             o.exitAfterFinish = true;
+        } else if (arg == "--corrupt-reply" && hasValue) {
+            const std::string list = argv[++i];
+            std::size_t begin = 0;
+            for (;;) {
+                const std::size_t comma = list.find(',', begin);
+                const std::string item = list.substr(begin, comma - begin);
+                if (!ParseInt(item.c_str(), value) || value == 0) {
+                    std::fprintf(stderr, "s3g-sim: --corrupt-reply needs packet numbers from 1, separated by commas\n");
+                    return 2;
+                }
+                o.corruptReplies.push_back(value);
+                if (comma == std::string::npos)
+                    break;
+                begin = comma + 1;
+            }
         } else if (arg == "--record" && hasValue) {
             o.recordPath = argv[++i];
         } else if (arg == "--heat-rate" && hasValue) {
@@ -78,7 +97,7 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
                 return 2;
             }
         } else if ((arg == "--drop" || arg == "--silent-from" || arg == "--refuse" || arg == "--hangup-after" ||
-                    arg == "--seed") &&
+                    arg == "--seed" || arg == "--drain-timeout") &&
                    hasValue) {
             if (!ParseInt(argv[++i], value)) {
                 std::fprintf(stderr, "s3g-sim: %s needs a whole number\n", arg.c_str());
@@ -92,6 +111,8 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
                 o.refuseEvery = value;
             else if (arg == "--hangup-after")
                 o.hangupAfter = value;
+            else if (arg == "--drain-timeout")
+                o.drainTimeoutMs = value;
             else
                 o.seed = static_cast<unsigned>(value);
         } else {
@@ -126,7 +147,8 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     const int result = server.Run(g_stopPipe[0]);
     const s3gsim::SimStats& stats = server.Stats();
-    std::fprintf(stderr, "s3g-sim: %d packets, %d refused, %d dropped, %d bad frames\n", stats.packets.load(),
-                 stats.refused.load(), stats.dropped.load(), stats.badFrames.load());
+    std::fprintf(stderr, "s3g-sim: %d packets, %d refused, %d dropped, %d bad frames, %d corrupted replies\n",
+                 stats.packets.load(), stats.refused.load(), stats.dropped.load(), stats.badFrames.load(),
+                 stats.corrupted.load());
     return result;
 }

@@ -1,0 +1,223 @@
+// The move, rotate and scale panels on real windows against a model of the process-wide database.
+#include <wx/button.h>
+#include <wx/slider.h>
+#include <wx/textctrl.h>
+
+#include "DBPrint.h"
+#include "EntityDatabase.h"
+#include "EditPanelText.h"
+#include "ModelEdit.h"
+#include "UiTestSupport.h"
+#include "../model_store/ModelFixtures.h"
+
+using uitest::Pump;
+
+namespace {
+
+class EditPanels : public uitest::UiFixture {
+protected:
+    void SetUp() override
+    {
+        uitest::UiFixture::SetUp();
+        // A 20 mm cube standing on the platform, its centre at (12.5, -4, 10).
+        m_model = new ZELKDBPrint(modeltest::Box({2.5, -14, 0}, {22.5, 6, 20}));
+        m_model->SetName("cube.stl");
+        m_model->SetPlatformMinMaxPoint(ZELKGePoint3d(-75, -75, 0), ZELKGePoint3d(75, 75, 150));
+        int id = 0;
+        Db()->Add(m_model, id);
+        Db()->AddSelect(id);
+    }
+    void TearDown() override
+    {
+        Db()->RemoveAll();
+        uitest::UiFixture::TearDown();
+    }
+
+    static ZELDBEntityDatabase* Db() { return ZELDBEntityDatabase::GetInterFace(); }
+
+    ZELKGePoint3d Centre() const
+    {
+        ZELKGePoint3d lo, hi;
+        m_model->GetMinMaxPoint(lo, hi);
+        return ZELKGePoint3d((lo.x + hi.x) / 2, (lo.y + hi.y) / 2, (lo.z + hi.z) / 2);
+    }
+    ZELKGePoint3d Size() const
+    {
+        ZELKGePoint3d lo, hi;
+        m_model->GetMinMaxPoint(lo, hi);
+        return ZELKGePoint3d(hi.x - lo.x, hi.y - lo.y, hi.z - lo.z);
+    }
+
+    static void Slide(ZELKSliderPanel* panel, int row, int position)
+    {
+        wxSlider* slider = panel->GetSlider(row);
+        slider->SetValue(position);
+        wxCommandEvent moved(wxEVT_SLIDER, slider->GetId());
+        moved.SetEventObject(slider);
+        moved.SetInt(position);
+        slider->ProcessWindowEvent(moved);
+    }
+
+    static void Type(ZELKSliderPanel* panel, int row, const char* text)
+    {
+        panel->Show();
+        wxTextCtrl* edit = panel->GetEdit(row);
+        edit->ChangeValue(text);
+        edit->SetFocus();
+        Pump();
+        wxKeyEvent enter(wxEVT_CHAR_HOOK);
+        enter.m_keyCode = WXK_RETURN;
+        enter.SetEventObject(edit);
+        panel->ProcessWindowEvent(enter);
+    }
+
+    static void Press(wxWindow* panel, int id)
+    {
+        wxCommandEvent click(wxEVT_BUTTON, id);
+        click.SetEventObject(panel->FindWindow(id));
+        panel->FindWindow(id)->ProcessWindowEvent(click);
+    }
+
+    ZELKDBPrint* m_model = nullptr;
+};
+
+TEST_F(EditPanels, MovePanelFollowsTheModelWithoutMovingItAndMovesItWhenAsked)
+{
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_MOVE));
+    ZELKMoveWnd* move = m_ui->GetMoveWnd();
+    ASSERT_TRUE(move->IsShown());
+    EXPECT_EQ(move->GetSlider(0)->GetValue(), 1250);
+    EXPECT_EQ(move->GetEdit(0)->GetValue(), "12.5 mm");
+    EXPECT_EQ(move->GetSlider(0)->GetMin(), -6500);  // the cube's centre stays 10 mm inside the platform
+    EXPECT_EQ(move->GetSlider(2)->GetMin(), 1000);
+    EXPECT_NEAR(Centre().x, 12.5, 1e-9) << "showing the panel moved the model";
+
+    Type(move, 2, "25");
+    EXPECT_EQ(move->GetSlider(2)->GetValue(), 2500);
+    EXPECT_NEAR(Centre().z, 25, 1e-9);
+    Type(move, 0, "12.7");  // whole millimetres only
+    EXPECT_EQ(move->GetSlider(0)->GetValue(), 1200);
+    EXPECT_EQ(move->GetEdit(0)->GetValue(), "12.0 mm");
+    EXPECT_NEAR(Centre().x, 12, 1e-9);
+    Slide(move, 1, -1050);
+    EXPECT_NEAR(Centre().y, -10.5, 1e-9);
+
+    Press(move, ZELKMoveWnd::ID_BUTTON_LAND);
+    EXPECT_NEAR(Centre().z, 10, 1e-9);
+    EXPECT_EQ(move->GetSlider(2)->GetValue(), 1000);
+    Press(move, ZELKMoveWnd::ID_BUTTON_RESET);
+    EXPECT_NEAR(Centre().x, 12.5, 1e-9);
+    EXPECT_NEAR(Centre().y, -4, 1e-9);
+    EXPECT_EQ(move->GetSlider(1)->GetValue(), -400);
+    EXPECT_TRUE(move->IsShown()) << "Enter closed the panel";
+}
+
+TEST_F(EditPanels, RotatePanelTurnsByTheDifferenceAndStoresTheAngle)
+{
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_ROTATE));
+    ZELKRotateWnd* rotate = m_ui->GetRotateWnd();
+    EXPECT_EQ(rotate->GetSlider(0)->GetMax(), 360);
+    EXPECT_EQ(rotate->GetSlider(0)->GetValue(), 0);
+    ZELKModelEdit* edit = ZELKModelEdit::GetModelEditObject();
+    int stored = -1;
+
+    Slide(rotate, 0, 30);
+    Slide(rotate, 0, 45);
+    ASSERT_EQ(edit->GetSelectedModelAxisDegrees(AXIS_X, stored), 1);
+    EXPECT_EQ(stored, 45);
+    EXPECT_EQ(rotate->GetEdit(0)->GetValue(), wxString::FromUTF8("45°"));
+    // A cube turned 45 degrees about X is √2 times as deep and as high.
+    EXPECT_NEAR(Size().y, 20 * std::sqrt(2.0), 1e-6);
+    EXPECT_NEAR(Size().x, 20, 1e-6);
+
+    Slide(rotate, 0, 45);  // the same angle again turns nothing
+    EXPECT_NEAR(Size().y, 20 * std::sqrt(2.0), 1e-6);
+
+    Press(rotate, ZELKRotateWnd::ID_BUTTON_RESET);
+    EXPECT_EQ(rotate->GetSlider(0)->GetValue(), 0);
+    ASSERT_EQ(edit->GetSelectedModelAxisDegrees(AXIS_X, stored), 1);
+    EXPECT_EQ(stored, 0);
+    EXPECT_NEAR(Size().y, 20, 1e-6);
+}
+
+TEST_F(EditPanels, ScalePanelScalesByTheRatioAndKeepsThreeMillimetres)
+{
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_SCALE));
+    ZELKScaleWnd* scale = m_ui->GetScaleWnd();
+    EXPECT_EQ(scale->GetSlider(0)->GetValue(), 100);
+    EXPECT_EQ(scale->GetEdit(0)->GetValue(), "100%");
+    EXPECT_EQ(scale->GetSlider(0)->GetMin(), 15);  // 20 mm down to 3 mm
+
+    Slide(scale, 0, 100);
+    EXPECT_NEAR(Size().x, 20, 1e-9) << "the stored 100 % was scaled again";
+    Slide(scale, 0, 150);
+    EXPECT_NEAR(Size().x, 30, 1e-6);
+    int stored = 0;
+    ZELKModelEdit::GetModelEditObject()->GetSelectedModelAxisScale(stored);
+    EXPECT_EQ(stored, 150);
+    Slide(scale, 0, 1);  // below the range: the slider stops at the bound
+    EXPECT_NEAR(Size().x, 3, 1e-6);
+
+    Press(scale, ZELKScaleWnd::ID_BUTTON_RESET);
+    EXPECT_EQ(scale->GetSlider(0)->GetValue(), 100);
+    EXPECT_NEAR(Size().x, 20, 1e-6);
+}
+
+TEST_F(EditPanels, WithoutSelectionTheNoteShowsAndThePicturesAppearOnLoad)
+{
+    m_ui->ShowWnd(1);  // what the view asks for once models are loaded
+    for (PictrueCtrlStyle style : {PICTURE_MOVE, PICTURE_ROTATE, PICTURE_SCALE})
+        EXPECT_TRUE(m_ui->GetToolPicture(style)->IsShown()) << style;
+
+    Db()->ClearSelect();
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_MOVE));
+    ZELKMoveWnd* move = m_ui->GetMoveWnd();
+    EXPECT_TRUE(move->FindWindow(ZELKMoveWnd::ID_NOTE)->IsShown());
+    EXPECT_FALSE(move->GetSlider(0)->IsShown());
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_ROTATE));
+    EXPECT_FALSE(move->IsShown());
+    EXPECT_TRUE(m_ui->GetRotateWnd()->FindWindow(ZELKRotateWnd::ID_NOTE)->IsShown());
+
+    Db()->SelectALL();
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_MOVE));
+    EXPECT_FALSE(move->FindWindow(ZELKMoveWnd::ID_NOTE)->IsShown());
+    EXPECT_TRUE(move->GetSlider(0)->IsShown());
+}
+
+TEST_F(EditPanels, CaptionsAndButtonsInEveryLanguage)
+{
+    const struct {
+        LANGUAGE language;
+        const char* move;
+        const char* land;
+        const char* rotate;
+        const char* scale;
+    } languages[] = {{LANGUAGE_ENGLISH, "Move:", "Drop", "Rotate:", "Scale:"},
+                     {LANGUAGE_CHINESE, "移动:", "降落", "旋转:", "缩放:"}};
+    for (const auto& l : languages) {
+        ZELKTranslation::GetTranslationObject()->Translate(l.language);
+        EXPECT_EQ(m_ui->GetMoveWnd()->FindWindow(ZELKMoveWnd::ID_CAPTION)->GetLabel(), wxString::FromUTF8(l.move));
+        EXPECT_EQ(m_ui->GetMoveWnd()->FindWindow(ZELKMoveWnd::ID_BUTTON_LAND)->GetLabel(),
+                  wxString::FromUTF8(l.land));
+        EXPECT_EQ(m_ui->GetRotateWnd()->FindWindow(ZELKRotateWnd::ID_CAPTION)->GetLabel(),
+                  wxString::FromUTF8(l.rotate));
+        EXPECT_EQ(m_ui->GetScaleWnd()->FindWindow(ZELKScaleWnd::ID_CAPTION)->GetLabel(),
+                  wxString::FromUTF8(l.scale));
+    }
+    ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_FRENCH);
+    EXPECT_FALSE(m_ui->GetScaleWnd()->FindWindow(ZELKScaleWnd::ID_BUTTON_RESET)->GetLabel().empty());
+}
+
+TEST(EditPanelText, TypedNumbersAreWholeAndMovesShowTenthsOfAMillimetre)
+{
+    EXPECT_EQ(zelk::ReadTypedWholeNumber("12.7"), 12);
+    EXPECT_EQ(zelk::ReadTypedWholeNumber("  -30"), -30);
+    EXPECT_EQ(zelk::ReadTypedWholeNumber("+8mm"), 8);
+    EXPECT_EQ(zelk::ReadTypedWholeNumber("mm"), 0);
+    EXPECT_EQ(zelk::ReadTypedWholeNumber(""), 0);
+    EXPECT_EQ(zelk::ReadTypedWholeNumber("99999999999999"), 1'000'000'000);
+    EXPECT_EQ(zelk::MovePositionText(1250), "12.5 mm");
+    EXPECT_EQ(zelk::MovePositionText(-1050), "-10.5 mm");
+}
+
+}  // namespace

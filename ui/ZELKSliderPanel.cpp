@@ -1,0 +1,94 @@
+// Rows of slider and edit box, their echo, Enter and the edits they apply.
+#include "ZELKSliderPanel.h"
+
+#include <wx/button.h>
+#include <wx/slider.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "EditPanelText.h"
+#include "ModelEdit.h"
+#include "ViewCommands.h"
+
+ZELKModelEdit* ZELKSliderPanel::ModelEditService() { return ZELKModelEdit::GetModelEditObject(); }
+
+void ZELKSliderPanel::AddCaption(int id, const char* text)
+{
+    wxStaticText* caption = AddStatic(id, wxString::FromUTF8(text), wxRect(2, 2, 100, 21));
+    caption->SetFont(wxFont(wxFontInfo(wxSize(0, 25)).Weight(900).Family(wxFONTFAMILY_ROMAN)
+                                .FaceName(wxString::FromUTF8("宋体"))));
+}
+
+wxWindow* ZELKSliderPanel::AddLabel(int id, const wxString& text, const wxPoint& dlu, int fontHeight,
+                                    const wxColour& colour)
+{
+    wxStaticText* label = AddStatic(id, text, wxRect(dlu.x, dlu.y, 24, 14));
+    label->SetFont(wxFont(wxFontInfo(wxSize(0, fontHeight)).FaceName(wxString::FromUTF8("宋体"))));
+    label->SetForegroundColour(colour);
+    return label;
+}
+
+void ZELKSliderPanel::AddRow(int sliderId, const wxPoint& sliderDlu, int editId, const wxPoint& editDlu,
+                             const wxString& edit)
+{
+    const wxRect slider = DluRect(sliderDlu.x, sliderDlu.y, 115, 15);
+    const wxRect box = DluRect(editDlu.x, editDlu.y, 44, 12);
+    Row row;
+    row.slider = new wxSlider(this, sliderId, 0, 0, 100, slider.GetPosition(), slider.GetSize(), wxSL_HORIZONTAL);
+    row.slider->SetBackgroundColour(kBackground);
+    row.edit = new wxTextCtrl(this, editId, edit, box.GetPosition(), wxSize(box.width, -1));
+    m_rows.push_back(row);
+    Bind(wxEVT_SLIDER, &ZELKSliderPanel::OnSlider, this, sliderId);
+    if (m_rows.size() == 1)
+        Bind(wxEVT_CHAR_HOOK, &ZELKSliderPanel::OnCharHook, this);
+}
+
+wxButton* ZELKSliderPanel::AddButton(int id, const wxPoint& dlu)
+{
+    const wxRect rect = DluRect(dlu.x, dlu.y, 50, 14);
+    return new wxButton(this, id, wxString(), rect.GetPosition(), rect.GetSize());
+}
+
+void ZELKSliderPanel::SetRowPosition(int row, int position)
+{
+    m_rows.at(row).slider->SetValue(position);
+    m_rows.at(row).edit->ChangeValue(PositionText(row, m_rows.at(row).slider->GetValue()));
+}
+
+void ZELKSliderPanel::SetRowRange(int row, int min, int max)
+{
+    m_rows.at(row).slider->SetRange(min, std::max(min, max));
+}
+
+void ZELKSliderPanel::Redraw() { ZELKCAD::ViewInvalidate(); }
+
+void ZELKSliderPanel::SliderMoved(int row)
+{
+    const int position = m_rows[row].slider->GetValue();
+    m_rows[row].edit->ChangeValue(PositionText(row, position));
+    ApplyPosition(row, position);
+}
+
+void ZELKSliderPanel::OnSlider(wxCommandEvent& event)
+{
+    for (std::size_t row = 0; row < m_rows.size(); ++row)
+        if (m_rows[row].slider->GetId() == event.GetId()) {
+            SetFocus();
+            SliderMoved(static_cast<int>(row));
+        }
+}
+
+void ZELKSliderPanel::OnCharHook(wxKeyEvent& event)
+{
+    if (event.GetKeyCode() != WXK_RETURN && event.GetKeyCode() != WXK_NUMPAD_ENTER) {
+        event.Skip();
+        return;
+    }
+    const wxWindow* focus = FindFocus();
+    for (std::size_t row = 0; row < m_rows.size(); ++row)
+        if (m_rows[row].edit == focus) {
+            const int typed = zelk::ReadTypedWholeNumber(m_rows[row].edit->GetValue().utf8_string());
+            m_rows[row].slider->SetValue(TypedPosition(static_cast<int>(row), typed));
+            SliderMoved(static_cast<int>(row));
+        }
+}

@@ -1,0 +1,61 @@
+// The common frame of the move, rotate and scale panels: rows of a label, a slider and an edit box.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ZELKTransparentDlg.h"
+
+class wxButton;
+class wxSlider;
+class wxTextCtrl;
+class ZELKModelEdit;
+
+// Each row's slider holds the value in the panel's unit and its edit box
+// echoes it. Moving a slider, or Enter in an edit box (which sets the slider
+// from the whole number typed), applies the position to the selected models,
+// and only when it differs from their current value: setting a slider from the
+// model never edits the model. Every Enter that reaches the panel is consumed.
+class ZELKSliderPanel : public ZELKTransparentDlg {
+public:
+    // The slider and edit box of row `row`, for the coordinator and tests.
+    wxSlider* GetSlider(int row) const { return m_rows.at(row).slider; }
+    wxTextCtrl* GetEdit(int row) const { return m_rows.at(row).edit; }
+
+    // The model-editing service the panel works through (the process-wide one by default).
+    static ZELKModelEdit* ModelEditService();
+
+protected:
+    struct Row {
+        wxSlider* slider = nullptr;
+        wxTextCtrl* edit = nullptr;
+    };
+
+    // The caption at (2, 2) in the panels' caption font.
+    void AddCaption(int id, const char* text);
+    // A label in the axis font (pixel height), in `colour`.
+    wxWindow* AddLabel(int id, const wxString& text, const wxPoint& dlu, int fontHeight, const wxColour& colour);
+    // A slider (115 x 15) and its edit box (40 x 12): a new row.
+    void AddRow(int sliderId, const wxPoint& sliderDlu, int editId, const wxPoint& editDlu, const wxString& edit);
+    wxButton* AddButton(int id, const wxPoint& dlu);
+
+    // The edit text for a slider position.
+    virtual wxString PositionText(int row, int position) const = 0;
+    // The slider position for a number typed in the edit box.
+    virtual int TypedPosition(int row, int value) const { (void)row; return value; }
+    // Applies a slider position to the selected models when it differs from theirs.
+    virtual void ApplyPosition(int row, int position) = 0;
+
+    // Sets a row's slider (and echo) without applying it.
+    void SetRowPosition(int row, int position);
+    void SetRowRange(int row, int min, int max);
+    // Redraws the 3D view after an edit.
+    static void Redraw();
+
+private:
+    void OnSlider(wxCommandEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void SliderMoved(int row);
+
+    std::vector<Row> m_rows;
+};
