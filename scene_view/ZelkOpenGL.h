@@ -81,7 +81,7 @@ public:
     // One drag step for the selected models; repaints the canvas.
     void EntityTrackMove(const wxPoint& first, wxPoint second, int mode, int phase);
 
-    // The build volume from the profile's "PRINTPLATFORM" keys (150 for a size below 1).
+    // The build volume from the profile's "PRINTPLATFORM" keys (`zelk::kDefaultPlatformMm` outside 10..2000 mm).
     void CreatePrintPlatform();
     void CreatePrintPlatform(ZELKFileIniBase& profile);
 
