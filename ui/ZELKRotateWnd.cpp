@@ -11,28 +11,13 @@ ZELKRotateWnd::ZELKRotateWnd(wxWindow* parent, const wxPoint& pos)
 {
     Create(parent, IDD, pos, wxSize(220, 234));
     AddCaption(ID_CAPTION, "旋转:");
-    const struct {
-        int label;
-        const char* text;
-        wxColour colour;
-        int y;
-        int slider;
-        int edit;
-    } axes[] = {{ID_LABEL_X, "X:", wxColour(0, 0, 255), 46, ID_SLIDER_X, ID_EDIT_X},
-                {ID_LABEL_Y, "Y:", wxColour(0, 255, 0), 90, ID_SLIDER_Y, ID_EDIT_Y},
-                {ID_LABEL_Z, "Z:", wxColour(255, 0, 0), 134, ID_SLIDER_Z, ID_EDIT_Z}};
-    for (const auto& axis : axes) {
-        AddLabel(axis.label, axis.text, wxPoint(26, axis.y), 20, axis.colour);
-        AddRow(axis.slider, wxPoint(38, axis.y - 2), axis.edit, wxPoint(157, axis.y - 1), wxString());
-    }
+    AddAxisRows({{ID_LABEL_X, ID_SLIDER_X, ID_EDIT_X}, {ID_LABEL_Y, ID_SLIDER_Y, ID_EDIT_Y},
+                 {ID_LABEL_Z, ID_SLIDER_Z, ID_EDIT_Z}},
+                wxString());
     for (int row = 0; row < 3; ++row)
         SetRowRange(row, 0, 360);
     AddButton(ID_BUTTON_RESET, wxPoint(39, 173));
-    auto* note = new wxStaticText(this, ID_NOTE, "No objects selected", FromDIP(wxPoint(70, 40)),
-                                  FromDIP(wxSize(180, 25)), wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
-    note->SetForegroundColour(*wxWHITE);
-    note->SetFont(wxFont(wxFontInfo(wxSize(0, 16))));
-    note->Hide();
+    AddNote(ID_NOTE);
     Bind(wxEVT_BUTTON, &ZELKRotateWnd::OnReset, this, ID_BUTTON_RESET);
     OnInitDialog();
 }

@@ -49,6 +49,27 @@ wxButton* ZELKSliderPanel::AddButton(int id, const wxPoint& dlu)
     return new wxButton(this, id, wxString(), rect.GetPosition(), rect.GetSize());
 }
 
+void ZELKSliderPanel::AddAxisRows(const AxisIds (&axes)[3], const wxString& edit)
+{
+    const char* const names[3] = {"X:", "Y:", "Z:"};
+    const wxColour colours[3] = {wxColour(0, 0, 255), wxColour(0, 255, 0), wxColour(255, 0, 0)};
+    const int rowsY[3] = {46, 90, 134};
+    for (int a = 0; a < 3; ++a) {
+        AddLabel(axes[a].label, names[a], wxPoint(26, rowsY[a]), 20, colours[a]);
+        AddRow(axes[a].slider, wxPoint(38, rowsY[a] - 2), axes[a].edit, wxPoint(157, rowsY[a] - 1), edit);
+    }
+}
+
+void ZELKSliderPanel::AddNote(int id)
+{
+    // Placed in pixels, like the frame's close box.
+    auto* note = new wxStaticText(this, id, "No objects selected", FromDIP(wxPoint(70, 40)), FromDIP(wxSize(180, 25)),
+                                  wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
+    note->SetForegroundColour(*wxWHITE);
+    note->SetFont(wxFont(wxFontInfo(wxSize(0, 16))));
+    note->Hide();
+}
+
 void ZELKSliderPanel::SetRowPosition(int row, int position)
 {
     m_rows.at(row).slider->SetValue(position);

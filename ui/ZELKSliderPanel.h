@@ -38,6 +38,16 @@ protected:
     // A slider (115 x 15) and its edit box (40 x 12): a new row.
     void AddRow(int sliderId, const wxPoint& sliderDlu, int editId, const wxPoint& editDlu, const wxString& edit);
     wxButton* AddButton(int id, const wxPoint& dlu);
+    // The X, Y and Z rows at the panels' places: label, slider and edit ids
+    // per axis, each edit starting with `edit`.
+    struct AxisIds {
+        int label;
+        int slider;
+        int edit;
+    };
+    void AddAxisRows(const AxisIds (&axes)[3], const wxString& edit);
+    // The "No objects selected" note, hidden until nothing is selected.
+    void AddNote(int id);
 
     // The edit text for a slider position.
     virtual wxString PositionText(int row, int position) const = 0;
