@@ -13,7 +13,7 @@ ZELKScaleWnd::ZELKScaleWnd(wxWindow* parent, const wxPoint& pos)
     Create(parent, IDD, pos, wxSize(220, 234));
     AddCaption(ID_CAPTION, "缩放:");
     AddLabel(ID_LABEL_SIZE, "Size:", wxPoint(20, 47), 18, *wxWHITE);
-    AddRow(ID_SLIDER, wxPoint(53, 44), ID_EDIT, wxPoint(172, 45), wxString());
+    AddRow(ID_SLIDER, wxPoint(53, 44), ID_EDIT, wxPoint(170, 45), wxString(), 44);
     AddButton(ID_BUTTON_RESET, wxPoint(164, 82));
     Bind(wxEVT_BUTTON, &ZELKScaleWnd::OnReset, this, ID_BUTTON_RESET);
     OnInitDialog();

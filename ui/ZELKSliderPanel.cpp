@@ -29,13 +29,15 @@ wxWindow* ZELKSliderPanel::AddLabel(int id, const wxString& text, const wxPoint&
 }
 
 void ZELKSliderPanel::AddRow(int sliderId, const wxPoint& sliderDlu, int editId, const wxPoint& editDlu,
-                             const wxString& edit)
+                             const wxString& edit, int editWidthDlu)
 {
+    // GTK's slider and field take the height they need; their widths hold
+    // "-65.0 mm" and the trough.
     const wxRect slider = DluRect(sliderDlu.x, sliderDlu.y, 115, 15);
-    const wxRect box = DluRect(editDlu.x, editDlu.y, 44, 12);
+    const wxRect box = DluRect(editDlu.x, editDlu.y, editWidthDlu, 12);
     Row row;
-    row.slider = new wxSlider(this, sliderId, 0, 0, 100, slider.GetPosition(), slider.GetSize(), wxSL_HORIZONTAL);
-    row.slider->SetBackgroundColour(kBackground);
+    row.slider = new wxSlider(this, sliderId, 0, 0, 100, slider.GetPosition(), wxSize(slider.width, -1),
+                              wxSL_HORIZONTAL);
     row.edit = new wxTextCtrl(this, editId, edit, box.GetPosition(), wxSize(box.width, -1));
     m_rows.push_back(row);
     Bind(wxEVT_SLIDER, &ZELKSliderPanel::OnSlider, this, sliderId);
@@ -56,7 +58,7 @@ void ZELKSliderPanel::AddAxisRows(const AxisIds (&axes)[3], const wxString& edit
     const int rowsY[3] = {46, 90, 134};
     for (int a = 0; a < 3; ++a) {
         AddLabel(axes[a].label, names[a], wxPoint(26, rowsY[a]), 20, colours[a]);
-        AddRow(axes[a].slider, wxPoint(38, rowsY[a] - 2), axes[a].edit, wxPoint(157, rowsY[a] - 1), edit);
+        AddRow(axes[a].slider, wxPoint(38, rowsY[a] - 2), axes[a].edit, wxPoint(158, rowsY[a] - 1), edit);
     }
 }
 

@@ -35,8 +35,9 @@ protected:
     void AddCaption(int id, const char* text);
     // A label in the axis font (pixel height), in `colour`.
     wxWindow* AddLabel(int id, const wxString& text, const wxPoint& dlu, int fontHeight, const wxColour& colour);
-    // A slider (115 x 15) and its edit box (40 x 12): a new row.
-    void AddRow(int sliderId, const wxPoint& sliderDlu, int editId, const wxPoint& editDlu, const wxString& edit);
+    // A slider (115 wide) and its edit box: a new row.
+    void AddRow(int sliderId, const wxPoint& sliderDlu, int editId, const wxPoint& editDlu, const wxString& edit,
+                int editWidthDlu = 54);
     wxButton* AddButton(int id, const wxPoint& dlu);
     // The X, Y and Z rows at the panels' places: label, slider and edit ids
     // per axis, each edit starting with `edit`.

@@ -4,7 +4,10 @@
 
 #include <wx/image.h>
 
+#include "DBPrint.h"
+#include "EntityDatabase.h"
 #include "ZELKReceiveParser.h"
+#include "../model_store/ModelFixtures.h"
 #include "UiTestSupport.h"
 
 using uitest::Pump;
@@ -125,4 +128,29 @@ TEST_F(Screenshot, SlicingPanelInEveryLanguage)
         }
         previous = shot;
     }
+}
+
+// The move, rotate and scale panels for a selected model, in English.
+TEST_F(Screenshot, EditPanelsForASelectedModel)
+{
+    auto* model = new ZELKDBPrint(modeltest::Box({-10, -10, 0}, {10, 10, 20}));
+    model->SetPlatformMinMaxPoint(ZELKGePoint3d(-75, -75, 0), ZELKGePoint3d(75, 75, 150));
+    int id = 0;
+    ZELDBEntityDatabase::GetInterFace()->Add(model, id);
+    ZELDBEntityDatabase::GetInterFace()->AddSelect(id);
+    ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_ENGLISH);
+    m_ui->ShowWnd(1);
+    for (const auto& [style, name] : {std::pair{PICTURE_MOVE, "move"}, std::pair{PICTURE_ROTATE, "rotate"},
+                                      std::pair{PICTURE_SCALE, "scale"}}) {
+        m_ui->OnPictureClicked(m_ui->GetToolPicture(style));
+        for (int i = 0; i < 10; ++i) {
+            Pump();
+            wxMilliSleep(20);
+        }
+        const wxImage frame = Capture(std::string("edit-panel-") + name + ".png");
+        wxRect rect = m_ui->GetMoveWnd()->GetRect();
+        rect.Offset(-m_frame->GetPosition());
+        EXPECT_GT(DarkPixels(frame, rect), rect.width * rect.height / 8) << name;
+    }
+    ZELDBEntityDatabase::GetInterFace()->RemoveAll();
 }
