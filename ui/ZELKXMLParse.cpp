@@ -120,9 +120,14 @@ void ZELKXMLParse::ReadXML(const std::string& path)
         return;
     }
     for (const pugi::xml_node text : document.child("language").children("text")) {
-        const char* key = text.attribute("key").value();
-        if (*key != '\0')
-            m_values[key] = CutText(text.text().get(), kMaxTextChars);
+        const std::string key = text.attribute("key").value();
+        const std::string value = text.text().get();
+        // A character reference such as "&#xD800;" decodes to bytes that are
+        // not UTF-8 although the file is: such a text is left out (its key
+        // falls back like a missing one).
+        if (key.empty() || FirstInvalidUtf8(key) != std::string::npos || FirstInvalidUtf8(value) != std::string::npos)
+            continue;
+        m_values[key] = CutText(value, kMaxTextChars);
     }
 }
 

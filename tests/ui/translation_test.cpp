@@ -96,6 +96,23 @@ TEST(XmlParse, MissingOrBrokenFileLeavesNothing)
     EXPECT_EQ(parse.GetCount(), 0u);
 }
 
+// Character references that decode to no character (a lone surrogate, a code
+// beyond U+10FFFF) would give texts that are not UTF-8: they are left out.
+TEST(XmlParse, ReferencesToNoCharacterAreLeftOut)
+{
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.File("refs.xml"), "<language name=\"x\"><text key=\"a\">&#xD800;</text>"
+                                                 "<text key=\"b\">&#x110000;</text>"
+                                                 "<text key=\"c\">caf&#xE9;</text></language>");
+    ZELKXMLParse parse;
+    parse.ReadXML(dir.File("refs.xml"));
+    std::string value;
+    EXPECT_EQ(parse.GetKeyValue("a", value), -1);
+    EXPECT_EQ(parse.GetKeyValue("b", value), -1);
+    ASSERT_EQ(parse.GetKeyValue("c", value), 0);
+    EXPECT_EQ(value, "caf\xC3\xA9");
+}
+
 TEST_F(TranslationFolder, FreshProfileStartsInChineseWithEveryText)
 {
     ZELKTranslation translation(&Profile(), Folder());

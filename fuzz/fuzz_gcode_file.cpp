@@ -1,0 +1,44 @@
+// Fuzzes the translation of a whole G-code file: reading, cleaning and translating every line.
+#include <cstdint>
+#include <vector>
+
+#include "GCodeFuzz.h"
+#include "MachinePackages.h"
+#include "S3GFrameAssembler.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static fuzzsupport::MemoryFile file;
+    file.Set(data, size);
+    ZELKMachine machine;
+    ZELKGCodeParser parser(&machine, &fuzzsupport::FuzzStartGCode());
+    const std::vector<Package> packages = parser.FileParser(file.Path().c_str());
+    FUZZ_CHECK(parser.LastFileError().empty(), parser.LastFileError().c_str());
+
+    // At most one package per line, and the wait-for-tool packet.
+    std::size_t lines = 1;
+    for (std::size_t i = 0; i < size; ++i)
+        lines += data[i] == '\n' ? 1 : 0;
+    FUZZ_CHECK(packages.size() <= lines + 1, "more packages than lines");
+    if (packages.size() >= 13)
+        FUZZ_CHECK(packages[12] == zelk::WaitForToolPackage(), "wait-for-tool packet at index 12");
+
+    // The packages written one after another (as in an X3G file or on the
+    // wire) are read back by the link as exactly those frames.
+    std::vector<unsigned char> stream;
+    std::vector<std::vector<unsigned char>> sent;
+    for (const Package& p : packages) {
+        fuzzsupport::CheckPackage(p, "translated file");
+        if (p.size == 0)
+            continue;
+        stream.insert(stream.end(), p.data, p.data + p.size);
+        sent.emplace_back(p.data, p.data + p.size);
+    }
+    std::vector<std::vector<unsigned char>> received;
+    zelk::S3GFrameAssembler assembler;
+    assembler.Feed(stream.data(), stream.size(), [&](const unsigned char* frame, std::size_t length) {
+        received.emplace_back(frame, frame + length);
+    });
+    FUZZ_CHECK(received == sent, "the translated stream does not read back frame for frame");
+    return 0;
+}
