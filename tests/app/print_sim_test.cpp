@@ -14,6 +14,7 @@
 #include "EntityDatabase.h"
 #include "LoadSTL.h"
 #include "MainFrame.h"
+#include "ModelEdit.h"
 #include "OrvanelApp.h"
 #include "OrvanelView.h"
 #include "RunProcess.h"
@@ -59,7 +60,9 @@ protected:
         m_frame = COrvanelApp::StartMainWindow(options);
         m_view = m_frame->GetView();
         ASSERT_TRUE(apptest::PumpUntil([this] {
-            return !m_view->IsImporting() && ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed();
+            // The import starts after the first frame: wait for its model too.
+            return ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() > 0 && !m_view->IsImporting() &&
+                   ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed();
         }));
         // The slicer's output beside the model file.
         m_gcode = COrvanelView::ImportFolder() + "part.gcode";

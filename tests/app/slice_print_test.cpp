@@ -72,8 +72,10 @@ protected:
         options.port = m_sim.DevicePath();
         m_frame = COrvanelApp::StartMainWindow(options);
         m_view = m_frame->GetView();
+        // The import starts after the first frame: wait for its model, not only for no import running.
         ASSERT_TRUE(apptest::PumpUntil([this] {
-            return !m_view->IsImporting() && ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed();
+            return ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() > 0 && !m_view->IsImporting() &&
+                   ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed();
         }));
         m_gcode = COrvanelView::ImportFolder() + "part.gcode";
         ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();

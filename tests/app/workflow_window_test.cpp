@@ -53,9 +53,12 @@ protected:
     {
         zelk::ProgramOptions options;
         options.stlFiles = std::move(stlFiles);
+        const std::size_t expected = options.stlFiles.size();
         m_frame = COrvanelApp::StartMainWindow(options);
         COrvanelView* view = m_frame->GetView();
-        EXPECT_TRUE(apptest::PumpUntil([view] { return !view->IsImporting(); }));
+        // The import starts after the first frame: wait for its models, not only for no import running.
+        EXPECT_TRUE(apptest::PumpUntil(
+            [view, expected] { return !view->IsImporting() && Models().size() >= expected; }));
         apptest::Pump(50);
         return view;
     }
