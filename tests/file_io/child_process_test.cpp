@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
+#include "ProcessGone.h"
 #include "TempDir.h"
 
 using testsupport::TempDir;
@@ -142,17 +143,7 @@ TEST(ChildProcess, WaitForGivesUpOnARunningChildAndReapsAnEndedOne)
     EXPECT_FALSE(child.IsRunning());
 }
 
-bool GoneWithin(pid_t pid, std::chrono::seconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        ::waitpid(pid, nullptr, WNOHANG);  // an orphan handed to this process
-        if (::kill(pid, 0) != 0 && errno == ESRCH)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
+using testsupport::GoneWithin;
 
 TEST(ChildProcess, TerminateEndsTheChildAndItsGrandchild)
 {

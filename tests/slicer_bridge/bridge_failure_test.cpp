@@ -18,6 +18,7 @@
 #include "BridgeRun.h"
 #include "ChildProcess.h"
 #include "StlShapes.h"
+#include "ProcessGone.h"
 #include "TempDir.h"
 
 using bridgetest::BridgeRun;
@@ -100,17 +101,7 @@ TEST(SlicerBridgeFailures, EachFailureSaysWhyExitsWithItsCodeAndLeavesNothingBeh
     }
 }
 
-bool GoneWithin(pid_t pid, std::chrono::seconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        ::waitpid(pid, nullptr, WNOHANG);  // an orphan handed to this process
-        if (::kill(pid, 0) != 0 && errno == ESRCH)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
+using testsupport::GoneWithin;
 
 // A cancelled bridge: its output up to the engine's first stage, the engine's pid.
 struct CancelRun {
