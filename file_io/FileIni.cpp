@@ -68,6 +68,17 @@ std::string Trim(const std::string& text)
     return text.substr(first, last - first + 1);
 }
 
+std::string FormatDouble(double value)
+{
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
+}  // namespace
+
+namespace zelk::ini {
+
 bool ParseDouble(const std::string& raw, double& out)
 {
     const std::string text = Trim(raw);
@@ -96,14 +107,43 @@ bool ParseInt(const std::string& raw, int& out)
     return true;
 }
 
-std::string FormatDouble(double value)
+bool ReadValue(const std::string& content, const std::string& section, const std::string& key, std::string& text)
 {
-    char buffer[64];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+    CSimpleIniA ini;
+    ini.SetUnicode(true);
+    if (ini.LoadData(content) < 0)
+        return false;
+    const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (value == nullptr)
+        return false;
+    text = value;
+    return true;
 }
 
-}  // namespace
+bool WithValue(const std::string& content, const std::string& section, const std::string& key,
+               const std::string& value, std::string& output, std::string& error)
+{
+    CSimpleIniA ini;
+    ini.SetUnicode(true);
+    if (ini.LoadData(content) < 0) {
+        error = "cannot parse the profile";
+        return false;
+    }
+    // Keep a byte-order mark if the file had one.
+    const bool hadSignature = content.rfind("\xEF\xBB\xBF", 0) == 0;
+    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) {
+        error = "cannot set " + section + "/" + key;
+        return false;
+    }
+    output.clear();
+    if (ini.Save(output, hadSignature) < 0) {
+        error = "cannot format the profile";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zelk::ini
 
 ZELKFileIniBase::ZELKFileIniBase(std::string path) : m_path(std::move(path)) {}
 
@@ -116,31 +156,21 @@ std::string ZELKFileIniBase::LastError() const
 bool ZELKFileIniBase::ReadValue(const std::string& section, const std::string& key, std::string& text)
 {
     std::string content, error;
-    if (ReadWholeFile(m_path, content, error) != FileState::Read)
-        return false;
-    CSimpleIniA ini;
-    ini.SetUnicode(true);
-    if (ini.LoadData(content) < 0)
-        return false;
-    const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    if (value == nullptr)
-        return false;
-    text = value;
-    return true;
+    return ReadWholeFile(m_path, content, error) == FileState::Read && zelk::ini::ReadValue(content, section, key, text);
 }
 
 int ZELKFileIniBase::GetIniProfileDouble(const std::string& section, const std::string& key, double& value)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string text;
-    return ReadValue(section, key, text) && ParseDouble(text, value) ? 1 : 0;
+    return ReadValue(section, key, text) && zelk::ini::ParseDouble(text, value) ? 1 : 0;
 }
 
 int ZELKFileIniBase::GetIniProfileInt(const std::string& section, const std::string& key, int& value)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string text;
-    return ReadValue(section, key, text) && ParseInt(text, value) ? 1 : 0;
+    return ReadValue(section, key, text) && zelk::ini::ParseInt(text, value) ? 1 : 0;
 }
 
 int ZELKFileIniBase::GetIniProfileString(const std::string& section, const std::string& key, std::string& value)
@@ -161,21 +191,9 @@ int ZELKFileIniBase::WriteIniProfileString(const std::string& section, const std
     std::string content;
     if (ReadWholeFile(m_path, content, m_lastError) == FileState::Unreadable)
         return 0;
-    CSimpleIniA ini;
-    ini.SetUnicode(true);
-    if (ini.LoadData(content) < 0) {
-        m_lastError = "cannot parse " + m_path;
-        return 0;
-    }
-    // Keep a byte-order mark if the file had one.
-    const bool hadSignature = content.rfind("\xEF\xBB\xBF", 0) == 0;
-    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) {
-        m_lastError = "cannot set " + section + "/" + key + " in " + m_path;
-        return 0;
-    }
-    std::string output;
-    if (ini.Save(output, hadSignature) < 0) {
-        m_lastError = "cannot format " + m_path;
+    std::string output, error;
+    if (!zelk::ini::WithValue(content, section, key, value, output, error)) {
+        m_lastError = error + " (" + m_path + ")";
         return 0;
     }
     zelk::AtomicFileWriter writer(m_path);

@@ -49,6 +49,22 @@ private:
     static ZELKFileIni* m_fileIni;
 };
 
+namespace zelk::ini {
+
+// The text of `section`/`key` in INI `content`; false when the content does
+// not parse or holds no such key.
+bool ReadValue(const std::string& content, const std::string& section, const std::string& key, std::string& text);
+// `content` with `section`/`key` set to `value`, every other section, key and
+// comment (and a leading byte-order mark) kept. False, with `error`, when
+// the content cannot be parsed or formatted.
+bool WithValue(const std::string& content, const std::string& section, const std::string& key,
+               const std::string& value, std::string& output, std::string& error);
+// The whole text (spaces around it and one leading '+' allowed) as a number.
+bool ParseInt(const std::string& text, int& out);
+bool ParseDouble(const std::string& text, double& out);
+
+}  // namespace zelk::ini
+
 namespace zelk {
 
 // The build volume a profile without (sane) "PRINTPLATFORM" sizes gets, in mm.

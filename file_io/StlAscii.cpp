@@ -1,4 +1,5 @@
 // ASCII STL: "solid", facets of "facet normal", "outer loop", three "vertex" lines, then "endsolid".
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -29,11 +30,20 @@ bool EqualsNoCase(const char* text, std::size_t length, const char* word)
 
 constexpr std::size_t kPieceBytes = 1 << 20;
 
+// A read buffer never larger than the data it is to hold (small files are common, and each load pays for it).
+std::size_t PieceBytesFor(const StlInput& input)
+{
+    return std::max<std::size_t>(1, std::min(kPieceBytes, input.Size()));
+}
+
 // Whitespace-separated words read piece by piece, with the line number of the
 // current one. A word is valid until the next call.
 class Tokens {
 public:
-    Tokens(StlInput& input, std::string& error) : m_input(input), m_error(error), m_buffer(new char[kPieceBytes]) {}
+    Tokens(StlInput& input, std::string& error)
+        : m_input(input), m_error(error), m_pieceBytes(PieceBytesFor(input)), m_buffer(new char[m_pieceBytes])
+    {
+    }
 
     // The next word; false at the end of the data or on a read error (Failed()).
     bool Next(const char*& word, std::size_t& length)
@@ -89,7 +99,7 @@ private:
         const std::size_t kept = static_cast<std::size_t>(m_end - keep);
         if (kept > 0)
             std::memmove(m_buffer.get(), keep, kept);
-        const long long got = m_input.ReadAt(m_offset, m_buffer.get() + kept, kPieceBytes - kept, m_error);
+        const long long got = m_input.ReadAt(m_offset, m_buffer.get() + kept, m_pieceBytes - kept, m_error);
         if (got <= 0) {
             m_failed = got < 0;
             return false;
@@ -102,6 +112,7 @@ private:
 
     StlInput& m_input;
     std::string& m_error;
+    std::size_t m_pieceBytes;
     std::unique_ptr<char[]> m_buffer;
     const char* m_pos = nullptr;
     const char* m_end = nullptr;
@@ -236,12 +247,13 @@ bool AsciiReader::Read()
 // How often "facet" (in any case) appears in the data.
 std::size_t CountFacetWords(StlInput& input)
 {
-    const std::unique_ptr<char[]> piece(new char[kPieceBytes]);
+    const std::size_t pieceBytes = PieceBytesFor(input);
+    const std::unique_ptr<char[]> piece(new char[pieceBytes]);
     std::size_t words = 0;
     std::string ignored;
     // Pieces overlap by four bytes so that a word cut at a boundary is still seen.
     for (std::size_t offset = 0; offset < input.Size();) {
-        const long long got = input.ReadAt(offset, piece.get(), kPieceBytes, ignored);
+        const long long got = input.ReadAt(offset, piece.get(), pieceBytes, ignored);
         if (got <= 4)
             break;
         const char* data = piece.get();
@@ -253,8 +265,8 @@ std::size_t CountFacetWords(StlInput& input)
                 i += 4;
             }
         }
-        offset += n < kPieceBytes ? n : n - 4;
-        if (n < kPieceBytes)
+        offset += n < pieceBytes ? n : n - 4;
+        if (n < pieceBytes)
             break;
     }
     return words;

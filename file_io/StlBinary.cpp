@@ -75,7 +75,7 @@ bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, st
 
     std::vector<Triangle>& triangles = mesh.GetGePrint();
     ReserveTriangles(mesh, count);
-    const std::unique_ptr<char[]> piece(new char[kFacetsPerRead * kFacetBytes]);
+    const std::unique_ptr<char[]> piece(new char[std::min(kFacetsPerRead, count) * kFacetBytes]);
     ZELKGePoint3d lo(INFINITY, INFINITY, INFINITY), hi(-INFINITY, -INFINITY, -INFINITY);
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min(kFacetsPerRead, count - done);
