@@ -54,6 +54,10 @@ ZELKOpenGLView::ZELKOpenGLView(wxWindow* parent, int id, const wxPoint& pos, con
     m_renderer->SetStandardView();
 
     Bind(wxEVT_SIZE, &ZELKOpenGLView::OnSize, this);
+    Bind(wxEVT_DPI_CHANGED, [this](wxDPIChangedEvent& event) {
+        event.Skip();
+        ResizeRenderer();
+    });
     Bind(wxEVT_LEFT_DOWN, &ZELKOpenGLView::OnLButtonDown, this);
     Bind(wxEVT_LEFT_UP, &ZELKOpenGLView::OnLButtonUp, this);
     Bind(wxEVT_MIDDLE_DOWN, &ZELKOpenGLView::OnMButtonDown, this);
@@ -100,12 +104,26 @@ void ZELKOpenGLView::OnPaint(wxPaintEvent&)
 void ZELKOpenGLView::OnSize(wxSizeEvent& event)
 {
     event.Skip();
+    ResizeRenderer();
+}
+
+void ZELKOpenGLView::ResizeRenderer()
+{
+    // The GL drawable has the window's size in physical pixels.
+    const double scale = GetContentScaleFactor();
     const wxSize size = GetClientSize();
-    m_renderer->GLResize(size.x, size.y);
+    m_renderer->SetContentScale(scale);
+    m_renderer->GLResize(static_cast<int>(std::lround(size.x * scale)), static_cast<int>(std::lround(size.y * scale)));
     if (size.x > 0 && size.y > 0 && !m_sized) {
         m_renderer->SetStandardView();
         m_sized = true;
     }
+}
+
+wxPoint ZELKOpenGLView::ToDrawable(const wxPoint& window) const
+{
+    const double scale = m_renderer->GetContentScale();
+    return wxPoint(static_cast<int>(std::lround(window.x * scale)), static_cast<int>(std::lround(window.y * scale)));
 }
 
 void ZELKOpenGLView::Capture()
@@ -135,10 +153,18 @@ void ZELKOpenGLView::OnLButtonDown(wxMouseEvent& event)
     m_lastLeftClick = event.GetPosition();
     if (!event.ControlDown())
         m_database->ClearSelect();
-    m_renderer->PickObject(m_lastLeftClick.x, m_lastLeftClick.y, 2.0, 2.0);
+    Pick(m_lastLeftClick);
     ShowSelectedModelInformation();
     Refresh(true);
     event.Skip();
+}
+
+void ZELKOpenGLView::Pick(const wxPoint& window)
+{
+    // A 2 x 2 window-pixel aperture around the point.
+    const wxPoint at = ToDrawable(window);
+    const double aperture = 2.0 * m_renderer->GetContentScale();
+    m_renderer->PickObject(at.x, at.y, aperture, aperture);
 }
 
 void ZELKOpenGLView::OnLButtonUp(wxMouseEvent& event)
@@ -159,7 +185,8 @@ void ZELKOpenGLView::OnMButtonUp(wxMouseEvent& event)
 {
     ReleaseCapture();
     if (m_dragMode == DRAG_PAN) {
-        m_renderer->Translate(m_dragAnchor, event.GetPosition(), static_cast<TRANSLATER_TYPE>(DRAG_PAN));
+        m_renderer->Translate(ToDrawable(m_dragAnchor), ToDrawable(event.GetPosition()),
+                              static_cast<TRANSLATER_TYPE>(DRAG_PAN));
         Refresh(true);
     }
     m_dragMode = DRAG_NONE;
@@ -184,7 +211,7 @@ void ZELKOpenGLView::OnRButtonUp(wxMouseEvent& event)
     constexpr int kClickSlopPx = 3;
     const wxPoint moved = point - m_rightPress;
     if (m_dragMode == DRAG_ROTATE && (std::abs(moved.x) > kClickSlopPx || std::abs(moved.y) > kClickSlopPx)) {
-        m_renderer->Translate(m_dragAnchor, point, static_cast<TRANSLATER_TYPE>(DRAG_ROTATE));
+        m_renderer->Translate(ToDrawable(m_dragAnchor), ToDrawable(point), static_cast<TRANSLATER_TYPE>(DRAG_ROTATE));
         Refresh(false);
         m_dragMode = DRAG_NONE;
         return;
@@ -193,7 +220,7 @@ void ZELKOpenGLView::OnRButtonUp(wxMouseEvent& event)
     for (const auto& [id, entity] : m_database->GetSelectEntity())
         previous.push_back(id);
     m_database->ClearSelect();
-    m_renderer->PickObject(point.x, point.y, 2.0, 2.0);
+    Pick(point);
     if (m_database->GetSelectCount() > 0) {
         Refresh(false);
         ShowSelectedModelInformation();
@@ -212,7 +239,7 @@ void ZELKOpenGLView::OnRButtonUp(wxMouseEvent& event)
     for (int id : previous)
         m_database->AddSelect(id);
     if (m_dragMode == DRAG_ROTATE)
-        m_renderer->Translate(m_dragAnchor, point, static_cast<TRANSLATER_TYPE>(DRAG_ROTATE));
+        m_renderer->Translate(ToDrawable(m_dragAnchor), ToDrawable(point), static_cast<TRANSLATER_TYPE>(DRAG_ROTATE));
     Refresh(false);
     m_dragAnchor = point;
     m_dragMode = DRAG_NONE;
@@ -237,7 +264,7 @@ void ZELKOpenGLView::OnMouseMove(wxMouseEvent& event)
 {
     const wxPoint point = event.GetPosition();
     if (point != m_dragAnchor && (m_dragMode == DRAG_PAN || m_dragMode == DRAG_ROTATE)) {
-        m_renderer->Translate(m_dragAnchor, point, static_cast<TRANSLATER_TYPE>(m_dragMode));
+        m_renderer->Translate(ToDrawable(m_dragAnchor), ToDrawable(point), static_cast<TRANSLATER_TYPE>(m_dragMode));
         m_dragAnchor = point;
         Refresh(false);
     }

@@ -63,6 +63,11 @@ protected:
     void OnMenu(wxCommandEvent& event);
 
 private:
+    // A window point in the drawable's pixels, where the renderer works (the
+    // two differ on a scaled display).
+    wxPoint ToDrawable(const wxPoint& window) const;
+    void ResizeRenderer();
+    void Pick(const wxPoint& window);
     void Capture();
     void ReleaseCapture();
     void DeleteSelected();

@@ -89,6 +89,11 @@ public:
     int GetWidth() const { return m_width; }
     int GetHeight() const { return m_height; }
     double GetPixelScale() const { return m_pixelScale; }
+    // Drawable pixels per window (logical) pixel: 2 on a display scaled x2.
+    // Sizes and points given to the renderer are in drawable pixels; the
+    // marks it places itself (the axis marker) keep their logical distances.
+    void SetContentScale(double scale) { m_contentScale = scale > 0 ? scale : 1.0; }
+    double GetContentScale() const { return m_contentScale; }
     int GetTrackballRadius() const { return m_trackballRadius; }
     bool HasContext() const { return m_context.IsCreated(); }
     unsigned GetGlyphListBase() const { return m_glyphBase; }
@@ -128,6 +133,7 @@ private:
     ZELKGlContext m_context;
     CZelkViewMath m_viewMath;
     double m_pixelScale = 0.0;
+    double m_contentScale = 1.0;
     int m_trackballRadius = 0;
     int m_width = 0;
     int m_height = 0;

@@ -67,8 +67,11 @@ void CZelkOpenGL::DrawAxis()
 {
     glPushMatrix();
     ZELKGePoint3d origin, beside;
-    TransDCSToWCS(ZELKGePoint3d(27, m_height - 40, 0.5), origin);
-    TransDCSToWCS(ZELKGePoint3d(26, m_height - 40, 0.5), beside);
+    // 27 and 40 window pixels from the lower left corner, whatever the display's scale.
+    const double x = 27 * m_contentScale;
+    const double y = m_height - 40 * m_contentScale;
+    TransDCSToWCS(ZELKGePoint3d(x, y, 0.5), origin);
+    TransDCSToWCS(ZELKGePoint3d(x - m_contentScale, y, 0.5), beside);
     const double u = origin.DistanceTo(beside);
     glColor3ub(255, 0, 0);
     DrawAxis("Z", origin, ZELKGeVector3d(0, 0, 1), u, 20 * u, 3, 0);
