@@ -1,10 +1,47 @@
 // CMainFrame: the program's top-level window.
 #include "MainFrame.h"
 
+#include <algorithm>
+#include <vector>
+
+#include <wx/display.h>
 #include <wx/sizer.h>
 
+#include "FileIni.h"
 #include "OrvanelView.h"
+#include "ZELKFileLog.h"
 #include "ZELKUIOperation.h"
+
+namespace {
+
+// Room beside the widest panel.
+constexpr int kLayoutMarginPx = 10;
+// Room below the lowest tool picture for the axis marker, which the view draws
+// 40 pixels above its bottom edge with arrows about 25 pixels long, clear of
+// the information bar's cover.
+constexpr int kAxisMarkerRoomPx = 70;
+// Decorations: what a title bar usually takes, and more than any takes.
+constexpr int kTitleBarAllowancePx = 40;
+constexpr int kMaxDecorationPx = 200;
+
+std::vector<zelk::ScreenRect> DisplayWorkAreas()
+{
+    std::vector<zelk::ScreenRect> areas;
+    for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
+        const wxDisplay display(i);
+        const wxRect r = display.GetClientArea();
+        const zelk::ScreenRect area{r.x, r.y, r.width, r.height};
+        if (display.IsPrimary())
+            areas.insert(areas.begin(), area);
+        else
+            areas.push_back(area);
+    }
+    return areas;
+}
+
+zelk::ScreenRect ToScreenRect(const wxRect& r) { return {r.x, r.y, r.width, r.height}; }
+
+}  // namespace
 
 CMainFrame::CMainFrame()
     : ZELKFrameWnd(nullptr, wxID_ANY, "Orvanel v1.0", wxDefaultPosition, wxSize(kWidth, kHeight))
@@ -24,8 +61,58 @@ CMainFrame::CMainFrame()
 void CMainFrame::OnMoveOrSize(wxEvent& event)
 {
     event.Skip();
-    if (IsShown())
-        PlaceInformationBar();
+    if (!IsShown())
+        return;
+    PlaceInformationBar();
+    if (event.GetEventType() == wxEVT_SIZE)
+        KeepLayoutMinimum();
+    // What a restore returns to, and what the next start begins with.
+    if (!IsMaximized() && !IsIconized() && !IsFullScreen())
+        m_placement.normal = ToScreenRect(GetRect());
+}
+
+wxSize CMainFrame::LayoutMinimumSize() const
+{
+    const ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    const wxSize decoration = GetSize() - GetClientSize();
+    const wxSize panels = ui->GetToolPanelsExtent();
+    const int column = decoration.y + ui->GetToolColumnBottom() + kAxisMarkerRoomPx;
+    return wxSize(panels.x + kLayoutMarginPx, std::max(panels.y + ZELKUIOperation::kInfoBarCover, column));
+}
+
+void CMainFrame::KeepLayoutMinimum()
+{
+    // Only real decorations count: while the window is being mapped its size
+    // can briefly be anything.
+    const wxSize decoration = GetSize() - GetClientSize();
+    if (!IsShownOnScreen() || decoration == m_decoration || decoration.x < 0 || decoration.y < 0 ||
+        decoration.y > kMaxDecorationPx)
+        return;
+    m_decoration = decoration;
+    const wxRect area = wxDisplay(wxDisplay::GetFromWindow(this)).GetClientArea();
+    const wxSize layout = LayoutMinimumSize();
+    SetMinSize(wxSize(std::min(layout.x, area.width), std::min(layout.y, area.height)));
+}
+
+bool CMainFrame::PlaceAtStart()
+{
+    const wxSize minimum = LayoutMinimumSize();
+    // Before the first show the window manager's title bar is not known yet;
+    // the first size leaves room for a usual one.
+    const int titleBar = GetSize().y == GetClientSize().y ? kTitleBarAllowancePx : 0;
+    const wxSize preferred(std::max(kWidth, minimum.x), std::max(kHeight, minimum.y + titleBar));
+    zelk::WindowPlacement stored;
+    const bool remembered = zelk::ReadWindowPlacement(*ZELKFileIni::GetFileIniObject(), stored);
+    const std::vector<zelk::ScreenRect> areas = DisplayWorkAreas();
+    const zelk::ScreenRect rect = zelk::ChooseStartRect(remembered ? &stored : nullptr, preferred.x, preferred.y,
+                                                        minimum.x, minimum.y, areas);
+    // A display smaller than the layout still gets a window it can hold.
+    SetMinSize(wxSize(std::min(minimum.x, rect.width), std::min(minimum.y, rect.height)));
+    SetSize(rect.x, rect.y, rect.width, rect.height);
+    m_decoration = GetSize() - GetClientSize();
+    m_placement.normal = rect;
+    m_placement.maximized = remembered && stored.maximized;
+    return m_placement.maximized;
 }
 
 void CMainFrame::PlaceInformationBar()
@@ -38,6 +125,11 @@ void CMainFrame::PlaceInformationBar()
 
 void CMainFrame::OnClose(wxCloseEvent& event)
 {
+    m_placement.maximized = IsMaximized();
+    if (!zelk::WriteWindowPlacement(*ZELKFileIni::GetFileIniObject(), m_placement))
+        ZELKFileLog::GetObjectW()->Write("CMainFrame", __LINE__, 1,
+                                         "the window's size and position were not saved: " +
+                                             ZELKFileIni::GetFileIniObject()->LastError());
     // The panels are top-level windows of their own: they go with the frame.
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     ui->ShowPrepareWnd(0);

@@ -1,6 +1,7 @@
 // CMainFrame: the program's top-level window, "Orvanel v1.0", holding the one view.
 #pragma once
 
+#include "WindowPlacement.h"
 #include "ZELKFrameWnd.h"
 
 class COrvanelView;
@@ -19,9 +20,25 @@ public:
     // frame is not reduced to an icon.
     void PlaceInformationBar();
 
+    // The smallest outer size that shows the whole tool column above the
+    // information bar and every tool panel inside the frame.
+    wxSize LayoutMinimumSize() const;
+    // Before the first show: the size, position and (returned) maximised
+    // state the user left the window in, or the size that shows everything,
+    // fitted to the displays; the layout size becomes the minimum.
+    bool PlaceAtStart();
+    // The placement stored at close (the normal rectangle while maximised).
+    const zelk::WindowPlacement& GetPlacement() const { return m_placement; }
+
 private:
     void OnClose(wxCloseEvent& event);
     void OnMoveOrSize(wxEvent& event);
 
+    // The layout's minimum as an outer size depends on the decorations the
+    // window manager adds, known only once the window is shown.
+    void KeepLayoutMinimum();
+
     COrvanelView* m_view = nullptr;
+    zelk::WindowPlacement m_placement;
+    wxSize m_decoration;
 };

@@ -60,7 +60,10 @@ CMainFrame* COrvanelApp::StartMainWindow(const zelk::ProgramOptions& options)
 {
     auto* frame = new CMainFrame();
     ReportFrameTimes(frame->GetView()->GetRenderer());
+    const bool maximized = frame->PlaceAtStart();
     frame->Show();
+    if (maximized)
+        frame->Maximize();
     frame->PlaceInformationBar();
     COrvanelView* view = frame->GetView();
     if (!options.port.empty()) {

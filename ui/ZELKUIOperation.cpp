@@ -1,6 +1,8 @@
 // The UI coordinator: panels, tool pictures, texts and messages.
 #include "ZELKUIOperation.h"
 
+#include <algorithm>
+
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
@@ -192,11 +194,34 @@ void ZELKUIOperation::SetInfoWndPosition(const wxRect& frameRect, int hide)
         m_infoWnd->Hide();
         return;
     }
-    m_infoWnd->Place(wxPoint(frameRect.x + 6, frameRect.GetBottom() + 1 - 35), frameRect.width - 12);
+    m_infoWnd->Place(wxPoint(frameRect.x + 6, frameRect.GetBottom() + 1 - kInfoBarCover), frameRect.width - 12);
     m_infoWnd->Show();
 }
 
 // ---------------------------------------------------------------- panels
+
+wxSize ZELKUIOperation::GetToolPanelsExtent() const
+{
+    wxSize extent;
+    for (int style = PICTURE_VIEW; style <= PICTURE_GCODE; ++style)
+        if (const wxWindow* panel = ToolPanel(static_cast<PictrueCtrlStyle>(style))) {
+            const wxSize size = panel->GetSize();
+            extent.x = std::max(extent.x, kToolPanelOffset.x + size.x);
+            extent.y = std::max(extent.y, kToolPanelOffset.y + size.y);
+        }
+    return extent;
+}
+
+int ZELKUIOperation::GetToolColumnBottom() const
+{
+    int bottom = 0;
+    const ZELKPictureCtrl* pictures[] = {m_viewPic.get(),  m_gcodePic.get(),   m_machineControlPic.get(),
+                                         m_movePic.get(), m_rotatePic.get(), m_scalePic.get()};
+    for (const ZELKPictureCtrl* picture : pictures)
+        if (picture != nullptr)
+            bottom = std::max(bottom, picture->GetRect().GetBottom() + 1);
+    return bottom;
+}
 
 wxWindow* ZELKUIOperation::ToolPanel(PictrueCtrlStyle style) const
 {

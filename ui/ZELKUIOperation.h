@@ -76,6 +76,13 @@ public:
     void SetWndPositon(int x, int y);
     // Places the information bar along the bottom of `frameRect` and shows it, or hides it.
     void SetInfoWndPosition(const wxRect& frameRect, int hide);
+    // What the frame must hold for every control to be reachable: the tool
+    // panels, placed at the frame's corner + (85, 180), as an outer frame
+    // size; the lowest tool picture's bottom edge in client pixels; and the
+    // height the information bar covers along the frame's bottom.
+    wxSize GetToolPanelsExtent() const;
+    int GetToolColumnBottom() const;
+    static constexpr int kInfoBarCover = 35;
 
     // --- showing panels
     // The tool-picture click: hides the six tool panels, then shows or hides the
