@@ -30,6 +30,7 @@ constexpr int kMotorStateBytes = 1;
 
 }  // namespace
 
+Package VersionQueryPackage() { return Build(kQueryVersion, {{kField16, kHostVersion}}); }
 Package IsFinishedPackage() { return Build(kQueryIsFinished, {}); }
 Package ExtruderTemperatureQueryPackage()
 {
@@ -41,6 +42,7 @@ Package PlatformTemperatureQueryPackage()
 }
 Package MachineCoordinateQueryPackage() { return Build(kQueryExtendedPosition, {}); }
 Package ExtendedStopPackage() { return Build(kQueryExtendedStop, {{kField8, kStopSteppersAndBuffer}}); }
+Package HaltSteppersPackage() { return Build(kQueryExtendedStop, {{kField8, kStopSteppers}}); }
 Package WaitForToolPackage()
 {
     return Build(kCmdWaitForTool, {{kField8, kTool0}, {kField16, kToolPollMs}, {kField16, kToolTimeoutS}});

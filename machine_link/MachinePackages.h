@@ -6,6 +6,8 @@
 
 namespace zelk {
 
+// Query 0 with host version 40: which firmware the printer runs. D5 03 00 28 00 B7.
+Package VersionQueryPackage();
 // Query 11: is the build finished. D5 01 0B 20.
 Package IsFinishedPackage();
 // Query 10, tool 0, sub-query 2: extruder temperature. D5 03 0A 00 02 D6.
@@ -16,6 +18,8 @@ Package PlatformTemperatureQueryPackage();
 Package MachineCoordinateQueryPackage();
 // Query 22 with flags 3: halt the steppers, clear the command buffer. D5 02 16 03 A4.
 Package ExtendedStopPackage();
+// Query 22 with flags 1: halt the motion in progress, keep the queued commands. D5 02 16 01 CRC.
+Package HaltSteppersPackage();
 // Command 135: wait for tool 0, poll every 100 ms, time out after 65535 s.
 Package WaitForToolPackage();
 // Command 134: change to tool 0.

@@ -9,6 +9,8 @@ inline constexpr int kField16 = 2;  // two bytes, little-endian
 inline constexpr int kField32 = 3;  // four bytes, little-endian
 
 // Queries: answered at once, never buffered by the printer.
+inline constexpr int kQueryVersion = 0;            // host version (16); answer: firmware version (16)
+inline constexpr int kQueryBufferFree = 2;         // no fields; answer: free bytes (32)
 inline constexpr int kQueryTool = 10;              // tool (8), tool query (8)
 inline constexpr int kQueryIsFinished = 11;        // no fields
 inline constexpr int kQueryExtendedPosition = 21;  // no fields
@@ -18,8 +20,13 @@ inline constexpr int kQueryExtendedStop = 22;      // flags (8)
 inline constexpr int kToolQueryExtruderTemperature = 2;
 inline constexpr int kToolQueryPlatformTemperature = 30;
 
-// Extended stop flags: halt the steppers, clear the command buffer.
-inline constexpr int kStopSteppersAndBuffer = 0x03;
+// Extended stop flags.
+inline constexpr int kStopSteppers = 0x01;  // halt the motion in progress
+inline constexpr int kStopBuffer = 0x02;    // drop every command still queued
+inline constexpr int kStopSteppersAndBuffer = kStopSteppers | kStopBuffer;
+
+// The host version this program reports with kQueryVersion.
+inline constexpr int kHostVersion = 40;
 
 // Buffered commands.
 inline constexpr int kCmdFindAxesMinimum = 131;  // axis mask (8), step interval us (32), timeout s (16)

@@ -5,6 +5,7 @@
 
 #include "ZELKStartGCodeOperater.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "MachinePackages.h"
@@ -25,8 +26,8 @@ ZELKMachineControl* ZELKMachineControl::GetMachineControl()
 
 ZELKMachineControl::ZELKMachineControl(ZELKMachine* machine, ZELKStartGCodeOperater* startGCode, ZELKFileLog* log)
     : m_port(std::make_unique<ZELKPlusCom>()),
-      m_parser((machine != nullptr ? machine : ZELKMachine::GetMachine())->GetMachineMotorZ().GetStepsPerMM(),
-               &m_bIsInquirePlatformTem),
+      m_machine(machine != nullptr ? machine : ZELKMachine::GetMachine()),
+      m_parser(m_machine->GetMachineMotorZ().GetStepsPerMM(), &m_bIsInquirePlatformTem, &m_versionQueryOutstanding),
       m_thread(std::make_unique<ZELKThreadProc>(this)),
       m_translator(machine, startGCode),
       m_startGCode(startGCode),
@@ -50,6 +51,15 @@ int ZELKMachineControl::OpenCom(std::string portName)
         CloseCom();
     else
         EndThread();  // a worker left over from a port that failed to reopen, or a lost printer
+    m_connected = 0;
+    // Before the worker starts: it begins idle, with no query pending, so that
+    // nothing of a print that ran on the old connection (its next package, a
+    // temperature query) goes out ahead of what the caller sends first (the
+    // version query). The print list and index stay for RestorationPrint.
+    m_controlMode = kModeIdle;
+    m_bIsInquirePlatformTem = 0;
+    m_versionQueryOutstanding = 0;
+    m_loggedVersion = 0;
     m_printerLost = false;
     {
         std::lock_guard lock(m_lostMutex);
@@ -58,7 +68,6 @@ int ZELKMachineControl::OpenCom(std::string portName)
     const int opened = m_port->Open(std::move(portName));
     if (m_port->IsOpened())
         StartThread();
-    m_controlMode = kModeIdle;
     WakeWorker();
     return opened;
 }
@@ -82,9 +91,20 @@ int ZELKMachineControl::GetMachineConnectedIsSucessed()
     return m_connected.load();
 }
 
+int ZELKMachineControl::GetFirmwareVersion()
+{
+    std::lock_guard lock(m_recordMutex);
+    return m_parser.GetFirmwareVersion();
+}
+
 std::string ZELKMachineControl::GetComOpenErrorText()
 {
     return m_port->GetOpenErrorText();
+}
+
+PortOpenError ZELKMachineControl::GetComOpenError()
+{
+    return m_port->GetOpenError();
 }
 
 void ZELKMachineControl::SetRestartDelayMs(int ms)
@@ -118,15 +138,62 @@ void ZELKMachineControl::GCodeParser(const char* gcodePath)
         std::lock_guard lock(m_printListMutex);
         std::vector<Package>().swap(m_printList);
     }
-    std::vector<Package> list = m_translator.FileParser(gcodePath);
+    std::vector<Package> list;
+    {
+        std::lock_guard translating(m_translatorMutex);
+        ApplyReportedPosition();
+        list = m_translator.FileParser(gcodePath);
+    }
     std::lock_guard lock(m_printListMutex);
     m_printList = std::move(list);
 }
 
 int ZELKMachineControl::GCodeParser(const std::string& line, Package& out)
 {
+    std::lock_guard translating(m_translatorMutex);
+    ApplyReportedPosition();
     m_translator.GetGCodeCommandPackage(line, out);
     return 1;
+}
+
+CPoint5D ZELKMachineControl::GetTranslatorPosition()
+{
+    std::lock_guard translating(m_translatorMutex);
+    ApplyReportedPosition();
+    return m_machine->getCurrentPosition();
+}
+
+// On the reader thread: kept, and taken over at once unless a translation
+// runs (a whole file may take seconds; the reader must not wait for it), in
+// which case the next translation takes it over before it starts.
+void ZELKMachineControl::TakeReportedPosition(const std::int32_t* steps)
+{
+    {
+        std::lock_guard lock(m_reportedMutex);
+        std::copy(steps, steps + 5, m_reportedSteps);
+        m_reportedPending = true;
+    }
+    std::unique_lock translating(m_translatorMutex, std::try_to_lock);
+    if (translating.owns_lock())
+        ApplyReportedPosition();
+}
+
+void ZELKMachineControl::ApplyReportedPosition()
+{
+    std::int32_t steps[5];
+    {
+        std::lock_guard lock(m_reportedMutex);
+        if (!m_reportedPending)
+            return;
+        std::copy(m_reportedSteps, m_reportedSteps + 5, steps);
+        m_reportedPending = false;
+    }
+    // The inverse of the translator's mm-to-steps, so that translating the
+    // position back gives the reported steps.
+    const CPoint5D stepsPerMM = m_machine->GetStepsPerMM();
+    const CPoint5D now = m_machine->getCurrentPosition();
+    m_machine->SetCurrentPosition(CPoint5D(steps[0] / stepsPerMM.Axis_X(), steps[1] / stepsPerMM.Axis_Y(),
+                                           steps[2] / stepsPerMM.Axis_Z(), now.Axis_A(), now.Axis_B()));
 }
 
 int ZELKMachineControl::SaveX3gFile(const std::string& gcodePath, const char* x3gPath)
@@ -227,8 +294,18 @@ void ZELKMachineControl::InsertOperationPackage(const std::vector<Package>& pack
 
 void ZELKMachineControl::RemoveOperatePackList()
 {
-    std::lock_guard lock(m_operationMutex);
-    m_operations.clear();
+    {
+        std::lock_guard lock(m_operationMutex);
+        m_operations.clear();
+    }
+    m_operationsTaken.notify_all();
+}
+
+bool ZELKMachineControl::WaitForOperationListEmpty(int timeoutMs)
+{
+    std::unique_lock lock(m_operationMutex);
+    return m_operationsTaken.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                      [&] { return m_operations.empty(); });
 }
 
 std::vector<Package> ZELKMachineControl::GetOperatePackList()

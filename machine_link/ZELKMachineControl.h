@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "CPoint5D.h"
 #include "Package.h"
 #include "ZELKComBase.h"
 #include "ZELKGCodeParser.h"
@@ -65,14 +66,23 @@ public:
     // Stops the worker at once (also inside a reply wait) and closes the port.
     void CloseCom();
     int IsComOpened();
-    // 1 once a reply arrived since the port was opened; 0 after CloseCom.
+    // 1 once a reply arrived since the port was opened; 0 after CloseCom and
+    // once the printer is lost.
     int GetMachineConnectedIsSucessed();
+    // The firmware version the printer reported to the version query
+    // (VersionQueryPackage); 0 before the first answer on this connection.
+    int GetFirmwareVersion();
     std::string GetComOpenErrorText();
+    PortOpenError GetComOpenError();
 
     // --- printing
     // Print list := the translation of the G-code file (the old list is dropped).
     void GCodeParser(const char* gcodePath);
     // Translates one line into out; always 1, so out is used even for M1.
+    // A position answer of the printer (query 21) sets the translator's X, Y
+    // and Z to where the printer reports it stands, so that a move translated
+    // after a halted one starts from the printer's real place. A and B stay:
+    // the extruder travels relative to the translator's own filament count.
     int GCodeParser(const std::string& line, Package& out);
 
     // Translates the G-code file into the print list, then writes it as X3G.
@@ -85,6 +95,11 @@ public:
     // Read it only while no print runs.
     const std::vector<Package>& GetPrintList() const { return m_printList; }
     const ZELKGCodeParser& GetTranslator() const { return m_translator; }
+    // The machine model the translator keeps its position in.
+    ZELKMachine& GetMachine() { return *m_machine; }
+    // The translator's current position (mm), with the printer's last
+    // reported position taken over first. Any thread.
+    CPoint5D GetTranslatorPosition();
 
     // Streams the print list from its first package (pending queries dropped).
     void StartPrint();
@@ -106,6 +121,9 @@ public:
     void InsertOperationPackage(const std::vector<Package>& packages);
     void RemoveOperatePackList();
     std::vector<Package> GetOperatePackList();
+    // Waits until the operation list is empty (every package answered and
+    // taken off, or the list emptied); false after timeoutMs.
+    bool WaitForOperationListEmpty(int timeoutMs);
 
     // --- queries and replies
     // Asks the worker to query a temperature before its next package.
@@ -195,6 +213,8 @@ private:
     void OnCommHangup() override;
     void OnCommBadFrame() override;
     void FinishBuild();
+    void TakeReportedPosition(const std::int32_t* steps);
+    void ApplyReportedPosition();  // with m_translatorMutex held
     void Log(int level, const std::string& message);
 
     static ZELKMachineControl* m_machineControl;
@@ -202,15 +222,24 @@ private:
     std::atomic<int> m_connected{0};
     std::unique_ptr<ZELKPlusCom> m_port;
     std::atomic<int> m_bIsInquirePlatformTem{0};  // a platform query is outstanding
+    std::atomic<int> m_versionQueryOutstanding{0};  // the package in flight is the version query
+    ZELKMachine* m_machine;
     std::mutex m_recordMutex;
     ZELKReceiveParser m_parser;
     std::unique_ptr<ZELKThreadProc> m_thread;
     std::atomic<int> m_replyTimeoutMs{kDefaultReplyTimeoutMs};
+    // Held around every translation and around taking over a reported position.
+    std::mutex m_translatorMutex;
     ZELKGCodeParser m_translator;
+    std::mutex m_reportedMutex;
+    bool m_reportedPending = false;   // a position answer not yet taken over
+    std::int32_t m_reportedSteps[5] = {};
+    int m_loggedVersion = 0;          // reader thread only, reset by OpenCom
     ZELKStartGCodeOperater* m_startGCode;  // null: the process-wide editor
     std::mutex m_printListMutex;  // the worker's reads against replacement
     std::vector<Package> m_printList;
     std::mutex m_operationMutex;
+    std::condition_variable m_operationsTaken;  // a package left the list
     std::deque<QueuedOperation> m_operations;
     std::uint64_t m_nextOperationId = 1;
     std::atomic<int> m_runningState{-1};

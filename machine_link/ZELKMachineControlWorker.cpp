@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "MachinePackages.h"
+#include "S3GCommands.h"
 #include "ZELKFileLog.h"
 #include "ZELKMachineControl.h"
 #include "ZELKPlusCom.h"
@@ -21,13 +22,14 @@ bool IsRepeatable(const Package& package)
 {
     if (package.PayloadSize() <= 0)
         return true;
+    using namespace zelk::s3g;
     switch (package.Payload()[0]) {
-    case 0:
-    case 2:
-    case 10:
-    case 11:
-    case 21:
-    case 22:
+    case kQueryVersion:
+    case kQueryBufferFree:
+    case kQueryTool:
+    case kQueryIsFinished:
+    case kQueryExtendedPosition:
+    case kQueryExtendedStop:
         return true;
     default:
         return false;
@@ -122,13 +124,16 @@ bool ZELKMachineControl::SendFirstOperation()
         return true;
     // Remove the package that was sent, wherever it now stands: packages may
     // have been inserted in front of it, or the list emptied, meanwhile.
-    std::lock_guard lock(m_operationMutex);
-    for (auto it = m_operations.begin(); it != m_operations.end(); ++it) {
-        if (it->id == op.id) {
-            m_operations.erase(it);
-            break;
+    {
+        std::lock_guard lock(m_operationMutex);
+        for (auto it = m_operations.begin(); it != m_operations.end(); ++it) {
+            if (it->id == op.id) {
+                m_operations.erase(it);
+                break;
+            }
         }
     }
+    m_operationsTaken.notify_all();
     return true;
 }
 
@@ -189,6 +194,8 @@ bool ZELKMachineControl::SendPackage(const Package& package)
     if (m_resendPending && !IsRepeatable(package) && package == m_lastFailed)
         Log(1, "Package resent (" + CommandName(package) + "): the printer may already have taken it");
     m_resendPending = false;
+    // Any 6-byte answer to the version query is the firmware version, not a temperature.
+    m_versionQueryOutstanding = package.Payload()[0] == zelk::s3g::kQueryVersion ? 1 : 0;
     m_port->SendData(package.data, package.size);
     const ReplyOutcome outcome = WaitSendCommendEnd();
     if (outcome == ReplyOutcome::Answered || outcome == ReplyOutcome::Refused) {
@@ -389,10 +396,17 @@ void ZELKMachineControl::OnCommReceive(void* frame, void* length)
 {
     int type = 0;
     bool known = false;
+    bool position = false;
+    int version = 0;
+    std::int32_t steps[5] = {};
     {
         std::lock_guard lock(m_recordMutex);
         known = m_parser.ParserReceiveBuffer(frame, length);
         type = m_parser.GetReceiveBuf().type;
+        version = m_parser.GetFirmwareVersion();
+        position = known && m_parser.LastWasPosition();
+        if (position)
+            std::copy(m_parser.GetPositionSteps(), m_parser.GetPositionSteps() + 5, steps);
     }
     if (!known) {
         // Not a reply this host knows: it answers nothing, so the package in
@@ -403,6 +417,14 @@ void ZELKMachineControl::OnCommReceive(void* frame, void* length)
     }
     if (type == zelk::kReplyBuildFinished)
         FinishBuild();
+    if (type == zelk::kReplyVersion && version != m_loggedVersion) {
+        m_loggedVersion = version;
+        Log(0, "Printer firmware version " + std::to_string(version));
+    }
+    // Before the callback and the worker's wake: whoever sees the answer
+    // also sees the translator's position.
+    if (position)
+        TakeReportedPosition(steps);
 
     std::function<void()> callback;
     {

@@ -1,7 +1,9 @@
 // Classifies the printer's reply frames by their total length.
 #include "ZELKReceiveParser.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace zelk {
 namespace {
@@ -21,14 +23,18 @@ std::int32_t ReadI32(const unsigned char* p)
 }
 
 // A 6-byte frame: version answer, or a temperature (platform when asked for).
-ClassifyResult ClassifyShortValue(const unsigned char* frame, bool platformOutstanding, RECEIVEBUF& record)
+// Firmware 702 is told by its value; any other version only while the
+// version query is the package in flight.
+ClassifyResult ClassifyShortValue(const unsigned char* frame, bool platformOutstanding, bool versionOutstanding,
+                                  RECEIVEBUF& record)
 {
     ClassifyResult result;
     if (frame[2] != kSuccess)
         return result;
     result.changed = true;
-    if (frame[3] == 0xBE && frame[4] == 0x02) {
+    if (versionOutstanding || (frame[3] == 0xBE && frame[4] == 0x02)) {
         record.type = kReplyVersion;
+        result.firmwareVersion = static_cast<int>(ReadU16(frame + 3));
     } else if (platformOutstanding) {
         record.type = kReplyPlatformTemperature;
         record.platformTemperature = static_cast<int>(ReadU16(frame + 3));
@@ -43,7 +49,7 @@ ClassifyResult ClassifyShortValue(const unsigned char* frame, bool platformOutst
 }  // namespace
 
 ClassifyResult ClassifyReplyFrame(const unsigned char* frame, std::size_t length, double zStepsPerMM,
-                                  bool platformQueryOutstanding, RECEIVEBUF& record)
+                                  bool platformQueryOutstanding, RECEIVEBUF& record, bool versionQueryOutstanding)
 {
     ClassifyResult result;
     switch (length) {
@@ -58,12 +64,15 @@ ClassifyResult ClassifyReplyFrame(const unsigned char* frame, std::size_t length
         }
         break;
     case 6:
-        result = ClassifyShortValue(frame, platformQueryOutstanding, record);
+        result = ClassifyShortValue(frame, platformQueryOutstanding, versionQueryOutstanding, record);
         break;
     case 26:
         record.type = kReplyPosition;
         record.z = static_cast<float>(ReadI32(frame + 11) / zStepsPerMM);
         result.changed = true;
+        result.position = true;
+        for (int axis = 0; axis < 5; ++axis)
+            result.positionSteps[axis] = ReadI32(frame + 3 + 4 * axis);
         break;
     default:
         break;
@@ -73,8 +82,9 @@ ClassifyResult ClassifyReplyFrame(const unsigned char* frame, std::size_t length
 
 }  // namespace zelk
 
-ZELKReceiveParser::ZELKReceiveParser(double zStepsPerMM, std::atomic<int>* platformQueryFlag)
-    : m_zStepsPerMM(zStepsPerMM), m_platformQueryFlag(platformQueryFlag)
+ZELKReceiveParser::ZELKReceiveParser(double zStepsPerMM, std::atomic<int>* platformQueryFlag,
+                                     std::atomic<int>* versionQueryFlag)
+    : m_versionQueryFlag(versionQueryFlag), m_zStepsPerMM(zStepsPerMM), m_platformQueryFlag(platformQueryFlag)
 {
 }
 
@@ -86,8 +96,20 @@ bool ZELKReceiveParser::ParserReceiveBuffer(void* frame, void* length)
 bool ZELKReceiveParser::ParserReceiveBuffer(const unsigned char* frame, std::size_t length)
 {
     const bool outstanding = m_platformQueryFlag != nullptr && m_platformQueryFlag->load() != 0;
-    const zelk::ClassifyResult result = zelk::ClassifyReplyFrame(frame, length, m_zStepsPerMM, outstanding, m_record);
+    const bool versionOutstanding = m_versionQueryFlag != nullptr && m_versionQueryFlag->load() != 0;
+    const zelk::ClassifyResult result =
+        zelk::ClassifyReplyFrame(frame, length, m_zStepsPerMM, outstanding, m_record, versionOutstanding);
     if (result.platformQueryAnswered && m_platformQueryFlag != nullptr)
         m_platformQueryFlag->store(0);
+    if (result.firmwareVersion >= 0) {
+        m_firmwareVersion = result.firmwareVersion;
+        if (m_versionQueryFlag != nullptr)
+            m_versionQueryFlag->store(0);
+    }
+    if (result.changed) {
+        m_lastWasPosition = result.position;
+        if (result.position)
+            std::copy(std::begin(result.positionSteps), std::end(result.positionSteps), m_positionSteps);
+    }
     return result.changed;
 }

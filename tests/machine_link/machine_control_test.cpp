@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <thread>
 
 #include "LinkTestFrames.h"
@@ -310,6 +313,11 @@ TEST_F(HandPrinted, VanishedDeviceRestartsAtOnceAndIsLostWhenItDoesNotComeBack)
     control().SetReplyTimeoutMs(20000);
     control().AddOperationPackage(Command(137, 1));
     ASSERT_FALSE(NextFrame().empty());
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(1));
+    control().AddOperationPackage(Command(137, 2));
+    ASSERT_FALSE(NextFrame().empty());
+    EXPECT_EQ(control().GetMachineConnectedIsSucessed(), 1);  // set before the worker went on
     ::unlink(link.c_str());
     pty.Hangup();
     // Not after 5 x 20 s: the hang-up wakes the worker.
@@ -317,10 +325,44 @@ TEST_F(HandPrinted, VanishedDeviceRestartsAtOnceAndIsLostWhenItDoesNotComeBack)
     ASSERT_TRUE(lost.Wait());
     EXPECT_NE(lost.Reason().find("went away"), std::string::npos) << lost.Reason();
     EXPECT_EQ(control().IsComOpened(), 0);
+    EXPECT_EQ(control().GetMachineConnectedIsSucessed(), 0);
     EXPECT_EQ(control().GetPortRestartCount(), 1);
     const auto start = std::chrono::steady_clock::now();
     control().CloseCom();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(lost.Count(), 1);  // the worker has ended: no second report can come
+}
+
+// The printer's position answer puts the translator where the printer
+// stands: the next move is translated from there.
+TEST_F(HandPrinted, PositionAnswerSetsTheTranslatorsPosition)
+{
+    Package out;
+    control().GCodeParser(std::string("G92 X0 Y0 Z0 A0 B0"), out);
+    control().GCodeParser(std::string("G1 X50 F5000"), out);
+    control().AddOperationPackage(zelk::MachineCoordinateQueryPackage());
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::MachineCoordinateQueryPackage()));
+    // X 1000, Y -20, Z 300, A 999, B 0 steps, end stops.
+    pty.Write(Frame({0x81, 0xE8, 0x03, 0, 0, 0xEC, 0xFF, 0xFF, 0xFF, 0x2C, 0x01, 0, 0, 0xE7, 0x03, 0, 0, 0, 0, 0, 0,
+                     0, 0}));
+    ASSERT_TRUE(watch.WaitForType(5));
+    const double spm = parts.machine.GetStepsPerMM().Axis_X();
+    const CPoint5D at = control().GetTranslatorPosition();
+    EXPECT_DOUBLE_EQ(at.Axis_X(), 1000 / spm);
+    EXPECT_DOUBLE_EQ(at.Axis_Y(), -20 / spm);
+    EXPECT_DOUBLE_EQ(at.Axis_Z(), 300 / parts.machine.GetStepsPerMM().Axis_Z());
+    EXPECT_EQ(at.Axis_A(), 0.0);  // the filament count is the translator's own
+
+    // Back to X 0: a move of 1000 steps' length, to target step 0.
+    control().GCodeParser(std::string("G1 X0 Y0 Z0"), out);
+    ASSERT_EQ(out.Payload()[0], 155);
+    std::int32_t x = 0;
+    std::memcpy(&x, out.Payload() + 1, sizeof x);
+    float distance = 0;
+    std::memcpy(&distance, out.Payload() + 26, sizeof distance);
+    EXPECT_EQ(x, 0);
+    const double expected = std::sqrt(1000.0 * 1000 + 20 * 20 + 300 * 300) / spm;
+    EXPECT_NEAR(distance, expected, 1e-3);
 }
 
 TEST_F(HandPrinted, SilentPrinterIsLostAfterOneRestartAndCanBeOpenedAgain)

@@ -85,6 +85,32 @@ TEST(ReplyParser, VersionAnswerChangesNoTemperature)
     EXPECT_EQ(outstanding.load(), 1);
 }
 
+// Firmware other than 702 answers the version query with its own number: a
+// version while the query is in flight, never an extruder temperature.
+TEST(ReplyParser, AnyVersionIsAVersionWhileItsQueryIsOutstanding)
+{
+    std::atomic<int> platform{0}, version{1};
+    ZELKReceiveParser parser(71.699959, &platform, &version);
+    Parse(parser, Frame({0x81, 0xC3, 0x02}));  // 707
+    EXPECT_EQ(parser.GetReceiveBuf().type, 1);
+    EXPECT_EQ(parser.GetFirmwareVersion(), 707);
+    EXPECT_EQ(parser.GetReceiveBuf().extruderTemperature, 0);
+    EXPECT_EQ(version.load(), 0);  // answered
+
+    // The same bytes without the query are a temperature; 702 is told by its value.
+    Parse(parser, Frame({0x81, 0xC3, 0x02}));
+    EXPECT_EQ(parser.GetReceiveBuf().type, 4);
+    EXPECT_EQ(parser.GetReceiveBuf().extruderTemperature, 707);
+    Parse(parser, Frame({0x81, 0xBE, 0x02}));
+    EXPECT_EQ(parser.GetReceiveBuf().type, 1);
+    EXPECT_EQ(parser.GetFirmwareVersion(), 702);
+    // A refusal of the query is no version.
+    version = 1;
+    Parse(parser, Frame({0x82, 0x10, 0x00}));
+    EXPECT_EQ(parser.GetFirmwareVersion(), 702);
+    EXPECT_EQ(version.load(), 1);
+}
+
 TEST(ReplyParser, SixByteFrameWithAnotherCodeLeavesRecord)
 {
     ZELKReceiveParser parser;
@@ -103,9 +129,20 @@ TEST(ReplyParser, PositionReplyGivesZInMillimetres)
     EXPECT_NEAR(parser.GetReceiveBuf().z, 100.0f, 1e-4);
     EXPECT_EQ(parser.GetReceiveBuf().x, 0.0f);
 
+    ASSERT_TRUE(parser.LastWasPosition());
+    const std::int32_t* steps = parser.GetPositionSteps();
+    EXPECT_EQ(steps[0], 1);
+    EXPECT_EQ(steps[1], 2);
+    EXPECT_EQ(steps[2], 7170);
+    EXPECT_EQ(steps[3], 9);
+    EXPECT_EQ(steps[4], 0);
+
     // Negative Z: -717 steps is -10 mm.
     Parse(parser, Frame({0x81, 0, 0, 0, 0, 0, 0, 0, 0, 0x33, 0xFD, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_NEAR(parser.GetReceiveBuf().z, -10.0f, 1e-4);
+    EXPECT_EQ(parser.GetPositionSteps()[2], -717);
+    Parse(parser, Frame({0x81}));
+    EXPECT_FALSE(parser.LastWasPosition());
 }
 
 TEST(ReplyParser, UnknownFramesAreRefusedAndLeaveTheRecord)

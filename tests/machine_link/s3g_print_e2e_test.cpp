@@ -145,10 +145,28 @@ TEST_F(PrintProcesses, FaultyLinePrintsToCompletionAndTheRecordIsThePrintList)
     EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.end()), expected);
 }
 
+// A printer whose firmware is not 702 is a printer all the same: connected,
+// its version named, the print streamed to the end.
+TEST_F(PrintProcesses, FirmwareOtherThan702IsConnectedAndPrintedTo)
+{
+    Child sim({Bin("s3g-sim"), "--firmware-version", "910", "--heat-rate", "100000", "--exit-after-finish"},
+              STDOUT_FILENO);
+    ASSERT_TRUE(sim.Started());
+    const std::string device = DevicePath(sim);
+    Child print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, "--answer-timeout", "5", gcode},
+                STDERR_FILENO);
+    ASSERT_TRUE(print.Started());
+    const std::string out = print.ReadUntil("100.0 %", 60000);
+    EXPECT_EQ(print.Wait(), 0) << out;
+    EXPECT_NE(out.find("firmware version 910"), std::string::npos) << out;
+    EXPECT_EQ(out.find("no printer answers"), std::string::npos) << out;
+    EXPECT_EQ(sim.Wait(), 0);
+}
+
 TEST_F(PrintProcesses, CtrlCStopsThePrinterAndHomesZ)
 {
     const std::string record = dir.File("record.x3g");
-    Child sim({Bin("s3g-sim"), "--record", record, "--baud-emulation"}, STDOUT_FILENO);
+    Child sim({Bin("s3g-sim"), "--record", record, "--record-queries", "--baud-emulation"}, STDOUT_FILENO);
     ASSERT_TRUE(sim.Started());
     const std::string device = DevicePath(sim);
     Child print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, gcode}, STDERR_FILENO);
@@ -168,8 +186,10 @@ TEST_F(PrintProcesses, CtrlCStopsThePrinterAndHomesZ)
     ZELKMachineControl control(&machine, &start);
     control.GCodeParser(std::string("G162 Z F600"), home);
     const std::string homePayload(home.Payload(), home.Payload() + home.PayloadSize());
-    ASSERT_GE(bytes.size(), homePayload.size());
-    EXPECT_EQ(bytes.substr(bytes.size() - homePayload.size()), homePayload);
+    // Right before it: the extended stop that halted and cleared the printer.
+    const std::string stopThenHome = std::string("\x16\x03") + homePayload;
+    ASSERT_GE(bytes.size(), stopThenHome.size());
+    EXPECT_EQ(bytes.substr(bytes.size() - stopThenHome.size()), stopThenHome);
 }
 
 TEST_F(PrintProcesses, MissingPortIsAClearFailure)

@@ -6,9 +6,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 #include "LinkTestFrames.h"
+#include "MachinePackages.h"
 #include "SimPrinter.h"
 #include "SimThread.h"
 #include "ZELKPlusCom.h"
@@ -91,6 +93,80 @@ TEST(SimPrinter, PositionFollowsAbsoluteAndRelativeMoves)
     EXPECT_EQ(axis(0), 10);
     EXPECT_EQ(axis(2), 30);
     EXPECT_EQ(axis(3), -10);
+}
+
+namespace {
+
+// A 155 move to X with the distance and feedrate fields as the translator
+// writes them: 100 mm at 10 mm/s takes 10 s.
+Package TimedMoveX(int xSteps)
+{
+    const float distance = 100.0f;
+    std::int32_t bits = 0;
+    std::memcpy(&bits, &distance, sizeof bits);
+    return ZELKMachineCodeBuild::GetPackage(
+        155, {{3, xSteps}, {3, 0}, {3, 0}, {3, 0}, {3, 0}, {3, 1000}, {1, 24}, {3, bits}, {2, 10 * 64}});
+}
+
+std::int32_t AxisOf(const Bytes& positionReply, int i)
+{
+    return static_cast<std::int32_t>(positionReply[1 + 4 * i] | (positionReply[2 + 4 * i] << 8) |
+                                     (positionReply[3 + 4 * i] << 16) |
+                                     (static_cast<std::uint32_t>(positionReply[4 + 4 * i]) << 24));
+}
+
+}  // namespace
+
+TEST(SimPrinter, TimedMovesRunOneAfterTheOtherAndAHaltStopsTheOneUnderWay)
+{
+    s3gsim::PrinterModel model;
+    model.moveSpeedFactor = 2;  // 10 s moves take 5 s
+    SimPrinter printer(model);
+    Ask(printer, TimedMoveX(1000), 0);
+    Ask(printer, TimedMoveX(3000), 1);  // queued behind the first
+    Ask(printer, Tool(3, 200), 1);
+    EXPECT_EQ(AxisOf(Ask(printer, ZELKMachineCodeBuild::GetPackage(21, {}), 0), 0), 0);
+    EXPECT_EQ(AxisOf(Ask(printer, ZELKMachineCodeBuild::GetPackage(21, {}), 2.5), 0), 500);
+    // The second starts when the first ends (5 s), not when it arrived.
+    EXPECT_EQ(AxisOf(Ask(printer, ZELKMachineCodeBuild::GetPackage(21, {}), 7.5), 0), 2000);
+    EXPECT_FALSE(printer.IsFinished(7.5));
+
+    // Halt only: the second move stops where it stands, the temperature behind it still runs.
+    Ask(printer, ZELKMachineCodeBuild::GetPackage(22, {{1, 1}}), 7.5);
+    EXPECT_EQ(AxisOf(Ask(printer, ZELKMachineCodeBuild::GetPackage(21, {}), 20), 0), 2000);
+    EXPECT_TRUE(printer.IsFinished(7.5));
+    EXPECT_GT(printer.ExtruderC(100), 190);
+    // Every payload was taken, the queries too, in order.
+    ASSERT_EQ(printer.Received().size(), 8u);
+    EXPECT_EQ(printer.Received()[6], (Bytes{22, 1}));
+    EXPECT_EQ(printer.Received()[7], (Bytes{21}));
+}
+
+TEST(SimPrinter, HaltAndClearDropsTheQueueButHaltAloneKeepsIt)
+{
+    s3gsim::PrinterModel model;
+    model.moveSpeedFactor = 1;
+    SimPrinter printer(model);
+    Ask(printer, TimedMoveX(1000), 0);
+    Ask(printer, Tool(3, 200), 0);
+    Ask(printer, ZELKMachineCodeBuild::GetPackage(22, {{1, 3}}), 5);
+    EXPECT_EQ(AxisOf(Ask(printer, ZELKMachineCodeBuild::GetPackage(21, {}), 50), 0), 500);
+    EXPECT_TRUE(printer.IsFinished(50));
+    EXPECT_DOUBLE_EQ(printer.ExtruderC(100), SimPrinter::kAmbientC);  // the temperature was dropped
+
+    // Without timed moves a move is done when it arrives: the halt finds none under way.
+    SimPrinter instant(10);
+    Ask(instant, TimedMoveX(1000), 0);
+    Ask(instant, ZELKMachineCodeBuild::GetPackage(22, {{1, 1}}), 0);
+    EXPECT_EQ(AxisOf(Ask(instant, ZELKMachineCodeBuild::GetPackage(21, {}), 0), 0), 1000);
+}
+
+TEST(SimPrinter, AnswersTheFirmwareVersionItIsGiven)
+{
+    s3gsim::PrinterModel model;
+    model.firmwareVersion = 705;
+    SimPrinter printer(model);
+    EXPECT_EQ(Ask(printer, zelk::VersionQueryPackage(), 0), (Bytes{0x81, 0xC1, 0x02}));
 }
 
 TEST(SimServer, BadCrcOrLengthOnTheLineIsRefusedWith0x83)

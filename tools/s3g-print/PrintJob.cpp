@@ -8,11 +8,6 @@
 #include "MachinePackages.h"
 
 namespace s3gprint {
-namespace {
-
-constexpr int kHostVersion = 100;
-
-}  // namespace
 
 PrintJob::PrintJob(ZELKMachineControl& control, const PrintOptions& options, std::FILE* progressOut)
     : m_control(control), m_options(options), m_out(progressOut)
@@ -49,9 +44,9 @@ void PrintJob::OnReply()
     std::lock_guard lock(m_mutex);
     m_last = record;
     ++m_replies;
-    if (record.type == 1)
+    if (record.type == zelk::kReplyVersion)
         m_versionSeen = true;
-    if (record.type == 7 && m_printStarted)
+    if (record.type == zelk::kReplyBuildFinished && m_printStarted)
         m_finished = true;  // only the print's own is-finished query gets this answer
     m_cv.notify_all();
 }
@@ -75,7 +70,7 @@ int PrintJob::Connect()
         std::fprintf(stderr, "s3g-print: %s\n", m_control.GetComOpenErrorText().c_str());
         return kFailed;
     }
-    m_control.AddOperationPackage(ZELKMachineCodeBuild::GetPackage(0, {{2, kHostVersion}}));
+    m_control.AddOperationPackage(zelk::VersionQueryPackage());
     bool interrupted = false, lost = false;
     const bool answered = WaitUntil(
         [&] {
@@ -96,6 +91,10 @@ int PrintJob::Connect()
         m_control.CloseCom();
         return kNoAnswer;
     }
+    // Any firmware that answers the version query is taken; which one it is
+    // goes to the log line of the run.
+    std::fprintf(stderr, "s3g-print: printer on %s, firmware version %d\n", m_options.port.c_str(),
+                 m_control.GetFirmwareVersion());
     return kFinished;
 }
 

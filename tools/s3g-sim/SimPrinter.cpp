@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace s3gsim {
 namespace {
@@ -34,17 +35,32 @@ void Put32(Bytes& out, std::int32_t v)
         out.push_back(static_cast<unsigned char>((u >> (8 * i)) & 0xFF));
 }
 
+PrinterModel WithHeatRate(double heatRateCPerS)
+{
+    PrinterModel model;
+    model.heatRateCPerS = heatRateCPerS;
+    return model;
+}
+
 }  // namespace
 
-SimPrinter::SimPrinter(double heatRateCPerS) : m_heatRate(heatRateCPerS > 0 ? heatRateCPerS : 10.0) {}
+SimPrinter::SimPrinter(double heatRateCPerS) : SimPrinter(WithHeatRate(heatRateCPerS)) {}
+
+SimPrinter::SimPrinter(const PrinterModel& model) : m_model(model)
+{
+    if (!(m_model.heatRateCPerS > 0))
+        m_model.heatRateCPerS = 10.0;
+}
 
 Bytes SimPrinter::Handle(const unsigned char* payload, std::size_t size, double nowS)
 {
     if (size == 0)
         return {0x80};  // generic failure: an empty command
+    if (m_model.keepReceived)
+        m_received.emplace_back(payload, payload + size);
     if (payload[0] < 128)
         return HandleQuery(payload, size, nowS);
-    Queue(payload, size);
+    Queue(payload, size, nowS);
     Advance(nowS);
     return {kOk};
 }
@@ -54,7 +70,7 @@ Bytes SimPrinter::HandleQuery(const unsigned char* payload, std::size_t size, do
     Bytes reply{kOk};
     switch (payload[0]) {
     case 0:  // version
-        Put16(reply, kFirmwareVersion);
+        Put16(reply, static_cast<unsigned>(m_model.firmwareVersion));
         break;
     case 2:  // free buffer space
         Put32(reply, 512);
@@ -65,13 +81,12 @@ Bytes SimPrinter::HandleQuery(const unsigned char* payload, std::size_t size, do
         reply.push_back(IsFinished(nowS) ? 1 : 0);
         break;
     case 21:  // extended position and end stops
-        for (std::int32_t axis : m_position)
-            Put32(reply, axis);
+        for (int axis = 0; axis < 5; ++axis)
+            Put32(reply, PositionSteps(nowS)[axis]);
         Put16(reply, 0);
         break;
-    case 22:  // extended stop: halt and clear the queue
-        m_queue.clear();
-        m_waitStartS = -1;
+    case 22:  // extended stop: 1 halts the move under way, 2 drops the queue
+        ExtendedStop(size >= 2 ? payload[1] : 0, nowS);
         break;
     default:
         break;
@@ -103,6 +118,31 @@ Bytes SimPrinter::ToolQuery(const unsigned char* payload, std::size_t size, doub
     return reply;
 }
 
+void SimPrinter::ExtendedStop(unsigned flags, double nowS)
+{
+    Advance(nowS);
+    std::int32_t at[5];
+    if ((flags & 1) && MoveUnderWay(nowS, at)) {
+        std::copy(at, at + 5, m_position);
+        m_queue.pop_front();
+        m_headStartS = -1;
+        m_freeAtS = nowS;
+    }
+    if (flags & 2) {
+        m_queue.clear();
+        m_headStartS = -1;
+        m_freeAtS = nowS;
+    }
+}
+
+const std::int32_t* SimPrinter::PositionSteps(double nowS)
+{
+    Advance(nowS);
+    if (!MoveUnderWay(nowS, m_reported))
+        std::copy(m_position, m_position + 5, m_reported);
+    return m_reported;
+}
+
 bool SimPrinter::IsFinished(double nowS)
 {
     Advance(nowS);
@@ -122,7 +162,7 @@ double SimPrinter::PlatformC(double nowS)
 double SimPrinter::Temperature(Heater& heater, double nowS)
 {
     const double goal = heater.targetC > 0 ? heater.targetC : kAmbientC;
-    const double step = m_heatRate * std::max(0.0, nowS - heater.atS);
+    const double step = m_model.heatRateCPerS * std::max(0.0, nowS - heater.atS);
     if (heater.currentC < goal)
         heater.currentC = std::min(goal, heater.currentC + step);
     else
@@ -137,22 +177,64 @@ void SimPrinter::SetTarget(Heater& heater, double targetC, double nowS)
     heater.targetC = targetC;
 }
 
-void SimPrinter::Queue(const unsigned char* payload, std::size_t size)
+void SimPrinter::Queue(const unsigned char* payload, std::size_t size, double nowS)
 {
     m_record.insert(m_record.end(), payload, payload + size);
     ++m_actionCount;
-    m_queue.emplace_back(payload, payload + size);
+    m_queue.push_back({Bytes(payload, payload + size), nowS});
 }
 
 void SimPrinter::Advance(double nowS)
 {
     while (!m_queue.empty()) {
-        if (Blocks(m_queue.front(), nowS))
+        const Bytes& head = m_queue.front().command;
+        if (m_headStartS < 0)
+            m_headStartS = std::max(m_queue.front().arrivedS, m_freeAtS);
+        if (Blocks(head, nowS))
             return;
-        Execute(m_queue.front(), nowS);
+        const bool wait = head[0] == 135 || head[0] == 141;
+        const double doneS = wait ? nowS : m_headStartS + MoveSeconds(head);
+        if (doneS > nowS)
+            return;  // a move under way
+        Execute(head, nowS);
+        m_freeAtS = doneS;
         m_queue.pop_front();
-        m_waitStartS = -1;
+        m_headStartS = -1;
     }
+}
+
+double SimPrinter::MoveSeconds(const Bytes& command) const
+{
+    if (!(m_model.moveSpeedFactor > 0))
+        return 0;
+    const unsigned char* p = command.data() + 1;
+    const std::size_t n = command.size() - 1;
+    double seconds = 0;
+    if (command[0] == 142 && n >= 25) {
+        seconds = static_cast<std::uint32_t>(ReadI32(p + 20)) / 1e6;
+    } else if (command[0] == 155 && n >= 31) {
+        float distanceMM = 0;
+        std::memcpy(&distanceMM, p + 25, sizeof distanceMM);
+        const double mmPerS = static_cast<std::uint16_t>(p[29] | (p[30] << 8)) / 64.0;
+        seconds = mmPerS > 0 && std::isfinite(distanceMM) ? std::fabs(distanceMM) / mmPerS : 0;
+    }
+    return seconds / m_model.moveSpeedFactor;
+}
+
+bool SimPrinter::MoveUnderWay(double nowS, std::int32_t at[5]) const
+{
+    if (m_queue.empty() || m_headStartS < 0 || nowS < m_headStartS)
+        return false;
+    const Bytes& head = m_queue.front().command;
+    const double seconds = MoveSeconds(head);
+    std::int32_t target[5];
+    if (!(seconds > 0) || !MoveTarget(head, target))
+        return false;
+    const double done = std::min(1.0, (nowS - m_headStartS) / seconds);
+    for (int axis = 0; axis < 5; ++axis)
+        at[axis] = m_position[axis] +
+                   static_cast<std::int32_t>(std::llround((static_cast<double>(target[axis]) - m_position[axis]) * done));
+    return true;
 }
 
 bool SimPrinter::Blocks(const Bytes& command, double nowS)
@@ -161,10 +243,8 @@ bool SimPrinter::Blocks(const Bytes& command, double nowS)
     // in seconds after the tool byte and a 16-bit poll interval.
     if ((command[0] != 135 && command[0] != 141) || command.size() < 6)
         return false;
-    if (m_waitStartS < 0)
-        m_waitStartS = nowS;
     const double timeoutS = static_cast<std::uint16_t>(command[4] | (command[5] << 8));
-    if (nowS - m_waitStartS >= timeoutS)
+    if (nowS - m_headStartS >= timeoutS)
         return false;
     Heater& heater = command[0] == 135 ? m_extruder : m_platform;
     return heater.targetC > 0 && Temperature(heater, nowS) < heater.targetC - 2.0;
@@ -187,31 +267,37 @@ void SimPrinter::Execute(const Bytes& command, double nowS)
         if (n >= 5 && (p[1] == 3 || p[1] == 31))
             SetTarget(p[1] == 3 ? m_extruder : m_platform, ReadI16(p + 3), nowS);
         break;
-    case 139:  // absolute extended point
-    case 140:  // set extended position
-        Move(p, n, 0);
-        break;
-    case 142:  // extended point, new style: flags after the duration
-        if (n >= 25)
-            Move(p, n, p[24]);
-        break;
-    case 155:  // extended point with its relative flags after the DDA rate
-        if (n >= 25)
-            Move(p, n, p[24]);
-        break;
     default:
+        MoveTarget(command, m_position);
         break;
     }
 }
 
-void SimPrinter::Move(const unsigned char* params, std::size_t size, unsigned relativeMask)
+bool SimPrinter::MoveTarget(const Bytes& command, std::int32_t target[5]) const
 {
-    if (size < 20)
-        return;
-    for (int axis = 0; axis < 5; ++axis) {
-        const std::int32_t v = ReadI32(params + 4 * axis);
-        m_position[axis] = (relativeMask & (1u << axis)) ? m_position[axis] + v : v;
+    const unsigned char* p = command.data() + 1;
+    const std::size_t n = command.size() - 1;
+    unsigned relativeMask = 0;
+    switch (command[0]) {
+    case 139:  // absolute extended point
+    case 140:  // set extended position
+        if (n < 20)
+            return false;
+        break;
+    case 142:  // extended point, new style: flags after the duration
+    case 155:  // extended point with its relative flags after the DDA rate
+        if (n < 25)
+            return false;
+        relativeMask = p[24];
+        break;
+    default:
+        return false;
     }
+    for (int axis = 0; axis < 5; ++axis) {
+        const std::int32_t v = ReadI32(p + 4 * axis);
+        target[axis] = (relativeMask & (1u << axis)) ? m_position[axis] + v : v;
+    }
+    return true;
 }
 
 }  // namespace s3gsim

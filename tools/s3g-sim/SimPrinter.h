@@ -10,18 +10,33 @@ namespace s3gsim {
 
 using Bytes = std::vector<unsigned char>;
 
-// What a printer of this make answers: version 702, temperatures that move
-// towards their targets at a fixed rate, the extended position of the queued
-// moves, and "finished" once every queued command has been executed. Action
-// commands (command byte 128 and above) are queued and executed at once,
-// except the waits for the extruder and the platform, which hold the queue
-// until the temperature is reached. Time is given by the caller in seconds.
+// How the simulated printer behaves beyond the protocol.
+struct PrinterModel {
+    double heatRateCPerS = 10.0;
+    int firmwareVersion = 702;  // answered to the version query
+    // 0: moves are done the moment they arrive. Otherwise each move takes its
+    // own time (142: its duration; 155: distance over feedrate) divided by
+    // this factor, one after the other; a halt stops the one under way where
+    // it stands.
+    double moveSpeedFactor = 0;
+    bool keepReceived = true;  // Received() is kept (tests); off for long runs
+};
+
+// What a printer of this make answers: its firmware version, temperatures
+// that move towards their targets at a fixed rate, the extended position of
+// the executed moves, and "finished" once every queued command has been
+// executed. Action commands (command byte 128 and above) are queued and
+// executed in order; moves at once or in their own time (PrinterModel), the
+// waits for the extruder and the platform once the temperature is reached.
+// The extended stop halts the move under way (flag 1) and drops the queued
+// commands (flag 2). Time is given by the caller in seconds.
 class SimPrinter {
 public:
     static constexpr int kFirmwareVersion = 702;
     static constexpr double kAmbientC = 25.0;
 
     explicit SimPrinter(double heatRateCPerS = 10.0);
+    explicit SimPrinter(const PrinterModel& model);
 
     // One well-formed payload (command byte first). The reply payload: the
     // response code 0x81 and the query's data.
@@ -31,9 +46,14 @@ public:
     bool IsFinished(double nowS);
     // Action commands received (payloads back to back), in order.
     const Bytes& Record() const { return m_record; }
+    // Every payload handled, queries included, one per packet, in order
+    // (empty when the model does not keep them).
+    const std::vector<Bytes>& Received() const { return m_received; }
     std::size_t ActionCount() const { return m_actionCount; }
     double ExtruderC(double nowS);
     double PlatformC(double nowS);
+    // Where the axes stand (X, Y, Z, A, B steps) once what is due at nowS ran.
+    const std::int32_t* PositionSteps(double nowS);
     const std::int32_t* PositionSteps() const { return m_position; }
 
 private:
@@ -43,22 +63,36 @@ private:
         double atS = 0;      // time of currentC
     };
 
+    struct Queued {
+        Bytes command;
+        double arrivedS = 0;
+    };
+
     Bytes HandleQuery(const unsigned char* payload, std::size_t size, double nowS);
     Bytes ToolQuery(const unsigned char* payload, std::size_t size, double nowS);
-    void Queue(const unsigned char* payload, std::size_t size);
+    void ExtendedStop(unsigned flags, double nowS);
+    void Queue(const unsigned char* payload, std::size_t size, double nowS);
     void Execute(const Bytes& command, double nowS);
     bool Blocks(const Bytes& command, double nowS);
     void Advance(double nowS);
     double Temperature(Heater& heater, double nowS);
     void SetTarget(Heater& heater, double targetC, double nowS);
-    void Move(const unsigned char* params, std::size_t size, unsigned relativeMask);
+    // The target of a move command; false for any other command.
+    bool MoveTarget(const Bytes& command, std::int32_t target[5]) const;
+    // Seconds the move takes (0 without timed moves or for no move).
+    double MoveSeconds(const Bytes& command) const;
+    // The head move under way at nowS: where it stands. False when none is.
+    bool MoveUnderWay(double nowS, std::int32_t at[5]) const;
 
-    double m_heatRate;
+    PrinterModel m_model;
     Heater m_extruder;
     Heater m_platform;
-    std::deque<Bytes> m_queue;
-    double m_waitStartS = -1;  // when the command at the queue's head began waiting
+    std::deque<Queued> m_queue;
+    double m_headStartS = -1;  // when the command at the queue's head began
+    double m_freeAtS = 0;      // when the last command was done
     std::int32_t m_position[5] = {};
+    std::int32_t m_reported[5] = {};
+    std::vector<Bytes> m_received;
     Bytes m_record;
     std::size_t m_actionCount = 0;
 };

@@ -50,7 +50,11 @@ void WaitUntil(double deadlineS, Now now)
 }  // namespace
 
 SimServer::SimServer(SimOptions options)
-    : m_options(std::move(options)), m_printer(m_options.heatRateCPerS), m_random(m_options.seed), m_startS(0)
+    : m_options(std::move(options)),
+      m_printer(PrinterModel{m_options.heatRateCPerS, m_options.firmwareVersion, m_options.moveSpeedFactor,
+                             m_options.keepReceived}),
+      m_random(m_options.seed),
+      m_startS(0)
 {
     m_startS = NowS();
 }
@@ -167,7 +171,8 @@ void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
         return;
     }
     const Bytes reply = m_printer.Handle(payload, size, NowS());
-    if (payload[0] >= 128 && m_record != nullptr) {
+    const bool recordedQuery = m_options.recordQueries && (payload[0] == 21 || payload[0] == 22);
+    if ((payload[0] >= 128 || recordedQuery) && m_record != nullptr) {
         std::fwrite(payload, 1, size, m_record);
         std::fflush(m_record);
     }

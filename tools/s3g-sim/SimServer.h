@@ -14,6 +14,7 @@ namespace s3gsim {
 
 struct SimOptions {
     std::string recordPath;      // action payloads, in order, as an X3G-style stream
+    bool recordQueries = false;  // the record also gets the extended stops and position queries
     bool baudEmulation = false;  // pace each exchange at the 115200-baud line rate
     int dropPacket = 0;          // swallow this packet (1-based), unanswered and unrecorded
     int silentFrom = 0;          // swallow every packet from this one on (a printer gone quiet)
@@ -22,6 +23,9 @@ struct SimOptions {
     bool split = false;          // write replies byte by byte
     int hangupAfter = 0;         // vanish after answering this many packets
     double heatRateCPerS = 10.0;
+    int firmwareVersion = 702;     // answered to the version query
+    double moveSpeedFactor = 0;    // 0: moves done at once; else their own time divided by it
+    bool keepReceived = true;      // the printer keeps every payload for Printer().Received()
     bool exitAfterFinish = false;  // end once the build reports finished
     int drainTimeoutMs = 5000;     // how long the last reply may wait for the host to take it
     std::vector<int> corruptReplies;  // packets (1-based) whose reply goes out with a wrong CRC

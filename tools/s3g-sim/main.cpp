@@ -20,6 +20,12 @@ const char* const kHelp =
     "Options:\n"
     "  --record FILE          write the received action commands (payloads, in\n"
     "                         order) to FILE as an X3G-style stream\n"
+    "  --record-queries       also write the extended stops (22) and position\n"
+    "                         queries (21) to the record\n"
+    "  --firmware-version N   the version answered to the version query (default 702)\n"
+    "  --timed-moves FACTOR   moves take their own time divided by FACTOR (1: real\n"
+    "                         time) instead of being done at once; a halt stops\n"
+    "                         the move under way where it stands\n"
     "  --baud-emulation       answer at the pace of a 115200-baud line\n"
     "  --drop N               swallow the N-th packet, unanswered and unrecorded\n"
     "  --silent-from N        answer nothing from the N-th packet on\n"
@@ -72,6 +78,15 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
             o.split = true;
         } else if (arg == "--exit-after-finish") {
             o.exitAfterFinish = true;
+        } else if (arg == "--record-queries") {
+            o.recordQueries = true;
+        } else if (arg == "--timed-moves" && hasValue) {
+            char* end = nullptr;
+            o.moveSpeedFactor = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(o.moveSpeedFactor > 0)) {
+                std::fprintf(stderr, "s3g-sim: --timed-moves needs a positive number\n");
+                return 2;
+            }
         } else if (arg == "--corrupt-reply" && hasValue) {
             const std::string list = argv[++i];
             std::size_t begin = 0;
@@ -97,7 +112,7 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
                 return 2;
             }
         } else if ((arg == "--drop" || arg == "--silent-from" || arg == "--refuse" || arg == "--hangup-after" ||
-                    arg == "--seed" || arg == "--drain-timeout") &&
+                    arg == "--seed" || arg == "--drain-timeout" || arg == "--firmware-version") &&
                    hasValue) {
             if (!ParseInt(argv[++i], value)) {
                 std::fprintf(stderr, "s3g-sim: %s needs a whole number\n", arg.c_str());
@@ -113,6 +128,10 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
                 o.hangupAfter = value;
             else if (arg == "--drain-timeout")
                 o.drainTimeoutMs = value;
+            else if (arg == "--firmware-version" && value > 0xFFFF)
+                return std::fprintf(stderr, "s3g-sim: --firmware-version needs a number up to 65535\n"), 2;
+            else if (arg == "--firmware-version")
+                o.firmwareVersion = value;
             else
                 o.seed = static_cast<unsigned>(value);
         } else {
@@ -128,6 +147,7 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
 int main(int argc, char** argv)
 {
     s3gsim::SimOptions options;
+    options.keepReceived = false;  // nobody reads it in the program; a long print would only grow it
     const int status = ParseArguments(argc, argv, options);
     if (status >= 0)
         return status;
