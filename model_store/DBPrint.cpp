@@ -26,15 +26,39 @@ ZELKDBPrint::ZELKDBPrint(const ZELKGePrint& mesh) : ZELKDBEntity(kEntityPrint), 
 
 ZELKDBPrint::~ZELKDBPrint() = default;
 
+void ZELKDBPrint::RefreshRunBoxes() const
+{
+    const std::size_t facets = m_print.GetGePrint().size();
+    if (m_runBoxesCurrent && m_runBoxesRevision == m_meshRevision && m_runBoxesFacets == facets)
+        return;
+    m_runBoxes.Build(m_print);
+    m_runBoxesCurrent = true;
+    m_runBoxesRevision = m_meshRevision;
+    m_runBoxesFacets = facets;
+}
+
 void ZELKDBPrint::GetMinMaxPoint()
 {
-    m_print.GetMinMaxPoint(m_boxMin, m_boxMax);
+    RefreshRunBoxes();
+    m_runBoxes.TransformedBox(m_print, m_pending, m_boxMin, m_boxMax);
 }
 
 void ZELKDBPrint::TransformMesh(const ZELKGeMatrix3d& matrix)
 {
-    m_print.TransformBy(matrix);
+    m_pending *= matrix;
+    m_hasPending = true;
     m_drawTransform *= matrix;
+}
+
+void ZELKDBPrint::ApplyPendingTransform() const
+{
+    if (!m_hasPending)
+        return;
+    m_print.TransformBy(m_pending);
+    m_pending.Reset();
+    m_hasPending = false;
+    m_runBoxesCurrent = false;
+    RefreshRunBoxes();  // now rather than at the first step of the next edit
 }
 
 void ZELKDBPrint::GetMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max)
@@ -45,12 +69,17 @@ void ZELKDBPrint::GetMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max)
 
 void ZELKDBPrint::Move(ZELKGePoint3d from, const ZELKGePoint3d& to)
 {
+    MoveLeavingBox(from, to);
+    GetMinMaxPoint();
+}
+
+void ZELKDBPrint::MoveLeavingBox(const ZELKGePoint3d& from, const ZELKGePoint3d& to)
+{
     ZELKGeMatrix3d t;
     t.Move(from, to);
     TransformMesh(t);
     m_center += to - from;
     m_moveMatrix *= t;
-    GetMinMaxPoint();
 }
 
 void ZELKDBPrint::Move(const ZELKGePoint3d& delta)
@@ -69,21 +98,23 @@ void ZELKDBPrint::InitialMove(ZELKGePoint3d from, const ZELKGePoint3d& to)
 
 void ZELKDBPrint::RotateBy(double angleDeg, const ZELKGeVector3d& axis, const ZELKGePoint3d& center)
 {
-    Move(center, kOrigin);
+    MoveLeavingBox(center, kOrigin);
     ZELKGeMatrix3d r;
     r.Rotation(angleDeg, axis, kOrigin);
     TransformMesh(r);
-    Move(kOrigin, center);
+    MoveLeavingBox(kOrigin, center);
     m_rotateMatrix *= r;
+    GetMinMaxPoint();
 }
 
 void ZELKDBPrint::ScaleBy(const ZELKGeMatrix3d& scaling)
 {
     const ZELKGePoint3d c = m_center;
-    Move(c, kOrigin);
+    MoveLeavingBox(c, kOrigin);
     TransformMesh(scaling);
-    Move(kOrigin, c);
+    MoveLeavingBox(kOrigin, c);
     m_scaleMatrix *= scaling;
+    GetMinMaxPoint();
 }
 
 void ZELKDBPrint::Scale(double factor)
@@ -109,6 +140,8 @@ void ZELKDBPrint::TransFromBy(const ZELKGeMatrix3d& matrix)
 void ZELKDBPrint::SetPrint(const ZELKGePrint& mesh)
 {
     m_print = mesh;
+    m_pending.Reset();
+    m_hasPending = false;
     ++m_meshRevision;
     GetMinMaxPoint();
 }
@@ -129,7 +162,8 @@ void ZELKDBPrint::TrackTranslation(ZELKGePoint3d first, ZELKGePoint3d second, in
     m_trackFirst = first;
     m_trackSecond = second;
     m_trackFlags = phase;
-    m_print.GetMinMaxPoint(m_boxMin, m_boxMax);
+    if (m_runBoxesRevision != m_meshRevision)  // the mesh was handed out for change
+        GetMinMaxPoint();
     GetCenterPoint(m_trackCenter);
     if (phase == 0) {
         ZELKGePoint3d groundFirst, groundSecond;
@@ -150,11 +184,12 @@ void ZELKDBPrint::ResettingModelMove()
 void ZELKDBPrint::ResetAboutCenter(ZELKGeMatrix3d& record)
 {
     const ZELKGePoint3d c = m_center;
-    Move(c, kOrigin);
+    MoveLeavingBox(c, kOrigin);
     record.Inverse();
-    TransFromBy(record);
+    TransformMesh(record);
     record.Reset();
-    Move(kOrigin, c);
+    MoveLeavingBox(kOrigin, c);
+    GetMinMaxPoint();
 }
 
 void ZELKDBPrint::ResettingModelRotate()

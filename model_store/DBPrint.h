@@ -4,10 +4,16 @@
 #include "DBEntity.h"
 #include "GePrint.h"
 #include "MeshCache.h"
+#include "MeshRunBoxes.h"
 
 // Owns the mesh and keeps its box current after every transform. Moves,
 // rotations and scalings are recorded in three matrices so that each kind can
 // be undone on its own. Event type 1.
+//
+// Transforms are not applied to the vertices at once: they gather in a
+// pending matrix that drawing applies to the cached buffers, while the box is
+// found exactly from the untouched vertices (MeshRunBoxes). The vertices are
+// transformed once, when a drag ends or when someone asks for the mesh.
 class ZELKDBPrint : public ZELKDBEntity {
 public:
     explicit ZELKDBPrint(const ZELKGePrint& mesh);
@@ -35,12 +41,23 @@ public:
     void InitialMove(ZELKGePoint3d from, const ZELKGePoint3d& to);
     void SetPrint(const ZELKGePrint& mesh);
     // The mutable mesh: the caller may change it, so its drawing is rebuilt.
+    // Both forms hand out the mesh with every transform applied.
     ZELKGePrint& GetPrint()
     {
+        ApplyPendingTransform();
         ++m_meshRevision;
         return m_print;
     }
-    const ZELKGePrint& GetPrint() const { return m_print; }
+    const ZELKGePrint& GetPrint() const
+    {
+        ApplyPendingTransform();
+        return m_print;
+    }
+    // Transforms the vertices by the transforms gathered since they were last
+    // transformed (the drawing and the box already show them).
+    void ApplyPendingTransform() const;
+    bool HasPendingTransform() const { return m_hasPending; }
+    std::size_t GetFacetCount() const { return m_print.GetGePrint().size(); }
     // Counts replacements of the mesh (a new mesh, or one handed out for
     // change); the cached drawing is rebuilt when it moves.
     unsigned GetMeshRevision() const { return m_meshRevision; }
@@ -96,10 +113,14 @@ public:
     const ZELKGePoint3d& GetTrackAnchor() const { return m_trackAnchor; }
 
 private:
-    // Refreshes the box from the mesh after the mesh changed.
+    // Refreshes the box from the mesh under the pending transform.
     void GetMinMaxPoint();
-    // Transforms the mesh, and its drawing with it.
+    // Rebuilds the run boxes unless they are those of m_print as it is.
+    void RefreshRunBoxes() const;
+    // Transforms the mesh (through the pending transform), and its drawing with it.
     void TransformMesh(const ZELKGeMatrix3d& matrix);
+    // Move without refreshing the box, for steps of a larger transform.
+    void MoveLeavingBox(const ZELKGePoint3d& from, const ZELKGePoint3d& to);
     void DrawMaxBox();
     void DrawLine(ZELKGePoint3d a, ZELKGePoint3d b);
     int DrawRotateSRC(const ZELKGePoint3d& anchor, const ZELKGePoint3d& current, const ZELKGePoint3d& centre);
@@ -116,7 +137,15 @@ private:
     void ScaleBy(const ZELKGeMatrix3d& scaling);
     static void AxisRange(double lo, double hi, double platformLo, double platformHi, double& min, double& max);
 
-    ZELKGePrint m_print;
+    // The vertices as last transformed; m_pending takes them to the model as it is.
+    mutable ZELKGePrint m_print;
+    mutable ZELKGeMatrix3d m_pending;
+    mutable bool m_hasPending = false;
+    // Run boxes of m_print, for the mesh revision and facet count they were built for.
+    mutable zelk::MeshRunBoxes m_runBoxes;
+    mutable bool m_runBoxesCurrent = false;
+    mutable unsigned m_runBoxesRevision = 0;
+    mutable std::size_t m_runBoxesFacets = 0;
     ZELKGePoint3d m_platformMin;
     ZELKGePoint3d m_platformMax;
     ZELKGePoint3d m_boxMin;

@@ -40,11 +40,13 @@ void ZELKDBPrint::DrawTriangles(const GLColor& color)
     zelk::gl::ShadeSmooth();
     zelk::gl::Color255(color);
     if (zelk::GetMeshDrawing() == zelk::MeshDrawing::Immediate) {
+        ApplyPendingTransform();
         zelk::gl::TrianglesImmediate(m_print);
     } else {
         // The cache follows transforms through the drawing transform; a new
         // mesh, or a mirroring (which swaps the vertex order), rebuilds it.
         if (!m_vertexArray.IsCurrent(m_meshRevision) || m_drawTransform.Determinant3x3() < 0) {
+            ApplyPendingTransform();
             m_vertexArray.Build(m_print, m_meshRevision);
             m_drawTransform.Reset();
         }

@@ -46,6 +46,7 @@ void ZELKDBPrint::TrackMove()
             RubberBand(m_trackAnchor, g2);
     } else if (m_trackFlags == kEnding) {
         m_trackMode = 0;
+        ApplyPendingTransform();  // the drag is over: the vertices catch up once
     }
 }
 
@@ -74,8 +75,10 @@ void ZELKDBPrint::TrackRotate()
     }
     if (m_trackFlags == 0x20 && ground)
         m_trackAnchor = g1;
-    else if (m_trackFlags == kEnding)
+    else if (m_trackFlags == kEnding) {
         m_trackMode = 0;
+        ApplyPendingTransform();  // the drag is over: the vertices catch up once
+    }
     if (m_trackFlags == kDragging && ground)
         DrawRotateSRC(m_trackAnchor, g2, m_trackCenter);
 }
@@ -93,7 +96,7 @@ void ZELKDBPrint::TrackScale()
         if (std::fabs(f) > 1e-5) {
             ZELKGeMatrix3d undo = m_trackScale;
             undo.Inverse();
-            TransFromBy(undo);
+            TransformMesh(undo);  // the box follows with the new scaling below
             ZELKGePoint3d c;
             GetCenterPoint(c);
             m_trackScale.Scaling(f, c);
@@ -106,5 +109,6 @@ void ZELKDBPrint::TrackScale()
     } else if (m_trackFlags == kEnding) {
         m_trackScale.Reset();
         m_trackMode = 0;
+        ApplyPendingTransform();  // the drag is over: the vertices catch up once
     }
 }

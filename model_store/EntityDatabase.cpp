@@ -2,9 +2,41 @@
 #include "EntityDatabase.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <new>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "DBPrint.h"
 #include "EntityReset.h"
+
+namespace {
+
+// About 10 MB of mesh, and as much again in its drawing arrays.
+constexpr std::size_t kLargeModelFacets = 100000;
+
+std::size_t FacetsOf(const ZELKDBEntity* entity)
+{
+    return entity->GetEventType() == kEntityPrint ? static_cast<const ZELKDBPrint*>(entity)->GetFacetCount() : 0;
+}
+
+// The allocator keeps memory freed below the top of its heap resident for
+// reuse; after a large model goes (rarely, and at the user's request) it is
+// handed back, so that loading and removing models does not ratchet up the
+// program's footprint.
+void ReturnFreedMemory(std::size_t freedFacets)
+{
+#if defined(__GLIBC__)
+    if (freedFacets >= kLargeModelFacets)
+        malloc_trim(0);
+#else
+    (void)freedFacets;
+#endif
+}
+
+}  // namespace
 
 ZELDBEntityDatabase* ZELDBEntityDatabase::m_database = nullptr;
 
@@ -47,10 +79,12 @@ int ZELDBEntityDatabase::Remove(int id)
         return 0;
     ZELKDBEntity* entity = it->second;
     m_cursor = m_entities.erase(it);
+    const std::size_t facets = FacetsOf(entity);
     delete entity;
     // A removed model is never reset again: its copy as loaded goes with it.
     if (m_resetStore != nullptr)
         m_resetStore->Remove(id);
+    ReturnFreedMemory(facets);
     return 0;
 }
 
@@ -67,11 +101,14 @@ int ZELDBEntityDatabase::RemoveAll()
     EntityMap doomed;
     doomed.swap(m_entities);
     m_cursor = m_entities.end();
+    std::size_t facets = 0;
     for (auto& [id, entity] : doomed) {
+        facets += FacetsOf(entity);
         delete entity;
         if (m_resetStore != nullptr)
             m_resetStore->Remove(id);
     }
+    ReturnFreedMemory(facets);
     return 0;
 }
 

@@ -61,48 +61,66 @@ void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision)
 namespace {
 
 // Whether some pixel centre (k + 0.5) lies in [lo, hi], give or take the
-// rasteriser's snapping of vertices to a fraction of a pixel.
-bool HoldsPixelCentre(double lo, double hi)
+// rasteriser's snapping of vertices to a fraction of a pixel: whether an
+// integer lies in [lo - slack - 0.5, hi + slack - 0.5].
+inline bool HoldsPixelCentre(double lo, double hi)
 {
     constexpr double kSlack = 0.01;
-    return std::floor(hi + kSlack - 0.5) >= std::ceil(lo - kSlack - 0.5);
+    return std::floor(hi + kSlack - 0.5) >= lo - kSlack - 0.5;
 }
 
-bool PaintsAPixel(const float* vertices, const FacetFilter& filter)
+// Whether some pixel centre lies in the window range of the three vertices
+// along row r of the window transform.
+inline bool SpansPixelCentre(const float* vertices, const double* r)
 {
-    double lo[2], hi[2];
-    for (int k = 0; k < 3; ++k) {
-        const float* p = vertices + 6 * k + 3;
-        for (int i = 0; i < 2; ++i) {
-            const double* r = filter.window[i];
-            const double w = r[0] * p[0] + r[1] * p[1] + r[2] * p[2] + r[3];
-            lo[i] = k == 0 ? w : std::min(lo[i], w);
-            hi[i] = k == 0 ? w : std::max(hi[i], w);
-        }
-    }
-    return HoldsPixelCentre(lo[0], hi[0]) && HoldsPixelCentre(lo[1], hi[1]);
+    double w[3];
+    for (int k = 0; k < 3; ++k)
+        w[k] = r[0] * vertices[6 * k + 3] + r[1] * vertices[6 * k + 4] + r[2] * vertices[6 * k + 5] + r[3];
+    return HoldsPixelCentre(std::min(std::min(w[0], w[1]), w[2]), std::max(std::max(w[0], w[1]), w[2]));
+}
+
+// Runs for half the facets of every model each time the view or a model's
+// transform changes; most facets of a dense mesh fail already along x.
+inline bool PaintsAPixel(const float* vertices, const FacetFilter& filter)
+{
+    return SpansPixelCentre(vertices, filter.window[0]) && SpansPixelCentre(vertices, filter.window[1]);
 }
 
 }  // namespace
 
-void VisibleVertices(const MeshVertexArray& arrays, const FacetFilter& filter, std::vector<float>& out)
+void ForEachVisibleBlock(const MeshVertexArray& arrays, const FacetFilter& filter,
+                         const std::function<void(const float* vertices, std::size_t facets)>& take)
 {
     const std::vector<float>& windings = arrays.Windings();
     const std::size_t facets = windings.size() / 3;
     const float* w = filter.facing;
-    out.resize(arrays.Data().size());
-    float* to = out.data();
+    // A facet that passes is copied while its vertices are still in the
+    // cache from the test; the block stays in the cache too.
+    std::vector<float> block(kVisibleBlockFacets * 18);
+    std::size_t held = 0;
     for (std::size_t f = 0; f < facets; ++f) {
         const float* n = windings.data() + 3 * f;
-        const float* vertices = arrays.Data().data() + 18 * f;
         if (w[0] * n[0] + w[1] * n[1] + w[2] * n[2] <= 0.0f)
             continue;
+        const float* vertices = arrays.Data().data() + 18 * f;
         if (filter.bySize && !PaintsAPixel(vertices, filter))
             continue;
-        std::copy_n(vertices, 18, to);
-        to += 18;
+        std::copy_n(vertices, 18, block.data() + 18 * held);
+        if (++held == kVisibleBlockFacets) {
+            take(block.data(), held);
+            held = 0;
+        }
     }
-    out.resize(static_cast<std::size_t>(to - out.data()));
+    if (held > 0)
+        take(block.data(), held);
+}
+
+void VisibleVertices(const MeshVertexArray& arrays, const FacetFilter& filter, std::vector<float>& out)
+{
+    out.clear();
+    ForEachVisibleBlock(arrays, filter, [&](const float* vertices, std::size_t facets) {
+        out.insert(out.end(), vertices, vertices + 18 * facets);
+    });
 }
 
 void SetMeshDrawing(MeshDrawing drawing)

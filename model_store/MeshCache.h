@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "GePrint.h"
@@ -45,6 +46,12 @@ struct FacetFilter {
     bool operator==(const FacetFilter&) const = default;
 };
 
+// Hands over the interleaved vertices (18 floats a facet) of the facets of
+// `arrays` that pass the filter, in their order, in blocks of at most
+// kVisibleBlockFacets facets.
+constexpr std::size_t kVisibleBlockFacets = 1024;
+void ForEachVisibleBlock(const MeshVertexArray& arrays, const FacetFilter& filter,
+                         const std::function<void(const float* vertices, std::size_t facets)>& take);
 // The interleaved vertices of the facets of `arrays` that pass the filter, in their order.
 void VisibleVertices(const MeshVertexArray& arrays, const FacetFilter& filter, std::vector<float>& out);
 
@@ -69,6 +76,10 @@ private:
     void DrawAll(const MeshVertexArray& arrays);
     void DrawVisible(const MeshVertexArray& arrays, const FacetFilter& filter);
 
+    // Fills the visible buffer from its start; false when it had no room.
+    bool FillVisible(const MeshVertexArray& arrays, const FacetFilter& filter, std::size_t& bytes);
+
+    std::size_t m_visibleCapacity = 0;  // bytes the visible buffer holds room for
     void* m_context = nullptr;
     unsigned long m_generation = 0;
     unsigned m_allBuffer = 0;    // every facet

@@ -167,6 +167,8 @@ namespace zelk {
 
 namespace {
 
+constexpr std::size_t kFacetBytes = 18 * sizeof(float);
+
 // Buffers whose model went away while their context was not current.
 struct Orphan {
     void* context;
@@ -289,6 +291,7 @@ bool MeshBuffers::Ready()
         m_generation = generation;
         m_allBuffer = m_visibleBuffer = 0;
         m_allSerial = m_visibleSerial = 0;
+        m_visibleCapacity = 0;
     }
     DeleteOrphansOf(context, generation);
     if (m_allBuffer == 0) {
@@ -312,15 +315,33 @@ void MeshBuffers::DrawAll(const MeshVertexArray& arrays)
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(arrays.VertexCount()));
 }
 
+bool MeshBuffers::FillVisible(const MeshVertexArray& arrays, const FacetFilter& filter, std::size_t& bytes)
+{
+    bytes = 0;
+    ForEachVisibleBlock(arrays, filter, [&](const float* vertices, std::size_t facets) {
+        const std::size_t size = facets * kFacetBytes;
+        if (bytes + size <= m_visibleCapacity)
+            glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(bytes), static_cast<GLsizeiptr>(size), vertices);
+        bytes += size;
+    });
+    return bytes <= m_visibleCapacity;
+}
+
 void MeshBuffers::DrawVisible(const MeshVertexArray& arrays, const FacetFilter& filter)
 {
     glBindBuffer(GL_ARRAY_BUFFER, m_visibleBuffer);
     if (m_visibleSerial != arrays.BuildSerial() || !(filter == m_visibleFilter)) {
-        std::vector<float> visible;
-        VisibleVertices(arrays, filter, visible);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(visible.size() * sizeof(float)), visible.data(),
-                     GL_STATIC_DRAW);
-        m_visibleVertices = visible.size() / 6;
+        // Chosen again whenever the view or the model's transform changes
+        // (each step of an edit), and written into the storage the buffer
+        // has while it is large enough (and not far too large): a second
+        // pass only when the set outgrows it.
+        std::size_t bytes = 0;
+        if (!FillVisible(arrays, filter, bytes) || bytes < m_visibleCapacity / 4) {
+            m_visibleCapacity = bytes + bytes / 4;
+            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_visibleCapacity), nullptr, GL_STATIC_DRAW);
+            FillVisible(arrays, filter, bytes);
+        }
+        m_visibleVertices = bytes / kFacetBytes * 3;
         m_visibleSerial = arrays.BuildSerial();
         m_visibleFilter = filter;
     }

@@ -1,6 +1,8 @@
 // The model-editing service over a database of its own: edits, resets, ranges, landing, layout and the model file path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "DBPrint.h"
@@ -129,6 +131,49 @@ TEST_F(ModelEditTest, RotationAndScalingKeepAStandingModelOnThePlatform)
     const double bottom = BoxMin(m).z;
     edit.ModelEdit(EDIT_SCALE, 0.5, AXIS_ALL);
     EXPECT_NEAR(BoxMin(m).z, bottom + 10, 1e-9);  // halved about its centre (z = 100)
+}
+
+// Panel steps leave the vertices for later (the drawing and the box follow
+// at once); a twin whose vertices are transformed after every step ends with
+// the same vertices, and a standing model stands on its lowest vertex.
+TEST_F(ModelEditTest, PanelStepsKeepVerticesPendingYetEndWhereStepByStepEditsEnd)
+{
+    ZELKDBPrint* m = Load(Wedge());
+    ZELDBEntityDatabase twinDb;
+    ZELKModelEdit twinEdit{&twinDb};
+    auto* twin = new ZELKDBPrint(Wedge());
+    twin->SetPlatformMinMaxPoint(kPlatformMin, kPlatformMax);
+    ZELKGePoint3d a, b;
+    twin->GetMinMaxPoint(a, b);
+    twin->InitialMove(ZELKGePoint3d((a.x + b.x) / 2, (a.y + b.y) / 2, a.z), ZELKGePoint3d(0, 0, 0));
+    int id = 0;
+    twinDb.Add(twin, id);
+    twinDb.AddSelect(id);
+
+    for (int i = 0; i < 30; ++i) {
+        const double s = i % 2 == 0 ? 1.0 : -1.0;
+        for (auto* service : {&edit, &twinEdit}) {
+            ZELKGePoint3d c;
+            service->GetSelectedModelCenterPoint(c);
+            ASSERT_EQ(service->ModelEdit(EDIT_MOVE, c.x + 0.7 * s, AXIS_X), 1);
+            ASSERT_EQ(service->ModelEdit(EDIT_ROTATE, 13.0 * s + i, static_cast<AxisDirection>(i % 3)), 1);
+            ASSERT_EQ(service->ModelEdit(EDIT_SCALE, i % 2 == 0 ? 1.1 : 1 / 1.05, AXIS_ALL), 1);
+        }
+        static_cast<const ZELKDBPrint*>(twin)->GetPrint();
+        ASSERT_TRUE(m->HasPendingTransform());
+        EXPECT_NEAR(BoxMin(m).z, 0.0, 1e-9) << "step " << i;  // stood again after each rotation and scaling
+        ExpectPointNear(BoxMin(m), BoxMin(twin), 1e-9, "box min");
+        ExpectPointNear(BoxMax(m), BoxMax(twin), 1e-9, "box max");
+    }
+    const ZELKGePrint& done = static_cast<const ZELKDBPrint*>(m)->GetPrint();
+    EXPECT_FALSE(m->HasPendingTransform());
+    ExpectMeshNear(done, twin->GetPrint(), 1e-9 * 100);  // within 1e-9 of the model's size (tens of mm)
+    double lowest = INFINITY;
+    for (const Triangle& t : done.GetGePrint())
+        for (const ZELKGePoint3d& p : t.point)
+            lowest = std::min(lowest, p.z);
+    EXPECT_NEAR(lowest, 0.0, 1e-9);
+    EXPECT_EQ(db.IsPrintModelOnPlatform(), 1);
 }
 
 TEST_F(ModelEditTest, EditsInMixedOrderThenTheThreeResetsRestoreTheLoadedModel)

@@ -1,6 +1,8 @@
 // Printable models drawing into a real GL canvas: colours, selection box, normals, and drag steps applied on the next draw.
 #include <gtest/gtest.h>
 
+#include <GL/glu.h>
+
 #include <array>
 #include <cmath>
 
@@ -204,12 +206,12 @@ TEST_F(DrawingScene, ModelDrawsInASecondContextAndAfterItsFirstIsForgotten)
     ExpectColour(At(20, 0), 0, 0, 0, 0);
 }
 
-// A closed sphere of small facets, lit, seen at an angle: cached drawing (with
-// its buffers and left-out facets) gives the same picture as immediate mode.
-TEST_F(DrawingScene, CachedDrawingPaintsWhatImmediateModePaints)
+// A closed sphere of radius 30 about the origin, of facets mostly smaller
+// than a pixel; every seventh column has zero normals.
+ZELKGePrint SmallFacetSphere()
 {
     ZELKGePrint sphere;
-    const int stacks = 120, slices = 180;  // many facets smaller than a pixel
+    const int stacks = 120, slices = 180;
     auto at = [&](int i, int j) {
         const double t = M_PI * i / stacks, p = 2 * M_PI * j / slices;
         return ZELKGePoint3d(30 * std::sin(t) * std::cos(p), 30 * std::sin(t) * std::sin(p), 30 * std::cos(t));
@@ -227,11 +229,24 @@ TEST_F(DrawingScene, CachedDrawingPaintsWhatImmediateModePaints)
         }
     }
     sphere.UpdateMinMaxPoint();
+    return sphere;
+}
+
+void LightTheScene()
+{
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_NORMALIZE);
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+}
+
+// A closed sphere of small facets, lit, seen at an angle: cached drawing (with
+// its buffers and left-out facets) gives the same picture as immediate mode.
+TEST_F(DrawingScene, CachedDrawingPaintsWhatImmediateModePaints)
+{
+    const ZELKGePrint sphere = SmallFacetSphere();
+    LightTheScene();
     glRotated(-60, 1, 0, 0);
     glRotated(25, 0, 0, 1);
     OnPlatform model(sphere);
@@ -251,6 +266,88 @@ TEST_F(DrawingScene, CachedDrawingPaintsWhatImmediateModePaints)
     EXPECT_GT(lit, 2000);
     EXPECT_TRUE(cached[0] == immediate);
     EXPECT_TRUE(cached[1] == immediate);
+}
+
+// Edits drawn through the pending transform, each step choosing again which
+// small facets can paint (more of them, then fewer, in the same buffer), paint
+// what immediate mode paints from the vertices transformed at once.
+TEST_F(DrawingScene, PendingEditsPaintWhatTheTransformedVerticesPaint)
+{
+    LightTheScene();
+    glRotated(-60, 1, 0, 0);
+    OnPlatform model(SmallFacetSphere());
+    ZELKGePrint reference = SmallFacetSphere();
+    Draw(model);
+    const std::vector<unsigned char> start = pixels;
+    ZELKGeMatrix3d steps[5];
+    steps[0].Move(ZELKGeVector3d(3.3, -1.7, 0.25));
+    steps[1].Rotation(33, ZELKGeVector3d(0.3, 1, 0.2), ZELKGePoint3d(3, -2, 0));
+    steps[2].Scaling(1.4, ZELKGePoint3d(3, -2, 0));
+    steps[3].Scaling(0.5, ZELKGePoint3d(3, -2, 0));
+    steps[4].ScalingOnAxis(-1, Axis_X, ZELKGePoint3d(0, 0, 0));  // a mirror: the drawing is rebuilt
+    for (const ZELKGeMatrix3d& step : steps) {
+        model.TransFromBy(step);
+        reference.TransformBy(step);
+        Draw(model);
+        const std::vector<unsigned char> cached = pixels;
+        OnPlatform immediate(reference);
+        zelk::SetMeshDrawing(zelk::MeshDrawing::Immediate);
+        Draw(immediate);
+        zelk::SetMeshDrawing(zelk::MeshDrawing::Cached);
+        EXPECT_TRUE(cached == pixels);
+        EXPECT_FALSE(cached == start);
+    }
+    glDisable(GL_LIGHTING);
+}
+
+// The names GL selection reports for a 3 x 3 pixel region about a world point.
+int HitsAt(ZELKDBPrint& model, double x, double y)
+{
+    GLuint buffer[64];
+    glSelectBuffer(64, buffer);
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(7);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    const ZELKGePoint3d w = WindowOf(x, y);
+    gluPickMatrix(w.x, kSize - w.y, 3, 3, viewport);
+    glOrtho(-50, 50, -50, 50, -100, 100);
+    glMatrixMode(GL_MODELVIEW);
+    model.Draw();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    return glRenderMode(GL_RENDER);
+}
+
+TEST_F(DrawingScene, PickingFindsAModelWhereItsPendingEditsPutIt)
+{
+    OnPlatform model(Box({-5, -5, 0}, {5, 5, 10}));
+    Draw(model);
+    EXPECT_EQ(HitsAt(model, 0, 0), 1);
+    model.Move({30, 0, 0});
+    ASSERT_TRUE(model.HasPendingTransform());
+    EXPECT_EQ(HitsAt(model, 0, 0), 0);
+    EXPECT_EQ(HitsAt(model, 30, 0), 1);
+    model.RotateBy(45, {0, 0, 1}, {30, 0, 0});  // a corner now reaches x = 30 + 7.07
+    EXPECT_EQ(HitsAt(model, 36.5, 0), 1);
+    EXPECT_EQ(HitsAt(model, 30, 6.5), 1);
+    EXPECT_EQ(HitsAt(model, 34.5, 4.5), 0);
+    // A drag step too, applied by the frame that draws it.
+    model.TrackTranslation(WindowOf(30, 0), WindowOf(30, 0), 1, 0);
+    Draw(model);
+    model.TrackTranslation(WindowOf(30, 0), WindowOf(10, -20), 1, 1);
+    Draw(model);
+    EXPECT_EQ(HitsAt(model, 10, -20), 1);
+    EXPECT_EQ(HitsAt(model, 30, 4), 0);  // inside the old place, off the rubber band
+    model.TrackTranslation(WindowOf(10, -20), WindowOf(10, -20), 1, 2);
+    Draw(model);
+    EXPECT_FALSE(model.HasPendingTransform());  // the drag is over: the vertices caught up
+    EXPECT_EQ(HitsAt(model, 10, -20), 1);
 }
 
 TEST_F(DrawingScene, MoveStepsFollowTheGroundAndDrawTheRubberBand)

@@ -191,3 +191,40 @@ TEST(MeshDrawing, FacetsBetweenPixelCentresAreLeftOut)
 }
 
 }  // namespace
+
+namespace {
+
+// Many facets, every other one facing away: they come in full blocks and a
+// last partial one, in their order, and make up what VisibleVertices gives.
+TEST(MeshDrawing, VisibleFacetsComeInBlocksInTheirOrder)
+{
+    ZELKGePrint mesh;
+    const std::size_t count = 2 * zelk::kVisibleBlockFacets + 300;
+    for (std::size_t i = 0; i < 2 * count; ++i) {
+        const double x = static_cast<double>(i);
+        Triangle t;
+        t.point[0] = {x, 0, 0};
+        t.point[1] = i % 2 == 0 ? ZELKGePoint3d(x + 1, 0, 0) : ZELKGePoint3d(x, 1, 0);
+        t.point[2] = i % 2 == 0 ? ZELKGePoint3d(x, 1, 0) : ZELKGePoint3d(x + 1, 0, 0);
+        mesh.GetGePrint().push_back(t);
+    }
+    zelk::MeshVertexArray arrays;
+    arrays.Build(mesh, 1);
+    zelk::FacetFilter up;
+    up.facing[2] = 1;
+    std::vector<std::size_t> blocks;
+    std::vector<float> joined;
+    zelk::ForEachVisibleBlock(arrays, up, [&](const float* vertices, std::size_t facets) {
+        blocks.push_back(facets);
+        joined.insert(joined.end(), vertices, vertices + 18 * facets);
+    });
+    EXPECT_EQ(blocks, (std::vector<std::size_t>{zelk::kVisibleBlockFacets, zelk::kVisibleBlockFacets, 300}));
+    ASSERT_EQ(joined.size(), count * 18);
+    for (std::size_t k = 0; k < count; ++k)
+        ASSERT_FLOAT_EQ(joined[18 * k + 3], static_cast<float>(2 * k)) << "facet " << k;  // the even facets
+    std::vector<float> all;
+    zelk::VisibleVertices(arrays, up, all);
+    EXPECT_EQ(all, joined);
+}
+
+}  // namespace
