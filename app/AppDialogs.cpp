@@ -5,7 +5,6 @@
 
 #include <wx/filedlg.h>
 
-#include "ConnectDialog.h"
 #include "WorkflowText.h"
 #include "ZELKUIOperation.h"
 
@@ -30,21 +29,9 @@ std::string DefaultSaveX3g(const std::string& folder, const std::string& fileNam
     return path;
 }
 
-void DefaultConnect(wxWindow* parent, ZELKPrinterConnection& connection)
-{
-    ZELKConnectDialog dialog(parent, connection);
-    dialog.ShowModal();
-}
-
 SaveX3gDialogFunction& SaveHook()
 {
     static SaveX3gDialogFunction hook = DefaultSaveX3g;
-    return hook;
-}
-
-ConnectDialogFunction& ConnectHook()
-{
-    static ConnectDialogFunction hook = DefaultConnect;
     return hook;
 }
 
@@ -60,18 +47,6 @@ SaveX3gDialogFunction SetSaveX3gDialogFunction(SaveX3gDialogFunction function)
 std::string AskSaveX3gPath(const std::string& folder, const std::string& fileName)
 {
     return SaveHook()(folder, fileName);
-}
-
-ConnectDialogFunction SetConnectDialogFunction(ConnectDialogFunction function)
-{
-    ConnectDialogFunction previous = std::move(ConnectHook());
-    ConnectHook() = function ? std::move(function) : ConnectDialogFunction(DefaultConnect);
-    return previous;
-}
-
-void ShowConnectDialog(wxWindow* parent, ZELKPrinterConnection& connection)
-{
-    ConnectHook()(parent, connection);
 }
 
 }  // namespace zelk

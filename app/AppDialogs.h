@@ -4,8 +4,6 @@
 #include <functional>
 #include <string>
 
-class wxWindow;
-class ZELKPrinterConnection;
 
 namespace zelk {
 
@@ -14,10 +12,5 @@ namespace zelk {
 using SaveX3gDialogFunction = std::function<std::string(const std::string& folder, const std::string& fileName)>;
 SaveX3gDialogFunction SetSaveX3gDialogFunction(SaveX3gDialogFunction function);
 std::string AskSaveX3gPath(const std::string& folder, const std::string& fileName);
-
-// What the connect picture opens: by default the printer connection dialog.
-using ConnectDialogFunction = std::function<void(wxWindow* parent, ZELKPrinterConnection& connection)>;
-ConnectDialogFunction SetConnectDialogFunction(ConnectDialogFunction function);
-void ShowConnectDialog(wxWindow* parent, ZELKPrinterConnection& connection);
 
 }  // namespace zelk

@@ -67,11 +67,12 @@ CMainFrame* COrvanelApp::StartMainWindow(const zelk::ProgramOptions& options)
     frame->PlaceInformationBar();
     COrvanelView* view = frame->GetView();
     if (!options.port.empty()) {
-        std::string reason;
-        if (!view->GetConnection().Connect(options.port, reason)) {
-            std::fprintf(stderr, "%s\n", reason.c_str());
-            if (ZELKViewUi* ui = ZELKCAD::GetViewUi())
-                ui->ShowMessageText(wxString::FromUTF8(reason));
+        std::string key, detail;
+        ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+        ZELKMachineConnectWnd* connection = ui->GetMachineConnectWnd();
+        if (connection != nullptr && !connection->Connect(options.port, key, detail)) {
+            std::fprintf(stderr, "%s: %s\n", options.port.c_str(), detail.c_str());
+            view->CallAfter([key, detail] { ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(key, detail); });
         }
     }
     // A language file that could not be read: the built-in texts stand in,

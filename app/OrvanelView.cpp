@@ -76,9 +76,7 @@ void COrvanelView::OnCommand(wxCommandEvent& event)
 
 void COrvanelView::OnConnect()
 {
-    // The connection panel of the coordinator takes this over once it exists;
-    // until then the connect picture opens the program's device dialog.
-    zelk::ShowConnectDialog(this, m_connection);
+    ZELKUIOperation::GetUIOperationObject()->ShowMachineConnectWnd();
 }
 
 // ---------------------------------------------------------------- clocks

@@ -8,7 +8,6 @@
 
 #include <wx/timer.h>
 
-#include "PrinterConnection.h"
 #include "ZELKOpenGLView.h"
 
 // Creates the coordinator's panels and tool pictures on itself and runs
@@ -43,7 +42,6 @@ public:
     int GetExportClock() const { return m_exportClock; }
     // One tick of timer 1 or 2 (also what the timers call).
     void OnClockTick(int timerId);
-    ZELKPrinterConnection& GetConnection() { return m_connection; }
 
     // The working folder emptied on every import.
     static std::string ImportFolder();
@@ -71,5 +69,4 @@ private:
     std::thread m_importThread;
     std::atomic<bool> m_exporting{false};
     std::atomic<bool> m_importing{false};
-    ZELKPrinterConnection m_connection;
 };

@@ -76,6 +76,7 @@ const std::vector<KeyText>& ChineseWords()
         {"id_combox_settingDarkBlue", "深蓝"},
         {"id_combox_settingChinese", "中文"},
         {"id_combox_settingEnglish", "英文"},
+        {"id_combox_settingFrench", "法文"},
         {"id_button_settingOK", "确定"},
         {"id_static_settingMachineCon", "机器已连接"},
         {"id_static_settingMachineDiscon", "机器已断开"},
@@ -137,6 +138,11 @@ const std::vector<KeyText>& ChineseWords()
         {"id_message_startGCodeUnusable", "起始GCode无法使用，打印机将不会加热："},
         {"id_message_printerLost", "打印机没有响应，打印已结束。"},
         {"id_message_languageFileProblem", "无法读取语言文件，将显示内置文字："},
+        // why a port cannot be opened, and a printer gone while idle
+        {"id_message_portNotFound", "找不到该设备：打印机未连接，或名称有误。"},
+        {"id_message_portBusy", "该端口正被其他程序使用。"},
+        {"id_message_portNoPermission", "没有打开该端口的权限：请将用户加入 dialout 组，然后重新登录。"},
+        {"id_message_printerGone", "打印机已断开（拔出或不再响应）。"},
     };
     return words;
 }

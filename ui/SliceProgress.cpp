@@ -8,8 +8,6 @@
 
 namespace zelk {
 
-namespace {
-
 // A decimal number as people type it: no hexadecimal, infinity or NaN.
 bool ReadWholeNumber(const std::string& text, float& value)
 {
@@ -28,6 +26,8 @@ bool ReadWholeNumber(const std::string& text, float& value)
     value = read;
     return true;
 }
+
+namespace {
 
 std::string Entry(int entry, std::initializer_list<const char*> values, const std::string& initial)
 {

@@ -15,6 +15,11 @@ struct SliceFields {
     float platformTempC = 0;
 };
 
+// Reads a decimal number as people type it (no hexadecimal, infinity or
+// NaN; blanks around it allowed). False for empty text, letters or trailing
+// junk; `value` is then untouched.
+bool ReadWholeNumber(const std::string& text, float& value);
+
 // Inclusive bounds of the three fields.
 constexpr float kPrintHeightMinMm = 138, kPrintHeightMaxMm = 148;
 constexpr float kExtruderTempMaxC = 300, kPlatformTempMaxC = 100;

@@ -1,4 +1,4 @@
-// Flicker-free text lines and jog arrows.
+// Flicker-free text lines.
 #include "ZELKStatic.h"
 
 #include <wx/dcbuffer.h>
@@ -27,26 +27,4 @@ void ZELKStatic::OnPaint(wxPaintEvent&)
     dc.SetTextForeground(m_textColour);
     dc.SetFont(wxFont(wxFontInfo(10).FaceName("Arial")));
     dc.DrawText(m_text, 0, 0);
-}
-
-ZELKStaticCtrl::ZELKStaticCtrl(wxWindow* parent, ZELKJogPanel* panel, int id, const wxBitmap& bitmap,
-                               const wxPoint& pos)
-    : wxGenericStaticBitmap(parent, id, bitmap, pos), m_panel(panel)
-{
-    Bind(wxEVT_LEFT_DOWN, &ZELKStaticCtrl::OnLeftDown, this);
-    Bind(wxEVT_LEFT_UP, &ZELKStaticCtrl::OnLeftUp, this);
-}
-
-void ZELKStaticCtrl::OnLeftDown(wxMouseEvent& event)
-{
-    event.Skip();
-    if (m_panel != nullptr)
-        m_panel->JogStart(m_arrowId);
-}
-
-void ZELKStaticCtrl::OnLeftUp(wxMouseEvent& event)
-{
-    event.Skip();
-    if (m_panel != nullptr && m_panel->GetJogDistanceSelection() == kContinuousEntry)
-        m_panel->JogStopContinuous();
 }

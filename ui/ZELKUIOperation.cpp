@@ -88,9 +88,10 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
         m_rotateWnd = new ZELKRotateWnd(parent, wxPoint(85, 203));
     if (!m_scaleWnd)
         m_scaleWnd = new ZELKScaleWnd(parent, wxPoint(85, 203));
-    // The machine control panel (3060) is created here too, at (85, 203).
     if (!m_gcodeWnd)
         m_gcodeWnd = new ZELKGCodeWnd(parent, wxPoint(85, 203));
+    if (!m_controlWnd)
+        m_controlWnd = new ZELKMachineControlWnd(parent, wxPoint(85, 203));
     if (!m_infoWnd) {
         m_infoWnd = new ZELKInfoWnd(parent);
         // A window not yet on screen has no screen rectangle to ask for: its
@@ -108,9 +109,8 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
 
 void ZELKUIOperation::CreateMachineConnectWnd(wxWindow* parent)
 {
-    // The connection panel (3160, at (500, 250), without frame and close box)
-    // is created here.
-    (void)parent;
+    if (parent != nullptr && !m_connectWnd)
+        m_connectWnd = new ZELKMachineConnectWnd(parent, wxPoint(500, 250));
 }
 
 void ZELKUIOperation::CreatePrepareWnd(wxWindow* parent)
@@ -236,7 +236,8 @@ wxWindow* ZELKUIOperation::ToolPanel(PictrueCtrlStyle style) const
         return m_rotateWnd;
     case PICTURE_SCALE:
         return m_scaleWnd;
-    // The machine control panel is returned here once it exists.
+    case PICTURE_MACHINE_CONTROL:
+        return m_controlWnd;
     default:
         return nullptr;
     }
@@ -394,7 +395,23 @@ void ZELKUIOperation::ShowControlWnd(int show)
 
 void ZELKUIOperation::ShowMachineConnectWnd()
 {
-    // Toggles the connection panel once it exists.
+    if (!m_connectWnd)
+        return;
+    if (m_connectWnd->IsShown()) {
+        m_connectWnd->Hide();
+        return;
+    }
+    // At (500, 250) from the main window's corner, kept on its display.
+    if (wxWindow* frame = wxGetTopLevelParent(m_connectWnd->GetParent())) {
+        const wxRect area = frame->GetScreenRect();
+        const wxSize size = m_connectWnd->GetSize();
+        const int x = std::max(area.x, std::min(area.x + 500, area.GetRight() - size.x));
+        const int y = std::max(area.y, std::min(area.y + 250, area.GetBottom() - size.y));
+        m_connectWnd->Move(x, y);
+    }
+    m_connectWnd->RefreshPortList();
+    m_connectWnd->Show();
+    m_connectWnd->Raise();
 }
 
 void ZELKUIOperation::ShowPrepareWnd(int show)
@@ -418,7 +435,8 @@ void ZELKUIOperation::DeleteMemory()
 {
     if (m_viewWnd)
         m_viewWnd->Destroy();
-    for (wxWindow* panel : std::initializer_list<wxWindow*>{m_moveWnd, m_rotateWnd, m_scaleWnd, m_gcodeWnd})
+    for (wxWindow* panel : std::initializer_list<wxWindow*>{m_moveWnd, m_rotateWnd, m_scaleWnd, m_gcodeWnd,
+                                                            m_controlWnd, m_connectWnd})
         if (panel != nullptr)
             panel->Destroy();
     if (m_infoWnd)
@@ -430,6 +448,8 @@ void ZELKUIOperation::DeleteMemory()
     m_rotateWnd = nullptr;
     m_scaleWnd = nullptr;
     m_gcodeWnd = nullptr;
+    m_connectWnd = nullptr;
+    m_controlWnd = nullptr;
     m_infoWnd = nullptr;
 }
 
@@ -527,14 +547,16 @@ void ZELKUIOperation::Translate()
         m_viewWnd->Translate();
         if (m_gcodeWnd)
             m_gcodeWnd->Translate();
-        // The machine control panel translates here.
+        if (m_controlWnd)
+            m_controlWnd->Translate();
         if (m_moveWnd)
             m_moveWnd->Translate();
         if (m_rotateWnd)
             m_rotateWnd->Translate();
         if (m_scaleWnd)
             m_scaleWnd->Translate();
-        // The connection panel translates here.
+        if (m_connectWnd)
+            m_connectWnd->Translate();
         UpdatePicCtrlsToolTip();
         if (m_prepareWnd)
             m_prepareWnd->Translate();
@@ -654,17 +676,28 @@ void ZELKUIOperation::UpdateTemperatureHeightGCodeWnd(UpdateTemperatureOrHeight 
 
 void ZELKUIOperation::UpdateTemperatureHeightControlWnd(UpdateTemperatureOrHeight what)
 {
-    // Likewise for the machine control panel's three fields.
-    (void)what;
+    if (!m_controlWnd)
+        return;
+    const ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
+    m_controlWnd->SetFields(wxString::FromUTF8(startGCode->GetExtrudeTemperature()),
+                            wxString::FromUTF8(startGCode->GetPlateTemperature()),
+                            wxString::FromUTF8(startGCode->GetZAxisHeight()),
+                            what == UPDATE_EXTRUDE_TEMPERATURE || what == UPDATE_ALL,
+                            what == UPDATE_PLATFORM_TEMPERATURE || what == UPDATE_ALL,
+                            what == UPDATE_Z_HEIGHT || what == UPDATE_ALL);
 }
 
 void ZELKUIOperation::UpdateZAxisShowValue(double z)
 {
-    // The machine control panel shows wxString::Format("%.1f", z) in its Z field here.
-    (void)z;
+    // Only a height measurement's replies are heights (a jog's stop also
+    // reads the position back); the panel ends the measurement once the
+    // platform has stopped.
+    if (m_controlWnd)
+        m_controlWnd->SetMeasuredZ(z);
 }
 
 void ZELKUIOperation::StopInquireZPosition()
 {
-    // The machine control panel stops its timer 2000 and enables its jog controls here.
+    if (m_controlWnd)
+        m_controlWnd->StopMeasuring();
 }

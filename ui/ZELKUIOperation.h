@@ -14,10 +14,11 @@
 #include <wx/weakref.h>
 
 #include "ZELKGCodeWnd.h"
+#include "ZELKMachineConnectWnd.h"
+#include "ZELKMachineControlWnd.h"
 #include "ZELKInfoWnd.h"
 #include "ZELKMoveWnd.h"
 #include "ZELKPictureCtrl.h"
-#include "ZELKPositionWatch.h"
 #include "ZELKPrepareWnd.h"
 #include "ZELKRotateWnd.h"
 #include "ZELKScaleWnd.h"
@@ -149,7 +150,6 @@ public:
     static long OnCommReceive();
     // Handles one reply record; callable from any thread.
     void HandleReceive(const RECEIVEBUF& reply);
-    const ZELKPositionWatch& GetPositionWatch() const { return m_positionWatch; }
 
     // Destroys the panels except the progress panel.
     void DeleteMemory();
@@ -157,6 +157,8 @@ public:
     // Windows, for the program and for tests (null while not created).
     ZELKViewWnd* GetViewWnd() const { return m_viewWnd; }
     ZELKGCodeWnd* GetGCodeWnd() const { return m_gcodeWnd; }
+    ZELKMachineConnectWnd* GetMachineConnectWnd() const { return m_connectWnd; }
+    ZELKMachineControlWnd* GetControlWnd() const { return m_controlWnd; }
     ZELKMoveWnd* GetMoveWnd() const { return m_moveWnd; }
     ZELKRotateWnd* GetRotateWnd() const { return m_rotateWnd; }
     ZELKScaleWnd* GetScaleWnd() const { return m_scaleWnd; }
@@ -203,6 +205,8 @@ private:
     wxWeakRef<ZELKRotateWnd> m_rotateWnd;
     wxWeakRef<ZELKScaleWnd> m_scaleWnd;
     wxWeakRef<ZELKGCodeWnd> m_gcodeWnd;
+    wxWeakRef<ZELKMachineConnectWnd> m_connectWnd;
+    wxWeakRef<ZELKMachineControlWnd> m_controlWnd;
     // The machine control and connection panels join here, each created in
     // CreateViewWnd, listed in ToolPanel and translated in Translate.
     wxWeakRef<ZELKPrepareWnd> m_prepareWnd;
@@ -212,8 +216,6 @@ private:
     std::atomic<int> m_startPrintState{1};
 
     // Touched by the reply callback only.
-    std::mutex m_positionMutex;
-    ZELKPositionWatch m_positionWatch;
 
     bool m_printCompleteShowing = false;
 };

@@ -44,18 +44,8 @@ void ZELKUIOperation::HandleReceive(const RECEIVEBUF& reply)
         break;
     }
     case zelk::kReplyPosition: {
-        const ZELKGePoint3d point(reply.x, reply.y, reply.z);
-        bool stop = false;
-        {
-            std::lock_guard lock(m_positionMutex);
-            stop = m_positionWatch.OnPosition(point);
-        }
-        const double zMm = point.z;
-        OnUiThread([this, zMm, stop] {
-            UpdateZAxisShowValue(zMm);
-            if (stop)
-                StopInquireZPosition();
-        });
+        const double zMm = reply.z;
+        OnUiThread([this, zMm] { UpdateZAxisShowValue(zMm); });
         break;
     }
     case zelk::kReplyBuildFinished: {

@@ -3,6 +3,9 @@
 #include <fstream>
 #include <iterator>
 
+#include <wx/choice.h>
+#include <wx/combobox.h>
+
 #include "AppDialogs.h"
 #include "AppTestSupport.h"
 #include "DBPrint.h"
@@ -12,7 +15,8 @@
 #include "MainFrame.h"
 #include "OrvanelApp.h"
 #include "OrvanelView.h"
-#include "PrinterConnection.h"
+#include "ZELKMachineConnectWnd.h"
+#include "ZELKTranslation.h"
 #include "RunProcess.h"
 #include "SimThread.h"
 #include "StlFiles.h"
@@ -241,25 +245,106 @@ TEST_F(Workflow, ClocksShowMinutesAndSecondsRestartingAfterAnHour)
 
 namespace {
 
-TEST_F(Workflow, ConnectionRefusalNamesTheDeviceAndAPseudoTerminalConnects)
+TEST_F(Workflow, TheConnectionPanelSaysWhyAPortFailsAndConnectsToATypedPseudoTerminal)
 {
-    COrvanelView* view = Start();
-    std::string reason;
-    EXPECT_FALSE(view->GetConnection().Connect("/dev/no-such-printer", reason));
-    EXPECT_NE(reason.find("/dev/no-such-printer"), std::string::npos) << reason;
-    EXPECT_EQ(ZELKMachineControl::GetMachineControl()->IsComOpened(), 0);
+    Start();
+    apptest::MessageCapture messages;
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineConnectWnd* panel = ui->GetMachineConnectWnd();
+    ASSERT_NE(panel, nullptr);
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
 
+    // The connect picture opens the panel; the on-board ports are not offered.
+    ui->ShowMachineConnectWnd();
+    ASSERT_TRUE(panel->IsShown());
+    auto* ports = static_cast<wxComboBox*>(panel->FindWindow(ZELKMachineConnectWnd::ID_PORT_LIST));
+    for (unsigned i = 0; i < ports->GetCount(); ++i)
+        EXPECT_FALSE(ports->GetString(i).StartsWith("/dev/ttyS")) << ports->GetString(i);
+
+    const auto click = [panel](int id) {
+        wxCommandEvent event(wxEVT_BUTTON, id);
+        event.SetEventObject(panel->FindWindow(id));
+        panel->ProcessWindowEvent(event);
+    };
+    // Nothing chosen, then a device that is not there: each says why, and
+    // nothing polls a port that is not open.
+    ports->SetValue("");
+    click(ZELKMachineConnectWnd::ID_BUTTON_CONNECT);
+    EXPECT_EQ(messages.Count("id_message_noSelectPort"), 1);
+    ports->SetValue("/dev/no-such-printer");
+    click(ZELKMachineConnectWnd::ID_BUTTON_CONNECT);
+    EXPECT_EQ(messages.Count("id_message_portNotFound"), 1);
+    EXPECT_EQ(control->IsComOpened(), 0);
+    EXPECT_FALSE(panel->IsWaitingForReply());
+
+    // A pseudo-terminal typed in: the printer answers, the status turns to
+    // connected, the picture follows and the panel closes.
     s3gsim::SimOptions options;
     linktest::SimThread sim(options);
     ASSERT_TRUE(sim.Ok());
-    ASSERT_TRUE(view->GetConnection().Connect(sim.DevicePath(), reason)) << reason;
-    ASSERT_TRUE(apptest::PumpUntil(
-        [] { return ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed() != 0; }, 10000));
-    view->GetConnection().Disconnect();
-    EXPECT_EQ(ZELKMachineControl::GetMachineControl()->IsComOpened(), 0);
-    // The always-present on-board ports are not offered.
-    for (const std::string& device : ZELKPrinterConnection::ListDevices())
-        EXPECT_EQ(device.find("/dev/ttyS"), std::string::npos) << device;
+    ports->SetValue(wxString::FromUTF8(sim.DevicePath()));
+    click(ZELKMachineConnectWnd::ID_BUTTON_CONNECT);
+    ASSERT_TRUE(apptest::PumpUntil([control] { return control->GetMachineConnectedIsSucessed() != 0; }));
+    ASSERT_TRUE(apptest::PumpUntil([panel] { return !panel->IsShown(); }));
+    EXPECT_EQ(panel->GetStatusText(), ui->GetTranslateString("id_static_settingMachineCon"));
+
+    // Disconnect closes the port a moment later, without blocking the window.
+    ui->ShowMachineConnectWnd();
+    click(ZELKMachineConnectWnd::ID_BUTTON_DISCONNECT);
+    EXPECT_NE(control->IsComOpened(), 0) << "closed before the worker could send the stop";
+    ASSERT_TRUE(apptest::PumpUntil([control] { return control->IsComOpened() == 0; }));
+    EXPECT_EQ(panel->GetStatusText(), ui->GetTranslateString("id_static_settingMachineDiscon"));
+    EXPECT_EQ(messages.keys.size(), 2u);
+}
+
+TEST_F(Workflow, ChoosingALanguageInTheConnectionPanelTranslatesEveryWindowAtOnce)
+{
+    Start();
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineConnectWnd* panel = ui->GetMachineConnectWnd();
+    ASSERT_NE(panel, nullptr);
+    auto* languages = static_cast<wxChoice*>(panel->FindWindow(ZELKMachineConnectWnd::ID_LANGUAGE_LIST));
+    auto* backgrounds = static_cast<wxChoice*>(panel->FindWindow(ZELKMachineConnectWnd::ID_BACKGROUND_LIST));
+    ASSERT_EQ(languages->GetCount(), 3u) << "Chinese, English, French";
+    const int before = languages->GetSelection();
+    backgrounds->SetSelection(2);
+
+    const auto choose = [panel, languages](int language) {
+        languages->SetSelection(language);
+        wxCommandEvent event(wxEVT_CHOICE, ZELKMachineConnectWnd::ID_LANGUAGE_LIST);
+        event.SetInt(language);
+        event.SetEventObject(languages);
+        panel->ProcessWindowEvent(event);
+    };
+    // Every text of the panel fits its control, in each language.
+    const auto fits = [panel](const char* language) {
+        panel->Show();
+        apptest::Pump(50);
+        for (wxWindow* child : panel->GetChildren()) {
+            if (!child->IsShown() || child->GetId() == ZELKMachineConnectWnd::ID_PORT_LIST ||
+                child->GetId() == ZELKMachineConnectWnd::ID_STATUS)
+                continue;
+            EXPECT_LE(child->GetBestSize().x, child->GetSize().x)
+                << language << ": \"" << child->GetLabel() << "\" is cut off (" << child->GetBestSize().x << " > "
+                << child->GetSize().x << ")";
+        }
+        panel->Hide();
+    };
+    fits("Chinese");
+    choose(LANGUAGE_ENGLISH);
+    fits("English");
+    choose(LANGUAGE_FRENCH);
+    fits("French");
+    EXPECT_EQ(ZELKTranslation::GetTranslationObject()->GetLanguage(), LANGUAGE_FRENCH);
+    EXPECT_EQ(panel->FindWindow(ZELKMachineConnectWnd::ID_BUTTON_CONNECT)->GetLabel(), "Connecter");
+    EXPECT_EQ(languages->GetString(2), wxString::FromUTF8("Français"));
+    // The other windows changed too, and the lists kept their choices.
+    EXPECT_EQ(ui->GetGCodeWnd()->FindWindow(ZELKGCodeWnd::ID_BUTTON_START)->GetLabel(),
+              ui->GetTranslateString("id_button_gcodeGcode"));
+    EXPECT_EQ(languages->GetSelection(), LANGUAGE_FRENCH);
+    EXPECT_EQ(backgrounds->GetSelection(), 2);
+    choose(before);
+    EXPECT_EQ(ZELKTranslation::GetTranslationObject()->GetLanguage(), before);
 }
 
 }  // namespace

@@ -194,10 +194,11 @@ TEST_F(Program, ConnectsToThePrinterNamedOnTheCommandLine)
     const std::string window = FindWindow("Orvanel v1.0", 20);
     ASSERT_FALSE(window.empty());
     // The connect picture turns from grey to green once the printer answers.
+    const wxRect frame = WindowRect(window);
     bool green = false;
     for (int i = 0; i < 30 && !green; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        const wxImage shot = Screenshot("connected.png");
+        const wxImage shot = Screenshot("connected.png", frame);
         ASSERT_TRUE(shot.IsOk());
         int greenPixels = 0;
         for (int y = 10; y < 54; ++y)

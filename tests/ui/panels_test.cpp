@@ -2,7 +2,6 @@
 #include <wx/button.h>
 #include <wx/image.h>
 
-#include "ToolPictures.h"
 #include "ZELKStatic.h"
 #include "UiTestSupport.h"
 
@@ -56,7 +55,7 @@ TEST_F(Panels, SwitchingLanguageRetranslatesPanelsAndTooltips)
     EXPECT_EQ(m_ui->GetToolPicture(PICTURE_ROTATE)->GetToolTipText(), "Pivoter");
 
     ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_CHINESE);
-    EXPECT_EQ(ZELKTranslation::GetTranslationObject()->GetBuiltInCount(), 119u);
+    EXPECT_EQ(ZELKTranslation::GetTranslationObject()->GetBuiltInCount(), 124u);
     EXPECT_EQ(Label(view, ZELKViewWnd::ID_BUTTON_TOP), Utf8("顶视图"));
     EXPECT_EQ(m_ui->GetToolPicture(PICTURE_MOVE)->GetToolTipText(), Utf8("平移"));
 }
@@ -168,38 +167,6 @@ TEST_F(Panels, InformationBarHasNoCloseBox)
     click.SetPosition(wxPoint(310, 15));
     bar->ProcessWindowEvent(click);
     EXPECT_TRUE(bar->IsShown());
-}
-
-namespace {
-
-class RecordingJogPanel : public ZELKJogPanel {
-public:
-    void JogStart(int arrowId) override { events.push_back("start " + std::to_string(arrowId)); }
-    int GetJogDistanceSelection() const override { return selection; }
-    void JogStopContinuous() override { events.push_back("stop"); }
-
-    int selection = 0;
-    std::vector<std::string> events;
-};
-
-}  // namespace
-
-TEST_F(Panels, JogArrowStartsOnPressAndEndsOnlyAContinuousJogOnRelease)
-{
-    RecordingJogPanel panel;
-    auto* arrow = new ZELKStaticCtrl(m_view, &panel, 2500, zelk::LoadToolPicture(zelk::kPicMove), wxPoint(200, 200));
-    arrow->SetArrowId(3);
-    auto press = [arrow](wxEventType type) {
-        wxMouseEvent event(type);
-        arrow->ProcessWindowEvent(event);
-    };
-    panel.selection = 2;
-    press(wxEVT_LEFT_DOWN);
-    press(wxEVT_LEFT_UP);
-    panel.selection = ZELKStaticCtrl::kContinuousEntry;
-    press(wxEVT_LEFT_DOWN);
-    press(wxEVT_LEFT_UP);
-    EXPECT_EQ(panel.events, (std::vector<std::string>{"start 3", "start 3", "stop"}));
 }
 
 TEST_F(Panels, FlickerFreeTextIsDrawnOnThePanelBackground)

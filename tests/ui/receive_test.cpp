@@ -1,6 +1,9 @@
 // Printer replies reach the windows through the user-interface thread, in order.
 #include <thread>
 
+#include <wx/textctrl.h>
+
+#include "ZELKMachineControl.h"
 #include "ZELKPositionWatch.h"
 #include "ZELKReceiveParser.h"
 #include "UiTestSupport.h"
@@ -79,12 +82,31 @@ TEST_F(Receive, OtherReplyTypesChangeNothing)
     EXPECT_TRUE(m_capture.Messages().empty());
 }
 
-TEST_F(Receive, PositionRepliesAreWatchedOnTheReaderThread)
+TEST_F(Receive, PositionRepliesEndTheHeightMeasurementOnceThePlatformStopped)
 {
-    FromReaderThread(m_ui, {Reply(5, 0, 0, 12.5f), Reply(5, 0, 0, 12.5f), Reply(5, 0, 0, 12.5f)});
-    EXPECT_DOUBLE_EQ(m_ui->GetPositionWatch().GetCurrentPoint().z, 12.5);
-    EXPECT_EQ(m_ui->GetPositionWatch().GetUnchangedCount(), 2);
+    ZELKMachineControlWnd* panel = m_ui->GetControlWnd();
+    ASSERT_NE(panel, nullptr);
+    auto* height = static_cast<wxTextCtrl*>(panel->FindWindow(ZELKMachineControlWnd::ID_EDIT_HEIGHT));
+    height->ChangeValue("140.0");
+    // Not measuring: a position (the one a jog's stop reads back) is no height.
+    FromReaderThread(m_ui, {Reply(5, 0, 0, 3.25f)});
     Pump();
+    EXPECT_EQ(height->GetValue(), "140.0");
+
+    wxCommandEvent measure(wxEVT_BUTTON, ZELKMachineControlWnd::ID_BUTTON_MEASURE);
+    panel->ProcessWindowEvent(measure);
+    ASSERT_TRUE(panel->IsMeasuring());
+    FromReaderThread(m_ui, {Reply(5, 0, 0, 11.0f), Reply(5, 0, 0, 12.5f), Reply(5, 0, 0, 12.5f),
+                            Reply(5, 0, 0, 12.5f), Reply(5, 0, 0, 12.5f)});
+    EXPECT_EQ(height->GetValue(), "140.0") << "a window changed off the UI thread";
+    Pump();
+    EXPECT_EQ(height->GetValue(), "12.5");
+    EXPECT_TRUE(panel->IsMeasuring()) << "three unchanged replies are not yet enough";
+    FromReaderThread(m_ui, {Reply(5, 0, 0, 12.5f)});
+    Pump();
+    EXPECT_FALSE(panel->IsMeasuring());
+    EXPECT_TRUE(panel->FindWindow(ZELKMachineControlWnd::ID_BUTTON_COARSE)->IsEnabled());
+    ZELKMachineControl::GetMachineControl()->RemoveOperatePackList();
 }
 
 TEST_F(Receive, FinishedPrintFlipsThePictureAndTellsTheUserOnce)

@@ -1,0 +1,304 @@
+// The connection and settings panel: printer port, connect and disconnect, background and language.
+#include "ZELKMachineConnectWnd.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/combobox.h>
+#include <wx/stattext.h>
+#include <wx/weakref.h>
+
+#include "MachinePackages.h"
+#include "SerialPortList.h"
+#include "ViewCommands.h"
+#include "ZELKMachineControl.h"
+#include "ZELKMachineControlWnd.h"
+#include "ZELKTranslation.h"
+#include "ZELKUIOperation.h"
+
+namespace {
+
+wxString Text(const std::string& key) { return ZELKTranslation::GetTranslationObject()->GetString(key); }
+
+// The translation key that says why a port could not be opened.
+const char* OpenFailureKey(PortOpenError error)
+{
+    switch (error) {
+    case PortOpenError::Missing: return "id_message_portNotFound";
+    case PortOpenError::Busy: return "id_message_portBusy";
+    case PortOpenError::PermissionDenied: return "id_message_portNoPermission";
+    default: return "id_message_openPortFailed";
+    }
+}
+
+// The panel the machine link's printer-lost report reaches (one per program).
+wxWeakRef<ZELKMachineConnectWnd> g_reportTarget;
+
+}  // namespace
+
+ZELKMachineConnectWnd::ZELKMachineConnectWnd(wxWindow* parent, const wxPoint& pos)
+    : m_replyTimer(this, TIMER_WAIT_FOR_REPLY), m_temperatureTimer(this, TIMER_TEMPERATURE),
+      m_closeTimer(this, TIMER_CLOSE_PORT)
+{
+    SetFrameFlag(0);
+    Create(parent, IDD, pos, wxSize(236, 126));
+    CreateControls();
+    Bind(wxEVT_BUTTON, &ZELKMachineConnectWnd::OnButton, this);
+    Bind(wxEVT_CHOICE, &ZELKMachineConnectWnd::OnChoice, this);
+    Bind(wxEVT_TIMER, &ZELKMachineConnectWnd::OnTimer, this);
+    OnInitDialog();
+    RefreshPortList();
+    m_backgroundList->SetSelection(0);
+    int language = ZELKTranslation::GetTranslationObject()->GetLanguage();
+    Translate();
+    m_languageList->SetSelection(language);
+    ShowStatus();
+
+    g_reportTarget = this;
+    // The report comes on the machine link's worker; the event loop hands it
+    // to the panel if it is still there by then.
+    ZELKMachineControl::GetMachineControl()->SetPrinterLostCallback([](const std::string& reason) {
+        if (wxTheApp != nullptr)
+            wxTheApp->CallAfter([reason] {
+                if (g_reportTarget)
+                    g_reportTarget->OnPrinterLost(reason);
+            });
+    });
+}
+
+ZELKMachineConnectWnd::~ZELKMachineConnectWnd()
+{
+    m_replyTimer.Stop();
+    m_temperatureTimer.Stop();
+    m_closeTimer.Stop();
+}
+
+void ZELKMachineConnectWnd::CreateControls()
+{
+    SetFont(wxFont(wxFontInfo(9)));
+    const auto at = [this](int x, int y, int width, int height) { return DluRect(x, y, width, height); };
+    const wxRect port = at(8, 10, 142, 12);
+    m_portList = new wxComboBox(this, ID_PORT_LIST, wxString(), port.GetPosition(), wxSize(port.width, -1), 0,
+                                nullptr, wxCB_DROPDOWN | wxCB_SORT);
+    const auto button = [this, &at](int id, int x, int y, int width) {
+        const wxRect rect = at(x, y, width, 15);
+        return new wxButton(this, id, wxString(), rect.GetPosition(), rect.GetSize(), wxBU_EXACTFIT);
+    };
+    button(ID_BUTTON_REFRESH, 156, 9, 72);
+    button(ID_BUTTON_CONNECT, 8, 30, 74)->SetDefault();
+    button(ID_BUTTON_DISCONNECT, 86, 30, 74);
+    m_status = AddStatic(ID_STATUS, wxString(), at(8, 52, 220, 14), wxST_ELLIPSIZE_END);
+    m_status->SetFont(wxFont(wxFontInfo(12).Bold()));
+
+    AddStatic(ID_BACKGROUND_LABEL, wxString(), at(8, 76, 56, 10), wxST_ELLIPSIZE_END);
+    const wxRect background = at(66, 74, 90, 12);
+    m_backgroundList = new wxChoice(this, ID_BACKGROUND_LIST, background.GetPosition(), wxSize(background.width, -1));
+    AddStatic(ID_LANGUAGE_LABEL, wxString(), at(8, 94, 56, 10), wxST_ELLIPSIZE_END);
+    const wxRect language = at(66, 92, 90, 12);
+    m_languageList = new wxChoice(this, ID_LANGUAGE_LIST, language.GetPosition(), wxSize(language.width, -1));
+    button(wxID_OK, 156, 106, 72);
+}
+
+void ZELKMachineConnectWnd::Translate()
+{
+    SetLabel(Text("id_dialog_settingCaption"));
+    const std::pair<int, const char*> texts[] = {{ID_BUTTON_REFRESH, "id_button_settingFlushPort"},
+                                                 {ID_BUTTON_CONNECT, "id_button_settingConnect"},
+                                                 {ID_BUTTON_DISCONNECT, "id_button_settingDisConnect"},
+                                                 {ID_BACKGROUND_LABEL, "id_static_background"},
+                                                 {ID_LANGUAGE_LABEL, "id_static_language"},
+                                                 {wxID_OK, "id_button_settingOK"}};
+    for (const auto& [id, key] : texts)
+        ZELKTranslation::SetDlgItemText(this, id, key);
+    const std::pair<wxChoice*, std::vector<const char*>> lists[] = {
+        {m_backgroundList, {"id_combox_settingGray", "id_combox_settingLightBlue", "id_combox_settingDarkBlue"}},
+        {m_languageList, {"id_combox_settingChinese", "id_combox_settingEnglish", "id_combox_settingFrench"}}};
+    for (const auto& [list, keys] : lists) {
+        const int selection = list->GetSelection();
+        list->Clear();
+        for (const char* key : keys)
+            list->Append(Text(key));
+        list->SetSelection(selection);
+    }
+    ShowStatus();
+}
+
+void ZELKMachineConnectWnd::RefreshPortList()
+{
+    m_portList->Clear();
+    for (const std::string& device : zelk::ListSerialDevices())
+        m_portList->Append(wxString::FromUTF8(device));
+    m_portList->SetValue(wxString());
+}
+
+wxString ZELKMachineConnectWnd::GetStatusText() const { return m_status->GetLabelText(); }
+
+void ZELKMachineConnectWnd::ShowStatus()
+{
+    const bool connected = ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed() != 0;
+    m_status->SetLabelText(Text(connected ? "id_static_settingMachineCon" : "id_static_settingMachineDiscon"));
+    m_status->SetForegroundColour(connected ? wxColour(0, 255, 0) : wxColour(255, 0, 0));
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ui->ShowMachineConnectPicIsConnected(connected ? 1 : 0);
+    if (!connected)
+        ui->ShowMachineExtrudeTemperature(wxString());
+    m_status->Refresh();
+}
+
+void ZELKMachineConnectWnd::OnButton(wxCommandEvent& event)
+{
+    switch (event.GetId()) {
+    case ID_BUTTON_CONNECT: OnConnectButton(); break;
+    case ID_BUTTON_DISCONNECT: Disconnect(); break;
+    case ID_BUTTON_REFRESH: RefreshPortList(); break;
+    case wxID_OK: OnOK(); break;
+    default: event.Skip(); break;
+    }
+}
+
+void ZELKMachineConnectWnd::OnChoice(wxCommandEvent& event)
+{
+    if (event.GetId() == ID_BACKGROUND_LIST) {
+        // For this run only.
+        ZELKCAD::SetGrainIndex(m_backgroundList->GetSelection());
+        if (wxWindow* view = ZELKCAD::GetCurrentView())
+            view->Refresh(false);
+    } else if (event.GetId() == ID_LANGUAGE_LIST && m_languageList->GetSelection() != wxNOT_FOUND) {
+        // Every window, this one included, takes the new texts now.
+        ZELKTranslation::GetTranslationObject()->Translate(static_cast<LANGUAGE>(m_languageList->GetSelection()));
+    } else {
+        event.Skip();
+    }
+}
+
+void ZELKMachineConnectWnd::OnConnectButton()
+{
+    const wxString device = m_portList->GetValue().Trim().Trim(false);
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    if (device.empty()) {
+        ui->MessageBox_Zelk("id_message_noSelectPort");
+        return;
+    }
+    std::string key, detail;
+    if (!Connect(device.utf8_string(), key, detail))
+        ui->MessageBox_Zelk(key, detail);
+}
+
+bool ZELKMachineConnectWnd::Connect(const std::string& device, std::string& key, std::string& detail)
+{
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    m_closeTimer.Stop();
+    m_replyTimer.Stop();
+    m_temperatureTimer.Stop();
+    control->RemoveOperatePackList();
+    if (control->OpenCom(device) == 0) {
+        // Nothing to ask a port that is not open: the panel stays
+        // disconnected and says why.
+        key = OpenFailureKey(control->GetComOpenError());
+        detail = control->GetComOpenErrorText();
+        ShowStatus();
+        return false;
+    }
+    control->InsertOperationPackage(zelk::VersionQueryPackage());
+    m_replyTimer.Start(kReplyPollMs);
+    m_temperatureTimer.Start(kReplyPollMs);
+    ShowStatus();
+    return true;
+}
+
+void ZELKMachineConnectWnd::OnTimer(wxTimerEvent& event)
+{
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    switch (event.GetId()) {
+    case TIMER_WAIT_FOR_REPLY:
+        if (control->GetMachineConnectedIsSucessed() == 0) {
+            control->InsertOperationPackage(zelk::VersionQueryPackage());
+            return;
+        }
+        m_replyTimer.Stop();
+        m_temperatureTimer.Start(kTemperaturePollMs);
+        ShowStatus();
+        OnOK();
+        return;
+    case TIMER_TEMPERATURE: control->ChangePrintType_InquireExtruderTemperature(); return;
+    case TIMER_CLOSE_PORT: ClosePort(); return;
+    default: event.Skip(); return;
+    }
+}
+
+void ZELKMachineConnectWnd::EndRunningPrint()
+{
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    if (control->IsMachinePrinting() != 0) {
+        control->EndPrint();
+        Package stop;
+        if (control->GetEndPrintPackage(stop) != 0) {
+            control->RemoveOperatePackList();
+            control->InsertOperationPackage(stop);
+        }
+        Package home;
+        control->GCodeParser("G162 Z F600", home);
+        control->AddOperationPackage(home);
+    }
+    OfferNewPrint();
+}
+
+void ZELKMachineConnectWnd::OfferNewPrint()
+{
+    // The start picture offers a new print again (set, never flipped).
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    if (ui->GetIsStartPrintState() == 0) {
+        ui->ChangeIsStartPrintState();
+        ZELKUIOperation::UpdatePrintPicture(1);
+        ui->UpdatePrintToolTipText(Text("id_picToolTip_startPrint"));
+    }
+}
+
+void ZELKMachineConnectWnd::Disconnect()
+{
+    // Also while no printer answered yet: the user must be able to stop the
+    // queries to a port where nothing answers.
+    if (ZELKMachineControl::GetMachineControl()->IsComOpened() == 0 || m_closeTimer.IsRunning())
+        return;
+    EndHandControl();
+    EndRunningPrint();
+    m_replyTimer.Stop();
+    m_temperatureTimer.Stop();
+    // The worker sends what was just queued before the port closes; the
+    // user interface goes on meanwhile.
+    m_closeTimer.StartOnce(kCloseDelayMs);
+}
+
+void ZELKMachineConnectWnd::ClosePort()
+{
+    ZELKMachineControl::GetMachineControl()->CloseCom();
+    ShowStatus();
+    ZELKUIOperation::GetUIOperationObject()->ShowControlWnd(0);
+}
+
+void ZELKMachineConnectWnd::EndHandControl()
+{
+    // A jog still held and a height measurement end with the link.
+    if (ZELKMachineControlWnd* panel = ZELKUIOperation::GetUIOperationObject()->GetControlWnd()) {
+        panel->EndJog();
+        panel->StopMeasuring();
+    }
+}
+
+void ZELKMachineConnectWnd::OnPrinterLost(const std::string& reason)
+{
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    m_replyTimer.Stop();
+    m_temperatureTimer.Stop();
+    m_closeTimer.Stop();
+    const bool wasPrinting = ui->GetIsStartPrintState() == 0;
+    EndHandControl();
+    if (control->IsComOpened() != 0)
+        control->CloseCom();
+    control->RemoveOperatePackList();
+    OfferNewPrint();
+    ShowStatus();
+    ui->ShowControlWnd(0);
+    ui->MessageBox_Zelk(wasPrinting ? "id_message_printerLost" : "id_message_printerGone", reason);
+}
