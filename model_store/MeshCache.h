@@ -96,6 +96,9 @@ void ForgetCurrentContext();
 // The same for a context that cannot be made current any more (its buffers go
 // with it).
 void ForgetContext(void* context);
+// Deletes the buffers of models removed while the current context was not
+// current (called once per frame, so they go even when no model is left).
+void DeleteOrphanedBuffers();
 
 // How models send their triangles to OpenGL: from their cached arrays (the
 // default) or facet by facet in immediate mode (kept for comparison).

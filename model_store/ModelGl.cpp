@@ -257,6 +257,13 @@ void ForgetCurrentContext()
     ++g_generations[context];
 }
 
+void DeleteOrphanedBuffers()
+{
+    void* context = glXGetCurrentContext();
+    if (context != nullptr && !g_orphans.empty())
+        DeleteOrphansOf(context, g_generations[context]);
+}
+
 void ForgetContext(void* context)
 {
     if (context == nullptr)

@@ -10,6 +10,7 @@
 #include "EntityDatabase.h"
 #include "GlCheck.h"
 #include "GlyphLists.h"
+#include "MeshCache.h"
 #include "ViewConversion.h"
 
 CZelkOpenGL* CZelkOpenGL::m_openGL = nullptr;
@@ -141,6 +142,7 @@ void CZelkOpenGL::Render(unsigned mode)
 {
     if (!MakeCurrent())
         return;
+    zelk::DeleteOrphanedBuffers();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     SetViewLight();

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "DBPrint.h"
 #include "GlCheck.h"
@@ -16,6 +18,10 @@
 using modeltest::Box;
 using modeltest::ExpectPointNear;
 using testsupport::Rgb;
+
+// The buffer query of OpenGL 1.5, which libGL exports (the headers declare it
+// only for GL_GLEXT_PROTOTYPES, and the precompiled header came first).
+extern "C" GLboolean glIsBuffer(GLuint buffer);
 
 namespace {
 
@@ -204,6 +210,34 @@ TEST_F(DrawingScene, ModelDrawsInASecondContextAndAfterItsFirstIsForgotten)
     Draw(model);
     ExpectColour(At(-20, 0), 10, 170, 40);
     ExpectColour(At(20, 0), 0, 0, 0, 0);
+}
+
+// A model removed while another context is current leaves its buffers to be
+// deleted in its own context; a frame there deletes them even when no model
+// is left to draw.
+TEST_F(DrawingScene, BuffersOfAModelRemovedElsewhereGoWithTheNextFrameOfTheirContext)
+{
+    const auto liveBuffers = [] {
+        std::vector<GLuint> names;
+        for (GLuint name = 1; name < 64; ++name)
+            if (glIsBuffer(name))
+                names.push_back(name);
+        return names;
+    };
+    const std::vector<GLuint> before = liveBuffers();
+    auto model = std::make_unique<OnPlatform>(Box({-5, -5, 0}, {5, 5, 10}));
+    Draw(*model);
+    const std::vector<GLuint> drawn = liveBuffers();
+    ASSERT_GT(drawn.size(), before.size()) << "the model drew from buffers of its own";
+    {
+        testsupport::GlTestWindow other(kSize, kSize);
+        ASSERT_TRUE(other.MakeOwnContextCurrent());
+        model.reset();
+    }
+    ASSERT_TRUE(window.MakeOwnContextCurrent());
+    EXPECT_EQ(liveBuffers(), drawn) << "deleted outside their context";
+    zelk::DeleteOrphanedBuffers();
+    EXPECT_EQ(liveBuffers(), before);
 }
 
 // A closed sphere of radius 30 about the origin, of facets mostly smaller
