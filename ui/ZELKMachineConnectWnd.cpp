@@ -41,7 +41,7 @@ ZELKMachineConnectWnd::ZELKMachineConnectWnd(wxWindow* parent, const wxPoint& po
       m_closeTimer(this, TIMER_CLOSE_PORT)
 {
     SetFrameFlag(0);
-    Create(parent, IDD, pos, wxSize(236, 126));
+    Create(parent, IDD, pos, wxSize(236, 140));
     CreateControls();
     Bind(wxEVT_BUTTON, &ZELKMachineConnectWnd::OnButton, this);
     Bind(wxEVT_CHOICE, &ZELKMachineConnectWnd::OnChoice, this);
@@ -77,26 +77,26 @@ void ZELKMachineConnectWnd::CreateControls()
 {
     SetFont(wxFont(wxFontInfo(9)));
     const auto at = [this](int x, int y, int width, int height) { return DluRect(x, y, width, height); };
-    const wxRect port = at(8, 10, 142, 12);
+    const wxRect port = at(8, 6, 142, 12);
     m_portList = new wxComboBox(this, ID_PORT_LIST, wxString(), port.GetPosition(), wxSize(port.width, -1), 0,
                                 nullptr, wxCB_DROPDOWN | wxCB_SORT);
     const auto button = [this, &at](int id, int x, int y, int width) {
         const wxRect rect = at(x, y, width, 15);
         return new wxButton(this, id, wxString(), rect.GetPosition(), rect.GetSize(), wxBU_EXACTFIT);
     };
-    button(ID_BUTTON_REFRESH, 156, 9, 72);
-    button(ID_BUTTON_CONNECT, 8, 30, 74)->SetDefault();
-    button(ID_BUTTON_DISCONNECT, 86, 30, 74);
-    m_status = AddStatic(ID_STATUS, wxString(), at(8, 52, 220, 14), wxST_ELLIPSIZE_END);
+    button(ID_BUTTON_REFRESH, 156, 6, 72);
+    button(ID_BUTTON_CONNECT, 8, 31, 74)->SetDefault();
+    button(ID_BUTTON_DISCONNECT, 86, 31, 74);
+    m_status = AddStatic(ID_STATUS, wxString(), wxRect(8, 51, 220, 14), wxST_ELLIPSIZE_END);
     m_status->SetFont(wxFont(wxFontInfo(12).Bold()));
 
-    AddStatic(ID_BACKGROUND_LABEL, wxString(), at(8, 76, 56, 10), wxST_ELLIPSIZE_END);
-    const wxRect background = at(66, 74, 90, 12);
+    AddStatic(ID_BACKGROUND_LABEL, wxString(), wxRect(8, 73, 56, 10), wxST_ELLIPSIZE_END);
+    const wxRect background = at(66, 69, 90, 12);
     m_backgroundList = new wxChoice(this, ID_BACKGROUND_LIST, background.GetPosition(), wxSize(background.width, -1));
-    AddStatic(ID_LANGUAGE_LABEL, wxString(), at(8, 94, 56, 10), wxST_ELLIPSIZE_END);
-    const wxRect language = at(66, 92, 90, 12);
+    AddStatic(ID_LANGUAGE_LABEL, wxString(), wxRect(8, 97, 56, 10), wxST_ELLIPSIZE_END);
+    const wxRect language = at(66, 93, 90, 12);
     m_languageList = new wxChoice(this, ID_LANGUAGE_LIST, language.GetPosition(), wxSize(language.width, -1));
-    button(wxID_OK, 156, 106, 72);
+    button(wxID_OK, 156, 119, 72);
 }
 
 void ZELKMachineConnectWnd::Translate()

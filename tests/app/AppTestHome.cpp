@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include <wx/debug.h>
+#include <wx/image.h>
 
 #include "AppTestSupport.h"
 #include "TempDir.h"
@@ -37,6 +38,18 @@ private:
 [[maybe_unused]] const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new AppHome);
 
 }  // namespace
+
+bool apptest::SaveScreenshot(const std::string& name, const wxRect& area)
+{
+    const char* bin = std::getenv("MORVADIN_BIN");
+    const fs::path folder = fs::path(bin != nullptr ? bin : ".").parent_path() / "test-artefacts" / "app";
+    fs::create_directories(folder);
+    const std::string path = (folder / name).string();
+    if (std::system(("import -window root '" + path + "'").c_str()) != 0)
+        return false;
+    const wxImage screen(path, wxBITMAP_TYPE_PNG);
+    return screen.IsOk() && screen.GetSubImage(area.Intersect(wxRect(screen.GetSize()))).SaveFile(path, wxBITMAP_TYPE_PNG);
+}
 
 std::string apptest::Home()
 {

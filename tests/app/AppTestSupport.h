@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/gdicmn.h>
 #include <wx/utils.h>
 
 #include "WxPump.h"
@@ -21,6 +22,10 @@ namespace apptest {
 std::string Home();
 
 using testsupport::PumpUntil;
+
+// The part `area` of the screen, saved under test-artefacts/app/`name` beside
+// the program folder for a person to look at; false when it could not be taken.
+bool SaveScreenshot(const std::string& name, const wxRect& area);
 
 inline void Pump(int ms = 100)
 {

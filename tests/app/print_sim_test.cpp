@@ -23,6 +23,7 @@
 #include "TempDir.h"
 #include "ToolPictures.h"
 #include "ZELKMachineControl.h"
+#include "ZELKMachineControlWnd.h"
 
 namespace fs = std::filesystem;
 
@@ -184,6 +185,35 @@ TEST_F(PrintWithSimulator, LostPrinterEndsThePrintAndSaysSo)
     EXPECT_EQ(ui->GetSettingPicture()->GetBitmapId(), static_cast<unsigned>(zelk::kPicDisconnected));
     EXPECT_EQ(control->IsMachinePrinting(), 0);
     EXPECT_EQ(control->GetMachineConnectedIsSucessed(), 0);
+}
+
+TEST_F(PrintWithSimulator, PrinterGoneWhileDrivenByHandClosesTheControlPanelAndSaysSo)
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    control->SetReplyTimeoutMs(50);
+    control->SetDeviceReturnTimeoutMs(100);
+    // The machine control picture opens the panel while connected and idle.
+    ZELKPictureCtrl* picture = ui->GetToolPicture(PICTURE_MACHINE_CONTROL);
+    ui->OnPictureClicked(picture);
+    ZELKMachineControlWnd* panel = ui->GetControlWnd();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(panel->IsShown());
+    EXPECT_NE(picture->GetCheckedState(), 0);
+
+    m_sim.Stop();
+    ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_printerGone") > 0; }, 20000));
+    control->SetReplyTimeoutMs(ZELKMachineControl::kDefaultReplyTimeoutMs);
+    control->SetDeviceReturnTimeoutMs(ZELKMachineControl::kDefaultDeviceReturnMs);
+    EXPECT_FALSE(panel->IsShown());
+    EXPECT_EQ(picture->GetCheckedState(), 0);
+    EXPECT_EQ(m_messages.Count("id_message_printerLost"), 0) << "no print was running";
+    EXPECT_EQ(ui->GetSettingPicture()->GetBitmapId(), static_cast<unsigned>(zelk::kPicDisconnected));
+    EXPECT_EQ(ui->GetMachineConnectWnd()->GetStatusText(), ui->GetTranslateString("id_static_settingMachineDiscon"));
+    // Without a printer the picture refuses to open the panel again.
+    ui->OnPictureClicked(picture);
+    EXPECT_FALSE(panel->IsShown());
+    EXPECT_EQ(m_messages.Count("id_message_noConMachine"), 1);
 }
 
 TEST_F(PrintWithSimulator, ProgressPanelShowsTheExportWithItsClock)

@@ -320,6 +320,8 @@ TEST_F(Workflow, ChoosingALanguageInTheConnectionPanelTranslatesEveryWindowAtOnc
     const auto fits = [panel](const char* language) {
         panel->Show();
         apptest::Pump(50);
+        EXPECT_TRUE(apptest::SaveScreenshot(std::string("connection-panel-") + language + ".png",
+                                            panel->GetScreenRect()));
         for (wxWindow* child : panel->GetChildren()) {
             if (!child->IsShown() || child->GetId() == ZELKMachineConnectWnd::ID_PORT_LIST ||
                 child->GetId() == ZELKMachineConnectWnd::ID_STATUS)
