@@ -1,4 +1,4 @@
-// The wxWidgets and OpenGL headers the GUI targets use, precompiled once per target.
+// The wxWidgets and OpenGL headers the GUI targets use, precompiled once for all of them.
 #pragma once
 
 #include <wx/wx.h>

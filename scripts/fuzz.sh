@@ -24,7 +24,7 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja \
   -DCMAKE_SHARED_LINKER_FLAGS="$sanitize" \
   -DMORVADIN_BUILD_GUI=OFF -DMORVADIN_BUILD_TESTS=OFF -DMORVADIN_BUILD_BENCH=OFF \
   -DMORVADIN_BUILD_FUZZ=ON >/dev/null
-cmake --build "$build" -j2 --target "${targets[@]}"
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 
 # A failing input is kept here for the developer to replay.
 artifacts="$(cd "$build" && pwd)/artifacts"

@@ -18,7 +18,7 @@ if [ -z "${MORVADIN_SKIP_TSAN:-}" ] && [ "$preset" = release ]; then
   scripts/test-tsan.sh build/tsan
 fi
 
-ctest --preset "$preset" -j2 "$@"
+ctest --preset "$preset" -j"$(nproc)" "$@"
 
 if [ -z "${MORVADIN_SKIP_ASAN:-}" ] && [ "$preset" = release ]; then
   # Only the executables of the unit tests that need no wxWidgets (the GUI
@@ -31,7 +31,7 @@ if [ -z "${MORVADIN_SKIP_ASAN:-}" ] && [ "$preset" = release ]; then
                          's/^[[:space:]]*morvadin_add_test(\([A-Za-z0-9_]*\)[[:space:]]\+unit\b.*/\1/p')
   cmake --preset asan >/dev/null
   cmake --build --preset asan --target "${units[@]}"
-  ctest --preset asan -L unit -j2
+  ctest --preset asan -L unit -j"$(nproc)"
   echo "test.sh: AddressSanitizer unit run took $((SECONDS - started)) s"
 fi
 
