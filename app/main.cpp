@@ -1,9 +1,11 @@
 // Morvadin-X: the desktop host of S3G printers.
 #include <cstdio>
+#include <cstdlib>
 
 #include <wx/app.h>
 
 #include "CommandLine.h"
+#include "DisplayBackend.h"
 #include "OrvanelApp.h"
 
 int main(int argc, char** argv)
@@ -17,6 +19,11 @@ int main(int argc, char** argv)
         std::fputs(zelk::ProgramUsage("Morvadin-X").c_str(), stdout);
         return 0;
     }
+    // The 3D view needs GLX: on a Wayland desktop the windows go through
+    // XWayland unless the user chose otherwise.
+    const std::string backend = zelk::ChooseGdkBackend(std::getenv("GDK_BACKEND"), std::getenv("DISPLAY"));
+    if (!backend.empty())
+        ::setenv("GDK_BACKEND", backend.c_str(), 1);
     wxApp::SetInstance(new COrvanelApp(options));
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};

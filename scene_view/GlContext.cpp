@@ -2,6 +2,7 @@
 #include "GlContext.h"
 
 #include <wx/glcanvas.h>
+#include <wx/utils.h>
 #include <GL/glx.h>
 
 #include "MeshCache.h"
@@ -69,4 +70,18 @@ void ZELKGlContext::ReleaseCurrent()
 {
     if (Display* display = glXGetCurrentDisplay())
         glXMakeCurrent(display, None, nullptr);
+}
+
+std::string ZELKGlContext::DisplayProblem()
+{
+    const wxDisplayInfo display = wxGetDisplayInfo();
+    if (display.type == wxDisplayWayland)
+        return "the window runs on Wayland, where this program's OpenGL view cannot be created; "
+               "start it with GDK_BACKEND=x11 (XWayland)";
+    if (display.type != wxDisplayX11 || display.dpy == nullptr)
+        return "no X11 display to draw the 3D view on";
+    int errorBase = 0, eventBase = 0;
+    if (!glXQueryExtension(static_cast<Display*>(display.dpy), &errorBase, &eventBase))
+        return "the display offers no OpenGL (its X server has no GLX extension)";
+    return std::string();
 }

@@ -6,6 +6,8 @@
 #include <wx/glcanvas.h>
 #include <wx/weakref.h>
 
+#include <string>
+
 // A compatibility-profile context (the fixed-function pipeline) for one canvas.
 class ZELKGlContext {
 public:
@@ -25,6 +27,12 @@ public:
     // Whether any OpenGL context is current on this thread, and making none current.
     static bool AnyCurrent();
     static void ReleaseCurrent();
+
+    // Empty when the display the program runs on can give a canvas an
+    // OpenGL context (GLX, on X11 or XWayland); otherwise why not, in a line.
+    // Asked before any canvas exists: without GLX, creating one fails with
+    // an assertion instead of a refusal.
+    static std::string DisplayProblem();
 
 private:
     // Weak: the canvas may be destroyed before the context.

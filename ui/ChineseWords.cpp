@@ -143,6 +143,7 @@ const std::vector<KeyText>& ChineseWords()
         {"id_message_portBusy", "该端口正被其他程序使用。"},
         {"id_message_portNoPermission", "没有打开该端口的权限：请将用户加入 dialout 组，然后重新登录。"},
         {"id_message_printerGone", "打印机已断开（拔出或不再响应）。"},
+        {"id_message_openGLUnavailable", "无法显示三维视图（没有 OpenGL）："},
     };
     return words;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "CommandLine.h"
+#include "DisplayBackend.h"
 
 namespace {
 
@@ -35,3 +36,16 @@ TEST(CommandLine, MistakesAreNamed)
 }
 
 }  // namespace
+
+TEST(DisplayBackend, X11WheneverAnXDisplayIsThereUnlessTheUserChose)
+{
+    // A Wayland desktop with XWayland, a plain X11 session: through X11 (GLX).
+    EXPECT_EQ(zelk::ChooseGdkBackend(nullptr, ":0"), "x11");
+    EXPECT_EQ(zelk::ChooseGdkBackend("", ":1"), "x11");
+    // The user's choice stands, even one that cannot give the 3D view.
+    EXPECT_EQ(zelk::ChooseGdkBackend("wayland", ":0"), "wayland");
+    // Wayland without XWayland: left to the toolkit (the program then says
+    // why the view cannot be shown).
+    EXPECT_EQ(zelk::ChooseGdkBackend(nullptr, nullptr), "");
+    EXPECT_EQ(zelk::ChooseGdkBackend(nullptr, ""), "");
+}

@@ -211,4 +211,37 @@ TEST_F(Program, ConnectsToThePrinterNamedOnTheCommandLine)
     EXPECT_TRUE(program.Running());
 }
 
+TEST_F(Program, ADisplayWithoutOpenGLIsNamedInsteadOfABlankWindow)
+{
+    // A display of the test's own whose X server has no GLX.
+    testsupport::ChildProcess xvfb({"/usr/bin/Xvfb", "-displayfd", "1", "-extension", "GLX", "-nolisten", "tcp",
+                                    "-screen", "0", "1024x768x24"});
+    const std::string number = xvfb.ReadLine(10000);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    const std::string display = "DISPLAY=:" + number + " ";
+
+    testsupport::ChildProcess program(
+        {"/bin/sh", "-c", display + "GDK_BACKEND= exec '" + Bin() + "/Morvadin-X' 2>&1"});
+    const std::string said = program.ReadLine(20000);
+    EXPECT_NE(said.find("no OpenGL"), std::string::npos) << said;
+    // The message box says so; the main window never opens.
+    const std::string box =
+        testsupport::Shell(display + "timeout 10 xdotool search --sync --onlyvisible --name '.+' 2>/dev/null");
+    ASSERT_FALSE(box.empty());
+    EXPECT_EQ(testsupport::Shell(display + "xdotool search --onlyvisible --name '^Orvanel v1.0$' 2>/dev/null"), "");
+    std::ifstream log(m_home.Path() / "morvadin.log");
+    const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(logged.find("no 3D view: the display offers no OpenGL"), std::string::npos) << logged;
+
+    // Closing the box ends the program.
+    testsupport::Shell(display + "xdotool windowfocus --sync " + box.substr(0, box.find('\n')) + " key Return");
+    bool ended = false;
+    for (int i = 0; i < 100 && !ended; ++i) {
+        ended = !program.Running();
+        if (!ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(ended);
+}
+
 }  // namespace
