@@ -4,11 +4,16 @@
 #include <algorithm>
 #include <vector>
 
+#include <wx/bmpbndl.h>
 #include <wx/display.h>
+#include <wx/filefn.h>
+#include <wx/iconbndl.h>
+#include <wx/log.h>
 #include <wx/sizer.h>
 
 #include "FileIni.h"
 #include "OrvanelView.h"
+#include "ProgramFolder.h"
 #include "ZELKFileLog.h"
 #include "ZELKUIOperation.h"
 
@@ -47,6 +52,20 @@ CMainFrame::CMainFrame()
     : ZELKFrameWnd(nullptr, wxID_ANY, "Orvanel v1.0", wxDefaultPosition, wxSize(kWidth, kHeight))
 {
     SetMenuBar(nullptr);
+    // The program's icon, the same picture the desktop's menu shows (a shipped file).
+    // Quietly without it (a test's program folder): a missing file is no error to show.
+    const std::string iconPath = zelk::ProgramFilePath("morvadin-x.svg");
+    wxBitmapBundle icon;
+    if (wxFileExists(iconPath)) {
+        wxLogNull quiet;
+        icon = wxBitmapBundle::FromSVGFile(iconPath, wxSize(64, 64));
+    }
+    if (icon.IsOk()) {
+        wxIconBundle icons;
+        for (const int side : {16, 32, 48, 64, 128})
+            icons.AddIcon(icon.GetIcon(wxSize(side, side)));
+        SetIcons(icons);
+    }
     m_view = new COrvanelView(this);
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(m_view, 1, wxEXPAND);
@@ -64,8 +83,15 @@ void CMainFrame::OnMoveOrSize(wxEvent& event)
     if (!IsShown())
         return;
     PlaceInformationBar();
-    if (event.GetEventType() == wxEVT_SIZE)
+    if (event.GetEventType() == wxEVT_SIZE) {
         KeepLayoutMinimum();
+        // Once the window manager has settled the frame (it may pass through
+        // other sizes while it maps or maximises it), the bar follows again.
+        CallAfter([this] {
+            if (IsShown())
+                PlaceInformationBar();
+        });
+    }
     // What a restore returns to, and what the next start begins with.
     if (!IsMaximized() && !IsIconized() && !IsFullScreen())
         m_placement.normal = ToScreenRect(GetRect());

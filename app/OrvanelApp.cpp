@@ -6,10 +6,15 @@
 #include <cstdlib>
 
 #include <wx/image.h>
+#include <wx/msgdlg.h>
 
 #include "MainFrame.h"
 #include "OrvanelView.h"
 #include "EntityDatabase.h"
+#include "GlContext.h"
+#include "ZELKFileLog.h"
+#include "ProgramFolder.h"
+#include "ZELKStartGCodeOperater.h"
 #include "ViewUi.h"
 #include "ZelkOpenGL.h"
 #include "ZELKMachineControl.h"
@@ -45,6 +50,15 @@ bool COrvanelApp::OnInit()
     SetAppName("Morvadin-X");
     SetAppDisplayName("Orvanel");
     wxInitAllImageHandlers();
+    // The user's folders (profile, log, working files) and the user's copy of
+    // the start G-code come first: without them nothing could be kept.
+    std::string folderProblem;
+    if (!zelk::PrepareUserFolders(folderProblem) ||
+        zelk::SeedUserFile(ZELKStartGCodeOperater::kRelativePath, folderProblem).empty()) {
+        std::fprintf(stderr, "Morvadin-X: %s\n", folderProblem.c_str());
+        wxMessageBox(folderProblem, GetAppDisplayName(), wxOK | wxICON_ERROR);
+        return false;
+    }
     m_document.OnNewDocument();
     m_frame = StartMainWindow(m_options);
     return m_frame != nullptr;
@@ -58,6 +72,14 @@ int COrvanelApp::OnExit()
 
 CMainFrame* COrvanelApp::StartMainWindow(const zelk::ProgramOptions& options)
 {
+    // Without OpenGL the view would stay blank: say why and end.
+    const std::string displayProblem = ZELKGlContext::DisplayProblem();
+    if (!displayProblem.empty()) {
+        std::fprintf(stderr, "Morvadin-X: %s\n", displayProblem.c_str());
+        ZELKFileLog::GetObjectW()->Write("COrvanelApp", __LINE__, 1, "no 3D view: " + displayProblem);
+        ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk("id_message_openGLUnavailable", displayProblem);
+        return nullptr;
+    }
     auto* frame = new CMainFrame();
     ReportFrameTimes(frame->GetView()->GetRenderer());
     const bool maximized = frame->PlaceAtStart();

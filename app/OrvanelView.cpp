@@ -102,7 +102,7 @@ void COrvanelView::OnClockTick(int timerId)
 
 std::string COrvanelView::ImportFolder()
 {
-    return zelk::ProgramFilePath("PrintModel/");
+    return zelk::WorkingFolder();
 }
 
 namespace {

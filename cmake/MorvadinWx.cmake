@@ -11,9 +11,10 @@ endif()
 # One precompiled header for every GUI target, built once by this object
 # library and reused by the others (a precompiled header is large and slow to
 # make; fourteen of them also made fresh builds fail now and then). Reuse needs
-# the same code-generation flags everywhere, hence position-independent code
-# for the executables as for the shared libraries.
-set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+# the same code-generation flags everywhere: -fPIC for the executables as for
+# the shared libraries (CMake's own setting gives executables -fPIE, with which
+# the header would not be used).
+add_compile_options(-fPIC)
 add_library(morvadin_wx_pch OBJECT ${CMAKE_CURRENT_LIST_DIR}/wx_pch.cpp)
 target_include_directories(morvadin_wx_pch SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(morvadin_wx_pch PUBLIC ${wxWidgets_DEFINITIONS})

@@ -222,7 +222,7 @@ int ZELKFileIniBase::WriteIniProfileDouble(const std::string& section, const std
 const char* const ZELKFileIni::kFileName = "morvadin.ini";
 ZELKFileIni* ZELKFileIni::m_fileIni = nullptr;
 
-ZELKFileIni::ZELKFileIni() : ZELKFileIniBase(zelk::ProgramFilePath(kFileName)) {}
+ZELKFileIni::ZELKFileIni() : ZELKFileIniBase(zelk::UserConfigPath(kFileName)) {}
 
 ZELKFileIni* ZELKFileIni::GetFileIniObject()
 {

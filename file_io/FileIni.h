@@ -38,7 +38,7 @@ private:
     std::string m_lastError;
 };
 
-// The profile of the program folder ("morvadin.ini"), one per process.
+// The profile in the user's config folder ("morvadin.ini"), one per process.
 class ZELKFileIni : public ZELKFileIniBase {
 public:
     static ZELKFileIni* GetFileIniObject();

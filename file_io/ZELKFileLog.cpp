@@ -1,4 +1,4 @@
-// The program's log file: one file in the program folder, written through spdlog.
+// The program's log file: one file in the user's state folder, written through spdlog.
 #include "ZELKFileLog.h"
 
 #include <spdlog/sinks/basic_file_sink.h>
@@ -11,7 +11,7 @@ ZELKFileLog* ZELKFileLog::m_fileLog = nullptr;
 ZELKFileLog* ZELKFileLog::GetObjectW()
 {
     static std::once_flag once;
-    std::call_once(once, [] { m_fileLog = new ZELKFileLog(zelk::ProgramFilePath(kFileName)); });
+    std::call_once(once, [] { m_fileLog = new ZELKFileLog(zelk::UserStatePath(kFileName)); });
     return m_fileLog;
 }
 

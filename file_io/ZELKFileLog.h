@@ -1,4 +1,4 @@
-// The program's log file: one file in the program folder, written through spdlog.
+// The program's log file: one file in the user's state folder, written through spdlog.
 #pragma once
 
 #include <memory>
@@ -12,10 +12,10 @@ class logger;
 // Levels of Write: 0 information, 1 warning, 2 error (others: information).
 class ZELKFileLog {
 public:
-    // The log file's name in the program folder.
+    // The log file's name in the user's state folder.
     static constexpr const char* kFileName = "morvadin.log";
 
-    // The process-wide log, writing to the program folder's log file.
+    // The process-wide log, writing to the user's log file.
     static ZELKFileLog* GetObjectW();
 
     // A log writing to path (tools, tests). The file is opened on the first

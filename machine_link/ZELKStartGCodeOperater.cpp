@@ -17,8 +17,15 @@ ZELKStartGCodeOperater* ZELKStartGCodeOperater::m_startGCodeOperator = nullptr;
 
 ZELKStartGCodeOperater* ZELKStartGCodeOperater::GetStartGCodeOperaterObject()
 {
-    if (m_startGCodeOperator == nullptr)
-        m_startGCodeOperator = new ZELKStartGCodeOperater(GetFileDirPath() + kRelativePath);
+    if (m_startGCodeOperator == nullptr) {
+        // The user's copy, seeded from the shipped file on the first run; when
+        // no copy can be made the shipped file is read and saving reports why.
+        std::string error;
+        std::string path = zelk::SeedUserFile(kRelativePath, error);
+        if (path.empty())
+            path = GetFileDirPath() + kRelativePath;
+        m_startGCodeOperator = new ZELKStartGCodeOperater(path);
+    }
     return m_startGCodeOperator;
 }
 

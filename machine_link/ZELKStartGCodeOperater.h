@@ -46,7 +46,8 @@ public:
     int IsStartGCodeUsable(std::string& reason) const;
     const std::string& GetLastError() const { return m_lastError; }
 
-    // The start G-code file's place, relative to the program folder.
+    // The start G-code file's place, relative to the program folder (and to
+    // the user's config folder, where the edited copy lives).
     static const char* const kRelativePath;
 
 private:

@@ -145,8 +145,9 @@ int ZELKModelEdit::GetPrintModelPathAndCount(std::string& path, int& count)
     const std::vector<ZELKDBPrint*> models = AllModels();  // in id order: the first is the first loaded
     count = static_cast<int>(models.size());
     path.clear();
-    if (count > 0)
-        path = zelk::ProgramFilePath("PrintModel/" + BaseNameWithoutExtension(models.front()->GetName()) + ".stl");
+    const std::string folder = count > 0 ? zelk::WorkingFolder() : std::string();
+    if (!folder.empty())
+        path = folder + BaseNameWithoutExtension(models.front()->GetName()) + ".stl";
     return count;
 }
 

@@ -38,7 +38,8 @@ void ZELKInfoWnd::Place(const wxPoint& pos, int width)
 {
     // The window cannot be smaller than its lines, so they shrink first.
     FitLines(width);
-    SetSize(pos.x, pos.y, width, kHeight);
+    // Forced: the window manager may have changed the bar since it was last placed.
+    SetSize(pos.x, pos.y, width, kHeight, wxSIZE_FORCE);
 }
 
 void ZELKInfoWnd::FitLines(int width)

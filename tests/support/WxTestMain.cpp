@@ -5,6 +5,7 @@
 #include <wx/app.h>
 #include <wx/image.h>
 #include <wx/init.h>
+#include <wx/log.h>
 
 int main(int argc, char** argv)
 {
@@ -16,6 +17,9 @@ int main(int argc, char** argv)
     }
     wxTheApp->CallOnInit();
     wxInitAllImageHandlers();
+    // Errors wx logs go to the test's output: a log window or box would wait
+    // for a click that never comes.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
     const int result = RUN_ALL_TESTS();
     wxEntryCleanup();
     return result;

@@ -28,8 +28,8 @@ const char* const kHelp =
     "\n"
     "Options:\n"
     "  --start-gcode FILE   start G-code file to take the temperatures and the\n"
-    "                       start height from (default: the program folder's\n"
-    "                       skein_engines/.../alterations/start.gcode)\n"
+    "                       start height from (default: the user's edited or the\n"
+    "                       shipped skein_engines/.../alterations/start.gcode)\n"
     "  -h, --help           show this help\n"
     "\n"
     "Refused, with a message and no output file: a G-code file that cannot be\n"
@@ -85,7 +85,7 @@ int ParseArguments(int argc, char** argv, Options& options)
     if (positional.size() != 2)
         return UsageError("expected an input G-code file and an output X3G file");
     if (options.startGCode.empty())
-        options.startGCode = zelk::ProgramFilePath(ZELKStartGCodeOperater::kRelativePath);
+        options.startGCode = zelk::UserFileOrShipped(ZELKStartGCodeOperater::kRelativePath);
     options.input = positional[0];
     options.output = positional[1];
     return -1;

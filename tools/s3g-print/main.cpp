@@ -29,7 +29,7 @@ const char* const kHelp =
     "Options:\n"
     "  --port DEVICE            the printer's serial device (required)\n"
     "  --start-gcode FILE       start G-code with the temperatures and start height\n"
-    "                           (default: the program folder's profile)\n"
+    "                           (default: the user's edited or the shipped one)\n"
     "  --answer-timeout SECONDS how long to wait for the printer (default 10)\n"
     "  --reply-timeout SECONDS  one of the five waits for a reply (default 20); a\n"
     "                           package unanswered through them, a port restart and\n"
@@ -89,7 +89,7 @@ int ParseArguments(int argc, char** argv, s3gprint::PrintOptions& o)
         return Usage("expected one G-code file");
     o.gcode = files[0];
     if (o.startGCode.empty())
-        o.startGCode = zelk::ProgramFilePath(ZELKStartGCodeOperater::kRelativePath);
+        o.startGCode = zelk::UserFileOrShipped(ZELKStartGCodeOperater::kRelativePath);
     return -1;
 }
 

@@ -250,7 +250,7 @@ int WriteGCode(const std::string& startText, std::string_view engineText, const 
 int RunBridge(const BridgeOptions& options, const LineWriter& say)
 {
     const std::string startPath = options.startGCodePath.empty()
-                                      ? ProfileStartGCodePath(zelk::GetProgramFolder(), options.profile)
+                                      ? zelk::UserFileOrShipped(ProfileStartGCodePath("", options.profile))
                                       : options.startGCodePath;
     std::string startText, error;
     if (!ReadTextFile(startPath, startText, error))
