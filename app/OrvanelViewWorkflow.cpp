@@ -147,16 +147,7 @@ void COrvanelView::OnEndPrint()
 
 void COrvanelView::EndPrintSequence()
 {
-    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
-    control->EndPrint();
-    Package stop;
-    if (control->GetEndPrintPackage(stop) != 0) {
-        control->RemoveOperatePackList();
-        control->InsertOperationPackage(stop);
-    }
-    Package home;
-    control->GCodeParser("G162 Z F600", home);
-    control->AddOperationPackage(home);
+    ZELKMachineControl::GetMachineControl()->StopPrintAndHomeZ();
 }
 
 void COrvanelView::OnSaveX3g()

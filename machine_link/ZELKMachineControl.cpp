@@ -239,6 +239,19 @@ void ZELKMachineControl::RestorationPrint()
     WakeWorker();
 }
 
+void ZELKMachineControl::StopPrintAndHomeZ()
+{
+    EndPrint();
+    Package stop;
+    if (GetEndPrintPackage(stop) != 0) {
+        RemoveOperatePackList();
+        InsertOperationPackage(stop);
+    }
+    Package home;
+    GCodeParser("G162 Z F600", home);
+    AddOperationPackage(home);
+}
+
 void ZELKMachineControl::EndPrint()
 {
     if ((m_controlMode.load() & kModePrinting) == 0)

@@ -109,6 +109,10 @@ public:
     void RestorationPrint();
     // While printing: back to idle, index 0, operation list emptied.
     void EndPrint();
+    // What the stop picture and a disconnect do to a running print: EndPrint,
+    // the extended stop ahead of everything (what waited is dropped), then Z
+    // homed to its top behind it.
+    void StopPrintAndHomeZ();
     int IsMachinePrinting();
     // The next print-list package to send, and the list's size.
     int GetPrintIndex() const { return m_printIndex.load(); }

@@ -229,17 +229,8 @@ void ZELKMachineConnectWnd::OnTimer(wxTimerEvent& event)
 void ZELKMachineConnectWnd::EndRunningPrint()
 {
     ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
-    if (control->IsMachinePrinting() != 0) {
-        control->EndPrint();
-        Package stop;
-        if (control->GetEndPrintPackage(stop) != 0) {
-            control->RemoveOperatePackList();
-            control->InsertOperationPackage(stop);
-        }
-        Package home;
-        control->GCodeParser("G162 Z F600", home);
-        control->AddOperationPackage(home);
-    }
+    if (control->IsMachinePrinting() != 0)
+        control->StopPrintAndHomeZ();
     OfferNewPrint();
 }
 
