@@ -2,6 +2,7 @@
 #include "MachinePackages.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 
 #include "S3GCommands.h"
@@ -42,6 +43,7 @@ Package PlatformTemperatureQueryPackage()
 }
 Package MachineCoordinateQueryPackage() { return Build(kQueryExtendedPosition, {}); }
 Package ExtendedStopPackage() { return Build(kQueryExtendedStop, {{kField8, kStopSteppersAndBuffer}}); }
+Package PausePackage() { return Build(kQueryPause, {}); }
 Package HaltSteppersPackage() { return Build(kQueryExtendedStop, {{kField8, kStopSteppers}}); }
 Package WaitForToolPackage()
 {
@@ -71,6 +73,19 @@ Package ExtruderMovePackage(int direction, float speed, int seconds)
     return ZELKMachineCodeBuild::GetPackage(
         kCmdQueueRelativePoint, {{kField32, 0}, {kField32, 0}, {kField32, 0}, {kField32, a}, {kField32, 0},
                                  {kField32, static_cast<int>(micros)}, {kField8, kAllAxes}});
+}
+
+bool ReadTemperatureTarget(const Package& package, Heater& heater, int& celsius)
+{
+    // Tool action: tool, sub-command, payload length 2, degrees (16 bits).
+    if (package.PayloadSize() < 6)
+        return false;
+    const unsigned char* p = package.Payload();
+    if (p[0] != kCmdToolAction || p[3] != 2 || (p[2] != kToolSetTemperature && p[2] != kToolSetPlatformTemperature))
+        return false;
+    heater = p[2] == kToolSetTemperature ? Heater::Extruder : Heater::Platform;
+    celsius = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[4] | (p[5] << 8)));
+    return true;
 }
 
 }  // namespace zelk

@@ -20,6 +20,8 @@ Package MachineCoordinateQueryPackage();
 Package ExtendedStopPackage();
 // Query 22 with flags 1: halt the motion in progress, keep the queued commands. D5 02 16 01 CRC.
 Package HaltSteppersPackage();
+// Query 8: pause the build, or resume it when paused. D5 01 08 CRC.
+Package PausePackage();
 // Command 135: wait for tool 0, poll every 100 ms, time out after 65535 s.
 Package WaitForToolPackage();
 // Command 134: change to tool 0.
@@ -33,5 +35,10 @@ Package PrintPercentPackage(int percent);
 // Command 142: a relative extruder move at min(speed, 20) for the given time;
 // direction 0 retracts, any other feeds (negative A pushes filament out).
 Package ExtruderMovePackage(int direction, float speed, int seconds);
+
+// The heater and temperature a tool action sets (command 136, sub-commands 3
+// and 31); false for every other package.
+enum class Heater { Extruder, Platform };
+bool ReadTemperatureTarget(const Package& package, Heater& heater, int& celsius);
 
 }  // namespace zelk

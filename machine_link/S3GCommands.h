@@ -11,6 +11,7 @@ inline constexpr int kField32 = 3;  // four bytes, little-endian
 // Queries: answered at once, never buffered by the printer.
 inline constexpr int kQueryVersion = 0;            // host version (16); answer: firmware version (16)
 inline constexpr int kQueryBufferFree = 2;         // no fields; answer: free bytes (32)
+inline constexpr int kQueryPause = 8;              // no fields; pauses a running build, or resumes a paused one
 inline constexpr int kQueryTool = 10;              // tool (8), tool query (8)
 inline constexpr int kQueryIsFinished = 11;        // no fields
 inline constexpr int kQueryExtendedPosition = 21;  // no fields

@@ -57,6 +57,10 @@ int ZELKMachineControl::OpenCom(std::string portName)
     // temperature query) goes out ahead of what the caller sends first (the
     // version query). The print list and index stay for RestorationPrint.
     m_controlMode = kModeIdle;
+    m_hostPaused = false;
+    m_printerPaused = false;
+    m_extruderTargetC = -1;
+    m_platformTargetC = -1;
     m_bIsInquirePlatformTem = 0;
     m_versionQueryOutstanding = 0;
     m_loggedVersion = 0;
@@ -239,9 +243,25 @@ void ZELKMachineControl::RestorationPrint()
     WakeWorker();
 }
 
+void ZELKMachineControl::PausePrint()
+{
+    if ((m_controlMode.load() & kModePrinting) == 0)
+        return;
+    m_hostPaused = true;
+    WakeWorker();
+}
+
+void ZELKMachineControl::ResumePrint()
+{
+    m_hostPaused = false;
+    WakeWorker();
+}
+
 void ZELKMachineControl::StopPrintAndHomeZ()
 {
-    EndPrint();
+    // A paused printer is told to carry on only once the stop and the homing
+    // are queued (they go first): it then drops what it held and homes.
+    EndStreaming();
     Package stop;
     if (GetEndPrintPackage(stop) != 0) {
         RemoveOperatePackList();
@@ -250,16 +270,29 @@ void ZELKMachineControl::StopPrintAndHomeZ()
     Package home;
     GCodeParser("G162 Z F600", home);
     AddOperationPackage(home);
+    m_hostPaused = false;
+    WakeWorker();
 }
 
 void ZELKMachineControl::EndPrint()
 {
-    if ((m_controlMode.load() & kModePrinting) == 0)
+    if (!EndStreaming())
         return;
+    // A paused printer is told to carry on once the operations queued after
+    // this are out (they go first in idle mode): what it does next is theirs.
+    m_hostPaused = false;
+    WakeWorker();
+}
+
+bool ZELKMachineControl::EndStreaming()
+{
+    if ((m_controlMode.load() & kModePrinting) == 0)
+        return false;
     m_controlMode = kModeIdle;
     m_printIndex = 0;
     RemoveOperatePackList();
     WakeWorker();
+    return true;
 }
 
 int ZELKMachineControl::IsMachinePrinting()

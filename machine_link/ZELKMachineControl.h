@@ -114,6 +114,18 @@ public:
     // homed to its top behind it.
     void StopPrintAndHomeZ();
     int IsMachinePrinting();
+    // Pauses a running print: the printer is told to pause (query 8) before
+    // anything else goes out, and no print package is sent until ResumePrint.
+    // The print index is kept; queries and operations are still served.
+    void PausePrint();
+    // Tells the printer to carry on, then streams from the package after the
+    // last one it took: nothing is lost or sent twice.
+    void ResumePrint();
+    // Whether the user paused the print (the printer follows as soon as the
+    // worker reaches it); false once the print ends.
+    bool IsPrintPaused() const { return m_hostPaused.load(); }
+    // Whether the printer answered a pause that is still in force.
+    bool IsPrinterPaused() const { return m_printerPaused.load(); }
     // The next print-list package to send, and the list's size.
     int GetPrintIndex() const { return m_printIndex.load(); }
     int GetPrintListSize();
@@ -134,6 +146,10 @@ public:
     void ChangePrintType_InquireExtruderTemperature();
     void ChangePrintType_InquirePlatformTemperature();
     int GetControlMode() const { return m_controlMode.load(); }
+    // The temperatures last set on the printer by a package it took (0: off);
+    // -1 before any was set on this connection.
+    int GetExtruderTargetC() const { return m_extruderTargetC.load(); }
+    int GetPlatformTargetC() const { return m_platformTargetC.load(); }
     // Called on the reader thread after every classified reply.
     void SetReceiveFun(void (*callback)());
     void SetReceiveCallback(std::function<void()> callback);
@@ -193,6 +209,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     int GetPrintPercentPackage(int percent, Package& out);
+    // EndPrint without the resume of a paused printer; false when no print ran.
+    bool EndStreaming();
 
     // The worker (ZELKMachineControlWorker.cpp).
     static unsigned long MachineOperationThreadProc(void* parameter);
@@ -201,6 +219,8 @@ private:
     bool SendFirstOperation();
     void SendQuery(int bit);
     void SendPrintStep();
+    void SendPauseToggle();
+    void NoteTemperatureTarget(const Package& package);
     bool SendPackage(const Package& package);
     ReplyOutcome WaitSendCommendEnd();
     bool AfterUnreadableReply(const Package& package);
@@ -251,6 +271,12 @@ private:
     std::atomic<int> m_controlMode{kModeIdle};
     std::atomic<int> m_printIndex{0};
     std::atomic<int> m_sendResult{1};
+    // Pause: what the user asked for, and what the printer was last told (its
+    // pause query toggles); the worker sends the query until the two agree.
+    std::atomic<bool> m_hostPaused{false};
+    std::atomic<bool> m_printerPaused{false};
+    std::atomic<int> m_extruderTargetC{-1};
+    std::atomic<int> m_platformTargetC{-1};
 
     // The reply event: set by the reader, reset by the worker before it sends.
     std::mutex m_replyMutex;

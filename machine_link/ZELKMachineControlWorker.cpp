@@ -96,6 +96,13 @@ bool ZELKMachineControl::RunOneStep()
     const int mode = m_controlMode.load();
     if (mode == kModeIdle && SendFirstOperation())
         return true;
+    // A pause or resume goes ahead of the queries and the print; after a stop
+    // it waits for the stop (the operations first), so that the printer drops
+    // what it held before it carries on with what the stop queued.
+    if (m_hostPaused.load() != m_printerPaused.load()) {
+        SendPauseToggle();
+        return true;
+    }
     if (mode & kModePlatformQuery) {
         SendQuery(kModePlatformQuery);
         return true;
@@ -104,7 +111,7 @@ bool ZELKMachineControl::RunOneStep()
         SendQuery(kModeExtruderQuery);
         return true;
     }
-    if (mode == kModePrinting) {
+    if (mode == kModePrinting && !m_hostPaused.load()) {
         SendPrintStep();
         return true;
     }
@@ -148,6 +155,23 @@ void ZELKMachineControl::SendQuery(int bit)
     }
     if (answered)
         m_controlMode.fetch_and(~bit);
+}
+
+void ZELKMachineControl::SendPauseToggle()
+{
+    if (SendPackage(zelk::PausePackage())) {
+        m_printerPaused = !m_printerPaused.load();
+        Log(0, m_printerPaused.load() ? "Print paused" : "Print resumed");
+    }
+}
+
+void ZELKMachineControl::NoteTemperatureTarget(const Package& package)
+{
+    zelk::Heater heater;
+    int celsius = 0;
+    if (!zelk::ReadTemperatureTarget(package, heater, celsius))
+        return;
+    (heater == zelk::Heater::Extruder ? m_extruderTargetC : m_platformTargetC) = celsius;
 }
 
 void ZELKMachineControl::SendPrintStep()
@@ -204,6 +228,7 @@ bool ZELKMachineControl::SendPackage(const Package& package)
     }
     if (outcome == ReplyOutcome::Answered) {
         m_refusedInARow = 0;
+        NoteTemperatureTarget(package);
         return true;
     }
     m_sendResult = 2;
@@ -242,6 +267,13 @@ bool ZELKMachineControl::SendPackage(const Package& package)
 // silent printer.
 bool ZELKMachineControl::AfterUnreadableReply(const Package& package)
 {
+    if (package.PayloadSize() > 0 && package.Payload()[0] == zelk::s3g::kQueryPause) {
+        // The pause query toggles: sent twice it would undo itself. The
+        // printer answers nothing it did not take, so a reply means taken.
+        Log(1, "Unreadable reply (bad CRC) to the pause query: taken as done");
+        m_unreadableInARow = 0;
+        return true;
+    }
     ++m_unreadableInARow;
     Log(1, "Unreadable reply (bad CRC) to " + CommandName(package));
     m_lastFailed = package;
@@ -321,6 +353,7 @@ void ZELKMachineControl::LosePrinter(const std::string& reason)
 {
     Log(2, "Printer lost: " + reason);
     m_controlMode = kModeIdle;
+    m_hostPaused = false;
     RemoveOperatePackList();
     m_port->Close();
     m_connected = 0;

@@ -42,6 +42,13 @@ public:
         std::unique_lock lock(m_mutex);
         return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pred(m_control->GetControlMode()); });
     }
+    // Waits for a reply of `type` that came after the first `count` replies.
+    bool WaitForTypeAfter(int type, int count, int timeoutMs = 5000)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return m_count > count && m_last.type == type; });
+    }
     bool WaitForCount(int count, int timeoutMs = 5000)
     {
         std::unique_lock lock(m_mutex);

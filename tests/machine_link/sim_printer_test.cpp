@@ -161,6 +161,54 @@ TEST(SimPrinter, HaltAndClearDropsTheQueueButHaltAloneKeepsIt)
     EXPECT_EQ(AxisOf(Ask(instant, ZELKMachineCodeBuild::GetPackage(21, {}), 0), 0), 1000);
 }
 
+// A pause freezes the move under way and everything behind it; the resume
+// carries on where it stood, as if the pause had not been.
+TEST(SimPrinter, PauseFreezesTheQueueAndResumeCarriesOnWhereItStood)
+{
+    s3gsim::PrinterModel model;
+    model.moveSpeedFactor = 1;  // 10 s moves
+    SimPrinter printer(model);
+    const Package position = ZELKMachineCodeBuild::GetPackage(21, {});
+    Ask(printer, TimedMoveX(1000), 0);
+    Ask(printer, TimedMoveX(2000), 0);
+    Ask(printer, zelk::PausePackage(), 5);
+    EXPECT_TRUE(printer.IsPaused());
+    EXPECT_EQ(AxisOf(Ask(printer, position, 5), 0), 500);
+    EXPECT_EQ(AxisOf(Ask(printer, position, 100), 0), 500);
+    EXPECT_FALSE(printer.IsFinished(100));
+    Ask(printer, TimedMoveX(3000), 60);  // taken while paused, done after the others
+    Ask(printer, zelk::PausePackage(), 200);
+    EXPECT_FALSE(printer.IsPaused());
+    EXPECT_EQ(AxisOf(Ask(printer, position, 205), 0), 1000);
+    EXPECT_EQ(AxisOf(Ask(printer, position, 210), 0), 1500);
+    EXPECT_FALSE(printer.IsFinished(224));
+    EXPECT_TRUE(printer.IsFinished(225));
+    EXPECT_EQ(AxisOf(Ask(printer, position, 225), 0), 3000);
+    ASSERT_EQ(printer.PauseToggles().size(), 2u);
+    EXPECT_EQ(printer.PauseToggles()[0].actionsBefore, 2u);
+    EXPECT_EQ(printer.PauseToggles()[1].actionsBefore, 3u);
+}
+
+// A small command buffer refuses what does not fit (buffer full), records
+// only what it took, and takes more as moves are done.
+TEST(SimPrinter, FullBufferRefusesUntilMovesAreDone)
+{
+    s3gsim::PrinterModel model;
+    model.moveSpeedFactor = 1;
+    model.bufferBytes = 64;
+    SimPrinter printer(model);
+    const Package move = TimedMoveX(1000);
+    const std::size_t size = static_cast<std::size_t>(move.PayloadSize());
+    ASSERT_LE(2 * size, 64u);
+    ASSERT_GT(3 * size, 64u);
+    EXPECT_EQ(Ask(printer, move, 0), (Bytes{0x81}));
+    EXPECT_EQ(Ask(printer, TimedMoveX(2000), 0), (Bytes{0x81}));
+    EXPECT_EQ(Ask(printer, TimedMoveX(3000), 1), (Bytes{0x82}));
+    EXPECT_EQ(printer.ActionCount(), 2u);
+    EXPECT_EQ(Ask(printer, TimedMoveX(3000), 10), (Bytes{0x81}));  // the first move is done
+    EXPECT_EQ(printer.ActionCount(), 3u);
+}
+
 TEST(SimPrinter, AnswersTheFirmwareVersionItIsGiven)
 {
     s3gsim::PrinterModel model;

@@ -112,6 +112,9 @@ int PrintJob::Print()
         return kFailed;
     }
     m_start = std::chrono::steady_clock::now();
+    m_estimate.Start(m_control.GetPrintList(), 0.0);
+    std::fprintf(stderr, "s3g-print: %zu packages, the moves take %s\n", m_estimate.PackageCount(),
+                 zelk::FormatDuration(m_estimate.TotalSeconds()).c_str());
     {
         std::lock_guard lock(m_mutex);
         m_printStarted = true;
@@ -127,6 +130,8 @@ int PrintJob::Print()
         lock.unlock();
         ShowProgress(finished || interrupted || lost);
         if (finished) {  // the build is done, even if the link went afterwards
+            const double tookS = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+            std::fprintf(stderr, "s3g-print: print finished in %s\n", zelk::FormatDuration(tookS).c_str());
             m_control.CloseCom();
             return kFinished;
         }
@@ -180,21 +185,24 @@ int PrintJob::StopPrinter()
 
 void PrintJob::ShowProgress(bool last)
 {
-    if (m_options.quiet || m_out == nullptr)
-        return;
+    const double nowS = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     const int total = m_control.GetPrintListSize();
     const int sent = std::min(m_control.GetPrintIndex(), total);
+    m_estimate.Observe(static_cast<std::size_t>(std::max(sent, 0)), nowS);
+    if (m_options.quiet || m_out == nullptr)
+        return;
     const double percent = total > 0 ? 100.0 * sent / total : 100.0;
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_start).count();
     RECEIVEBUF record;
+    bool finished = false;
     {
         std::lock_guard lock(m_mutex);
         record = m_last;
+        finished = m_finished;
     }
-    std::fprintf(m_out, "\r%d/%d packages  %5.1f %%  %02lld:%02lld:%02lld  extruder %3d C  platform %3d C ", sent,
-                 total, percent, static_cast<long long>(elapsed / 3600), static_cast<long long>(elapsed / 60 % 60),
-                 static_cast<long long>(elapsed % 60), record.extruderTemperature, record.platformTemperature);
+    const double left = finished ? 0.0 : m_estimate.RemainingSeconds(nowS);
+    std::fprintf(m_out, "\r%d/%d packages  %5.1f %%  elapsed %s  left %s  extruder %3d C  platform %3d C ", sent, total,
+                 percent, zelk::FormatDuration(m_estimate.ElapsedSeconds(nowS)).c_str(),
+                 zelk::FormatDuration(left).c_str(), record.extruderTemperature, record.platformTemperature);
     if (last)
         std::fputc('\n', m_out);
     std::fflush(m_out);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "PrintTimeEstimate.h"
 #include "ZELKMachineControl.h"
 
 namespace s3gprint {
@@ -61,6 +62,7 @@ private:
     bool m_lost = false;
     std::string m_lostReason;
     std::chrono::steady_clock::time_point m_start;
+    zelk::PrintTimeEstimate m_estimate;
 };
 
 }  // namespace s3gprint

@@ -60,6 +60,9 @@ Bytes SimPrinter::Handle(const unsigned char* payload, std::size_t size, double 
         m_received.emplace_back(payload, payload + size);
     if (payload[0] < 128)
         return HandleQuery(payload, size, nowS);
+    Advance(nowS);
+    if (m_model.bufferBytes > 0 && m_queuedBytes + size > m_model.bufferBytes)
+        return {0x82};  // buffer full: sent again later
     Queue(payload, size, nowS);
     Advance(nowS);
     return {kOk};
@@ -73,7 +76,13 @@ Bytes SimPrinter::HandleQuery(const unsigned char* payload, std::size_t size, do
         Put16(reply, static_cast<unsigned>(m_model.firmwareVersion));
         break;
     case 2:  // free buffer space
-        Put32(reply, 512);
+        Advance(nowS);
+        Put32(reply, m_model.bufferBytes > 0
+                         ? static_cast<std::int32_t>(m_model.bufferBytes - std::min(m_queuedBytes, m_model.bufferBytes))
+                         : 512);
+        break;
+    case 8:  // pause, or resume when paused
+        TogglePause(nowS);
         break;
     case 10:
         return ToolQuery(payload, size, nowS);
@@ -124,15 +133,35 @@ void SimPrinter::ExtendedStop(unsigned flags, double nowS)
     std::int32_t at[5];
     if ((flags & 1) && MoveUnderWay(nowS, at)) {
         std::copy(at, at + 5, m_position);
+        m_queuedBytes -= m_queue.front().command.size();
         m_queue.pop_front();
         m_headStartS = -1;
         m_freeAtS = nowS;
     }
     if (flags & 2) {
         m_queue.clear();
+        m_queuedBytes = 0;
         m_headStartS = -1;
         m_freeAtS = nowS;
     }
+}
+
+void SimPrinter::TogglePause(double nowS)
+{
+    if (!m_paused) {
+        Advance(nowS);  // what was due before the pause is done
+        m_paused = true;
+        m_pausedAtS = nowS;
+    } else {
+        // The queue's clock stood still: the head move and the printer's free
+        // time move on by the pause.
+        const double pausedFor = std::max(0.0, nowS - m_pausedAtS);
+        if (m_headStartS >= 0)
+            m_headStartS += pausedFor;
+        m_freeAtS = std::min(m_freeAtS + pausedFor, nowS);  // a stop while paused freed it at its own time
+        m_paused = false;
+    }
+    m_pauseToggles.push_back({m_paused, m_actionCount});
 }
 
 const std::int32_t* SimPrinter::PositionSteps(double nowS)
@@ -182,10 +211,13 @@ void SimPrinter::Queue(const unsigned char* payload, std::size_t size, double no
     m_record.insert(m_record.end(), payload, payload + size);
     ++m_actionCount;
     m_queue.push_back({Bytes(payload, payload + size), nowS});
+    m_queuedBytes += size;
 }
 
 void SimPrinter::Advance(double nowS)
 {
+    if (m_paused)
+        return;
     while (!m_queue.empty()) {
         const Bytes& head = m_queue.front().command;
         if (m_headStartS < 0)
@@ -198,6 +230,7 @@ void SimPrinter::Advance(double nowS)
             return;  // a move under way
         Execute(head, nowS);
         m_freeAtS = doneS;
+        m_queuedBytes -= head.size();
         m_queue.pop_front();
         m_headStartS = -1;
     }
@@ -223,6 +256,7 @@ double SimPrinter::MoveSeconds(const Bytes& command) const
 
 bool SimPrinter::MoveUnderWay(double nowS, std::int32_t at[5]) const
 {
+    nowS = QueueClock(nowS);
     if (m_queue.empty() || m_headStartS < 0 || nowS < m_headStartS)
         return false;
     const Bytes& head = m_queue.front().command;

@@ -20,6 +20,10 @@ struct PrinterModel {
     // it stands.
     double moveSpeedFactor = 0;
     bool keepReceived = true;  // Received() is kept (tests); off for long runs
+    // 0: the command buffer takes everything. Otherwise an action command
+    // that would take the bytes queued past this is refused (0x82, buffer
+    // full) and not recorded, as a printer with a small buffer does.
+    std::size_t bufferBytes = 0;
 };
 
 // What a printer of this make answers: its firmware version, temperatures
@@ -50,6 +54,15 @@ public:
     // (empty when the model does not keep them).
     const std::vector<Bytes>& Received() const { return m_received; }
     std::size_t ActionCount() const { return m_actionCount; }
+    // Pause (query 8) toggles: while paused nothing queued is executed and
+    // the move under way stands where it is; it carries on where it stood.
+    bool IsPaused() const { return m_paused; }
+    // Each pause and resume, with the number of action commands received by then.
+    struct PauseToggle {
+        bool paused = false;
+        std::size_t actionsBefore = 0;
+    };
+    const std::vector<PauseToggle>& PauseToggles() const { return m_pauseToggles; }
     double ExtruderC(double nowS);
     double PlatformC(double nowS);
     // Where the axes stand (X, Y, Z, A, B steps) once what is due at nowS ran.
@@ -71,6 +84,9 @@ private:
     Bytes HandleQuery(const unsigned char* payload, std::size_t size, double nowS);
     Bytes ToolQuery(const unsigned char* payload, std::size_t size, double nowS);
     void ExtendedStop(unsigned flags, double nowS);
+    void TogglePause(double nowS);
+    // The time the queue runs on: it stands still while paused.
+    double QueueClock(double nowS) const { return m_paused ? m_pausedAtS : nowS; }
     void Queue(const unsigned char* payload, std::size_t size, double nowS);
     void Execute(const Bytes& command, double nowS);
     bool Blocks(const Bytes& command, double nowS);
@@ -88,6 +104,7 @@ private:
     Heater m_extruder;
     Heater m_platform;
     std::deque<Queued> m_queue;
+    std::size_t m_queuedBytes = 0;
     double m_headStartS = -1;  // when the command at the queue's head began
     double m_freeAtS = 0;      // when the last command was done
     std::int32_t m_position[5] = {};
@@ -95,6 +112,9 @@ private:
     std::vector<Bytes> m_received;
     Bytes m_record;
     std::size_t m_actionCount = 0;
+    bool m_paused = false;
+    double m_pausedAtS = 0;
+    std::vector<PauseToggle> m_pauseToggles;
 };
 
 }  // namespace s3gsim

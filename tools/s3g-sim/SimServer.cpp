@@ -52,7 +52,7 @@ void WaitUntil(double deadlineS, Now now)
 SimServer::SimServer(SimOptions options)
     : m_options(std::move(options)),
       m_printer(PrinterModel{m_options.heatRateCPerS, m_options.firmwareVersion, m_options.moveSpeedFactor,
-                             m_options.keepReceived}),
+                             m_options.keepReceived, m_options.bufferBytes}),
       m_random(m_options.seed),
       m_startS(0)
 {
@@ -171,7 +171,7 @@ void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
         return;
     }
     const Bytes reply = m_printer.Handle(payload, size, NowS());
-    const bool recordedQuery = m_options.recordQueries && (payload[0] == 21 || payload[0] == 22);
+    const bool recordedQuery = m_options.recordQueries && (payload[0] == 8 || payload[0] == 21 || payload[0] == 22);
     if ((payload[0] >= 128 || recordedQuery) && m_record != nullptr) {
         std::fwrite(payload, 1, size, m_record);
         std::fflush(m_record);

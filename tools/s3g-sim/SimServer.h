@@ -14,7 +14,7 @@ namespace s3gsim {
 
 struct SimOptions {
     std::string recordPath;      // action payloads, in order, as an X3G-style stream
-    bool recordQueries = false;  // the record also gets the extended stops and position queries
+    bool recordQueries = false;  // the record also gets the pauses, extended stops and position queries
     bool baudEmulation = false;  // pace each exchange at the 115200-baud line rate
     int dropPacket = 0;          // swallow this packet (1-based), unanswered and unrecorded
     int silentFrom = 0;          // swallow every packet from this one on (a printer gone quiet)
@@ -25,6 +25,7 @@ struct SimOptions {
     double heatRateCPerS = 10.0;
     int firmwareVersion = 702;     // answered to the version query
     double moveSpeedFactor = 0;    // 0: moves done at once; else their own time divided by it
+    std::size_t bufferBytes = 0;   // 0: no limit; else the printer's command buffer in bytes
     bool keepReceived = true;      // the printer keeps every payload for Printer().Received()
     bool exitAfterFinish = false;  // end once the build reports finished
     int drainTimeoutMs = 5000;     // how long the last reply may wait for the host to take it

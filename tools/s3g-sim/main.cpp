@@ -20,9 +20,11 @@ const char* const kHelp =
     "Options:\n"
     "  --record FILE          write the received action commands (payloads, in\n"
     "                         order) to FILE as an X3G-style stream\n"
-    "  --record-queries       also write the extended stops (22) and position\n"
-    "                         queries (21) to the record\n"
+    "  --record-queries       also write the pauses (8), extended stops (22) and\n"
+    "                         position queries (21) to the record\n"
     "  --firmware-version N   the version answered to the version query (default 702)\n"
+    "  --buffer BYTES         a command buffer of this size: what does not fit is\n"
+    "                         refused (buffer full) until moves are done\n"
     "  --timed-moves FACTOR   moves take their own time divided by FACTOR (1: real\n"
     "                         time) instead of being done at once; a halt stops\n"
     "                         the move under way where it stands\n"
@@ -87,6 +89,12 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
                 std::fprintf(stderr, "s3g-sim: --timed-moves needs a positive number\n");
                 return 2;
             }
+        } else if (arg == "--buffer" && hasValue) {
+            if (!ParseInt(argv[++i], value) || value < 64) {
+                std::fprintf(stderr, "s3g-sim: --buffer needs a number of bytes, 64 or more\n");
+                return 2;
+            }
+            o.bufferBytes = static_cast<std::size_t>(value);
         } else if (arg == "--corrupt-reply" && hasValue) {
             const std::string list = argv[++i];
             std::size_t begin = 0;
