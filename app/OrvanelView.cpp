@@ -70,6 +70,7 @@ void COrvanelView::OnCommand(wxCommandEvent& event)
     case ID_PIC_STOP: OnEndPrint(); break;
     case ID_PIC_EXPORT: OnSaveX3g(); break;
     case ID_PIC_SETTING: OnConnect(); break;
+    case ID_PIC_PAUSE: ZELKUIOperation::GetUIOperationObject()->TogglePrintPause(); break;
     default: event.Skip(); break;
     }
 }

@@ -2,10 +2,12 @@
 #include "OrvanelView.h"
 
 #include <filesystem>
+#include <memory>
 
 #include "AppDialogs.h"
 #include "ModelEdit.h"
 #include "PrintModelFile.h"
+#include "PrintTimeEstimate.h"
 #include "SlicedGCode.h"
 #include "WorkflowText.h"
 #include "ZELKFileLog.h"
@@ -124,14 +126,21 @@ void COrvanelView::RunPrintPreparation()
         });
         return;
     }
+    // The time the moves take, summed here while the list is still the
+    // preparation's own (the monitor's clock starts with the print).
+    auto estimate = std::make_shared<zelk::PrintTimeEstimate>();
+    estimate->Start(control->GetPrintList(), 0.0);
     // The picture offers to stop before the first package goes out, so the
     // printer's finished report always comes after this flip.
     ui->ChangeIsStartPrintState();
     const int state = ui->GetIsStartPrintState();
     control->StartPrint();
-    CallAfter([this, state] {
+    CallAfter([this, state, estimate] {
         ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
         ZELKUIOperation::UpdatePrintPicture(state);
+        // A print that ended before this ran (a printer lost at once) has none.
+        if (state == 0 && ZELKMachineControl::GetMachineControl()->IsMachinePrinting() != 0)
+            ui->BeginPrintWatch(*estimate);
         ui->UpdatePrintToolTipText(ui->GetTranslateString("id_picToolTip_endPrint"));
         ui->ShowPrepareWnd(0);
         ui->ShowControlWnd(0);

@@ -214,6 +214,44 @@ void DrawConnection(Gc& gc, bool connected)
     }
 }
 
+// Two bars: the print stands.
+void DrawPause(Gc& gc)
+{
+    gc.SetBrush(wxBrush(kSymbol));
+    gc.SetPen(*wxTRANSPARENT_PEN);
+    gc.DrawRoundedRectangle(15, 13, 7, 22, 2);
+    gc.DrawRoundedRectangle(26, 13, 7, 22, 2);
+}
+
+// A thermometer beside a rising line.
+void DrawTemperature(Gc& gc)
+{
+    SymbolPen(gc, 2.5);
+    gc.DrawRoundedRectangle(11, 9, 8, 23, 4);
+    gc.SetBrush(wxBrush(wxColour(235, 90, 60)));
+    gc.SetPen(*wxTRANSPARENT_PEN);
+    gc.DrawEllipse(9, 29, 12, 12);
+    gc.DrawRectangle(13.5, 20, 3, 11);
+    SymbolPen(gc, 2.5);
+    wxGraphicsPath path = gc.CreatePath();
+    path.MoveToPoint(24, 37);
+    path.AddCurveToPoint(28, 20, 32, 15, 40, 14);
+    gc.StrokePath(path);
+}
+
+// Stacked layers of a zigzag path, the top one highlighted.
+void DrawToolpath(Gc& gc)
+{
+    for (int layer = 0; layer < 3; ++layer) {
+        const double y = 35 - layer * 9;
+        gc.SetPen(gc.CreatePen(wxGraphicsPenInfo(layer == 2 ? wxColour(255, 170, 60) : kSymbol, 2.5)
+                                   .Cap(wxCAP_ROUND)
+                                   .Join(wxJOIN_ROUND)));
+        const wxPoint2DDouble zigzag[] = {{9, y}, {15, y - 5}, {21, y}, {27, y - 5}, {33, y}, {39, y - 5}};
+        gc.StrokeLines(6, zigzag);
+    }
+}
+
 using Drawer = void (*)(Gc&);
 
 wxBitmap Draw(unsigned id)
@@ -260,6 +298,27 @@ wxBitmap Draw(unsigned id)
                 Tile(*gc, wxColour(46, 160, 67), wxColour(150, 220, 160));
                 DrawConnection(*gc, true);
                 break;
+            case kPicPause:
+                Tile(*gc, wxColour(214, 140, 30), wxColour(245, 205, 140));
+                DrawPause(*gc);
+                break;
+            case kPicResume:
+                Tile(*gc, wxColour(214, 140, 30), wxColour(245, 205, 140));
+                DrawStart(*gc);
+                break;
+            case kPicTemperature:
+            case kPicTemperature + 1:
+            case kPicToolpath:
+            case kPicToolpath + 1: {
+                const bool checked = id == kPicTemperature + 1 || id == kPicToolpath + 1;
+                Tile(*gc, checked ? kTileChecked : kTileUnchecked,
+                     checked ? wxColour(170, 215, 255) : wxColour(120, 128, 130));
+                if (id <= kPicTemperature + 1)
+                    DrawTemperature(*gc);
+                else
+                    DrawToolpath(*gc);
+                break;
+            }
             default:
                 return wxBitmap();
             }

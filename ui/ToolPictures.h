@@ -21,11 +21,15 @@ enum ToolPictureId : unsigned {
     kPicExport = 3918,
     kPicDisconnected = 3919,
     kPicConnected = 3920,
+    kPicPause = 3921,
+    kPicResume = 3922,
+    kPicTemperature = 3923,  // unchecked; checked is 3924
+    kPicToolpath = 3925,     // unchecked; checked is 3926
 };
 
 constexpr int kToolPictureSize = 48;
 
-// The 48 x 48 picture of `id` (3900-3920), with alpha; drawn once and then
+// The 48 x 48 picture of `id` (3900-3926), with alpha; drawn once and then
 // shared. An unknown id gives an invalid bitmap. User-interface thread only.
 wxBitmap LoadToolPicture(unsigned id);
 

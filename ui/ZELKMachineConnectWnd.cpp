@@ -291,5 +291,7 @@ void ZELKMachineConnectWnd::OnPrinterLost(const std::string& reason)
     OfferNewPrint();
     ShowStatus();
     ui->ShowControlWnd(0);
+    if (wasPrinting)
+        ui->NotifyPrintEnded(Text("id_message_printerLost"));
     ui->MessageBox_Zelk(wasPrinting ? "id_message_printerLost" : "id_message_printerGone", reason);
 }

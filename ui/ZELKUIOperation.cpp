@@ -80,6 +80,7 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
         return;
     CreateMachineConnectWnd(parent);
     CreatePrepareWnd(parent);
+    CreatePrintWatch(parent);
     if (!m_viewWnd)
         m_viewWnd = new ZELKViewWnd(parent, wxPoint(85, 160));
     if (!m_moveWnd)
@@ -436,7 +437,7 @@ void ZELKUIOperation::DeleteMemory()
     if (m_viewWnd)
         m_viewWnd->Destroy();
     for (wxWindow* panel : std::initializer_list<wxWindow*>{m_moveWnd, m_rotateWnd, m_scaleWnd, m_gcodeWnd,
-                                                            m_controlWnd, m_connectWnd})
+                                                            m_controlWnd, m_connectWnd, m_printMonitorWnd})
         if (panel != nullptr)
             panel->Destroy();
     if (m_infoWnd)
@@ -451,6 +452,7 @@ void ZELKUIOperation::DeleteMemory()
     m_connectWnd = nullptr;
     m_controlWnd = nullptr;
     m_infoWnd = nullptr;
+    m_printMonitorWnd = nullptr;
 }
 
 // ---------------------------------------------------------------- pictures
@@ -513,6 +515,9 @@ int ZELKUIOperation::UpdatePrintPicture(int state)
     if (!m_picStart)
         return 0;
     m_picStart->SetBitmapId(state != 0 ? zelk::kPicStart : zelk::kPicStop);
+    // Every print's end passes here (the picture offers to start again).
+    if (state != 0 && m_uiOperation != nullptr)
+        m_uiOperation->EndPrintWatch();
     return 1;
 }
 
@@ -560,6 +565,11 @@ void ZELKUIOperation::Translate()
         UpdatePicCtrlsToolTip();
         if (m_prepareWnd)
             m_prepareWnd->Translate();
+        if (m_printMonitorWnd)
+            m_printMonitorWnd->Translate();
+        if (m_pausePic)
+            m_pausePic->SetToolTip(GetTranslateString(m_machineControl->IsPrintPaused() ? "id_picToolTip_resumePrint"
+                                                                                         : "id_picToolTip_pausePrint"));
     }
 }
 

@@ -20,6 +20,7 @@
 #include "ZELKMoveWnd.h"
 #include "ZELKPictureCtrl.h"
 #include "ZELKPrepareWnd.h"
+#include "ZELKPrintMonitorWnd.h"
 #include "ZELKRotateWnd.h"
 #include "ZELKScaleWnd.h"
 #include "ViewUi.h"
@@ -47,7 +48,7 @@ struct PictrueCtrlInfo {
 // Window ids of the pictures (children of the main view).
 enum PictureId { ID_PIC_IMPORT = 100, ID_PIC_VIEW = 101, ID_PIC_MOVE = 102, ID_PIC_ROTATE = 103,
                  ID_PIC_SCALE = 104, ID_PIC_MACHINE_CONTROL = 105, ID_PIC_GCODE = 106, ID_PIC_START = 107,
-                 ID_PIC_STOP = 108, ID_PIC_EXPORT = 109, ID_PIC_SETTING = 110 };
+                 ID_PIC_STOP = 108, ID_PIC_EXPORT = 109, ID_PIC_SETTING = 110, ID_PIC_PAUSE = 111 };
 
 // Everything but the reply callback runs on the user-interface thread. The
 // reply callback runs on the serial reader thread: it never touches a window
@@ -118,6 +119,23 @@ public:
     // Start picture for nonzero, stop picture for 0.
     static int UpdatePrintPicture(int state);
 
+    // --- watching a print (ZELKUIPrintWatch.cpp)
+    // The print monitor and the pause picture (hidden until a print runs).
+    void CreatePrintWatch(wxWindow* parent);
+    // A print started: the monitor shows it, the pause picture offers to pause.
+    void BeginPrintWatch(const zelk::PrintTimeEstimate& estimate);
+    // The print ended (finished, stopped, lost): both hide; the time it ran
+    // goes into the print-complete message.
+    void EndPrintWatch();
+    // What the pause picture does: pause a running print or resume a paused one.
+    void TogglePrintPause();
+    // A desktop notification of a print's end, when the window is not in front.
+    void NotifyPrintEnded(const wxString& text);
+    using NotificationFunction = std::function<void(const wxString& title, const wxString& text)>;
+    static NotificationFunction SetNotificationFunction(NotificationFunction function);
+    ZELKPrintMonitorWnd* GetPrintMonitorWnd() const { return m_printMonitorWnd; }
+    ZELKBitmapStatic* GetPausePicture() const { return m_pausePic; }
+
     // --- texts
     void UpdatePicCtrlsToolTip();
     void UpdatePrintToolTipText(const wxString& text);
@@ -185,6 +203,7 @@ private:
     void UpdateZAxisShowValue(double z);
     void StopInquireZPosition();
     void ShowPrintComplete();
+    void ShowPausePicture(bool paused);
 
     static ZELKUIOperation* m_uiOperation;
     static wxWeakRef<ZELKBitmapStatic> m_picStart;
@@ -199,6 +218,7 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_stopPic;
     wxWeakRef<ZELKBitmapStatic> m_exportPic;
     wxWeakRef<ZELKBitmapStatic> m_settingPic;
+    wxWeakRef<ZELKBitmapStatic> m_pausePic;
 
     wxWeakRef<ZELKViewWnd> m_viewWnd;
     wxWeakRef<ZELKMoveWnd> m_moveWnd;
@@ -211,6 +231,8 @@ private:
     // CreateViewWnd, listed in ToolPanel and translated in Translate.
     wxWeakRef<ZELKPrepareWnd> m_prepareWnd;
     wxWeakRef<ZELKInfoWnd> m_infoWnd;
+    wxWeakRef<ZELKPrintMonitorWnd> m_printMonitorWnd;
+    double m_lastPrintSeconds = 0;  // of the print that ended last, for its message
 
     ZELKMachineControl* m_machineControl;
     std::atomic<int> m_startPrintState{1};

@@ -65,14 +65,3 @@ void ZELKUIOperation::HandleReceive(const RECEIVEBUF& reply)
         break;
     }
 }
-
-void ZELKUIOperation::ShowPrintComplete()
-{
-    // The box is modal on the user-interface thread; a second finished reply
-    // while it is open belongs to the same print and opens no second box.
-    if (m_printCompleteShowing)
-        return;
-    m_printCompleteShowing = true;
-    MessageBox_Zelk("id_message_printComplete");
-    m_printCompleteShowing = false;
-}

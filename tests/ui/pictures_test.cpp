@@ -10,7 +10,7 @@ namespace {
 std::vector<unsigned> AllIds()
 {
     std::vector<unsigned> ids;
-    for (unsigned id = 3900; id <= 3920; ++id)
+    for (unsigned id = 3900; id <= 3926; ++id)
         ids.push_back(id);
     return ids;
 }
@@ -40,14 +40,15 @@ TEST(ToolPictures, EveryIdIsA48PixelPictureWithTransparentCorners)
         EXPECT_GT(image.GetAlpha(24, 24) + image.GetAlpha(20, 30), 0);
     }
     EXPECT_FALSE(zelk::LoadToolPicture(3899).IsOk());
-    EXPECT_FALSE(zelk::LoadToolPicture(3921).IsOk());
+    EXPECT_FALSE(zelk::LoadToolPicture(3927).IsOk());
 }
 
 TEST(ToolPictures, LooksAreDistinct)
 {
     // Checked against unchecked for each tool, start against stop, connected against not.
     const std::pair<unsigned, unsigned> pairs[] = {{3903, 3904}, {3905, 3906}, {3907, 3908}, {3909, 3910},
-                                                   {3911, 3912}, {3913, 3914}, {3916, 3917}, {3919, 3920}};
+                                                   {3911, 3912}, {3913, 3914}, {3916, 3917}, {3919, 3920},
+                                                   {3923, 3924}, {3925, 3926}};
     for (const auto& [a, b] : pairs) {
         SCOPED_TRACE(std::to_string(a) + "/" + std::to_string(b));
         EXPECT_GT(Difference(zelk::LoadToolPicture(a).ConvertToImage(), zelk::LoadToolPicture(b).ConvertToImage()),
@@ -58,6 +59,9 @@ TEST(ToolPictures, LooksAreDistinct)
               0.1);
     EXPECT_GT(Difference(zelk::LoadToolPicture(3901).ConvertToImage(), zelk::LoadToolPicture(3902).ConvertToImage()),
               0.1);
+    // Pause and resume share the tile and differ in the symbol.
+    EXPECT_GT(Difference(zelk::LoadToolPicture(3921).ConvertToImage(), zelk::LoadToolPicture(3922).ConvertToImage()),
+              0.05);
     // Different tools differ in their symbol, not only their colour.
     EXPECT_GT(Difference(zelk::LoadToolPicture(3903).ConvertToImage(), zelk::LoadToolPicture(3905).ConvertToImage()),
               0.05);

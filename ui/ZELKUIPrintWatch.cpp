@@ -1,0 +1,124 @@
+// The coordinator's part in watching a print: the print monitor, the pause
+// picture, and telling the user when a print ends while the window is behind.
+#include <wx/app.h>
+#include <wx/log.h>
+#include <wx/notifmsg.h>
+#include <wx/toplevel.h>
+
+#include "ToolPictures.h"
+#include "ZELKMachineControl.h"
+#include "ZELKUIOperation.h"
+
+namespace {
+
+ZELKUIOperation::NotificationFunction& NotificationHook()
+{
+    // A desktop notification; none when the desktop has no notification
+    // service (the failure is not the user's concern: the message box follows).
+    static ZELKUIOperation::NotificationFunction hook = [](const wxString& title, const wxString& text) {
+        wxLogNull quiet;
+        wxNotificationMessage note(title, text, wxTheApp != nullptr ? wxTheApp->GetTopWindow() : nullptr);
+        note.Show(wxNotificationMessage::Timeout_Auto);
+    };
+    return hook;
+}
+
+// Where the monitor sits: right of the top row of pictures.
+const wxPoint kMonitorOffset(510, 10);
+const wxPoint kPausePicture(290, 10);
+
+}  // namespace
+
+void ZELKUIOperation::CreatePrintWatch(wxWindow* parent)
+{
+    if (parent == nullptr)
+        return;
+    if (!m_printMonitorWnd)
+        m_printMonitorWnd = new ZELKPrintMonitorWnd(parent, wxDefaultPosition);
+    if (!m_pausePic) {
+        ZELKBitmapStatic* made = nullptr;
+        CreateSinglePictrueCtrl(made, parent, kPausePicture.x, kPausePicture.y, ID_PIC_PAUSE, zelk::kPicPause);
+        made->Hide();
+        m_pausePic = made;
+    }
+}
+
+void ZELKUIOperation::BeginPrintWatch(const zelk::PrintTimeEstimate& estimate)
+{
+    if (!m_printMonitorWnd)
+        return;
+    if (wxWindow* view = m_printMonitorWnd->GetParent())
+        m_printMonitorWnd->Move(view->ClientToScreen(view->FromDIP(kMonitorOffset)));
+    m_printMonitorWnd->Begin(estimate);
+    m_printMonitorWnd->Translate();
+    ShowPausePicture(false);
+}
+
+void ZELKUIOperation::EndPrintWatch()
+{
+    if (m_printMonitorWnd && m_printMonitorWnd->IsRunning())
+        m_lastPrintSeconds = m_printMonitorWnd->End();
+    if (m_pausePic)
+        m_pausePic->Hide();
+}
+
+void ZELKUIOperation::ShowPausePicture(bool paused)
+{
+    if (!m_pausePic)
+        return;
+    m_pausePic->SetBitmapId(paused ? zelk::kPicResume : zelk::kPicPause);
+    m_pausePic->SetToolTip(GetTranslateString(paused ? "id_picToolTip_resumePrint" : "id_picToolTip_pausePrint"));
+    m_pausePic->Show();
+}
+
+void ZELKUIOperation::TogglePrintPause()
+{
+    if (m_machineControl->IsMachinePrinting() == 0)
+        return;
+    const bool pause = !m_machineControl->IsPrintPaused();
+    if (pause)
+        m_machineControl->PausePrint();
+    else
+        m_machineControl->ResumePrint();
+    if (m_printMonitorWnd)
+        m_printMonitorWnd->SetPaused(pause);
+    ShowPausePicture(pause);
+}
+
+void ZELKUIOperation::NotifyPrintEnded(const wxString& text)
+{
+    wxWindow* top = wxTheApp != nullptr ? wxTheApp->GetTopWindow() : nullptr;
+    auto* frame = wxDynamicCast(top, wxTopLevelWindow);
+    if (frame != nullptr && frame->IsActive())
+        return;  // the message box in front says it
+    const NotificationFunction hook = NotificationHook();
+    if (hook)
+        hook(frame != nullptr ? frame->GetTitle() : wxString("Morvadin-X"), text);
+}
+
+ZELKUIOperation::NotificationFunction ZELKUIOperation::SetNotificationFunction(NotificationFunction function)
+{
+    NotificationFunction previous = std::move(NotificationHook());
+    NotificationHook() = std::move(function);
+    return previous;
+}
+
+void ZELKUIOperation::ShowPrintComplete()
+{
+    // The box is modal on the user-interface thread; a second finished reply
+    // while it is open belongs to the same print and opens no second box.
+    if (m_printCompleteShowing)
+        return;
+    m_printCompleteShowing = true;
+    std::string took;
+    if (m_lastPrintSeconds > 0)
+        took = GetTranslateString("id_message_printTime").ToStdString(wxConvUTF8) + " " +
+               zelk::FormatDuration(m_lastPrintSeconds);
+    m_lastPrintSeconds = 0;
+    wxString text = GetTranslateString("id_message_printComplete");
+    if (!took.empty())
+        text += "\n" + wxString::FromUTF8(took);
+    NotifyPrintEnded(text);
+    MessageBox_Zelk("id_message_printComplete", took);
+    m_printCompleteShowing = false;
+}
