@@ -55,6 +55,15 @@ const std::vector<KeyText>& ChineseWords()
         {"id_button_controlPrecision", "精确"},
         {"id_button_controlMeter", "计量"},
         {"id_button_controlZSet", "设置高度"},
+        // temperature panel
+        {"id_static_temperatureGraph", "温度:"},
+        {"id_static_temperatureExtruder", "挤出头"},
+        {"id_static_temperaturePlatform", "平台"},
+        {"id_static_temperatureMinutes", "分钟"},
+        {"id_static_atTemperature", "已达到温度"},
+        {"id_static_heating", "加热中"},
+        {"id_static_cooling", "冷却中"},
+        {"id_static_heaterOff", "关闭"},
         // model edit panels
         {"id_static_moveMoveCaption", "移动:"},
         {"id_button_moveMovePlat", "降落"},
