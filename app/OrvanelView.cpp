@@ -71,6 +71,7 @@ void COrvanelView::OnCommand(wxCommandEvent& event)
     case ID_PIC_EXPORT: OnSaveX3g(); break;
     case ID_PIC_SETTING: OnConnect(); break;
     case ID_PIC_PAUSE: ZELKUIOperation::GetUIOperationObject()->TogglePrintPause(); break;
+    case ID_PIC_TEMPERATURE: ZELKUIOperation::GetUIOperationObject()->ToggleTemperatureWnd(); break;
     default: event.Skip(); break;
     }
 }

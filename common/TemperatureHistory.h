@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "Heater.h"
+
 namespace zelk {
 
 // One reading of the heaters. Times are seconds of a steady clock chosen by
@@ -19,8 +21,6 @@ struct TemperatureSample {
     std::optional<double> platformC;  // empty: the printer does not report its platform
     double platformTargetC = 0;
 };
-
-enum class Heater { Extruder, Platform };
 
 // What a heater is doing, by its latest sample and the seconds before it.
 enum class HeaterState {

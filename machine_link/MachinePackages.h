@@ -2,6 +2,7 @@
 // build-percentage command.
 #pragma once
 
+#include "Heater.h"
 #include "Package.h"
 
 namespace zelk {
@@ -38,7 +39,6 @@ Package ExtruderMovePackage(int direction, float speed, int seconds);
 
 // The heater and temperature a tool action sets (command 136, sub-commands 3
 // and 31); false for every other package.
-enum class Heater { Extruder, Platform };
 bool ReadTemperatureTarget(const Package& package, Heater& heater, int& celsius);
 
 }  // namespace zelk

@@ -437,7 +437,8 @@ void ZELKUIOperation::DeleteMemory()
     if (m_viewWnd)
         m_viewWnd->Destroy();
     for (wxWindow* panel : std::initializer_list<wxWindow*>{m_moveWnd, m_rotateWnd, m_scaleWnd, m_gcodeWnd,
-                                                            m_controlWnd, m_connectWnd, m_printMonitorWnd})
+                                                            m_controlWnd, m_connectWnd, m_printMonitorWnd,
+                                                            m_temperatureWnd})
         if (panel != nullptr)
             panel->Destroy();
     if (m_infoWnd)
@@ -453,6 +454,7 @@ void ZELKUIOperation::DeleteMemory()
     m_controlWnd = nullptr;
     m_infoWnd = nullptr;
     m_printMonitorWnd = nullptr;
+    m_temperatureWnd = nullptr;
 }
 
 // ---------------------------------------------------------------- pictures
@@ -501,6 +503,18 @@ void ZELKUIOperation::ShowMachineConnectPicIsConnected(int connected)
 {
     if (m_settingPic)
         m_settingPic->SetBitmapId(connected != 0 ? zelk::kPicConnected : zelk::kPicDisconnected);
+    // The temperature graph belongs to a connection: a new one starts empty.
+    if (m_temperaturePic)
+        m_temperaturePic->Show(connected != 0);
+    if (connected == 0) {
+        m_lastPlatformC = -1;
+        if (m_temperatureWnd) {
+            m_temperatureWnd->Clear();
+            m_temperatureWnd->Hide();
+        }
+        if (m_temperaturePic)
+            m_temperaturePic->SetBitmapId(zelk::kPicTemperature);
+    }
 }
 
 void ZELKUIOperation::ChangeIsStartPrintState()
@@ -567,6 +581,10 @@ void ZELKUIOperation::Translate()
             m_prepareWnd->Translate();
         if (m_printMonitorWnd)
             m_printMonitorWnd->Translate();
+        if (m_temperatureWnd)
+            m_temperatureWnd->Translate();
+        if (m_temperaturePic)
+            m_temperaturePic->SetToolTip(GetTranslateString("id_picToolTip_temperatureGraph"));
         if (m_pausePic)
             m_pausePic->SetToolTip(GetTranslateString(m_machineControl->IsPrintPaused() ? "id_picToolTip_resumePrint"
                                                                                          : "id_picToolTip_pausePrint"));

@@ -23,6 +23,7 @@
 #include "ZELKPrintMonitorWnd.h"
 #include "ZELKRotateWnd.h"
 #include "ZELKScaleWnd.h"
+#include "ZELKTemperatureWnd.h"
 #include "ViewUi.h"
 #include "ZELKViewWnd.h"
 
@@ -48,7 +49,8 @@ struct PictrueCtrlInfo {
 // Window ids of the pictures (children of the main view).
 enum PictureId { ID_PIC_IMPORT = 100, ID_PIC_VIEW = 101, ID_PIC_MOVE = 102, ID_PIC_ROTATE = 103,
                  ID_PIC_SCALE = 104, ID_PIC_MACHINE_CONTROL = 105, ID_PIC_GCODE = 106, ID_PIC_START = 107,
-                 ID_PIC_STOP = 108, ID_PIC_EXPORT = 109, ID_PIC_SETTING = 110, ID_PIC_PAUSE = 111 };
+                 ID_PIC_STOP = 108, ID_PIC_EXPORT = 109, ID_PIC_SETTING = 110, ID_PIC_PAUSE = 111,
+                 ID_PIC_TEMPERATURE = 112 };
 
 // Everything but the reply callback runs on the user-interface thread. The
 // reply callback runs on the serial reader thread: it never touches a window
@@ -133,6 +135,11 @@ public:
     void NotifyPrintEnded(const wxString& text);
     using NotificationFunction = std::function<void(const wxString& title, const wxString& text)>;
     static NotificationFunction SetNotificationFunction(NotificationFunction function);
+    // The temperature graph: its picture shows while a printer is connected,
+    // a click opens or closes the panel; every temperature reply feeds it.
+    void ToggleTemperatureWnd();
+    ZELKTemperatureWnd* GetTemperatureWnd() const { return m_temperatureWnd; }
+    ZELKBitmapStatic* GetTemperaturePicture() const { return m_temperaturePic; }
     ZELKPrintMonitorWnd* GetPrintMonitorWnd() const { return m_printMonitorWnd; }
     ZELKBitmapStatic* GetPausePicture() const { return m_pausePic; }
 
@@ -204,6 +211,7 @@ private:
     void StopInquireZPosition();
     void ShowPrintComplete();
     void ShowPausePicture(bool paused);
+    void AddTemperatureSample(int extruderC, int platformC);
 
     static ZELKUIOperation* m_uiOperation;
     static wxWeakRef<ZELKBitmapStatic> m_picStart;
@@ -219,6 +227,7 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_exportPic;
     wxWeakRef<ZELKBitmapStatic> m_settingPic;
     wxWeakRef<ZELKBitmapStatic> m_pausePic;
+    wxWeakRef<ZELKBitmapStatic> m_temperaturePic;
 
     wxWeakRef<ZELKViewWnd> m_viewWnd;
     wxWeakRef<ZELKMoveWnd> m_moveWnd;
@@ -232,6 +241,8 @@ private:
     wxWeakRef<ZELKPrepareWnd> m_prepareWnd;
     wxWeakRef<ZELKInfoWnd> m_infoWnd;
     wxWeakRef<ZELKPrintMonitorWnd> m_printMonitorWnd;
+    wxWeakRef<ZELKTemperatureWnd> m_temperatureWnd;
+    int m_lastPlatformC = -1;  // the latest platform reply; -1 while none came on this connection
     double m_lastPrintSeconds = 0;  // of the print that ended last, for its message
 
     ZELKMachineControl* m_machineControl;

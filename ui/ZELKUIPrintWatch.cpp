@@ -1,5 +1,9 @@
 // The coordinator's part in watching a print: the print monitor, the pause
-// picture, and telling the user when a print ends while the window is behind.
+// picture, the temperature graph, and telling the user when a print ends
+// while the window is behind.
+#include <algorithm>
+#include <chrono>
+
 #include <wx/app.h>
 #include <wx/log.h>
 #include <wx/notifmsg.h>
@@ -26,6 +30,8 @@ ZELKUIOperation::NotificationFunction& NotificationHook()
 // Where the monitor sits: right of the top row of pictures.
 const wxPoint kMonitorOffset(510, 10);
 const wxPoint kPausePicture(290, 10);
+const wxPoint kTemperaturePicture(360, 10);
+const wxPoint kTemperaturePanel(360, 64);
 
 }  // namespace
 
@@ -35,6 +41,15 @@ void ZELKUIOperation::CreatePrintWatch(wxWindow* parent)
         return;
     if (!m_printMonitorWnd)
         m_printMonitorWnd = new ZELKPrintMonitorWnd(parent, wxDefaultPosition);
+    if (!m_temperatureWnd)
+        m_temperatureWnd = new ZELKTemperatureWnd(parent, kTemperaturePanel);
+    if (!m_temperaturePic) {
+        ZELKBitmapStatic* made = nullptr;
+        CreateSinglePictrueCtrl(made, parent, kTemperaturePicture.x, kTemperaturePicture.y, ID_PIC_TEMPERATURE,
+                                zelk::kPicTemperature);
+        made->Hide();
+        m_temperaturePic = made;
+    }
     if (!m_pausePic) {
         ZELKBitmapStatic* made = nullptr;
         CreateSinglePictrueCtrl(made, parent, kPausePicture.x, kPausePicture.y, ID_PIC_PAUSE, zelk::kPicPause);
@@ -121,4 +136,29 @@ void ZELKUIOperation::ShowPrintComplete()
     NotifyPrintEnded(text);
     MessageBox_Zelk("id_message_printComplete", took);
     m_printCompleteShowing = false;
+}
+
+void ZELKUIOperation::ToggleTemperatureWnd()
+{
+    if (!m_temperatureWnd || !m_temperaturePic)
+        return;
+    const bool show = !m_temperatureWnd->IsShown();
+    m_temperatureWnd->Show(show);
+    m_temperaturePic->SetBitmapId(show ? zelk::kPicTemperature + 1 : zelk::kPicTemperature);
+}
+
+void ZELKUIOperation::AddTemperatureSample(int extruderC, int platformC)
+{
+    if (platformC >= 0)
+        m_lastPlatformC = platformC;
+    if (!m_temperatureWnd || extruderC < 0)
+        return;
+    zelk::TemperatureSample sample;
+    sample.timeS = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    sample.extruderC = extruderC;
+    sample.extruderTargetC = std::max(0, m_machineControl->GetExtruderTargetC());
+    if (m_lastPlatformC >= 0)
+        sample.platformC = m_lastPlatformC;
+    sample.platformTargetC = std::max(0, m_machineControl->GetPlatformTargetC());
+    m_temperatureWnd->AddSample(sample);
 }

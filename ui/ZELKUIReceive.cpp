@@ -31,15 +31,18 @@ void ZELKUIOperation::HandleReceive(const RECEIVEBUF& reply)
         const int tempC = reply.extruderTemperature;
         OnUiThread([this, tempC] {
             UpdateTemperatureShowValue(GetTranslateString("id_infor_temperatureExtrude") + wxString::Format("%d", tempC));
+            AddTemperatureSample(tempC, -1);
         });
         break;
     }
     case zelk::kReplyPlatformTemperature: {
         // The line keeps showing the extruder's reading, now with its unit.
         const int tempC = reply.extruderTemperature;
-        OnUiThread([this, tempC] {
+        const int platformC = reply.platformTemperature;
+        OnUiThread([this, tempC, platformC] {
             UpdateTemperatureShowValue(GetTranslateString("id_infor_temperatureExtrude") +
                                        wxString::Format("%d", tempC) + wxString::FromUTF8("℃"));
+            AddTemperatureSample(-1, platformC);
         });
         break;
     }

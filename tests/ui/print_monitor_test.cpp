@@ -148,3 +148,52 @@ TEST_F(PrintMonitor, FinishedPrintSaysHowLongItTookAndNotifiesWhenTheWindowIsBeh
     EXPECT_EQ(notes[0].second, "The print is complete.\nPrint time: 00:00");
     EXPECT_FALSE(m_ui->GetPrintMonitorWnd()->IsShown());
 }
+
+TEST_F(PrintMonitor, TemperatureGraphBelongsToTheConnectionAndIsFedByTheReplies)
+{
+    ZELKBitmapStatic* picture = m_ui->GetTemperaturePicture();
+    ZELKTemperatureWnd* graph = m_ui->GetTemperatureWnd();
+    ASSERT_NE(picture, nullptr);
+    ASSERT_NE(graph, nullptr);
+    EXPECT_FALSE(picture->IsShown()) << "no printer is connected";
+    m_ui->ShowMachineConnectPicIsConnected(1);
+    EXPECT_TRUE(picture->IsShown());
+    Language(LANGUAGE_ENGLISH);
+    EXPECT_EQ(picture->GetToolTipText(), "Temperature graph");
+
+    // Fed while closed, so that it has its past when opened.
+    RECEIVEBUF reply;
+    reply.type = zelk::kReplyExtruderTemperature;
+    for (int c : {30, 80, 130}) {
+        reply.extruderTemperature = c;
+        m_ui->HandleReceive(reply);
+    }
+    Pump();
+    ASSERT_EQ(graph->GetHistory().Size(), 3u);
+    EXPECT_EQ(graph->GetHistory().Latest()->extruderC, 130);
+    EXPECT_FALSE(graph->GetHistory().Latest()->platformC.has_value()) << "the platform was never reported";
+    // A platform reply gives the platform to the next sample.
+    reply.type = zelk::kReplyPlatformTemperature;
+    reply.platformTemperature = 45;
+    m_ui->HandleReceive(reply);
+    reply.type = zelk::kReplyExtruderTemperature;
+    reply.extruderTemperature = 150;
+    m_ui->HandleReceive(reply);
+    Pump();
+    ASSERT_EQ(graph->GetHistory().Size(), 4u);
+    EXPECT_EQ(graph->GetHistory().Latest()->platformC.value_or(-1), 45);
+
+    m_ui->ToggleTemperatureWnd();
+    EXPECT_TRUE(graph->IsShown());
+    EXPECT_EQ(picture->GetBitmapId(), 3924u);
+    m_ui->ToggleTemperatureWnd();
+    EXPECT_FALSE(graph->IsShown());
+    EXPECT_EQ(picture->GetBitmapId(), 3923u);
+
+    // The connection ends: the picture goes, the graph forgets.
+    m_ui->ToggleTemperatureWnd();
+    m_ui->ShowMachineConnectPicIsConnected(0);
+    EXPECT_FALSE(picture->IsShown());
+    EXPECT_FALSE(graph->IsShown());
+    EXPECT_EQ(graph->GetHistory().Size(), 0u);
+}

@@ -344,11 +344,21 @@ TEST_F(TemperaturePanel, PictureOfAHeatingPrinter)
         m_panel->Refresh();
         m_panel->Update();
         ASSERT_TRUE(testsupport::PumpUntil([&] { return m_panel->GetGraph()->GetPaintCount() > paints; }, 5000));
-        Pump();
-        const wxImage screen = uitest::CaptureScreen(uitest::ArtefactFolder() + "screen-temperature.png");
-        ASSERT_TRUE(screen.IsOk());
-        const wxRect area = m_panel->GetScreenRect().Intersect(wxRect(screen.GetSize()));
-        const wxImage panel = screen.GetSubImage(area);
+        // The legend's marks paint after the graph: the screen is taken
+        // again until the extruder's dot is on it (or the wait ends).
+        const wxRect dot = m_panel->GetMark(Heater::Extruder)->GetRect();
+        wxImage panel;
+        const auto dotShown = [&] {
+            Pump();
+            const wxImage screen = uitest::CaptureScreen(uitest::ArtefactFolder() + "screen-temperature.png");
+            if (!screen.IsOk())
+                return false;
+            panel = screen.GetSubImage(m_panel->GetScreenRect().Intersect(wxRect(screen.GetSize())));
+            return Near(Pixel(panel, dot.x + dot.width / 2, dot.y + dot.height / 2),
+                        ZELKTemperatureGraph::kAtTargetColour, 30);
+        };
+        testsupport::PumpUntil(dotShown, 5000);
+        ASSERT_TRUE(panel.IsOk());
         const std::string name = std::string("temperature-graph-") + language.name + ".png";
         EXPECT_TRUE(panel.SaveFile(uitest::ArtefactFolder() + name, wxBITMAP_TYPE_PNG));
         if (language.language == LANGUAGE_ENGLISH) {
@@ -357,7 +367,6 @@ TEST_F(TemperaturePanel, PictureOfAHeatingPrinter)
         // On screen: both lines, and the extruder's state dot in green.
         EXPECT_GT(CountColour(panel, IsExtruderColour), 100);
         EXPECT_GT(CountColour(panel, IsPlatformColour), 100);
-        const wxRect dot = m_panel->GetMark(Heater::Extruder)->GetRect();
         EXPECT_TRUE(Near(Pixel(panel, dot.x + dot.width / 2, dot.y + dot.height / 2),
                          ZELKTemperatureGraph::kAtTargetColour, 30));
     }
