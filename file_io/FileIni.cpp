@@ -140,6 +140,21 @@ bool WithValue(const std::string& content, const std::string& section, const std
         error = "cannot format the profile";
         return false;
     }
+    // A key outside every section whose name begins with the byte-order
+    // mark's bytes is written first: at the start of the file a reader takes
+    // them for the mark and the line for something else. A blank first line
+    // keeps them where the file had them.
+    static constexpr char kSignature[] = "\xEF\xBB\xBF";
+    if (!hadSignature && output.rfind(kSignature, 0) == 0)
+        output.insert(0, "\n");
+    // Whatever else the formatting may do, a profile that would not read
+    // back the value written is not written.
+    std::string back;
+    if (!ReadValue(output, section, key, back) || back != value) {
+        error = "the profile cannot hold " + section + "/" + key + " as written";
+        output.clear();
+        return false;
+    }
     return true;
 }
 

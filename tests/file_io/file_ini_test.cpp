@@ -81,6 +81,34 @@ TEST(FileIni, WritingOneKeyKeepsEveryOtherSectionKeyAndComment)
     EXPECT_EQ(dir.EntryCount(), 1u);  // no temporary file left behind
 }
 
+// A key outside every section whose name begins with the byte-order mark's
+// bytes: written first, it must not be taken for the mark of the whole file
+// (which would turn its line into a section and move the keys after it).
+TEST(FileIni, AKeyThatBeginsWithTheMarksBytesStaysAKey)
+{
+    const std::string content = "\n\xEF\xBB\xBF[odd=2.5\n";
+    const std::string oddKey = "\xEF\xBB\xBF[odd";
+    std::string before;
+    ASSERT_TRUE(zelk::ini::ReadValue(content, "", oddKey, before));
+    EXPECT_EQ(before, "2.5");
+    for (const char* section : {"", "Machine"}) {
+        SCOPED_TRACE(section);
+        std::string output, error, back;
+        ASSERT_TRUE(zelk::ini::WithValue(content, section, "orphan", "1", output, error)) << error;
+        EXPECT_TRUE(zelk::ini::ReadValue(output, section, "orphan", back));
+        EXPECT_EQ(back, "1");
+        EXPECT_TRUE(zelk::ini::ReadValue(output, "", oddKey, back));
+        EXPECT_EQ(back, "2.5");
+    }
+    // A file that has the mark keeps it.
+    std::string output, error, back;
+    ASSERT_TRUE(zelk::ini::WithValue("\xEF\xBB\xBF[Machine]\nPlatformX=1\n", "Machine", "PlatformX", "2", output,
+                                     error));
+    EXPECT_EQ(output.rfind("\xEF\xBB\xBF", 0), 0u);
+    EXPECT_TRUE(zelk::ini::ReadValue(output, "Machine", "PlatformX", back));
+    EXPECT_EQ(back, "2");
+}
+
 TEST(FileIni, WritingCreatesAMissingFileAndRefusesAnUnwritablePlace)
 {
     TempDir dir;
