@@ -32,17 +32,21 @@ inline void Pump(int ms = 100)
     PumpUntil([] { return false; }, ms);
 }
 
-// Keys shown through MessageBox_Zelk while it lives.
+// Keys and texts shown through MessageBox_Zelk while it lives.
 class MessageCapture {
 public:
     MessageCapture()
     {
         m_previous = ZELKUIOperation::SetMessageBoxFunction(
-            [this](const std::string& key, const wxString&) { keys.push_back(key); });
+            [this](const std::string& key, const wxString& text) {
+                keys.push_back(key);
+                texts.push_back(text);
+            });
     }
     ~MessageCapture() { ZELKUIOperation::SetMessageBoxFunction(std::move(m_previous)); }
     int Count(const std::string& key) const { return static_cast<int>(std::count(keys.begin(), keys.end(), key)); }
     std::vector<std::string> keys;
+    std::vector<wxString> texts;
 
 private:
     ZELKUIOperation::MessageBoxFunction m_previous;

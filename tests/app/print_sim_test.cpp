@@ -24,6 +24,7 @@
 #include "ToolPictures.h"
 #include "ZELKMachineControl.h"
 #include "ZELKMachineControlWnd.h"
+#include "ZELKTranslation.h"
 
 namespace fs = std::filesystem;
 
@@ -44,8 +45,21 @@ s3gsim::SimOptions FastHeating()
     return options;
 }
 
+// Moves in their own time (sped up) through a small command buffer, as a
+// real printer takes them: a print that runs long enough to be watched.
+s3gsim::SimOptions TimedMoves()
+{
+    s3gsim::SimOptions options;
+    options.heatRateCPerS = 50.0;
+    options.moveSpeedFactor = 60;
+    options.bufferBytes = 512;
+    return options;
+}
+
 class PrintWithSimulator : public ::testing::Test {
 protected:
+    explicit PrintWithSimulator(s3gsim::SimOptions options = FastHeating()) : m_sim(std::move(options)) {}
+
     void SetUp() override
     {
         ASSERT_TRUE(m_sim.Ok()) << m_sim.Error();
@@ -81,7 +95,7 @@ protected:
         zelk::SetSaveX3gDialogFunction(std::move(m_previousSave));
     }
 
-    linktest::SimThread m_sim{FastHeating()};
+    linktest::SimThread m_sim;
     testsupport::TempDir m_files;
     apptest::MessageCapture m_messages;
     CMainFrame* m_frame = nullptr;
@@ -263,3 +277,76 @@ TEST_F(PrintWithSimulator, ProgressPanelShowsTheExportWithItsClock)
 }
 
 }  // namespace
+
+class WatchedPrint : public PrintWithSimulator {
+protected:
+    WatchedPrint() : PrintWithSimulator(TimedMoves()) {}
+    void Click(int id)
+    {
+        wxCommandEvent click(wxEVT_BUTTON, id);
+        click.SetEventObject(m_view);
+        m_view->ProcessWindowEvent(click);
+    }
+};
+
+// What a user sees of a print to the simulator: the monitor's share and time
+// left moving on, the temperature graph reaching the target, a pause that
+// holds the print (and is saved as a picture), a resume that finishes it
+// with nothing lost or sent twice, and the print's time in the message.
+TEST_F(WatchedPrint, MonitorGraphPauseAndResumeThroughAPrint)
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_ENGLISH);
+    ui->Translate();
+    ASSERT_TRUE(ui->GetTemperaturePicture()->IsShown()) << "connected: the graph can be opened";
+    Click(ID_PIC_TEMPERATURE);
+    ZELKTemperatureWnd* graph = ui->GetTemperatureWnd();
+    EXPECT_TRUE(graph->IsShown());
+
+    m_view->OnStartOrStopPrint();
+    ASSERT_TRUE(apptest::PumpUntil([] { return COrvanelView::GetPrintPreparationFlag() == 0; }, 20000));
+    ZELKPrintMonitorWnd* monitor = ui->GetPrintMonitorWnd();
+    ASSERT_TRUE(monitor->IsShown());
+    EXPECT_TRUE(ui->GetPausePicture()->IsShown());
+    const double total = monitor->GetEstimate().TotalSeconds();
+    EXPECT_GT(total, 60.0);
+
+    // Heated, and a good part of the way.
+    ASSERT_TRUE(apptest::PumpUntil(
+        [&] {
+            const zelk::TemperatureSample* last = graph->GetHistory().Latest();
+            return last != nullptr && last->extruderTargetC == 220 && last->extruderC >= 218 &&
+                   monitor->GetPercent() > 20;
+        },
+        30000));
+    const double leftBefore = monitor->GetEstimate().RemainingSeconds(monitor->SecondsSinceBegin());
+    EXPECT_LT(leftBefore, total);
+
+    Click(ID_PIC_PAUSE);
+    EXPECT_TRUE(control->IsPrintPaused());
+    EXPECT_EQ(ui->GetPausePicture()->GetBitmapId(), static_cast<unsigned>(zelk::kPicResume));
+    ASSERT_TRUE(apptest::PumpUntil([&] { return control->IsPrinterPaused(); }, 10000));
+    const int index = control->GetPrintIndex();
+    const std::size_t samples = graph->GetHistory().Size();
+    const wxString stateText = monitor->GetStateText();
+    // Two more temperature replies (the connection polls): the print stood still.
+    ASSERT_TRUE(apptest::PumpUntil([&] { return graph->GetHistory().Size() >= samples + 2; }, 10000));
+    EXPECT_EQ(control->GetPrintIndex(), index);
+    EXPECT_TRUE(monitor->GetStateText().StartsWith("Paused"));
+    EXPECT_EQ(monitor->GetStateText(), stateText);
+    apptest::SaveScreenshot("print-watched-paused.png", m_frame->GetScreenRect());
+
+    Click(ID_PIC_PAUSE);
+    EXPECT_FALSE(control->IsPrintPaused());
+    ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_printComplete") > 0; }, 60000));
+    EXPECT_TRUE(m_messages.texts.back().Contains("Print time: ")) << m_messages.texts.back();
+    EXPECT_FALSE(monitor->IsShown());
+    EXPECT_FALSE(ui->GetPausePicture()->IsShown());
+    control->CloseCom();
+    const s3gsim::SimPrinter& printer = m_sim.Stop();
+    EXPECT_EQ(printer.Record(), linktest::ExpectedRecord(control->GetPrintList()));
+    ASSERT_EQ(printer.PauseToggles().size(), 2u);
+    EXPECT_EQ(printer.PauseToggles()[0].actionsBefore, printer.PauseToggles()[1].actionsBefore);
+    ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_CHINESE);
+}
