@@ -12,4 +12,10 @@ namespace zelk {
 // there is no X display at all. Null arguments are unset variables.
 std::string ChooseGdkBackend(const char* gdkBackend, const char* display);
 
+// Why no window can be opened at all, or empty. The toolkit's OpenGL canvas
+// allows its windows X11 only, so a GDK_BACKEND that leaves X11 out, or no X
+// display (a Wayland desktop without XWayland, or no desktop), leaves not
+// even a message box: the reason goes to the terminal.
+std::string NoWindowReason(const char* gdkBackend, const char* display, const char* waylandDisplay);
+
 }  // namespace zelk

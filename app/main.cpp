@@ -20,7 +20,13 @@ int main(int argc, char** argv)
         return 0;
     }
     // The 3D view needs GLX: on a Wayland desktop the windows go through
-    // XWayland unless the user chose otherwise.
+    // XWayland unless the user chose otherwise; a choice or a desktop where
+    // no window can open is said on the terminal.
+    const std::string noWindow = zelk::NoWindowReason(std::getenv("GDK_BACKEND"), std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
+    if (!noWindow.empty()) {
+        std::fprintf(stderr, "Morvadin-X: %s\n", noWindow.c_str());
+        return 1;
+    }
     const std::string backend = zelk::ChooseGdkBackend(std::getenv("GDK_BACKEND"), std::getenv("DISPLAY"));
     if (!backend.empty())
         ::setenv("GDK_BACKEND", backend.c_str(), 1);

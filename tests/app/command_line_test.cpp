@@ -44,8 +44,31 @@ TEST(DisplayBackend, X11WheneverAnXDisplayIsThereUnlessTheUserChose)
     EXPECT_EQ(zelk::ChooseGdkBackend("", ":1"), "x11");
     // The user's choice stands, even one that cannot give the 3D view.
     EXPECT_EQ(zelk::ChooseGdkBackend("wayland", ":0"), "wayland");
-    // Wayland without XWayland: left to the toolkit (the program then says
-    // why the view cannot be shown).
+    // Wayland without XWayland: no X display to choose (the program says so
+    // and ends, see NoWindowReason).
     EXPECT_EQ(zelk::ChooseGdkBackend(nullptr, nullptr), "");
     EXPECT_EQ(zelk::ChooseGdkBackend(nullptr, ""), "");
+}
+
+TEST(DisplayBackend, WithoutAnX11WindowTheReasonIsSaid)
+{
+    EXPECT_EQ(zelk::NoWindowReason(nullptr, ":0", "wayland-0"), "");
+    EXPECT_EQ(zelk::NoWindowReason("", ":1", nullptr), "");
+    EXPECT_EQ(zelk::NoWindowReason("x11", ":1", nullptr), "");
+    EXPECT_EQ(zelk::NoWindowReason("wayland,x11", ":1", "wayland-0"), "");
+    EXPECT_EQ(zelk::NoWindowReason("*", ":1", nullptr), "");
+    // A Wayland desktop without XWayland, and no desktop at all.
+    const std::string wayland = zelk::NoWindowReason(nullptr, nullptr, "wayland-0");
+    EXPECT_NE(wayland.find("XWayland"), std::string::npos) << wayland;
+    EXPECT_EQ(zelk::NoWindowReason(nullptr, "", "wayland-0"), wayland);
+    const std::string none = zelk::NoWindowReason(nullptr, nullptr, nullptr);
+    EXPECT_NE(none.find("DISPLAY is not set"), std::string::npos) << none;
+    EXPECT_EQ(none.find("XWayland"), std::string::npos) << none;
+    EXPECT_EQ(zelk::NoWindowReason(nullptr, nullptr, ""), none);
+    // A backend list without X11, even with an X display there.
+    for (const char* chosen : {"wayland", "wayland,broadway", "x1"}) {
+        const std::string reason = zelk::NoWindowReason(chosen, ":0", "wayland-0");
+        EXPECT_NE(reason.find(std::string("GDK_BACKEND=") + chosen + " leaves out X11"), std::string::npos)
+            << reason;
+    }
 }

@@ -211,6 +211,69 @@ TEST_F(Program, ConnectsToThePrinterNamedOnTheCommandLine)
     EXPECT_TRUE(program.Running());
 }
 
+// A Wayland desktop, as a headless compositor with XWayland: the program goes
+// through XWayland by itself and draws its view with the model given; with
+// the native backend asked for, or without XWayland, it says why no window
+// can open instead of failing without a word.
+TEST_F(Program, OnAWaylandDesktopItDrawsThroughXWayland)
+{
+    if (::access("/usr/bin/weston", X_OK) != 0 || ::access("/usr/bin/Xwayland", X_OK) != 0)
+        GTEST_SKIP() << "weston and Xwayland are not installed";
+    testsupport::TempDir runtime;
+    fs::permissions(runtime.Path(), fs::perms::owner_all, fs::perm_options::replace);
+    const std::string session = "XDG_RUNTIME_DIR='" + runtime.Path().string() + "' ";
+    const std::string socket = "morvadin-" + std::to_string(::getpid());
+    testsupport::ChildProcess weston({"/bin/sh", "-c",
+                                      session + "exec /usr/bin/weston --backend=headless-backend.so --socket=" +
+                                          socket + " --xwayland --width=1024 --height=768 2>&1"});
+    // Its log names the X display XWayland serves.
+    std::string number;
+    while (number.empty()) {
+        const std::string line = weston.ReadLine(20000);
+        if (line.empty())
+            break;
+        const std::size_t at = line.find("xserver listening on display :");
+        if (at != std::string::npos)
+            number = line.substr(at + 30);
+    }
+    ASSERT_FALSE(number.empty()) << "weston did not start XWayland";
+    WriteBox(m_home.File("cube.stl"), 20, 20, 20);
+    const std::string wayland = session + "WAYLAND_DISPLAY=" + socket + " MORVADIN_FRAME_TIMES=1 ";
+
+    {
+        testsupport::ChildProcess program({"/bin/sh", "-c",
+                                           wayland + "DISPLAY=:" + number + " GDK_BACKEND= exec '" + Bin() +
+                                               "/Morvadin-X' '" + m_home.File("cube.stl") + "'"});
+        bool modelDrawn = false;
+        while (!modelDrawn) {
+            const std::string line = program.ReadLine(30000);
+            if (line.empty())
+                break;
+            modelDrawn = line.rfind("frame ", 0) == 0 && line.find("models=1") != std::string::npos;
+        }
+        EXPECT_TRUE(modelDrawn) << "no frame with the model came";
+        EXPECT_TRUE(program.Running());
+    }
+    {
+        // The native backend chosen by the user: the OpenGL canvas allows
+        // X11 only, so no window could open; the terminal hears why.
+        const auto result = testsupport::RunProcess({"/usr/bin/env", "DISPLAY=:" + number, "GDK_BACKEND=wayland",
+                                                     "XDG_RUNTIME_DIR=" + runtime.Path().string(),
+                                                     "WAYLAND_DISPLAY=" + socket, Bin() + "/Morvadin-X"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.err.find("GDK_BACKEND=wayland leaves out X11"), std::string::npos) << result.err;
+    }
+    {
+        // No XWayland: no window can open, not even a message box; the
+        // terminal hears why and the program ends.
+        const auto result = testsupport::RunProcess(
+            {"/usr/bin/env", "-u", "DISPLAY", "XDG_RUNTIME_DIR=" + runtime.Path().string(), "WAYLAND_DISPLAY=" + socket,
+             Bin() + "/Morvadin-X"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.err.find("runs no XWayland"), std::string::npos) << result.err;
+    }
+}
+
 TEST_F(Program, ADisplayWithoutOpenGLIsNamedInsteadOfABlankWindow)
 {
     // A display of the test's own whose X server has no GLX.
