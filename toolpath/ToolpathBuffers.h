@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
+
+#include "ToolpathVisibility.h"
 
 namespace zelk {
 
@@ -23,6 +26,11 @@ struct ToolpathStyle {
 // that context: when it is not current they are deleted the next time it is
 // (MeshCache.h's deferred deletion). Draws nothing without a current context.
 // The model must outlive its use here (or be replaced by SetModel).
+//
+// Under a parallel projection the lines hidden behind nearer ones are left
+// out, and runs that look straight are joined (ToolpathVisibility.h): chosen
+// again when the view, the layers shown or the model change, and kept in a
+// buffer of their own while they stay as they are.
 class ToolpathBuffers {
 public:
     ToolpathBuffers() = default;
@@ -42,17 +50,38 @@ public:
 
     // How many times arrays were uploaded (tests, benchmarks).
     unsigned long UploadCount() const { return m_uploads; }
+    // How many times the segments a view shows were chosen, and how many
+    // vertices the last frame drew.
+    unsigned long ChoiceCount() const { return m_choices; }
+    std::size_t DrawnVertexCount() const { return m_drawnVertices; }
+
+    // Whether views are reduced to their visible segments (the default), or
+    // every segment is drawn (for comparison).
+    void SetChooseVisible(bool choose) { m_chooseVisible = choose; }
 
 private:
     bool Ready();
     void Release();
+    void DrawAll(std::size_t top, const ToolpathStyle& style);
+    void DrawVisible(const ParallelView& view, const LayerChoice& choice, const ToolpathStyle& style);
 
     const ToolpathModel* m_model = nullptr;
     bool m_uploaded = false;
     void* m_context = nullptr;
     unsigned long m_generation = 0;
     unsigned m_buffers[2] = {0, 0};  // extrusion, travel
+    unsigned m_visibleBuffer[2] = {0, 0};  // the chosen segments (the second name is unused)
     unsigned long m_uploads = 0;
+    unsigned long m_choices = 0;
+    std::size_t m_drawnVertices = 0;
+    bool m_chooseVisible = true;
+    // What the visible buffer holds.
+    bool m_visibleValid = false;
+    ParallelView m_visibleView;
+    LayerChoice m_visibleChoice;
+    unsigned long m_visibleUpload = 0;
+    VisibleSegments m_visible;
+    std::vector<float> m_depthScratch;
 };
 
 }  // namespace zelk
