@@ -44,9 +44,9 @@ inline bool Clip(double a, double delta, double size, double& t0, double& t1)
     return t0 <= t1;
 }
 
-// Calls visit(pixel index, depth) at the pixels along the centre line from a
-// to b (one sample a pixel along the longer axis) that lie in the window,
-// until visit returns true; returns whether it did.
+// Calls visit(x, y, depth, xMajor) at the pixels along the centre line from
+// a to b (one sample a pixel along the longer axis, x when xMajor) that lie
+// in the window, until visit returns true; returns whether it did.
 template <class Visit>
 bool WalkPixels(const WindowPoint& a, const WindowPoint& b, int width, int height, Visit&& visit)
 {
@@ -54,6 +54,7 @@ bool WalkPixels(const WindowPoint& a, const WindowPoint& b, int width, int heigh
     double t0 = 0, t1 = 1;
     if (!Clip(a.x, dx, width, t0, t1) || !Clip(a.y, dy, height, t0, t1))
         return false;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
     const double span = std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0);
     const int n = static_cast<int>(std::ceil(span));
     for (int i = 0; i <= n; ++i) {
@@ -61,8 +62,7 @@ bool WalkPixels(const WindowPoint& a, const WindowPoint& b, int width, int heigh
         const int x = static_cast<int>(a.x + t * dx), y = static_cast<int>(a.y + t * dy);
         if (x < 0 || y < 0 || x >= width || y >= height)
             continue;
-        if (visit(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x),
-                  a.d + t * dd))
+        if (visit(x, y, a.d + t * dd, xMajor))
             return true;
     }
     return false;
@@ -158,20 +158,31 @@ void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice
         {model.travel.xyz.data(), choice.showTravel ? model.travel.VerticesThrough(top) : 0},
     };
 
-    // The nearest depth of any line at each pixel.
-    depth.assign(static_cast<std::size_t>(view.width) * static_cast<std::size_t>(view.height), FLT_MAX);
+    // The nearest depth of any line's centre at each pixel.
+    const std::size_t width = static_cast<std::size_t>(view.width);
+    depth.assign(width * static_cast<std::size_t>(view.height), FLT_MAX);
     for (const Range& range : ranges) {
         for (std::size_t v = 0; v + 1 < range.vertices; v += 2) {
             const WindowPoint a = Project(view, range.xyz + 3 * v), b = Project(view, range.xyz + 3 * v + 3);
-            WalkPixels(a, b, view.width, view.height, [&](std::size_t at, double d) {
-                if (d < depth[at])
-                    depth[at] = static_cast<float>(d);
+            WalkPixels(a, b, view.width, view.height, [&](int x, int y, double d, bool) {
+                float& nearest = depth[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
+                if (d < nearest)
+                    nearest = static_cast<float>(d);
                 return false;
             });
         }
     }
+    // Whether a line at depth d is in front at pixel (x, y); outside the window it is not.
+    auto inFront = [&](int x, int y, double d) {
+        if (x < 0 || y < 0 || x >= view.width || y >= view.height)
+            return false;
+        return d <= static_cast<double>(depth[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)]) +
+                        kDepthTolerance;
+    };
 
-    // The segments nearest at one pixel at least, joined where they look straight.
+    // The segments in front at one pixel at least, joined where they look
+    // straight. A wide line also paints the pixels beside its centre (across
+    // its longer axis), where nothing's centre may be in front.
     std::size_t* const ends[3] = {&out.belowEnd, &out.topEnd, &out.travelEnd};
     Joiner joiner(view, out.xyz);
     for (int r = 0; r < 3; ++r) {
@@ -179,8 +190,9 @@ void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice
         for (std::size_t v = 0; v + 1 < range.vertices; v += 2) {
             const float* from = range.xyz + 3 * v;
             const WindowPoint a = Project(view, from), b = Project(view, from + 3);
-            const bool shows = WalkPixels(a, b, view.width, view.height, [&](std::size_t at, double d) {
-                return d <= static_cast<double>(depth[at]) + kDepthTolerance;
+            const bool shows = WalkPixels(a, b, view.width, view.height, [&](int x, int y, double d, bool xMajor) {
+                const int across = xMajor ? 0 : 1, down = xMajor ? 1 : 0;
+                return inFront(x, y, d) || inFront(x - across, y - down, d) || inFront(x + across, y + down, d);
             });
             if (shows)
                 joiner.Add(from, from + 3);
