@@ -175,7 +175,7 @@ void ToolpathBuffers::Draw(std::size_t topLayer, const ToolpathStyle& style)
     glEnableClientState(GL_VERTEX_ARRAY);
     ParallelView view;
     if (m_chooseVisible && CurrentParallelView(view))
-        DrawVisible(view, LayerChoice{top, style.showTravel}, style);
+        DrawVisible(view, LayerChoice{top, style.showTravel, style.extrusionWidth, style.travelWidth}, style);
     else
         DrawAll(top, style);
     glBindBuffer(GL_ARRAY_BUFFER, 0);

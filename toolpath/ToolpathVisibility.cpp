@@ -31,39 +31,37 @@ inline WindowPoint Project(const ParallelView& v, const float* p)
     return {row(0), row(1), row(2)};
 }
 
-// Narrows [t0, t1] to where a + t * delta lies in [0, size).
-inline bool Clip(double a, double delta, double size, double& t0, double& t1)
-{
-    if (delta == 0)
-        return a >= 0 && a < size;
-    double enter = (0 - a) / delta, leave = (size - a) / delta;
-    if (enter > leave)
-        std::swap(enter, leave);
-    t0 = std::max(t0, enter);
-    t1 = std::min(t1, leave);
-    return t0 <= t1;
-}
-
-// Calls visit(x, y, depth, xMajor) at the pixels along the centre line from
-// a to b (one sample a pixel along the longer axis, x when xMajor) that lie
-// in the window, until visit returns true; returns whether it did.
+// Calls visit(x, y, depth) at the pixels a line of `rows` pixels' width
+// (1 or 2) from a to b paints, as OpenGL rasterises it: in each column (row,
+// for a line steeper than 45 degrees) whose centre the line passes, the one
+// or two pixels nearest to it across. Stops when visit returns true and
+// returns whether it did. A line that passes no pixel centre paints nothing.
 template <class Visit>
-bool WalkPixels(const WindowPoint& a, const WindowPoint& b, int width, int height, Visit&& visit)
+bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, int rows, Visit&& visit)
 {
-    const double dx = b.x - a.x, dy = b.y - a.y, dd = b.d - a.d;
-    double t0 = 0, t1 = 1;
-    if (!Clip(a.x, dx, width, t0, t1) || !Clip(a.y, dy, height, t0, t1))
+    const bool xMajor = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
+    double ua = xMajor ? a.x : a.y, ub = xMajor ? b.x : b.y;
+    if (ua > ub) {
+        std::swap(a, b);
+        std::swap(ua, ub);
+    }
+    if (!(ub > ua))
         return false;
-    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-    const double span = std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0);
-    const int n = static_cast<int>(std::ceil(span));
-    for (int i = 0; i <= n; ++i) {
-        const double t = n == 0 ? t0 : t0 + (t1 - t0) * i / n;
-        const int x = static_cast<int>(a.x + t * dx), y = static_cast<int>(a.y + t * dy);
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            continue;
-        if (visit(x, y, a.d + t * dd, xMajor))
-            return true;
+    const double va = xMajor ? a.y : a.x, vb = xMajor ? b.y : b.x;
+    const int majorSize = xMajor ? width : height, minorSize = xMajor ? height : width;
+    const int first = std::max(0, static_cast<int>(std::ceil(ua - 0.5)));
+    const int last = std::min(majorSize - 1, static_cast<int>(std::floor(ub - 0.5)));
+    const double dv = (vb - va) / (ub - ua), dd = (b.d - a.d) / (ub - ua);
+    for (int c = first; c <= last; ++c) {
+        const double along = c + 0.5 - ua;
+        const double v = va + along * dv, d = a.d + along * dd;
+        const int r0 = rows >= 2 ? static_cast<int>(std::floor(v - 0.5)) : static_cast<int>(std::floor(v));
+        for (int r = r0; r < r0 + std::max(rows, 1); ++r) {
+            if (r < 0 || r >= minorSize)
+                continue;
+            if (xMajor ? visit(c, r, d) : visit(r, c, d))
+                return true;
+        }
     }
     return false;
 }
@@ -71,6 +69,7 @@ bool WalkPixels(const WindowPoint& a, const WindowPoint& b, int width, int heigh
 struct Range {
     const float* xyz;
     std::size_t vertices;
+    int rows;  // the line width in whole pixels
 };
 
 // Joins consecutive kept segments of one path into longer ones that look the same.
@@ -152,19 +151,21 @@ void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice
         return;
     const std::size_t top = std::min(choice.topLayer, model.LayerCount() - 1);
     const std::size_t below = top == 0 ? 0 : model.extrusion.VerticesThrough(top - 1);
+    const int extrusionRows = std::max(1, static_cast<int>(std::lround(choice.extrusionWidth)));
+    const int travelRows = std::max(1, static_cast<int>(std::lround(choice.travelWidth)));
     const Range ranges[3] = {
-        {model.extrusion.xyz.data(), below},
-        {model.extrusion.xyz.data() + 3 * below, model.extrusion.VerticesThrough(top) - below},
-        {model.travel.xyz.data(), choice.showTravel ? model.travel.VerticesThrough(top) : 0},
+        {model.extrusion.xyz.data(), below, extrusionRows},
+        {model.extrusion.xyz.data() + 3 * below, model.extrusion.VerticesThrough(top) - below, extrusionRows},
+        {model.travel.xyz.data(), choice.showTravel ? model.travel.VerticesThrough(top) : 0, travelRows},
     };
 
-    // The nearest depth of any line's centre at each pixel.
+    // The nearest depth of any line at each pixel.
     const std::size_t width = static_cast<std::size_t>(view.width);
     depth.assign(width * static_cast<std::size_t>(view.height), FLT_MAX);
     for (const Range& range : ranges) {
         for (std::size_t v = 0; v + 1 < range.vertices; v += 2) {
             const WindowPoint a = Project(view, range.xyz + 3 * v), b = Project(view, range.xyz + 3 * v + 3);
-            WalkPixels(a, b, view.width, view.height, [&](int x, int y, double d, bool) {
+            WalkPixels(a, b, view.width, view.height, range.rows, [&](int x, int y, double d) {
                 float& nearest = depth[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
                 if (d < nearest)
                     nearest = static_cast<float>(d);
@@ -172,17 +173,7 @@ void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice
             });
         }
     }
-    // Whether a line at depth d is in front at pixel (x, y); outside the window it is not.
-    auto inFront = [&](int x, int y, double d) {
-        if (x < 0 || y < 0 || x >= view.width || y >= view.height)
-            return false;
-        return d <= static_cast<double>(depth[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)]) +
-                        kDepthTolerance;
-    };
-
-    // The segments in front at one pixel at least, joined where they look
-    // straight. A wide line also paints the pixels beside its centre (across
-    // its longer axis), where nothing's centre may be in front.
+    // The segments in front at one pixel at least, joined where they look straight.
     std::size_t* const ends[3] = {&out.belowEnd, &out.topEnd, &out.travelEnd};
     Joiner joiner(view, out.xyz);
     for (int r = 0; r < 3; ++r) {
@@ -190,9 +181,9 @@ void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice
         for (std::size_t v = 0; v + 1 < range.vertices; v += 2) {
             const float* from = range.xyz + 3 * v;
             const WindowPoint a = Project(view, from), b = Project(view, from + 3);
-            const bool shows = WalkPixels(a, b, view.width, view.height, [&](int x, int y, double d, bool xMajor) {
-                const int across = xMajor ? 0 : 1, down = xMajor ? 1 : 0;
-                return inFront(x, y, d) || inFront(x - across, y - down, d) || inFront(x + across, y + down, d);
+            const bool shows = WalkPixels(a, b, view.width, view.height, range.rows, [&](int x, int y, double d) {
+                return d <= static_cast<double>(depth[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)]) +
+                                kDepthTolerance;
             });
             if (shows)
                 joiner.Add(from, from + 3);

@@ -17,10 +17,12 @@ struct ParallelView {
     bool operator==(const ParallelView&) const = default;
 };
 
-// What is drawn: the layers 0..topLayer, travel or not.
+// What is drawn: the layers 0..topLayer, travel or not, and the line widths (pixels).
 struct LayerChoice {
     std::size_t topLayer = 0;
     bool showTravel = true;
+    float extrusionWidth = 2.0f;
+    float travelWidth = 1.0f;
     bool operator==(const LayerChoice&) const = default;
 };
 
@@ -34,13 +36,13 @@ struct VisibleSegments {
 };
 
 // Chooses the segments of the layers 0..topLayer that can show in the view.
-// Each segment is walked pixel by pixel along its centre line: a segment is
-// left out when at none of its pixels it is the nearest (within a small
-// depth tolerance) of all the segments drawn, or when it lies wholly outside
-// the window. Consecutive kept segments of one path are then joined while the
+// Each segment is walked over the pixels OpenGL paints for it (one or two a
+// column, by its width): a segment is left out when at none of them it is the
+// nearest (within a small depth tolerance) of all the segments drawn, which
+// is also so when it lies outside the window or passes no pixel centre. Consecutive kept segments of one path are then joined while the
 // joined segment stays within a quarter pixel (and a small depth) of the
-// points it skips. The picture differs from drawing everything only where
-// lines meet, by a pixel at most. `depth` is scratch space kept by the caller
+// points it skips. The picture differs from drawing everything by line edges
+// moved a fraction of a pixel, which turns a few pixels. `depth` is scratch space kept by the caller
 // between calls.
 void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice, const ParallelView& view,
                            VisibleSegments& out, std::vector<float>& depth);
