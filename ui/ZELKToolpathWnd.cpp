@@ -16,7 +16,7 @@ ZELKToolpathWnd::ZELKToolpathWnd(wxWindow* parent, const wxPoint& pos)
 {
     // Travel hidden at first: between parts it stacks into curtains that hide the print.
     m_style.showTravel = false;
-    Create(parent, IDD, pos, wxSize(220, 84));
+    Create(parent, IDD, pos, wxSize(220, 86));
     CreateControls();
     Bind(wxEVT_SLIDER, &ZELKToolpathWnd::OnSlider, this, ID_SLIDER_LAYER);
     Bind(wxEVT_CHECKBOX, &ZELKToolpathWnd::OnCheckTravel, this, ID_CHECK_TRAVEL);
@@ -41,11 +41,11 @@ void ZELKToolpathWnd::CreateControls()
     wxStaticText* caption = AddStatic(ID_CAPTION, wxString(), {8, 6, 150, 18});
     caption->SetFont(wxFont(wxFontInfo(wxSize(0, 25))));
     // GTK's slider takes the height it needs.
-    const wxRect slider = DluRect(8, 28, 204, 15);
+    const wxRect slider = DluRect(8, 26, 204, 15);
     m_slider = new wxSlider(this, ID_SLIDER_LAYER, 0, 0, 1, slider.GetPosition(), wxSize(slider.width, -1),
                             wxSL_HORIZONTAL);
-    m_layerText = AddStatic(ID_LAYER_TEXT, wxString(), {8, 48, 204, 10}, wxST_ELLIPSIZE_END);
-    const wxRect check = DluRect(8, 63, 204, 12);
+    m_layerText = AddStatic(ID_LAYER_TEXT, wxString(), {8, 52, 204, 10}, wxST_ELLIPSIZE_END);
+    const wxRect check = DluRect(8, 66, 204, 12);
     m_travelCheck = new wxCheckBox(this, ID_CHECK_TRAVEL, wxString(), check.GetPosition(), wxSize(check.width, -1));
     m_travelCheck->SetForegroundColour(*wxWHITE);
     m_travelCheck->SetValue(m_style.showTravel);

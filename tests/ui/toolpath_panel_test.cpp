@@ -194,4 +194,32 @@ TEST_F(ToolpathPanel, TheTravelBoxShowsAndHidesTravel)
     EXPECT_FALSE(box->GetValue());
 }
 
+// The controls fit the panel one under the other at GTK's sizes; the picture
+// is saved for people to look at.
+TEST_F(ToolpathPanel, ControlsFitThePanelWithoutOverlapping)
+{
+    English();
+    Load();
+    m_panel->Show();
+    for (int i = 0; i < 5; ++i)
+        uitest::Pump();
+    const wxRect client(m_panel->GetClientSize());
+    const int ids[] = {ZELKToolpathWnd::ID_CAPTION, ZELKToolpathWnd::ID_SLIDER_LAYER, ZELKToolpathWnd::ID_LAYER_TEXT,
+                       ZELKToolpathWnd::ID_CHECK_TRAVEL};
+    std::vector<wxRect> rects;
+    for (int id : ids) {
+        const wxRect rect = m_panel->FindWindow(id)->GetRect();
+        EXPECT_TRUE(client.Contains(rect)) << id << " at " << rect.x << "," << rect.y << " " << rect.width << "x"
+                                           << rect.height << " outside " << client.width << "x" << client.height;
+        for (const wxRect& before : rects)
+            EXPECT_FALSE(before.Intersects(rect)) << id << " overlaps the control above it";
+        rects.push_back(rect);
+    }
+    const wxImage screen = uitest::CaptureScreen(uitest::ArtefactFolder() + "screen-toolpath-panel.png");
+    ASSERT_TRUE(screen.IsOk());
+    const wxRect panel(m_panel->GetScreenPosition(), m_panel->GetSize());
+    EXPECT_TRUE(screen.GetSubImage(panel.Intersect(wxRect(screen.GetSize())))
+                    .SaveFile(uitest::ArtefactFolder() + "toolpath-panel.png", wxBITMAP_TYPE_PNG));
+}
+
 }  // namespace
