@@ -141,7 +141,7 @@ void ToolpathBuffers::DrawVisible(const ParallelView& view, const LayerChoice& c
     glBindBuffer(GL_ARRAY_BUFFER, m_visibleBuffer[0]);
     if (!m_visibleValid || !(view == m_visibleView) || !(choice == m_visibleChoice) ||
         m_visibleUpload != m_uploads) {
-        ChooseVisibleSegments(*m_model, choice, view, m_visible, m_depthScratch);
+        ChooseVisibleSegments(*m_model, choice, view, m_visible, m_scratch);
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_visible.xyz.size() * sizeof(float)),
                      m_visible.xyz.data(), GL_STATIC_DRAW);
         m_visibleValid = true;

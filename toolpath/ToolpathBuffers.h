@@ -81,7 +81,7 @@ private:
     LayerChoice m_visibleChoice;
     unsigned long m_visibleUpload = 0;
     VisibleSegments m_visible;
-    std::vector<float> m_depthScratch;
+    VisibilityScratch m_scratch;
 };
 
 }  // namespace zelk

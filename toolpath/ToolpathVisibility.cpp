@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include "ToolpathModel.h"
 
@@ -31,13 +33,20 @@ inline WindowPoint Project(const ParallelView& v, const float* p)
     return {row(0), row(1), row(2)};
 }
 
-// Calls visit(x, y, depth) at the pixels a line of `rows` pixels' width
-// (1 or 2) from a to b paints, as OpenGL rasterises it: in each column (row,
-// for a line steeper than 45 degrees) whose centre the line passes, the one
-// or two pixels nearest to it across. Stops when visit returns true and
-// returns whether it did. A line that passes no pixel centre paints nothing.
+// Which pixels of a line WalkPixels visits. Rasterisers differ in the pixels
+// they paint at a line's ends and beside it (by up to half a pixel and a
+// quarter across), so the choice is conservative. A line two pixels wide
+// surely covers the pixels whose centres lie within 0.75 pixel of its centre
+// line across, in the columns whose centres lie half a pixel or more inside
+// its ends (rows, for a line steeper than 45 degrees); it may paint those
+// within 1.25 pixels across, in the columns up to a pixel beyond its ends.
+enum class Footprint { kSurelyCovered, kMayPaint };
+
+// Calls visit(x, y, depth) at the pixels of the footprint of the line from a
+// to b, in the window, until visit returns true; returns whether it did.
+// Depth is the line's at the centre of the column.
 template <class Visit>
-bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, int rows, Visit&& visit)
+bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, Footprint footprint, Visit&& visit)
 {
     const bool xMajor = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
     double ua = xMajor ? a.x : a.y, ub = xMajor ? b.x : b.y;
@@ -45,20 +54,21 @@ bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, int rows, V
         std::swap(a, b);
         std::swap(ua, ub);
     }
-    if (!(ub > ua))
-        return false;
     const double va = xMajor ? a.y : a.x, vb = xMajor ? b.y : b.x;
     const int majorSize = xMajor ? width : height, minorSize = xMajor ? height : width;
-    const int first = std::max(0, static_cast<int>(std::ceil(ua - 0.5)));
-    const int last = std::min(majorSize - 1, static_cast<int>(std::floor(ub - 0.5)));
-    const double dv = (vb - va) / (ub - ua), dd = (b.d - a.d) / (ub - ua);
+    const bool may = footprint == Footprint::kMayPaint;
+    // Column c's centre is c + 0.5.
+    const double inset = may ? -1.0 : 0.5, across = may ? 1.25 : 0.75;
+    const int first = std::max(0, static_cast<int>(std::ceil(ua + inset - 0.5)));
+    const int last = std::min(majorSize - 1, static_cast<int>(std::floor(ub - inset - 0.5)));
+    const double length = ub - ua;
+    const double dv = length > 0 ? (vb - va) / length : 0, dd = length > 0 ? (b.d - a.d) / length : 0;
     for (int c = first; c <= last; ++c) {
-        const double along = c + 0.5 - ua;
+        const double along = std::clamp(c + 0.5 - ua, 0.0, length);
         const double v = va + along * dv, d = a.d + along * dd;
-        const int r0 = rows >= 2 ? static_cast<int>(std::floor(v - 0.5)) : static_cast<int>(std::floor(v));
-        for (int r = r0; r < r0 + std::max(rows, 1); ++r) {
-            if (r < 0 || r >= minorSize)
-                continue;
+        const int low = std::max(0, static_cast<int>(std::ceil(v - across - 0.5)));
+        const int high = std::min(minorSize - 1, static_cast<int>(std::floor(v + across - 0.5)));
+        for (int r = low; r <= high; ++r) {
             if (xMajor ? visit(c, r, d) : visit(r, c, d))
                 return true;
         }
@@ -69,8 +79,35 @@ bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, int rows, V
 struct Range {
     const float* xyz;
     std::size_t vertices;
-    int rows;  // the line width in whole pixels
+    bool occludes;             // a wide line: it surely covers the pixels under its centre
+    std::size_t firstSegment;  // of all three ranges together
 };
+
+// Runs work(0) on a thread of its own and work(1) on this one.
+template <class Work>
+void InHalves(Work&& work)
+{
+    std::thread first([&] { work(0); });
+    work(1);
+    first.join();
+}
+
+// Calls visit(range, first vertex) for the segments of the first or second
+// half of all the ranges' segments together.
+template <class Visit>
+void ForEachSegmentOfHalf(const Range (&ranges)[3], int half, Visit&& visit)
+{
+    const std::size_t total = ranges[2].firstSegment + ranges[2].vertices / 2;
+    const std::size_t begin = half == 0 ? 0 : total / 2, end = half == 0 ? total / 2 : total;
+    for (const Range& range : ranges) {
+        const std::size_t count = range.vertices / 2;
+        const std::size_t from = std::max(begin, range.firstSegment);
+        const std::size_t to = std::min(end, range.firstSegment + count);
+        for (std::size_t s = from; s < to; ++s)
+            visit(range, 2 * (s - range.firstSegment));
+    }
+}
+
 
 // Joins consecutive kept segments of one path into longer ones that look the same.
 class Joiner {
@@ -143,50 +180,81 @@ private:
 }  // namespace
 
 void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice, const ParallelView& view,
-                           VisibleSegments& out, std::vector<float>& depth)
+                           VisibleSegments& out, VisibilityScratch& scratch)
 {
+    std::vector<float>& depth = scratch.depth;
     out.xyz.clear();
     out.belowEnd = out.topEnd = out.travelEnd = 0;
     if (model.LayerCount() == 0 || view.width <= 0 || view.height <= 0)
         return;
     const std::size_t top = std::min(choice.topLayer, model.LayerCount() - 1);
     const std::size_t below = top == 0 ? 0 : model.extrusion.VerticesThrough(top - 1);
-    const int extrusionRows = std::max(1, static_cast<int>(std::lround(choice.extrusionWidth)));
-    const int travelRows = std::max(1, static_cast<int>(std::lround(choice.travelWidth)));
+    const bool extrusionOccludes = choice.extrusionWidth >= 2.0f;
+    const bool travelOccludes = choice.travelWidth >= 2.0f;
+    const std::size_t through = model.extrusion.VerticesThrough(top);
+    const std::size_t travel = choice.showTravel ? model.travel.VerticesThrough(top) : 0;
     const Range ranges[3] = {
-        {model.extrusion.xyz.data(), below, extrusionRows},
-        {model.extrusion.xyz.data() + 3 * below, model.extrusion.VerticesThrough(top) - below, extrusionRows},
-        {model.travel.xyz.data(), choice.showTravel ? model.travel.VerticesThrough(top) : 0, travelRows},
+        {model.extrusion.xyz.data(), below, extrusionOccludes, 0},
+        {model.extrusion.xyz.data() + 3 * below, through - below, extrusionOccludes, below / 2},
+        {model.travel.xyz.data(), travel, travelOccludes, through / 2},
     };
 
-    // The nearest depth of any line at each pixel.
+    // The nearest depth of the lines that surely cover each pixel: each half of the
+    // segments into a buffer of its own (on a thread of its own), then the
+    // nearer of the two.
     const std::size_t width = static_cast<std::size_t>(view.width);
-    depth.assign(width * static_cast<std::size_t>(view.height), FLT_MAX);
-    for (const Range& range : ranges) {
-        for (std::size_t v = 0; v + 1 < range.vertices; v += 2) {
+    const std::size_t pixels = width * static_cast<std::size_t>(view.height);
+    depth.assign(2 * pixels, FLT_MAX);
+    auto nearest = [&](int half, float* buffer) {
+        auto cover = [&](int x, int y, double d) {
+            float& at = buffer[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
+            if (d < at)
+                at = static_cast<float>(d);
+            return false;
+        };
+        ForEachSegmentOfHalf(ranges, half, [&](const Range& range, std::size_t v) {
+            if (!range.occludes)
+                return;
+            const float* end = range.xyz + 3 * v + 3;
+            const WindowPoint a = Project(view, end - 3), b = Project(view, end);
+            WalkPixels(a, b, view.width, view.height, Footprint::kSurelyCovered, cover);
+            // Where the path goes on, one of its two segments surely paints
+            // the pixel of the point they share.
+            if (v + 3 < range.vertices && std::memcmp(end, end + 3, 3 * sizeof(float)) == 0 && b.x >= 0 &&
+                b.y >= 0 && b.x < view.width && b.y < view.height)
+                cover(static_cast<int>(b.x), static_cast<int>(b.y), b.d);
+        });
+    };
+    InHalves([&](int half) { nearest(half, depth.data() + half * pixels); });
+    for (std::size_t i = 0; i < pixels; ++i)
+        depth[i] = std::min(depth[i], depth[pixels + i]);
+
+    // Whether each segment is in front at one pixel it may paint at least (by halves too).
+    std::vector<unsigned char>& shows = scratch.shows;
+    std::size_t segments = 0;
+    for (const Range& range : ranges)
+        segments += range.vertices / 2;
+    shows.assign(segments, 0);
+    InHalves([&](int half) {
+        ForEachSegmentOfHalf(ranges, half, [&](const Range& range, std::size_t v) {
             const WindowPoint a = Project(view, range.xyz + 3 * v), b = Project(view, range.xyz + 3 * v + 3);
-            WalkPixels(a, b, view.width, view.height, range.rows, [&](int x, int y, double d) {
-                float& nearest = depth[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
-                if (d < nearest)
-                    nearest = static_cast<float>(d);
-                return false;
-            });
-        }
-    }
-    // The segments in front at one pixel at least, joined where they look straight.
+            shows[range.firstSegment + v / 2] =
+                WalkPixels(a, b, view.width, view.height, Footprint::kMayPaint, [&](int x, int y, double d) {
+                    return d <= static_cast<double>(depth[static_cast<std::size_t>(y) * width +
+                                                          static_cast<std::size_t>(x)]) +
+                                    kDepthTolerance;
+                });
+        });
+    });
+
+    // The segments in front, joined where they look straight.
     std::size_t* const ends[3] = {&out.belowEnd, &out.topEnd, &out.travelEnd};
     Joiner joiner(view, out.xyz);
     for (int r = 0; r < 3; ++r) {
         const Range& range = ranges[r];
         for (std::size_t v = 0; v + 1 < range.vertices; v += 2) {
-            const float* from = range.xyz + 3 * v;
-            const WindowPoint a = Project(view, from), b = Project(view, from + 3);
-            const bool shows = WalkPixels(a, b, view.width, view.height, range.rows, [&](int x, int y, double d) {
-                return d <= static_cast<double>(depth[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)]) +
-                                kDepthTolerance;
-            });
-            if (shows)
-                joiner.Add(from, from + 3);
+            if (shows[range.firstSegment + v / 2] != 0)
+                joiner.Add(range.xyz + 3 * v, range.xyz + 3 * v + 3);
         }
         joiner.Flush();
         *ends[r] = out.xyz.size() / 3;

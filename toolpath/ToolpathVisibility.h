@@ -35,16 +35,23 @@ struct VisibleSegments {
     std::size_t travelEnd = 0;
 };
 
+// Working memory of the choice, kept by the caller between calls.
+struct VisibilityScratch {
+    std::vector<float> depth;
+    std::vector<unsigned char> shows;
+};
+
 // Chooses the segments of the layers 0..topLayer that can show in the view.
-// Each segment is walked over the pixels OpenGL paints for it (one or two a
-// column, by its width): a segment is left out when at none of them it is the
-// nearest (within a small depth tolerance) of all the segments drawn, which
-// is also so when it lies outside the window or passes no pixel centre. Consecutive kept segments of one path are then joined while the
+// A segment is left out when every pixel it may paint (within 1.25 pixels of
+// its centre line, up to a pixel beyond its ends) is surely covered by a
+// nearer wide line (within 0.75 pixel of that line's centre, half a pixel
+// inside its ends, and the pixel where two segments of a path meet), or lies
+// outside the window: rasterisers differ at the edges of lines, so the choice
+// keeps whatever one of them might show. Consecutive kept segments of one path are then joined while the
 // joined segment stays within a quarter pixel (and a small depth) of the
 // points it skips. The picture differs from drawing everything by line edges
-// moved a fraction of a pixel, which turns a few pixels. `depth` is scratch space kept by the caller
-// between calls.
+// moved a fraction of a pixel, which turns a few pixels.
 void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice, const ParallelView& view,
-                           VisibleSegments& out, std::vector<float>& depth);
+                           VisibleSegments& out, VisibilityScratch& scratch);
 
 }  // namespace zelk

@@ -38,39 +38,54 @@ zelk::ToolpathModel FromLines(const std::vector<std::string>& lines)
 zelk::VisibleSegments Choose(const zelk::ToolpathModel& model, std::size_t top, bool travel = true)
 {
     zelk::VisibleSegments out;
-    std::vector<float> depth;
-    zelk::ChooseVisibleSegments(model, zelk::LayerChoice{top, travel}, TopDown(), out, depth);
+    zelk::VisibilityScratch scratch;
+    zelk::ChooseVisibleSegments(model, zelk::LayerChoice{top, travel}, TopDown(), out, scratch);
     return out;
 }
 
-TEST(ToolpathVisibility, ALineRightUnderANearerOneIsLeftOutAndOneBesideItIsKept)
+TEST(ToolpathVisibility, ALineUnderABandOfNearerOnesIsLeftOutAndOneBesideItIsKept)
 {
-    // Layer 0 at z 0.2: one line under layer 1's (z 0.4), one 5 mm beside it.
+    // Layer 0 at z 0.2: one line under layer 1's band of three (z 0.4,
+    // 0.25 mm = 1 pixel apart, longer at both ends), one 5 mm beside it.
     const zelk::ToolpathModel model = FromLines({
         "G1 X0 Y0 Z0.2 F1800 E0",
-        "G1 X10 Y0 Z0.2 F1800 E1",   // under the layer-1 line
+        "G1 X10 Y0 Z0.2 F1800 E1",   // under the band
         "G1 X10 Y5 Z0.2 F4800 E1",   // travel
         "G1 X0 Y5 Z0.2 F1800 E2",    // beside it
-        "G1 X0 Y0 Z0.4 F4800 E2",    // travel up
-        "G1 X10 Y0 Z0.4 F1800 E3",   // layer 1
+        "G1 X-2 Y-0.25 Z0.4 F4800 E2",
+        "G1 X12 Y-0.25 Z0.4 F1800 E3",  // layer 1
+        "G1 X12 Y0 Z0.4 F4800 E3",
+        "G1 X-2 Y0 Z0.4 F1800 E4",
+        "G1 X-2 Y0.25 Z0.4 F4800 E4",
+        "G1 X12 Y0.25 Z0.4 F1800 E5",
     });
     ASSERT_EQ(model.LayerCount(), 2u);
     const zelk::VisibleSegments all = Choose(model, 1, false);
-    // Below the top layer: only the line beside it; the top layer's line.
+    // Below the top layer only the line beside it is left.
     ASSERT_EQ(all.belowEnd, 2u);
     EXPECT_EQ(std::vector<float>(all.xyz.begin(), all.xyz.begin() + 6), (std::vector<float>{10, 5, 0.2f, 0, 5, 0.2f}));
-    EXPECT_EQ(all.topEnd, 4u);
-    EXPECT_EQ(all.travelEnd, 4u) << "travel hidden";
+    EXPECT_EQ(all.topEnd - all.belowEnd, 6u) << "the band";
+    EXPECT_EQ(all.travelEnd, all.topEnd) << "travel hidden";
+
+    // One longer line right over it hides it too; one a pixel aside leaves an edge to show.
+    auto over = [](const char* y) {
+        return FromLines({"G1 X0 Y0 Z0.2 F1800 E0", "G1 X10 Y0 Z0.2 F1800 E1",
+                          std::string("G1 X-2 Y") + y + " Z0.4 F4800 E1", std::string("G1 X12 Y") + y + " Z0.4 F1800 E2"});
+    };
+    EXPECT_EQ(Choose(over("0"), 1, false).belowEnd, 0u);
+    EXPECT_EQ(Choose(over("0.25"), 1, false).belowEnd, 2u);
+    EXPECT_EQ(Choose(over("-0.25"), 1, false).belowEnd, 2u);
 
     // With layer 0 on top nothing covers it: both lines are the top layer's.
     const zelk::VisibleSegments first = Choose(model, 0, false);
     EXPECT_EQ(first.belowEnd, 0u);
     EXPECT_EQ(first.topEnd, 4u);
 
-    // Travel shown: the move 5 mm across is in front somewhere; the one up is
-    // a point seen from above, drawn over by the line starting there.
+    // Travel (thin) covers nothing: with it shown, the band's moves are kept
+    // and nothing more is left out.
     const zelk::VisibleSegments withTravel = Choose(model, 1, true);
-    EXPECT_GE(withTravel.travelEnd - withTravel.topEnd, 2u);
+    EXPECT_EQ(withTravel.topEnd, all.topEnd);
+    EXPECT_GE(withTravel.travelEnd - withTravel.topEnd, 6u);
 }
 
 TEST(ToolpathVisibility, SegmentsOutsideTheWindowAreLeftOut)
@@ -104,7 +119,7 @@ TEST(ToolpathVisibility, RunsThatLookStraightAreJoinedAndTurnsAreNot)
     // The ten become one, the turn and the way back stay apart.
     ASSERT_EQ(out.topEnd, 6u);
     EXPECT_EQ(std::vector<float>(out.xyz.begin(), out.xyz.begin() + 6), (std::vector<float>{0, 0, 0.2f, 10, 0, 0.2f}));
-    EXPECT_EQ(std::vector<float>(out.xyz.begin() + 6, out.xyz.end()),
+    EXPECT_EQ(std::vector<float>(out.xyz.begin() + 6, out.xyz.begin() + 18),
               (std::vector<float>{10, 0, 0.2f, 10, 10, 0.2f, 10, 10, 0.2f, 10, 2, 0.2f}));
 }
 
@@ -112,13 +127,13 @@ TEST(ToolpathVisibility, AnEmptyModelOrWindowGivesNothing)
 {
     zelk::VisibleSegments out;
     out.xyz = {1, 2, 3, 4, 5, 6};
-    std::vector<float> depth;
-    zelk::ChooseVisibleSegments(zelk::ToolpathModel(), zelk::LayerChoice{}, TopDown(), out, depth);
+    zelk::VisibilityScratch scratch;
+    zelk::ChooseVisibleSegments(zelk::ToolpathModel(), zelk::LayerChoice{}, TopDown(), out, scratch);
     EXPECT_TRUE(out.xyz.empty());
     const zelk::ToolpathModel model = FromLines({"G1 X0 Y0 Z0.2 F1800 E0", "G1 X5 Y0 Z0.2 F1800 E1"});
     zelk::ParallelView none = TopDown();
     none.width = 0;
-    zelk::ChooseVisibleSegments(model, zelk::LayerChoice{}, none, out, depth);
+    zelk::ChooseVisibleSegments(model, zelk::LayerChoice{}, none, out, scratch);
     EXPECT_EQ(out.travelEnd, 0u);
 }
 
