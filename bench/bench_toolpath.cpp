@@ -151,7 +151,7 @@ void BenchFrames(wxGLCanvas* canvas, const zelk::ToolpathModel& model, const std
     renderer.SetEntityDrawOverride([&] { hiddenTravelBuffers.Draw(topLayer, noTravel); });
     renderer.Render(GL_RENDER);
 
-    std::vector<double> mesh, lines, linesNoTravel, all, zoomed, meshAfterZoom;
+    std::vector<double> mesh, lines, linesNoTravel, all, zoomed, meshAfterZoom, empty;
     for (int round = 0; round < kFrameRounds; ++round) {
         renderer.SetEntityDrawOverride({});
         mesh.push_back(Milliseconds([&] { renderer.Render(GL_RENDER); }));
@@ -161,6 +161,8 @@ void BenchFrames(wxGLCanvas* canvas, const zelk::ToolpathModel& model, const std
         linesNoTravel.push_back(Milliseconds([&] { renderer.Render(GL_RENDER); }));
         renderer.SetEntityDrawOverride([&] { everySegment.Draw(topLayer); });
         all.push_back(Milliseconds([&] { renderer.Render(GL_RENDER); }));
+        renderer.SetEntityDrawOverride([] {});
+        empty.push_back(Milliseconds([&] { renderer.Render(GL_RENDER); }));
     }
     // A new view in every frame: the segments it shows are chosen again
     // (the model's facets too).
@@ -183,11 +185,13 @@ void BenchFrames(wxGLCanvas* canvas, const zelk::ToolpathModel& model, const std
     std::printf("(b) %d x %d view, medians of %d alternating rounds\n", kWidth, kHeight, kFrameRounds);
     std::printf("  first frame, 1,000,000 triangles (arrays built)  %9.1f ms\n", firstMesh);
     std::printf("  first frame, toolpath (buffers uploaded)         %9.1f ms\n", firstToolpath);
+    std::printf("  frame without models (platform, volume, axes)    %9.1f ms\n", Median(empty));
     std::printf("  frame of a 1,000,000-triangle model              %9.1f ms\n", meshMs);
     std::printf("  frame of every layer                             %9.1f ms   (%zu of %zu segments drawn)\n",
                 linesMs, buffers.DrawnVertexCount() / 2,
                 model.extrusion.SegmentCount() + model.travel.SegmentCount());
-    std::printf("  frame of every layer, travel hidden              %9.1f ms\n", noTravelMs);
+    std::printf("  frame of every layer, travel hidden              %9.1f ms   (%zu segments drawn)\n", noTravelMs,
+                hiddenTravelBuffers.DrawnVertexCount() / 2);
     std::printf("  frame of every layer, every segment drawn        %9.1f ms\n", allMs);
     std::printf("  zoom step + frame of every layer                 %9.1f ms\n", zoomMs);
     std::printf("  zoom step + frame of the model                   %9.1f ms\n", meshZoomMs);

@@ -33,20 +33,35 @@ inline WindowPoint Project(const ParallelView& v, const float* p)
     return {row(0), row(1), row(2)};
 }
 
-// Which pixels of a line WalkPixels visits. Rasterisers differ in the pixels
-// they paint at a line's ends and beside it (by up to half a pixel and a
-// quarter across), so the choice is conservative. A line two pixels wide
-// surely covers the pixels whose centres lie within 0.75 pixel of its centre
-// line across, in the columns whose centres lie half a pixel or more inside
-// its ends (rows, for a line steeper than 45 degrees); it may paint those
-// within 1.25 pixels across, in the columns up to a pixel beyond its ends.
-enum class Footprint { kSurelyCovered, kMayPaint };
+// Which pixels of a line WalkPixels visits: those whose centres lie within
+// `across` pixels of its centre line, in the columns (rows, for a line
+// steeper than 45 degrees) whose centres lie `inset` pixels or more inside
+// its ends (a negative inset reaches beyond them).
+struct Footprint {
+    double inset;
+    double across;
+};
+
+// Rasterisers differ in the pixels they paint at a line's ends and beside
+// it, by up to half a pixel along and a quarter across, so the choice is
+// conservative: a line of `width` pixels surely covers the pixels within
+// width / 2 - 0.25 of its centre, half a pixel inside its ends; it may paint
+// those within width / 2 + 0.25, up to a pixel beyond its ends.
+Footprint SurelyCovered(float width)
+{
+    return {0.5, width / 2.0 - 0.25};
+}
+
+Footprint MayPaint(float width)
+{
+    return {-1.0, width / 2.0 + 0.25};
+}
 
 // Calls visit(x, y, depth) at the pixels of the footprint of the line from a
 // to b, in the window, until visit returns true; returns whether it did.
 // Depth is the line's at the centre of the column.
 template <class Visit>
-bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, Footprint footprint, Visit&& visit)
+bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, const Footprint& footprint, Visit&& visit)
 {
     const bool xMajor = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
     double ua = xMajor ? a.x : a.y, ub = xMajor ? b.x : b.y;
@@ -56,9 +71,8 @@ bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, Footprint f
     }
     const double va = xMajor ? a.y : a.x, vb = xMajor ? b.y : b.x;
     const int majorSize = xMajor ? width : height, minorSize = xMajor ? height : width;
-    const bool may = footprint == Footprint::kMayPaint;
     // Column c's centre is c + 0.5.
-    const double inset = may ? -1.0 : 0.5, across = may ? 1.25 : 0.75;
+    const double inset = footprint.inset, across = footprint.across;
     const int first = std::max(0, static_cast<int>(std::ceil(ua + inset - 0.5)));
     const int last = std::min(majorSize - 1, static_cast<int>(std::floor(ub - inset - 0.5)));
     const double length = ub - ua;
@@ -79,7 +93,8 @@ bool WalkPixels(WindowPoint a, WindowPoint b, int width, int height, Footprint f
 struct Range {
     const float* xyz;
     std::size_t vertices;
-    bool occludes;             // a wide line: it surely covers the pixels under its centre
+    Footprint sure;            // the pixels it surely covers
+    Footprint may;             // the pixels it may paint
     std::size_t firstSegment;  // of all three ranges together
 };
 
@@ -189,14 +204,14 @@ void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice
         return;
     const std::size_t top = std::min(choice.topLayer, model.LayerCount() - 1);
     const std::size_t below = top == 0 ? 0 : model.extrusion.VerticesThrough(top - 1);
-    const bool extrusionOccludes = choice.extrusionWidth >= 2.0f;
-    const bool travelOccludes = choice.travelWidth >= 2.0f;
+    const Footprint extrusionSure = SurelyCovered(choice.extrusionWidth), extrusionMay = MayPaint(choice.extrusionWidth);
+    const Footprint travelSure = SurelyCovered(choice.travelWidth), travelMay = MayPaint(choice.travelWidth);
     const std::size_t through = model.extrusion.VerticesThrough(top);
     const std::size_t travel = choice.showTravel ? model.travel.VerticesThrough(top) : 0;
     const Range ranges[3] = {
-        {model.extrusion.xyz.data(), below, extrusionOccludes, 0},
-        {model.extrusion.xyz.data() + 3 * below, through - below, extrusionOccludes, below / 2},
-        {model.travel.xyz.data(), travel, travelOccludes, through / 2},
+        {model.extrusion.xyz.data(), below, extrusionSure, extrusionMay, 0},
+        {model.extrusion.xyz.data() + 3 * below, through - below, extrusionSure, extrusionMay, below / 2},
+        {model.travel.xyz.data(), travel, travelSure, travelMay, through / 2},
     };
 
     // The nearest depth of the lines that surely cover each pixel: each half of the
@@ -213,11 +228,9 @@ void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice
             return false;
         };
         ForEachSegmentOfHalf(ranges, half, [&](const Range& range, std::size_t v) {
-            if (!range.occludes)
-                return;
             const float* end = range.xyz + 3 * v + 3;
             const WindowPoint a = Project(view, end - 3), b = Project(view, end);
-            WalkPixels(a, b, view.width, view.height, Footprint::kSurelyCovered, cover);
+            WalkPixels(a, b, view.width, view.height, range.sure, cover);
             // Where the path goes on, one of its two segments surely paints
             // the pixel of the point they share.
             if (v + 3 < range.vertices && std::memcmp(end, end + 3, 3 * sizeof(float)) == 0 && b.x >= 0 &&
@@ -239,7 +252,7 @@ void ChooseVisibleSegments(const ToolpathModel& model, const LayerChoice& choice
         ForEachSegmentOfHalf(ranges, half, [&](const Range& range, std::size_t v) {
             const WindowPoint a = Project(view, range.xyz + 3 * v), b = Project(view, range.xyz + 3 * v + 3);
             shows[range.firstSegment + v / 2] =
-                WalkPixels(a, b, view.width, view.height, Footprint::kMayPaint, [&](int x, int y, double d) {
+                WalkPixels(a, b, view.width, view.height, range.may, [&](int x, int y, double d) {
                     return d <= static_cast<double>(depth[static_cast<std::size_t>(y) * width +
                                                           static_cast<std::size_t>(x)]) +
                                     kDepthTolerance;

@@ -42,12 +42,12 @@ struct VisibilityScratch {
 };
 
 // Chooses the segments of the layers 0..topLayer that can show in the view.
-// A segment is left out when every pixel it may paint (within 1.25 pixels of
-// its centre line, up to a pixel beyond its ends) is surely covered by a
-// nearer wide line (within 0.75 pixel of that line's centre, half a pixel
-// inside its ends, and the pixel where two segments of a path meet), or lies
-// outside the window: rasterisers differ at the edges of lines, so the choice
-// keeps whatever one of them might show. Consecutive kept segments of one path are then joined while the
+// A segment is left out when every pixel it may paint (within width / 2 +
+// 0.25 pixels of its centre line, up to a pixel beyond its ends) is surely
+// covered by a nearer line (within width / 2 - 0.25 of that line's centre,
+// half a pixel inside its ends, and the pixel where two segments of a path
+// meet), or lies outside the window: rasterisers differ at the edges of
+// lines, so the choice keeps whatever one of them might show. Consecutive kept segments of one path are then joined while the
 // joined segment stays within a quarter pixel (and a small depth) of the
 // points it skips. The picture differs from drawing everything by line edges
 // moved a fraction of a pixel, which turns a few pixels.
