@@ -6,6 +6,7 @@
 #include <new>
 
 #include "GCodeLimits.h"
+#include "GCodeWords.h"
 #include "MachinePackages.h"
 #include "S3GCommands.h"
 #include "ScanNumbers.h"
@@ -16,6 +17,11 @@ using zelk::ScanLetterFloat;
 using zelk::ScanLetterInt;
 using zelk::TruncateToInt;
 using namespace zelk::s3g;
+using zelk::kWordE;
+using zelk::kWordF;
+using zelk::kWordX;
+using zelk::kWordY;
+using zelk::kWordZ;
 
 namespace {
 
@@ -29,18 +35,6 @@ bool Contains(std::string_view text, char c)
 }
 
 }  // namespace
-
-// The words of one line: the pieces between spaces. Handlers read at most the
-// first few words by position; the rest are only counted.
-struct ZELKGCodeParser::Words {
-    static constexpr int kStored = 8;
-    std::string_view line;
-    std::string_view word[kStored];
-    int count = 0;
-
-    // Word k, or an empty (unreadable) word when the line has fewer words.
-    std::string_view operator[](int k) const { return k < count && k < kStored ? word[k] : std::string_view(); }
-};
 
 ZELKGCodeParser::ZELKGCodeParser(ZELKMachine* machine, ZELKStartGCodeOperater* startGCode)
     : m_machine(machine), m_startGCode(startGCode)
@@ -77,27 +71,6 @@ int ZELKGCodeParser::GetFileData(const std::string& path, zelk::GCodeText& text)
 {
     m_lastFileError.clear();
     return zelk::ReadGCodeText(path, text, &m_lastFileError) ? 1 : 0;
-}
-
-int ZELKGCodeParser::Split(std::string_view line, Words& words)
-{
-    words.line = line;
-    words.count = 0;
-    const char* p = line.data();
-    const char* const end = p + line.size();
-    while (p < end) {
-        while (p < end && *p == ' ')
-            ++p;
-        if (p == end)
-            break;
-        const char* space = static_cast<const char*>(std::memchr(p, ' ', static_cast<std::size_t>(end - p)));
-        const char* wordEnd = space != nullptr ? space : end;
-        if (words.count < Words::kStored)
-            words.word[words.count] = std::string_view(p, static_cast<std::size_t>(wordEnd - p));
-        ++words.count;
-        p = wordEnd;
-    }
-    return 1;
 }
 
 std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
@@ -180,21 +153,14 @@ int ZELKGCodeParser::GetGCodeCommandPackage(const std::string& line, Package& ou
 int ZELKGCodeParser::GetGCodeCommandPackage(std::string_view line, Package& out)
 {
     Words words;
-    Split(line, words);
+    zelk::SplitGCodeWords(line, words);
     if (words.count == 0)
         return 0;
-    const std::string_view first = words[0];
-    int code = -1;
-    if (Contains(first, 'G')) {
-        if (!ScanLetterInt(first, 'G', code))
-            code = -1;
-        return TranslateG(code, words, out);
-    }
-    if (Contains(first, 'M')) {
-        if (!ScanLetterInt(first, 'M', code))
-            code = -1;
-        return TranslateM(code, words, out);
-    }
+    const zelk::GCodeCommand command = zelk::ReadGCodeCommand(words);
+    if (command.letter == 'G')
+        return TranslateG(command.code, words, out);
+    if (command.letter == 'M')
+        return TranslateM(command.code, words, out);
     // No G or M code (a tool word, a stray value): kept as an empty package.
     return 1;
 }
@@ -339,170 +305,41 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
                                          out);
     };
 
-    if (words.count == 2) {
-        const std::string_view word = words[1];
-        if (Contains(word, 'Z')) {
-            const double height = StartGCode().GetExtrudeHeight();
-            setPosition(position.Axis_X(), position.Axis_Y(), height, position.Axis_A());
-            position.setZ(height);
-            machine.SetCurrentPosition(position);
-            return 1;
-        }
-        if (Contains(word, 'E')) {
-            float e = 0;
-            if (!ScanLetterFloat(word, 'E', e) || !zelk::WithinMagnitude(e, zelk::kMaxFilamentMM))
-                return Skip();
-            setPosition(position.Axis_X(), position.Axis_Y(), position.Axis_Z(), e);
-            position.setA(e);
-            machine.SetCurrentPosition(position);
-            return 1;
-        }
+    const zelk::PositionReset reset = zelk::ReadPositionReset(words);
+    switch (reset.kind) {
+    case zelk::PositionReset::kStartHeight: {
+        const double height = StartGCode().GetExtrudeHeight();
+        setPosition(position.Axis_X(), position.Axis_Y(), height, position.Axis_A());
+        position.setZ(height);
+        machine.SetCurrentPosition(position);
         return 1;
     }
-    if (words.count != 6)
+    case zelk::PositionReset::kFilament:
+        setPosition(position.Axis_X(), position.Axis_Y(), position.Axis_Z(), reset.e);
+        position.setA(reset.e);
+        machine.SetCurrentPosition(position);
         return 1;
-
-    float x = 0, y = 0, z = 0;
-    auto coordinate = [](std::string_view word, char letter, float& v) {
-        return ScanLetterFloat(word, letter, v) && zelk::WithinMagnitude(v, zelk::kMaxCoordinateMM);
-    };
-    if (!coordinate(words[1], 'X', x) || !coordinate(words[2], 'Y', y) || !coordinate(words[3], 'Z', z))
+    case zelk::PositionReset::kAll: {
+        // The start G-code's height stands for any height above 1 mm.
+        const float z = reset.z > 1.0f ? static_cast<float>(StartGCode().GetExtrudeHeight()) : reset.z;
+        setPosition(reset.x, reset.y, z, 0);
+        machine.SetCurrentPosition(CPoint5D(reset.x, reset.y, z, 0, 0));
+        return 1;
+    }
+    case zelk::PositionReset::kSkip:
         return Skip();
-    // The start G-code's height stands for any height above 1 mm.
-    if (z > 1.0f)
-        z = StartGCode().GetExtrudeHeight();
-    setPosition(x, y, z, 0);
-    machine.SetCurrentPosition(CPoint5D(x, y, z, 0, 0));
+    case zelk::PositionReset::kNothing:
+        break;
+    }
     return 1;
 }
-
-namespace {
-
-// The words a move can name, in MoveWords' order.
-enum MoveWord { kWordX, kWordY, kWordZ, kWordE, kWordF, kMoveWordCount };
-constexpr char kMoveLetter[kMoveWordCount] = {'X', 'Y', 'Z', 'E', 'F'};
-
-int MoveWordOf(char letter)
-{
-    for (int i = 0; i < kMoveWordCount; ++i) {
-        if (kMoveLetter[i] == letter)
-            return i;
-    }
-    return -1;
-}
-
-bool InRange(int which, float v)
-{
-    if (which == kWordF)
-        return v >= 0 && v <= zelk::kMaxFeedrateMMPerMin;
-    return zelk::WithinMagnitude(v, which == kWordE ? zelk::kMaxFilamentMM : zelk::kMaxCoordinateMM);
-}
-
-}  // namespace
-
-// The words of one G1 line as read, single precision: which of X, Y, Z, E
-// and F it names, and what becomes of F.
-struct ZELKGCodeParser::MoveWords {
-    float value[kMoveWordCount] = {};
-    bool named[kMoveWordCount] = {};
-    bool setsFeedrate = false;  // a named F becomes the machine's feedrate
-    bool feedrateOnly = false;  // "G1 F...": the feedrate, no move
-
-    // Takes word as the given one when it starts with its letter and reads.
-    bool Take(std::string_view word, int which)
-    {
-        if (!ScanLetterFloat(word, kMoveLetter[which], value[which]))
-            return false;
-        named[which] = true;
-        return true;
-    }
-
-    bool AllInRange() const
-    {
-        for (int i = 0; i < kMoveWordCount; ++i) {
-            if (named[i] && !InRange(i, value[i]))
-                return false;
-        }
-        return true;
-    }
-};
 
 int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
 {
     MoveWords move;
-    if (!ReadMoveWords(words, move))
+    if (!zelk::ReadMoveWords(words, move))
         return Skip();
     return BuildMove(move, out);
-}
-
-// Reads the line by its number of words. False when the line is to be
-// skipped: an X, Y, Z, E or F word that does not read as a finite number in
-// its range, or a five- or six-word line whose words are not X Y Z F (E).
-bool ZELKGCodeParser::ReadMoveWords(const Words& words, MoveWords& move)
-{
-    if (words.count == 5 || words.count == 6) {
-        // The slicer's own shapes, by position: X Y Z F, and E.
-        move.setsFeedrate = true;
-        return move.Take(words[1], kWordX) && move.Take(words[2], kWordY) && move.Take(words[3], kWordZ) &&
-               move.Take(words[4], kWordF) && (words.count == 5 || move.Take(words[5], kWordE)) &&
-               move.AllInRange();
-    }
-    MoveWords check;
-    if (!ReadMoveWordsByLetter(words.line, check))
-        return false;
-    switch (words.count) {
-    case 2:
-        if (move.Take(words[1], kWordF)) {
-            move.feedrateOnly = true;
-            return true;
-        }
-        if (move.Take(words[1], kWordE))
-            return true;
-        // A single X, Y or Z word moves that axis alone; a word of no axis
-        // moves nothing (it never sends the head to the origin).
-        move = check;
-        return true;
-    case 3:
-        if (move.Take(words[1], kWordX) || move.Take(words[1], kWordY) || move.Take(words[1], kWordZ)) {
-            move.setsFeedrate = move.Take(words[2], kWordF);
-            return true;
-        }
-        move = check;
-        move.setsFeedrate = true;
-        return true;
-    default:
-        // Lines of 1, 4 or 7 and more words: each X, Y, Z and E word sets its
-        // value; the feedrate stays as it is.
-        move = check;
-        return true;
-    }
-}
-
-// Every X, Y, Z, E and F word of the line after the G1, in order (a later
-// word wins); other words are ignored. False when one of them does not read
-// as a finite number in its range.
-bool ZELKGCodeParser::ReadMoveWordsByLetter(std::string_view line, MoveWords& move)
-{
-    bool first = true;
-    while (!line.empty()) {
-        const std::size_t start = line.find_first_not_of(' ');
-        if (start == std::string_view::npos)
-            break;
-        line.remove_prefix(start);
-        const std::size_t end = line.find(' ');
-        const std::string_view word = line.substr(0, end);
-        line.remove_prefix(end == std::string_view::npos ? line.size() : end);
-        if (first) {  // the G1 itself
-            first = false;
-            continue;
-        }
-        const int which = MoveWordOf(word.front());
-        if (which < 0)
-            continue;
-        if (!move.Take(word, which) || !InRange(which, move.value[which]))
-            return false;
-    }
-    return true;
 }
 
 int ZELKGCodeParser::BuildMove(const MoveWords& move, Package& out)

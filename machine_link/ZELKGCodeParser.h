@@ -8,6 +8,7 @@
 
 #include "CPoint5D.h"
 #include "GCodeFile.h"
+#include "GCodeWords.h"
 #include "Package.h"
 
 class ZELKMachine;
@@ -66,17 +67,14 @@ public:
     std::size_t GetSkippedLineCount() const { return m_skippedLines; }
 
 private:
-    struct Words;
-    struct MoveWords;
+    using Words = zelk::GCodeWords;
+    using MoveWords = zelk::MoveWords;
 
     int GetFileData(const std::string& path, zelk::GCodeText& text);
-    static int Split(std::string_view line, Words& words);
 
     int TranslateG(int code, const Words& words, Package& out);
     int TranslateM(int code, const Words& words, Package& out);
     int TranslateG1(const Words& words, Package& out);
-    static bool ReadMoveWords(const Words& words, MoveWords& move);
-    static bool ReadMoveWordsByLetter(std::string_view line, MoveWords& move);
     int BuildMove(const MoveWords& move, Package& out);
     void WriteMovePackage(const CPoint5D& current, const CPoint5D& target, Package& out);
     int TranslateTemperature(int action, int limitC, bool read, int tempC, Package& out);

@@ -100,6 +100,13 @@ void ForgetContext(void* context);
 // current (called once per frame, so they go even when no model is left).
 void DeleteOrphanedBuffers();
 
+// Buffers of other caches (the toolpath preview) go the same way: the
+// generation `context` is at (each ForgetContext raises it), and the release
+// of two buffer names made in (context, generation): deleted at once when
+// that context is current, else the next time it is, or dropped with it.
+unsigned long ContextGeneration(void* context);
+void ReleaseBufferPair(void* context, unsigned long generation, const unsigned (&names)[2]);
+
 // How models send their triangles to OpenGL: from their cached arrays (the
 // default) or facet by facet in immediate mode (kept for comparison).
 enum class MeshDrawing { Cached, Immediate };

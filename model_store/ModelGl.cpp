@@ -274,6 +274,22 @@ void ForgetContext(void* context)
     ++g_generations[context];
 }
 
+unsigned long ContextGeneration(void* context)
+{
+    return g_generations[context];
+}
+
+void ReleaseBufferPair(void* context, unsigned long generation, const unsigned (&names)[2])
+{
+    if (context == nullptr || g_generations[context] != generation)
+        return;
+    const GLuint buffers[2] = {names[0], names[1]};
+    if (glXGetCurrentContext() == context)
+        glDeleteBuffers(2, buffers);
+    else
+        g_orphans.push_back({context, generation, {buffers[0], buffers[1]}});
+}
+
 MeshBuffers::~MeshBuffers()
 {
     if (m_allBuffer == 0 || g_generations[m_context] != m_generation)

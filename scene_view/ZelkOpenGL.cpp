@@ -163,6 +163,11 @@ void CZelkOpenGL::Render(unsigned mode)
 
 void CZelkOpenGL::RenderEntity(unsigned mode)
 {
+    if (m_entityDrawOverride) {
+        if (mode == GL_RENDER)
+            m_entityDrawOverride();
+        return;
+    }
     ZELDBEntityDatabase* database = Database();
     if (database == nullptr)
         return;

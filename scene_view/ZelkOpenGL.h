@@ -100,6 +100,11 @@ public:
     // Called in every frame after drawing and before the buffer swap, with the
     // context current (screenshots, frame timing).
     void SetFrameObserver(std::function<void()> observer) { m_frameObserver = std::move(observer); }
+    // Draws `draw` (with the context current, in world coordinates) in place
+    // of the entities, as the toolpath preview does; an empty function draws
+    // the entities again. While one is set, picking selects nothing.
+    void SetEntityDrawOverride(std::function<void()> draw) { m_entityDrawOverride = std::move(draw); }
+    bool HasEntityDrawOverride() const { return static_cast<bool>(m_entityDrawOverride); }
 
 private:
     class Conversion;
@@ -151,4 +156,5 @@ private:
     bool m_projectionDirty = true;
     bool m_picking = false;
     std::function<void()> m_frameObserver;
+    std::function<void()> m_entityDrawOverride;
 };

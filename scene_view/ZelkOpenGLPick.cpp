@@ -16,7 +16,8 @@ void CZelkOpenGL::PickObject(const wxPoint& point)
 void CZelkOpenGL::PickObject(double x, double y, double width, double height)
 {
     ZELDBEntityDatabase* database = Database();
-    if (database == nullptr || m_width <= 0 || m_height <= 0)
+    // The models are not on screen while something else is drawn in their place.
+    if (database == nullptr || m_width <= 0 || m_height <= 0 || m_entityDrawOverride)
         return;
     if (!MakeCurrent())
         return;

@@ -163,6 +163,11 @@ const std::vector<KeyText>& ChineseWords()
         {"id_message_portNoPermission", "没有打开该端口的权限：请将用户加入 dialout 组，然后重新登录。"},
         {"id_message_printerGone", "打印机已断开（拔出或不再响应）。"},
         {"id_message_openGLUnavailable", "无法显示三维视图（没有 OpenGL）："},
+        // the toolpath preview
+        {"id_static_toolpathCaption", "路径预览:"},
+        {"id_static_toolpathLayer", "第 %1 层，共 %2 层（%3 mm）"},
+        {"id_static_toolpathNone", "没有可显示的路径"},
+        {"id_check_toolpathTravel", "显示空驶路径"},
     };
     return words;
 }
