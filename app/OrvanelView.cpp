@@ -72,6 +72,7 @@ void COrvanelView::OnCommand(wxCommandEvent& event)
     case ID_PIC_SETTING: OnConnect(); break;
     case ID_PIC_PAUSE: ZELKUIOperation::GetUIOperationObject()->TogglePrintPause(); break;
     case ID_PIC_TEMPERATURE: ZELKUIOperation::GetUIOperationObject()->ToggleTemperatureWnd(); break;
+    case ID_PIC_TOOLPATH: ZELKUIOperation::GetUIOperationObject()->ToggleToolpathWnd(); break;
     default: event.Skip(); break;
     }
 }

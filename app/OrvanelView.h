@@ -13,7 +13,7 @@
 // Creates the coordinator's panels and tool pictures on itself and runs
 // their commands: import (100), start/stop print (107), stop print (108),
 // save X3G (109), connect (110), pause/resume (111),
-// temperature graph (112). The print-preparation and export workers
+// temperature graph (112), toolpath preview (113). The print-preparation and export workers
 // hand every window update back to the user-interface thread in one step,
 // in the order the user must see it.
 class COrvanelView : public ZELKOpenGLView {

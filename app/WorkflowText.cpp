@@ -34,11 +34,6 @@ std::string FormatPrepareClock(int seconds)
     return text;
 }
 
-std::string GCodePathForModel(const std::string& modelPath)
-{
-    return WithoutExtension(Trim(modelPath)) + ".gcode";
-}
-
 ExportDialogStart ExportDialogStartForModel(const std::string& modelPath)
 {
     const std::string path = Trim(modelPath);

@@ -4,15 +4,13 @@
 
 #include <string>
 
+#include "ModelFilePaths.h"  // GCodePathForModel
+
 namespace zelk {
 
 // "%02d:%02d" of minutes and seconds; a count above 3600 has 3600 taken off
 // once, so the clock restarts after an hour (3601 shows 00:01, 7201 60:01).
 std::string FormatPrepareClock(int seconds);
-
-// The slicer's G-code file beside a model file: the path trimmed of white
-// space, its last four characters (".stl") replaced by ".gcode".
-std::string GCodePathForModel(const std::string& modelPath);
 
 // Where the X3G save dialog opens for a model file: its folder (up to and
 // including the last separator) and the suggested file name, the model's base

@@ -10,6 +10,7 @@
 
 #include "ChildProcess.h"
 #include "EntityDatabase.h"
+#include "ModelFilePaths.h"
 #include "PrintModelFile.h"
 #include "SlicedGCode.h"
 #include "ZELKSkfParameterCmdLines.h"
@@ -298,7 +299,7 @@ void ZELKGCodeWnd::StartSlicing()
         return;
     }
     m_commandLine += ' ' + zelk::QuoteArgument(modelPath);
-    m_gcodePath = modelPath.substr(0, modelPath.size() - 4) + ".gcode";
+    m_gcodePath = zelk::GCodePathForModel(modelPath);
     m_fingerprint = ZELKCAD::PrintModelFingerprint(*database);
 
     if (m_worker.IsThreadRunning() && !m_worker.EndThread(100))

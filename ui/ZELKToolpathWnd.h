@@ -39,8 +39,8 @@ class wxStaticText;
 
 class ZELKToolpathWnd : public ZELKTransparentDlg {
 public:
-    enum { IDD = 3180 };
-    enum ControlId { ID_CAPTION = 3181, ID_SLIDER_LAYER = 3182, ID_LAYER_TEXT = 3183, ID_CHECK_TRAVEL = 3184 };
+    enum { IDD = 3200 };
+    enum ControlId { ID_CAPTION = 3201, ID_SLIDER_LAYER = 3202, ID_LAYER_TEXT = 3203, ID_CHECK_TRAVEL = 3204 };
 
     ZELKToolpathWnd(wxWindow* parent, const wxPoint& pos);
     // Gives the view back its models.

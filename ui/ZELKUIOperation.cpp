@@ -81,6 +81,7 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
     CreateMachineConnectWnd(parent);
     CreatePrepareWnd(parent);
     CreatePrintWatch(parent);
+    CreateToolpathPreview(parent);
     if (!m_viewWnd)
         m_viewWnd = new ZELKViewWnd(parent, wxPoint(85, 160));
     if (!m_moveWnd)
@@ -438,7 +439,7 @@ void ZELKUIOperation::DeleteMemory()
         m_viewWnd->Destroy();
     for (wxWindow* panel : std::initializer_list<wxWindow*>{m_moveWnd, m_rotateWnd, m_scaleWnd, m_gcodeWnd,
                                                             m_controlWnd, m_connectWnd, m_printMonitorWnd,
-                                                            m_temperatureWnd})
+                                                            m_temperatureWnd, m_toolpathWnd})
         if (panel != nullptr)
             panel->Destroy();
     if (m_infoWnd)
@@ -455,6 +456,8 @@ void ZELKUIOperation::DeleteMemory()
     m_infoWnd = nullptr;
     m_printMonitorWnd = nullptr;
     m_temperatureWnd = nullptr;
+    m_toolpathWnd = nullptr;
+    m_temperatureFollowed = false;
 }
 
 // ---------------------------------------------------------------- pictures
@@ -462,6 +465,9 @@ void ZELKUIOperation::DeleteMemory()
 void ZELKUIOperation::OnPictureClicked(ZELKPictureCtrl* picture)
 {
     const PictrueCtrlStyle style = picture->GetStyle();
+    // The tool panels work on the models: the toolpaths give the view back.
+    if (m_toolpathWnd)
+        m_toolpathWnd->Hide();
     SetOtherPictureUncheckedBitmap(style);
     const int checked = picture->GetCheckedState() != 0 ? 0 : 1;
     picture->SetCheckedState(checked);
@@ -585,6 +591,10 @@ void ZELKUIOperation::Translate()
             m_temperatureWnd->Translate();
         if (m_temperaturePic)
             m_temperaturePic->SetToolTip(GetTranslateString("id_picToolTip_temperatureGraph"));
+        if (m_toolpathWnd)
+            m_toolpathWnd->Translate();
+        if (m_toolpathPic)
+            m_toolpathPic->SetToolTip(GetTranslateString("id_picToolTip_toolpathPreview"));
         if (m_pausePic)
             m_pausePic->SetToolTip(GetTranslateString(m_machineControl->IsPrintPaused() ? "id_picToolTip_resumePrint"
                                                                                          : "id_picToolTip_pausePrint"));

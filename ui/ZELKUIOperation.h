@@ -24,6 +24,7 @@
 #include "ZELKRotateWnd.h"
 #include "ZELKScaleWnd.h"
 #include "ZELKTemperatureWnd.h"
+#include "ZELKToolpathWnd.h"
 #include "ViewUi.h"
 #include "ZELKViewWnd.h"
 
@@ -50,7 +51,7 @@ struct PictrueCtrlInfo {
 enum PictureId { ID_PIC_IMPORT = 100, ID_PIC_VIEW = 101, ID_PIC_MOVE = 102, ID_PIC_ROTATE = 103,
                  ID_PIC_SCALE = 104, ID_PIC_MACHINE_CONTROL = 105, ID_PIC_GCODE = 106, ID_PIC_START = 107,
                  ID_PIC_STOP = 108, ID_PIC_EXPORT = 109, ID_PIC_SETTING = 110, ID_PIC_PAUSE = 111,
-                 ID_PIC_TEMPERATURE = 112 };
+                 ID_PIC_TEMPERATURE = 112, ID_PIC_TOOLPATH = 113 };
 
 // Everything but the reply callback runs on the user-interface thread. The
 // reply callback runs on the serial reader thread: it never touches a window
@@ -141,6 +142,14 @@ public:
     ZELKTemperatureWnd* GetTemperatureWnd() const { return m_temperatureWnd; }
     ZELKBitmapStatic* GetTemperaturePicture() const { return m_temperaturePic; }
     ZELKPrintMonitorWnd* GetPrintMonitorWnd() const { return m_printMonitorWnd; }
+
+    // --- the toolpath preview (ZELKUIToolpath.cpp)
+    void CreateToolpathPreview(wxWindow* parent);
+    // Opens the preview of the G-code sliced for the loaded models (or says
+    // why it cannot), or closes it.
+    void ToggleToolpathWnd();
+    ZELKToolpathWnd* GetToolpathWnd() const { return m_toolpathWnd; }
+    ZELKBitmapStatic* GetToolpathPicture() const { return m_toolpathPic; }
     ZELKBitmapStatic* GetPausePicture() const { return m_pausePic; }
 
     // --- texts
@@ -228,6 +237,8 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_settingPic;
     wxWeakRef<ZELKBitmapStatic> m_pausePic;
     wxWeakRef<ZELKBitmapStatic> m_temperaturePic;
+    wxWeakRef<ZELKBitmapStatic> m_toolpathPic;
+    bool m_temperatureFollowed = false;  // the picture follows its panel's showing
 
     wxWeakRef<ZELKViewWnd> m_viewWnd;
     wxWeakRef<ZELKMoveWnd> m_moveWnd;
@@ -242,6 +253,7 @@ private:
     wxWeakRef<ZELKInfoWnd> m_infoWnd;
     wxWeakRef<ZELKPrintMonitorWnd> m_printMonitorWnd;
     wxWeakRef<ZELKTemperatureWnd> m_temperatureWnd;
+    wxWeakRef<ZELKToolpathWnd> m_toolpathWnd;
     int m_lastPlatformC = -1;  // the latest platform reply; -1 while none came on this connection
     double m_lastPrintSeconds = 0;  // of the print that ended last, for its message
 

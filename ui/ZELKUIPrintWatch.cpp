@@ -142,9 +142,7 @@ void ZELKUIOperation::ToggleTemperatureWnd()
 {
     if (!m_temperatureWnd || !m_temperaturePic)
         return;
-    const bool show = !m_temperatureWnd->IsShown();
-    m_temperatureWnd->Show(show);
-    m_temperaturePic->SetBitmapId(show ? zelk::kPicTemperature + 1 : zelk::kPicTemperature);
+    m_temperatureWnd->Show(!m_temperatureWnd->IsShown());  // the picture follows (ZELKUIToolpath.cpp)
 }
 
 void ZELKUIOperation::AddTemperatureSample(int extruderC, int platformC)

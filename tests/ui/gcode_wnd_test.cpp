@@ -358,3 +358,37 @@ TEST_F(SlicingPanel, AFailedRunReturnsToIdleAndSaysWhy)
 }
 
 }  // namespace
+
+// The toolpath picture opens the preview of the G-code sliced for the loaded
+// models, or says why it cannot; its picture follows the panel, and a tool
+// picture gives the view back to the models.
+TEST_F(SlicingPanel, ToolpathPictureOpensThePreviewOfTheSlicedGCodeOrSaysWhyNot)
+{
+    ZELKToolpathWnd* preview = m_ui->GetToolpathWnd();
+    ZELKBitmapStatic* picture = m_ui->GetToolpathPicture();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_NE(picture, nullptr);
+    m_ui->ToggleToolpathWnd();
+    AddModel();
+    m_ui->ToggleToolpathWnd();
+    fs::create_directories(fs::path(ModelGCode()).parent_path());
+    std::ofstream(ModelGCode()) << "; sliced by hand\n(no moves)\n";
+    m_ui->ToggleToolpathWnd();
+    EXPECT_EQ(m_capture.Keys(), (std::vector<std::string>{"id_message_noLoadModel", "id_message_noGenerateGCode",
+                                                          "id_message_gcodeUnusable"}));
+    EXPECT_FALSE(preview->IsShown());
+
+    std::ofstream(ModelGCode()) << "G92 X0 Y0 Z0.2 A0 B0\nG1 X10 Y0 Z0.2 F600 E1\nG1 X10 Y10 Z0.2 F600 E2\n"
+                                   "G1 X0 Y10 Z0.4 F600 E3\n";
+    m_ui->ToggleToolpathWnd();
+    EXPECT_TRUE(preview->IsShown());
+    EXPECT_EQ(preview->Model().LayerCount(), 2u);
+    EXPECT_EQ(picture->GetBitmapId(), 3926u);
+    EXPECT_EQ(m_capture.Keys().size(), 3u);
+
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_MOVE));
+    EXPECT_FALSE(preview->IsShown());
+    EXPECT_EQ(picture->GetBitmapId(), 3925u);
+    m_ui->UpdatePicCtrlToUnChecked();
+    m_ui->HideModelEditWnd();
+}

@@ -1,0 +1,82 @@
+// The coordinator's toolpath preview: its picture in the top row, the panel
+// it opens on the G-code sliced for the loaded models, and the pictures of
+// the pop-up panels that follow whether their panel is shown.
+#include <filesystem>
+
+#include <wx/event.h>
+
+#include "ModelEdit.h"
+#include "ModelFilePaths.h"
+#include "ToolPictures.h"
+#include "ZELKUIOperation.h"
+
+namespace {
+
+const wxPoint kToolpathPicture(430, 10);
+const wxPoint kToolpathPanel(85, 203);
+
+// The picture looks checked exactly while its panel is shown, however the
+// panel came to be shown or hidden (its close box included).
+void FollowPanel(wxWindow* panel, ZELKBitmapStatic* picture, unsigned unchecked)
+{
+    wxWeakRef<ZELKBitmapStatic> weak(picture);
+    panel->Bind(wxEVT_SHOW, [weak, unchecked](wxShowEvent& event) {
+        if (weak)
+            weak->SetBitmapId(event.IsShown() ? unchecked + 1 : unchecked);
+        event.Skip();
+    });
+}
+
+}  // namespace
+
+void ZELKUIOperation::CreateToolpathPreview(wxWindow* parent)
+{
+    if (parent == nullptr)
+        return;
+    if (!m_toolpathWnd)
+        m_toolpathWnd = new ZELKToolpathWnd(parent, kToolpathPanel);
+    if (!m_toolpathPic) {
+        ZELKBitmapStatic* made = nullptr;
+        CreateSinglePictrueCtrl(made, parent, kToolpathPicture.x, kToolpathPicture.y, ID_PIC_TOOLPATH,
+                                zelk::kPicToolpath);
+        m_toolpathPic = made;
+        FollowPanel(m_toolpathWnd, made, zelk::kPicToolpath);
+    }
+    if (m_temperatureWnd && m_temperaturePic && !m_temperatureFollowed) {
+        FollowPanel(m_temperatureWnd, m_temperaturePic, zelk::kPicTemperature);
+        m_temperatureFollowed = true;
+    }
+}
+
+void ZELKUIOperation::ToggleToolpathWnd()
+{
+    if (!m_toolpathWnd)
+        return;
+    if (m_toolpathWnd->IsShown()) {
+        m_toolpathWnd->Hide();
+        return;
+    }
+    std::string modelPath;
+    int count = 0;
+    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
+    if (count == 0) {
+        MessageBox_Zelk("id_message_noLoadModel");
+        return;
+    }
+    const std::string gcodePath = zelk::GCodePathForModel(modelPath);
+    std::error_code ec;
+    if (!std::filesystem::exists(gcodePath, ec)) {
+        MessageBox_Zelk("id_message_noGenerateGCode");
+        return;
+    }
+    std::string reason;
+    if (!m_toolpathWnd->LoadGCode(gcodePath, reason)) {
+        MessageBox_Zelk("id_message_gcodeUnusable", reason);
+        return;
+    }
+    // One pop-up over the view at a time: the edit and slicing panels close.
+    HideToolPanels();
+    UpdatePicCtrlToUnChecked();
+    m_toolpathWnd->Translate();
+    m_toolpathWnd->Show();
+}
