@@ -186,6 +186,7 @@ void ZELKUIOperation::SetWndPositon(int x, int y)
     for (int style = PICTURE_VIEW; style <= PICTURE_GCODE; ++style)
         if (wxWindow* panel = ToolPanel(static_cast<PictrueCtrlStyle>(style)))
             panel->Move(x + kToolPanelOffset.x, y + kToolPanelOffset.y);
+    PlaceWatchPanels(wxPoint(x, y));
 }
 
 void ZELKUIOperation::SetInfoWndPosition(const wxRect& frameRect, int hide)

@@ -221,6 +221,10 @@ private:
     void ShowPrintComplete();
     void ShowPausePicture(bool paused);
     void AddTemperatureSample(int extruderC, int platformC);
+    // The monitor, the temperature graph and the toolpath panel over the
+    // view whose client area starts at `view` (screen pixels); at the view's
+    // own place when not given.
+    void PlaceWatchPanels(wxPoint view = wxDefaultPosition);
 
     static ZELKUIOperation* m_uiOperation;
     static wxWeakRef<ZELKBitmapStatic> m_picStart;

@@ -27,11 +27,14 @@ ZELKUIOperation::NotificationFunction& NotificationHook()
     return hook;
 }
 
-// Where the monitor sits: right of the top row of pictures.
+// Where the pictures and panels sit over the view: the monitor right of the
+// top row of pictures, the temperature graph under it, the toolpath panel
+// where the tool panels open.
 const wxPoint kMonitorOffset(510, 10);
+const wxPoint kTemperatureOffset(510, 75);
+const wxPoint kToolpathOffset(85, 180);
 const wxPoint kPausePicture(290, 10);
 const wxPoint kTemperaturePicture(360, 10);
-const wxPoint kTemperaturePanel(360, 64);
 
 }  // namespace
 
@@ -42,7 +45,7 @@ void ZELKUIOperation::CreatePrintWatch(wxWindow* parent)
     if (!m_printMonitorWnd)
         m_printMonitorWnd = new ZELKPrintMonitorWnd(parent, wxDefaultPosition);
     if (!m_temperatureWnd)
-        m_temperatureWnd = new ZELKTemperatureWnd(parent, kTemperaturePanel);
+        m_temperatureWnd = new ZELKTemperatureWnd(parent, wxDefaultPosition);
     if (!m_temperaturePic) {
         ZELKBitmapStatic* made = nullptr;
         CreateSinglePictrueCtrl(made, parent, kTemperaturePicture.x, kTemperaturePicture.y, ID_PIC_TEMPERATURE,
@@ -62,8 +65,7 @@ void ZELKUIOperation::BeginPrintWatch(const zelk::PrintTimeEstimate& estimate)
 {
     if (!m_printMonitorWnd)
         return;
-    if (wxWindow* view = m_printMonitorWnd->GetParent())
-        m_printMonitorWnd->Move(view->ClientToScreen(view->FromDIP(kMonitorOffset)));
+    PlaceWatchPanels();
     m_printMonitorWnd->Begin(estimate);
     m_printMonitorWnd->Translate();
     ShowPausePicture(false);
@@ -142,6 +144,7 @@ void ZELKUIOperation::ToggleTemperatureWnd()
 {
     if (!m_temperatureWnd || !m_temperaturePic)
         return;
+    PlaceWatchPanels();
     m_temperatureWnd->Show(!m_temperatureWnd->IsShown());  // the picture follows (ZELKUIToolpath.cpp)
 }
 
@@ -159,4 +162,19 @@ void ZELKUIOperation::AddTemperatureSample(int extruderC, int platformC)
         sample.platformC = m_lastPlatformC;
     sample.platformTargetC = std::max(0, m_machineControl->GetPlatformTargetC());
     m_temperatureWnd->AddSample(sample);
+}
+
+void ZELKUIOperation::PlaceWatchPanels(wxPoint view)
+{
+    if (view == wxDefaultPosition) {
+        wxWindow* parent = m_printMonitorWnd ? m_printMonitorWnd->GetParent() : nullptr;
+        if (parent == nullptr)
+            return;
+        view = parent->ClientToScreen(wxPoint(0, 0));
+    }
+    const std::pair<wxWindow*, wxPoint> panels[] = {
+        {m_printMonitorWnd, kMonitorOffset}, {m_temperatureWnd, kTemperatureOffset}, {m_toolpathWnd, kToolpathOffset}};
+    for (const auto& [panel, offset] : panels)
+        if (panel != nullptr)
+            panel->Move(view + offset);
 }

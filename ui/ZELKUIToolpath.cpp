@@ -13,7 +13,6 @@
 namespace {
 
 const wxPoint kToolpathPicture(430, 10);
-const wxPoint kToolpathPanel(85, 203);
 
 // The picture looks checked exactly while its panel is shown, however the
 // panel came to be shown or hidden (its close box included).
@@ -34,7 +33,7 @@ void ZELKUIOperation::CreateToolpathPreview(wxWindow* parent)
     if (parent == nullptr)
         return;
     if (!m_toolpathWnd)
-        m_toolpathWnd = new ZELKToolpathWnd(parent, kToolpathPanel);
+        m_toolpathWnd = new ZELKToolpathWnd(parent, wxDefaultPosition);
     if (!m_toolpathPic) {
         ZELKBitmapStatic* made = nullptr;
         CreateSinglePictrueCtrl(made, parent, kToolpathPicture.x, kToolpathPicture.y, ID_PIC_TOOLPATH,
@@ -78,5 +77,6 @@ void ZELKUIOperation::ToggleToolpathWnd()
     HideToolPanels();
     UpdatePicCtrlToUnChecked();
     m_toolpathWnd->Translate();
+    PlaceWatchPanels();
     m_toolpathWnd->Show();
 }

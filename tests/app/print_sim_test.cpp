@@ -304,6 +304,16 @@ TEST_F(WatchedPrint, MonitorGraphPauseAndResumeThroughAPrint)
     ZELKTemperatureWnd* graph = ui->GetTemperatureWnd();
     EXPECT_TRUE(graph->IsShown());
 
+    // Before printing, the toolpaths of the sliced file in place of the model.
+    Click(ID_PIC_TOOLPATH);
+    ZELKToolpathWnd* preview = ui->GetToolpathWnd();
+    ASSERT_TRUE(preview->IsShown()) << (m_messages.texts.empty() ? wxString() : m_messages.texts.back());
+    EXPECT_GT(preview->Model().LayerCount(), 1u);
+    ASSERT_TRUE(apptest::PumpUntil([&] { return preview->Buffers().DrawnVertexCount() > 0; }, 10000));
+    apptest::SaveScreenshot("toolpath-preview-window.png", m_frame->GetScreenRect());
+    Click(ID_PIC_TOOLPATH);
+    EXPECT_FALSE(preview->IsShown());
+
     m_view->OnStartOrStopPrint();
     ASSERT_TRUE(apptest::PumpUntil([] { return COrvanelView::GetPrintPreparationFlag() == 0; }, 20000));
     ZELKPrintMonitorWnd* monitor = ui->GetPrintMonitorWnd();
@@ -322,6 +332,7 @@ TEST_F(WatchedPrint, MonitorGraphPauseAndResumeThroughAPrint)
         30000));
     const double leftBefore = monitor->GetEstimate().RemainingSeconds(monitor->SecondsSinceBegin());
     EXPECT_LT(leftBefore, total);
+    apptest::SaveScreenshot("print-watched-running.png", m_frame->GetScreenRect());
 
     Click(ID_PIC_PAUSE);
     EXPECT_TRUE(control->IsPrintPaused());
@@ -329,11 +340,16 @@ TEST_F(WatchedPrint, MonitorGraphPauseAndResumeThroughAPrint)
     ASSERT_TRUE(apptest::PumpUntil([&] { return control->IsPrinterPaused(); }, 10000));
     const int index = control->GetPrintIndex();
     const std::size_t samples = graph->GetHistory().Size();
-    const wxString stateText = monitor->GetStateText();
-    // Two more temperature replies (the connection polls): the print stood still.
+    // Two more temperature replies (the connection polls every 800 ms, the
+    // monitor looks every second): the print stood still, and so does the
+    // monitor over the next two.
     ASSERT_TRUE(apptest::PumpUntil([&] { return graph->GetHistory().Size() >= samples + 2; }, 10000));
     EXPECT_EQ(control->GetPrintIndex(), index);
-    EXPECT_TRUE(monitor->GetStateText().StartsWith("Paused"));
+    const wxString stateText = monitor->GetStateText();
+    EXPECT_TRUE(stateText.StartsWith("Paused")) << stateText;
+    EXPECT_NEAR(monitor->GetPercent(), 100.0 * index / control->GetPrintListSize(), 1e-9);
+    ASSERT_TRUE(apptest::PumpUntil([&] { return graph->GetHistory().Size() >= samples + 4; }, 10000));
+    EXPECT_EQ(control->GetPrintIndex(), index);
     EXPECT_EQ(monitor->GetStateText(), stateText);
     apptest::SaveScreenshot("print-watched-paused.png", m_frame->GetScreenRect());
 
