@@ -51,6 +51,29 @@ struct MonitoredPrint : ::testing::Test {
             extruder ? zelk::kReplyExtruderTemperature : zelk::kReplyPlatformTemperature, seen));
     }
     int m_roundTrips = 0;
+    // Starts the print and pauses it from the reply that finds `index`
+    // packages sent; returns once the printer has taken the pause.
+    void PrintAndPauseAt(int index)
+    {
+        watch.onReply = [this, index](ZELKMachineControl& c, const RECEIVEBUF&) {
+            std::lock_guard lock(m_pauseMutex);
+            if (!m_pauseAsked && c.GetPrintIndex() >= index) {
+                c.PausePrint();
+                m_pauseAsked = true;
+                m_pauseCv.notify_all();
+            }
+        };
+        control().StartPrint();
+        {
+            std::unique_lock lock(m_pauseMutex);
+            ASSERT_TRUE(m_pauseCv.wait_for(lock, std::chrono::seconds(20), [&] { return m_pauseAsked; }));
+        }
+        RoundTrip();
+        ASSERT_TRUE(control().IsPrinterPaused());
+    }
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseCv;
+    bool m_pauseAsked = false;
     ZELKMachineControl& control() { return *parts.control; }
 
     std::unique_ptr<SimThread> sim;
@@ -78,26 +101,7 @@ TEST_F(MonitoredPrint, PauseHoldsTheStreamAndResumeCarriesOnWithNothingLostOrTwi
     options.moveSpeedFactor = 1000;
     options.bufferBytes = 512;
     Start(options, linktest::PrintGCode(600));
-    std::mutex m;
-    std::condition_variable cv;
-    bool pauseAsked = false;
-    watch.onReply = [&](ZELKMachineControl& c, const RECEIVEBUF&) {
-        if (!c.IsPrintPaused() && c.GetPrintIndex() >= 200) {
-            std::lock_guard lock(m);
-            if (!pauseAsked) {
-                c.PausePrint();
-                pauseAsked = true;
-                cv.notify_all();
-            }
-        }
-    };
-    control().StartPrint();
-    {
-        std::unique_lock lock(m);
-        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return pauseAsked; }));
-    }
-    RoundTrip();
-    ASSERT_TRUE(control().IsPrinterPaused());
+    PrintAndPauseAt(200);
     EXPECT_TRUE(control().IsPrintPaused());
     EXPECT_NE(control().IsMachinePrinting(), 0) << "a paused print is still a print";
     const int pausedAt = control().GetPrintIndex();
@@ -129,24 +133,7 @@ TEST_F(MonitoredPrint, StopWhilePausedDropsTheQueueAndTheHomingStillRuns)
     options.moveSpeedFactor = 1000;
     options.bufferBytes = 512;
     Start(options, linktest::PrintGCode(600));
-    std::mutex m;
-    std::condition_variable cv;
-    bool pauseAsked = false;
-    watch.onReply = [&](ZELKMachineControl& c, const RECEIVEBUF&) {
-        std::lock_guard lock(m);
-        if (!pauseAsked && c.GetPrintIndex() >= 100) {
-            c.PausePrint();
-            pauseAsked = true;
-            cv.notify_all();
-        }
-    };
-    control().StartPrint();
-    {
-        std::unique_lock lock(m);
-        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return pauseAsked; }));
-    }
-    RoundTrip();
-    ASSERT_TRUE(control().IsPrinterPaused());
+    PrintAndPauseAt(100);
     const int pausedAt = control().GetPrintIndex();
 
     control().StopPrintAndHomeZ();
