@@ -109,6 +109,21 @@ int ModelPixels(const wxImage& image, const wxRect& rect)
     return n;
 }
 
+// Reads the program's frame lines (MORVADIN_FRAME_TIMES) until a frame
+// draws `models` models; false when none did within timeoutMs.
+bool WaitForFrameWith(testsupport::ChildProcess& program, int models, int timeoutMs)
+{
+    const std::string wanted = "models=" + std::to_string(models);
+    for (;;) {
+        const std::string line = program.ReadLine(timeoutMs);
+        if (line.empty())
+            return false;
+        if (line.rfind("frame ", 0) == 0 && line.compare(line.size() - std::min(line.size(), wanted.size()),
+                                                         std::string::npos, wanted) == 0)
+            return true;
+    }
+}
+
 class Program : public ::testing::Test {
 protected:
     void SetUp() override
@@ -143,7 +158,9 @@ TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
     WriteBox(m_home.File("cube.stl"), 20, 20, 20);
     WriteBox(m_home.File("bar.stl"), 40, 15, 15);
 
+    ::setenv("MORVADIN_FRAME_TIMES", "1", 1);
     testsupport::ChildProcess program({Bin() + "/Morvadin-X", m_home.File("cube.stl"), m_home.File("bar.stl")});
+    ::unsetenv("MORVADIN_FRAME_TIMES");
     ASSERT_TRUE(program.Started());
     const std::string window = FindWindow("Orvanel v1.0", 20);
     ASSERT_FALSE(window.empty());
@@ -158,7 +175,7 @@ TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
     EXPECT_FALSE(fs::exists(import / "old.stl"));
     EXPECT_TRUE(fs::exists(import / "sub" / "old.gcode"));
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(WaitForFrameWith(program, 2, 20000)) << "no frame drew both models";
     const wxImage shot = Screenshot("main_window_two_models.png", frame);
     ASSERT_TRUE(shot.IsOk());
     // The information bar along the bottom names the selected model in white.
@@ -172,9 +189,8 @@ TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
     // Keys from the keyboard reach the view once it was clicked: Ctrl+A and
     // Delete remove both models.
     testsupport::Shell("xdotool mousemove --window " + window + " 800 200 click 1");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     testsupport::Shell("xdotool key ctrl+a Delete");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(WaitForFrameWith(program, 0, 10000)) << "no frame came without the models";
     EXPECT_LT(ModelPixels(Screenshot("after_ctrl_a_delete.png", frame), plate), modelPixelsBefore / 20);
 
     // Start print without a printer: a message box of the program opens.
