@@ -175,9 +175,13 @@ TEST_F(SimPrint, SuspendStopsAfterThePackageInFlightAndRestorationContinues)
         ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return suspendedAt.load() >= 0; }));
     }
     // The package in flight was answered; its index step is the last one.
+    // A temperature query and its answer: the worker went on, and sent
+    // nothing of the print meanwhile.
     const int packets = sim->Stats().packets.load();
-    std::this_thread::sleep_for(5ms);
-    EXPECT_EQ(sim->Stats().packets.load(), packets);
+    const int replies = watch.Count();
+    control().ChangePrintType_InquireExtruderTemperature();
+    ASSERT_TRUE(watch.WaitForTypeAfter(zelk::kReplyExtruderTemperature, replies));
+    EXPECT_EQ(sim->Stats().packets.load(), packets + 1);
     EXPECT_EQ(control().GetPrintIndex(), suspendedAt.load() + 1);
     EXPECT_EQ(control().IsMachinePrinting(), 0);
 
