@@ -62,7 +62,11 @@ void ZELKToolpathWnd::Translate()
 
 bool ZELKToolpathWnd::LoadGCode(const std::string& path, std::string& reason)
 {
-    zelk::ToolpathModel model = zelk::ReadToolpath(path);
+    return SetToolpaths(zelk::ReadToolpath(path), reason);
+}
+
+bool ZELKToolpathWnd::SetToolpaths(zelk::ToolpathModel model, std::string& reason)
+{
     if (!model.IsUsable()) {
         reason = model.reason;
         return false;

@@ -53,6 +53,8 @@ public:
     // every layer. False with the reason (naming the file) when the file
     // cannot be read or holds no move; the toolpaths shown before are kept.
     bool LoadGCode(const std::string& path, std::string& reason);
+    // The same with toolpaths already read (ReadToolpath, on any thread).
+    bool SetToolpaths(zelk::ToolpathModel model, std::string& reason);
     const zelk::ToolpathModel& Model() const { return m_model; }
     bool HasToolpaths() const { return m_model.IsUsable(); }
 

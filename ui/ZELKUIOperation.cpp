@@ -436,6 +436,7 @@ int ZELKUIOperation::GetModelEditState()
 
 void ZELKUIOperation::DeleteMemory()
 {
+    JoinToolpathReader();
     if (m_viewWnd)
         m_viewWnd->Destroy();
     for (wxWindow* panel : std::initializer_list<wxWindow*>{m_moveWnd, m_rotateWnd, m_scaleWnd, m_gcodeWnd,

@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <wx/gdicmn.h>
@@ -146,8 +148,10 @@ public:
     // --- the toolpath preview (ZELKUIToolpath.cpp)
     void CreateToolpathPreview(wxWindow* parent);
     // Opens the preview of the G-code sliced for the loaded models (or says
-    // why it cannot), or closes it.
+    // why it cannot), or closes it. The file is read on a worker thread
+    // (a busy cursor meanwhile); the panel opens when it has been read.
     void ToggleToolpathWnd();
+    bool IsReadingToolpaths() const { return m_toolpathReading; }
     ZELKToolpathWnd* GetToolpathWnd() const { return m_toolpathWnd; }
     ZELKBitmapStatic* GetToolpathPicture() const { return m_toolpathPic; }
     ZELKBitmapStatic* GetPausePicture() const { return m_pausePic; }
@@ -243,6 +247,10 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_temperaturePic;
     wxWeakRef<ZELKBitmapStatic> m_toolpathPic;
     bool m_temperatureFollowed = false;  // the picture follows its panel's showing
+    std::thread m_toolpathReader;         // reads the previewed G-code file
+    bool m_toolpathReading = false;       // user-interface thread only
+    void ShowReadToolpaths(const std::shared_ptr<zelk::ToolpathModel>& model);
+    void JoinToolpathReader();
 
     wxWeakRef<ZELKViewWnd> m_viewWnd;
     wxWeakRef<ZELKMoveWnd> m_moveWnd;

@@ -2,8 +2,11 @@
 // it opens on the G-code sliced for the loaded models, and the pictures of
 // the pop-up panels that follow whether their panel is shown.
 #include <filesystem>
+#include <memory>
 
+#include <wx/app.h>
 #include <wx/event.h>
+#include <wx/utils.h>
 
 #include "ModelEdit.h"
 #include "ModelFilePaths.h"
@@ -68,8 +71,28 @@ void ZELKUIOperation::ToggleToolpathWnd()
         MessageBox_Zelk("id_message_noGenerateGCode");
         return;
     }
+    if (m_toolpathReading)
+        return;  // the panel opens once the file read now is in
+    JoinToolpathReader();
+    // A big file takes a moment to read: off the user-interface thread.
+    m_toolpathReading = true;
+    wxBeginBusyCursor();
+    m_toolpathReader = std::thread([this, gcodePath] {
+        auto model = std::make_shared<zelk::ToolpathModel>(zelk::ReadToolpath(gcodePath));
+        if (wxTheApp != nullptr)
+            wxTheApp->CallAfter([this, model] { ShowReadToolpaths(model); });
+    });
+}
+
+void ZELKUIOperation::ShowReadToolpaths(const std::shared_ptr<zelk::ToolpathModel>& model)
+{
+    m_toolpathReading = false;
+    wxEndBusyCursor();
+    JoinToolpathReader();
+    if (!m_toolpathWnd)
+        return;
     std::string reason;
-    if (!m_toolpathWnd->LoadGCode(gcodePath, reason)) {
+    if (!m_toolpathWnd->SetToolpaths(std::move(*model), reason)) {
         MessageBox_Zelk("id_message_gcodeUnusable", reason);
         return;
     }
@@ -79,4 +102,10 @@ void ZELKUIOperation::ToggleToolpathWnd()
     m_toolpathWnd->Translate();
     PlaceWatchPanels();
     m_toolpathWnd->Show();
+}
+
+void ZELKUIOperation::JoinToolpathReader()
+{
+    if (m_toolpathReader.joinable())
+        m_toolpathReader.join();
 }

@@ -373,7 +373,9 @@ TEST_F(SlicingPanel, ToolpathPictureOpensThePreviewOfTheSlicedGCodeOrSaysWhyNot)
     m_ui->ToggleToolpathWnd();
     fs::create_directories(fs::path(ModelGCode()).parent_path());
     std::ofstream(ModelGCode()) << "; sliced by hand\n(no moves)\n";
-    m_ui->ToggleToolpathWnd();
+    m_ui->ToggleToolpathWnd();  // read on a worker: the answer comes after
+    EXPECT_TRUE(m_ui->IsReadingToolpaths());
+    ASSERT_TRUE(PumpUntil([this] { return !m_ui->IsReadingToolpaths(); }));
     EXPECT_EQ(m_capture.Keys(), (std::vector<std::string>{"id_message_noLoadModel", "id_message_noGenerateGCode",
                                                           "id_message_gcodeUnusable"}));
     EXPECT_FALSE(preview->IsShown());
@@ -381,7 +383,9 @@ TEST_F(SlicingPanel, ToolpathPictureOpensThePreviewOfTheSlicedGCodeOrSaysWhyNot)
     std::ofstream(ModelGCode()) << "G92 X0 Y0 Z0.2 A0 B0\nG1 X10 Y0 Z0.2 F600 E1\nG1 X10 Y10 Z0.2 F600 E2\n"
                                    "G1 X0 Y10 Z0.4 F600 E3\n";
     m_ui->ToggleToolpathWnd();
-    EXPECT_TRUE(preview->IsShown());
+    m_ui->ToggleToolpathWnd();  // a second click while reading changes nothing
+    ASSERT_TRUE(PumpUntil([&] { return preview->IsShown(); }));
+    EXPECT_FALSE(m_ui->IsReadingToolpaths());
     EXPECT_EQ(preview->Model().LayerCount(), 2u);
     EXPECT_EQ(picture->GetBitmapId(), 3926u);
     EXPECT_EQ(m_capture.Keys().size(), 3u);

@@ -171,6 +171,8 @@ void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
         return;
     }
     const Bytes reply = m_printer.Handle(payload, size, NowS());
+    if (payload[0] >= 128 && reply.size() == 1 && reply[0] == 0x81)
+        ++m_stats.actions;
     const bool recordedQuery = m_options.recordQueries && (payload[0] == 8 || payload[0] == 21 || payload[0] == 22);
     if ((payload[0] >= 128 || recordedQuery) && m_record != nullptr) {
         std::fwrite(payload, 1, size, m_record);

@@ -40,6 +40,7 @@ struct SimStats {
     std::atomic<int> dropped{0};    // swallowed by --drop
     std::atomic<int> badFrames{0};  // answered 0x83 (length or CRC)
     std::atomic<int> corrupted{0};  // replies sent with a wrong CRC by --corrupt-reply
+    std::atomic<int> actions{0};    // action commands taken into the printer's queue
 };
 
 class SimServer {
