@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "ProcessGone.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -54,6 +56,17 @@ public:
             m_pid = -1;
             return false;
         }
+        return true;
+    }
+
+    // Waits for it to end on its pidfd; true once it has (or never started).
+    bool EndsWithin(std::chrono::milliseconds limit)
+    {
+        if (m_pid <= 0)
+            return true;
+        if (!GoneWithin(m_pid, limit))
+            return false;
+        m_pid = -1;
         return true;
     }
 

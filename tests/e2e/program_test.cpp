@@ -169,13 +169,12 @@ TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
     EXPECT_EQ(frame.width, 1000);
     EXPECT_GE(frame.height, 660);
 
-    for (int i = 0; i < 100 && fs::exists(import / "old.stl"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Both models drawn: the import, which empties the folder first, is done.
+    ASSERT_TRUE(WaitForFrameWith(program, 2, 20000)) << "no frame drew both models";
     // What the program writes there goes; what it never writes stays.
     EXPECT_FALSE(fs::exists(import / "old.stl"));
     EXPECT_TRUE(fs::exists(import / "sub" / "old.gcode"));
 
-    ASSERT_TRUE(WaitForFrameWith(program, 2, 20000)) << "no frame drew both models";
     const wxImage shot = Screenshot("main_window_two_models.png", frame);
     ASSERT_TRUE(shot.IsOk());
     // The information bar along the bottom names the selected model in white.
@@ -314,13 +313,7 @@ TEST_F(Program, ADisplayWithoutOpenGLIsNamedInsteadOfABlankWindow)
 
     // Closing the box ends the program.
     testsupport::Shell(display + "xdotool windowfocus --sync " + box.substr(0, box.find('\n')) + " key Return");
-    bool ended = false;
-    for (int i = 0; i < 100 && !ended; ++i) {
-        ended = !program.Running();
-        if (!ended)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(program.EndsWithin(std::chrono::seconds(10)));
 }
 
 }  // namespace
