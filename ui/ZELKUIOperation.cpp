@@ -459,7 +459,6 @@ void ZELKUIOperation::DeleteMemory()
     m_printMonitorWnd = nullptr;
     m_temperatureWnd = nullptr;
     m_toolpathWnd = nullptr;
-    m_temperatureFollowed = false;
 }
 
 // ---------------------------------------------------------------- pictures

@@ -224,6 +224,12 @@ private:
     void StopInquireZPosition();
     void ShowPrintComplete();
     void ShowPausePicture(bool paused);
+    // Creates a picture of the top row once, at `at`, hidden unless `shown`.
+    void CreateTopPicture(wxWeakRef<ZELKBitmapStatic>& picture, wxWindow* parent, const wxPoint& at, unsigned id,
+                          unsigned bitmap, bool shown);
+    // The picture looks checked (bitmap unchecked + 1) exactly while `panel`
+    // is shown, however it came to be shown or hidden (its close box included).
+    static void FollowPanel(wxWindow* panel, ZELKBitmapStatic* picture, unsigned unchecked);
     void AddTemperatureSample(int extruderC, int platformC);
     // The monitor, the temperature graph and the toolpath panel over the
     // view whose client area starts at `view` (screen pixels); at the view's
@@ -246,7 +252,6 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_pausePic;
     wxWeakRef<ZELKBitmapStatic> m_temperaturePic;
     wxWeakRef<ZELKBitmapStatic> m_toolpathPic;
-    bool m_temperatureFollowed = false;  // the picture follows its panel's showing
     std::thread m_toolpathReader;         // reads the previewed G-code file
     bool m_toolpathReading = false;       // user-interface thread only
     void ShowReadToolpaths(const std::shared_ptr<zelk::ToolpathModel>& model);

@@ -44,21 +44,12 @@ void ZELKUIOperation::CreatePrintWatch(wxWindow* parent)
         return;
     if (!m_printMonitorWnd)
         m_printMonitorWnd = new ZELKPrintMonitorWnd(parent, wxDefaultPosition);
-    if (!m_temperatureWnd)
+    CreateTopPicture(m_temperaturePic, parent, kTemperaturePicture, ID_PIC_TEMPERATURE, zelk::kPicTemperature, false);
+    if (!m_temperatureWnd) {
         m_temperatureWnd = new ZELKTemperatureWnd(parent, wxDefaultPosition);
-    if (!m_temperaturePic) {
-        ZELKBitmapStatic* made = nullptr;
-        CreateSinglePictrueCtrl(made, parent, kTemperaturePicture.x, kTemperaturePicture.y, ID_PIC_TEMPERATURE,
-                                zelk::kPicTemperature);
-        made->Hide();
-        m_temperaturePic = made;
+        FollowPanel(m_temperatureWnd, m_temperaturePic, zelk::kPicTemperature);
     }
-    if (!m_pausePic) {
-        ZELKBitmapStatic* made = nullptr;
-        CreateSinglePictrueCtrl(made, parent, kPausePicture.x, kPausePicture.y, ID_PIC_PAUSE, zelk::kPicPause);
-        made->Hide();
-        m_pausePic = made;
-    }
+    CreateTopPicture(m_pausePic, parent, kPausePicture, ID_PIC_PAUSE, zelk::kPicPause, false);
 }
 
 void ZELKUIOperation::BeginPrintWatch(const zelk::PrintTimeEstimate& estimate)

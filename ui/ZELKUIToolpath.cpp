@@ -17,9 +17,20 @@ namespace {
 
 const wxPoint kToolpathPicture(430, 10);
 
-// The picture looks checked exactly while its panel is shown, however the
-// panel came to be shown or hidden (its close box included).
-void FollowPanel(wxWindow* panel, ZELKBitmapStatic* picture, unsigned unchecked)
+}  // namespace
+
+void ZELKUIOperation::CreateTopPicture(wxWeakRef<ZELKBitmapStatic>& picture, wxWindow* parent, const wxPoint& at,
+                                       unsigned id, unsigned bitmap, bool shown)
+{
+    if (picture)
+        return;
+    ZELKBitmapStatic* made = nullptr;
+    CreateSinglePictrueCtrl(made, parent, at.x, at.y, id, bitmap);
+    made->Show(shown);
+    picture = made;
+}
+
+void ZELKUIOperation::FollowPanel(wxWindow* panel, ZELKBitmapStatic* picture, unsigned unchecked)
 {
     wxWeakRef<ZELKBitmapStatic> weak(picture);
     panel->Bind(wxEVT_SHOW, [weak, unchecked](wxShowEvent& event) {
@@ -29,24 +40,14 @@ void FollowPanel(wxWindow* panel, ZELKBitmapStatic* picture, unsigned unchecked)
     });
 }
 
-}  // namespace
-
 void ZELKUIOperation::CreateToolpathPreview(wxWindow* parent)
 {
     if (parent == nullptr)
         return;
-    if (!m_toolpathWnd)
+    CreateTopPicture(m_toolpathPic, parent, kToolpathPicture, ID_PIC_TOOLPATH, zelk::kPicToolpath, true);
+    if (!m_toolpathWnd) {
         m_toolpathWnd = new ZELKToolpathWnd(parent, wxDefaultPosition);
-    if (!m_toolpathPic) {
-        ZELKBitmapStatic* made = nullptr;
-        CreateSinglePictrueCtrl(made, parent, kToolpathPicture.x, kToolpathPicture.y, ID_PIC_TOOLPATH,
-                                zelk::kPicToolpath);
-        m_toolpathPic = made;
-        FollowPanel(m_toolpathWnd, made, zelk::kPicToolpath);
-    }
-    if (m_temperatureWnd && m_temperaturePic && !m_temperatureFollowed) {
-        FollowPanel(m_temperatureWnd, m_temperaturePic, zelk::kPicTemperature);
-        m_temperatureFollowed = true;
+        FollowPanel(m_toolpathWnd, m_toolpathPic, zelk::kPicToolpath);
     }
 }
 

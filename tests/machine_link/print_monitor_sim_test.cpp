@@ -81,6 +81,15 @@ struct MonitoredPrint : ::testing::Test {
     ControlParts parts;
 };
 
+// Moves done in their own time, sped up, through a small command buffer.
+s3gsim::SimOptions TimedMoves(double speed)
+{
+    s3gsim::SimOptions options;
+    options.moveSpeedFactor = speed;
+    options.bufferBytes = 512;
+    return options;
+}
+
 // Moves of one second each (10 mm at 10 mm/s) after a short start.
 std::string SecondMoves(int count)
 {
@@ -97,10 +106,7 @@ std::string SecondMoves(int count)
 
 TEST_F(MonitoredPrint, PauseHoldsTheStreamAndResumeCarriesOnWithNothingLostOrTwice)
 {
-    s3gsim::SimOptions options;
-    options.moveSpeedFactor = 1000;
-    options.bufferBytes = 512;
-    Start(options, linktest::PrintGCode(600));
+    Start(TimedMoves(1000), linktest::PrintGCode(600));
     PrintAndPauseAt(200);
     EXPECT_TRUE(control().IsPrintPaused());
     EXPECT_NE(control().IsMachinePrinting(), 0) << "a paused print is still a print";
@@ -129,10 +135,7 @@ TEST_F(MonitoredPrint, PauseHoldsTheStreamAndResumeCarriesOnWithNothingLostOrTwi
 // what the stop queued (Z to its top) instead of staying paused.
 TEST_F(MonitoredPrint, StopWhilePausedDropsTheQueueAndTheHomingStillRuns)
 {
-    s3gsim::SimOptions options;
-    options.moveSpeedFactor = 1000;
-    options.bufferBytes = 512;
-    Start(options, linktest::PrintGCode(600));
+    Start(TimedMoves(1000), linktest::PrintGCode(600));
     PrintAndPauseAt(100);
     const int pausedAt = control().GetPrintIndex();
 
@@ -164,10 +167,7 @@ TEST_F(MonitoredPrint, TimeLeftMatchesTheSimulatedPrintersRealTime)
 {
     constexpr double kSpeed = 20;  // simulated seconds per real second
     constexpr int kMoves = 60;
-    s3gsim::SimOptions options;
-    options.moveSpeedFactor = kSpeed;
-    options.bufferBytes = 512;
-    Start(options, SecondMoves(kMoves));
+    Start(TimedMoves(kSpeed), SecondMoves(kMoves));
     zelk::PrintTimeEstimate estimate;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point t0 = Clock::now();

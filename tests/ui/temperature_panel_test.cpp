@@ -23,6 +23,22 @@ using Panel = ZELKTemperatureWnd;
 
 namespace {
 
+// A steady printer from fromS to toS, once a second: the extruder at
+// extruderC for its target, the platform reported only when platformC >= 0.
+void FeedSteady(ZELKTemperatureWnd& panel, int fromS, int toS, double extruderC, double extruderTargetC,
+                double platformC = -1)
+{
+    for (int t = fromS; t <= toS; ++t) {
+        TemperatureSample s;
+        s.timeS = t;
+        s.extruderC = extruderC;
+        s.extruderTargetC = extruderTargetC;
+        if (platformC >= 0)
+            s.platformC = platformC;
+        panel.AddSample(s);
+    }
+}
+
 // A printer heating up: the platform towards 60 °C from the start, the
 // extruder towards 220 °C from the first minute, each reported once a
 // second with a little sensor noise.
@@ -266,13 +282,7 @@ TEST_F(TemperaturePanel, GraphRepaintsOnlyForASampleAClearOrANewText)
 TEST_F(TemperaturePanel, EachHeaterIsDrawnInItsColourAtItsTemperature)
 {
     // Extruder steady at 200 for eight minutes (target 210, so not there), no platform.
-    for (int t = 0; t <= 480; ++t) {
-        TemperatureSample s;
-        s.timeS = t;
-        s.extruderC = 200;
-        s.extruderTargetC = 210;
-        m_panel->AddSample(s);
-    }
+    FeedSteady(*m_panel, 0, 480, 200, 210);
     zelk::GraphMapping map;
     wxImage image = Render(map);
     ASSERT_TRUE(image.IsOk());
@@ -300,13 +310,7 @@ TEST_F(TemperaturePanel, EachHeaterIsDrawnInItsColourAtItsTemperature)
 
     // The extruder reaches its target: its tolerance band is green over the
     // time it has held it, and only there.
-    for (int t = 481; t <= 500; ++t) {
-        TemperatureSample s;
-        s.timeS = t;
-        s.extruderC = 210;
-        s.extruderTargetC = 210;
-        m_panel->AddSample(s);
-    }
+    FeedSteady(*m_panel, 481, 500, 210, 210);
     ASSERT_EQ(m_panel->GetHistory().State(Heater::Extruder), HeaterState::AtTarget);
     image = Render(map);
     const wxColour band = Pixel(image, x(495), y(212.5));
@@ -315,15 +319,7 @@ TEST_F(TemperaturePanel, EachHeaterIsDrawnInItsColourAtItsTemperature)
     EXPECT_FALSE(IsGreenish(Pixel(image, x(470), y(212.5)))) << "before the target was reached";
 
     // The platform appears in blue at its reading, only where it is reported.
-    for (int t = 501; t <= 520; ++t) {
-        TemperatureSample s;
-        s.timeS = t;
-        s.extruderC = 210;
-        s.extruderTargetC = 210;
-        s.platformC = 60;
-        s.platformTargetC = 0;
-        m_panel->AddSample(s);
-    }
+    FeedSteady(*m_panel, 501, 520, 210, 210, 60);
     image = Render(map);
     EXPECT_TRUE(ColourNear(image, x(515), y(60), IsPlatformColour));
     EXPECT_FALSE(ColourNear(image, x(490), y(60), IsPlatformColour)) << "no blue where the platform was not reported";
