@@ -5,9 +5,12 @@
 #include <memory>
 
 #include "AppDialogs.h"
+#include "DBEntity.h"
+#include "EntityDatabase.h"
 #include "ModelEdit.h"
 #include "PrintModelFile.h"
 #include "PrintTimeEstimate.h"
+#include "SameFile.h"
 #include "SlicedGCode.h"
 #include "WorkflowText.h"
 #include "ZELKFileLog.h"
@@ -23,6 +26,17 @@ std::string ModelGCodePath(int& count)
     std::string modelPath;
     ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
     return count == 0 ? std::string() : zelk::GCodePathForModel(modelPath);
+}
+
+// The files the loaded models were read from.
+std::vector<std::string> ModelFilePaths()
+{
+    std::vector<ZELKDBEntity*> models;
+    ZELDBEntityDatabase::GetInterFace()->FindEntity(kEntityPrint, models);
+    std::vector<std::string> paths;
+    for (const ZELKDBEntity* model : models)
+        paths.emplace_back(model->GetName());
+    return paths;
 }
 
 bool FileExists(const std::string& path)
@@ -187,6 +201,15 @@ void COrvanelView::OnSaveX3g()
     const std::string target = zelk::AskSaveX3gPath(start.folder, start.fileName);
     if (target.empty())
         return;
+    // The G-code, the start G-code and the models stay as they are, whatever
+    // name the dialog was given for one of them.
+    std::vector<std::string> inputs = {source, ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->GetPath()};
+    for (const std::string& model : ModelFilePaths())
+        inputs.push_back(model);
+    if (const std::string refusal = zelk::WritesOverInput(target, inputs); !refusal.empty()) {
+        ui->MessageBox_Zelk("id_message_savex3gfailed", refusal);
+        return;
+    }
     m_exportSource = source;
     m_exportTarget = target;
     ui->PrepareSaveZLKWnd();

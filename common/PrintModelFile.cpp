@@ -10,6 +10,7 @@
 #include "DBPrint.h"
 #include "EntityDatabase.h"
 #include "ModelEdit.h"
+#include "SameFile.h"
 
 namespace {
 
@@ -73,8 +74,16 @@ bool MergePrintModels(const ZELDBEntityDatabase& database, const std::string& pa
 {
     const std::vector<const ZELKDBPrint*> models = PrintModels(database);
     std::uint64_t facets = 0;
-    for (const ZELKDBPrint* model : models)
+    std::vector<std::string> sources;
+    for (const ZELKDBPrint* model : models) {
         facets += model->GetPrint().GetGePrint().size();
+        sources.emplace_back(model->GetName());
+    }
+    // A model opened from the working folder is the user's file all the same.
+    if (const std::string refusal = zelk::WritesOverInput(path, sources); !refusal.empty()) {
+        error = refusal;
+        return false;
+    }
     if (facets > std::numeric_limits<std::uint32_t>::max()) {
         error = "too many facets for one STL file: " + path;
         return false;

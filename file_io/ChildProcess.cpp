@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -249,45 +249,77 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, std::string& erro
 
 int ChildProcess::Spawn(const std::string& path, const std::vector<std::string>& argv, int outputFd)
 {
+    // Everything the new process needs is made before the fork: between the
+    // fork and the exec it calls only async-signal-safe functions.
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    int errorPipe[2];
+    if (::pipe2(errorPipe, O_CLOEXEC) != 0)
+        return errno;
+    const pid_t parent = ::getpid();
 
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outputFd, 1);
-    posix_spawn_file_actions_adddup2(&actions, outputFd, 2);
-    // Its own group, so that Terminate reaches the child's children; default
-    // dispositions and an empty mask, whatever this process ignores or blocks
-    // (an ignored SIGPIPE or SIGTERM would otherwise survive the exec).
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (const int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGCHLD})
-        sigaddset(&defaults, sig);
-    sigset_t emptyMask;
-    sigemptyset(&emptyMask);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setsigmask(&attr, &emptyMask);
-
-    pid_t pid = 0;
-    // glibc reports a failed exec as the return value, so a program that
-    // cannot run never looks started.
-    const int result = ::posix_spawn(&pid, path.c_str(), &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (result == 0) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_pid = pid;
-        m_reaped = false;
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        const int err = errno;
+        ::close(errorPipe[0]);
+        ::close(errorPipe[1]);
+        return err;
     }
-    return result;
+    if (pid == 0) {
+        // Its own group, so that Terminate reaches the child's children.
+        ::setpgid(0, 0);
+        // It ends when the thread that started it ends (with this process,
+        // however that ends, a kill included); a parent that ended before
+        // this line was reached is seen in the parent pid.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(128 + SIGTERM);
+        // Default dispositions and an empty mask, whatever this process
+        // ignores or blocks (an ignored SIGPIPE or SIGTERM would otherwise
+        // survive the exec).
+        struct sigaction defaults {};
+        defaults.sa_handler = SIG_DFL;
+        sigemptyset(&defaults.sa_mask);
+        for (const int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGCHLD})
+            ::sigaction(sig, &defaults, nullptr);
+        sigset_t emptyMask;
+        sigemptyset(&emptyMask);
+        ::sigprocmask(SIG_SETMASK, &emptyMask, nullptr);
+        const int input = ::open("/dev/null", O_RDONLY);
+        if (input < 0 || ::dup2(input, 0) < 0 || ::dup2(outputFd, 1) < 0 || ::dup2(outputFd, 2) < 0) {
+            const int err = errno;
+            [[maybe_unused]] const ssize_t n = ::write(errorPipe[1], &err, sizeof err);
+            ::_exit(127);
+        }
+        ::execve(path.c_str(), args.data(), environ);
+        const int err = errno;
+        [[maybe_unused]] const ssize_t n = ::write(errorPipe[1], &err, sizeof err);
+        ::_exit(127);
+    }
+    // Set from both sides, so the group exists whichever runs first.
+    ::setpgid(pid, pid);
+    ::close(errorPipe[1]);
+    // The write end closes at the exec: nothing to read means it started, so
+    // a program that cannot run never looks started.
+    int childError = 0;
+    ssize_t got;
+    do {
+        got = ::read(errorPipe[0], &childError, sizeof childError);
+    } while (got < 0 && errno == EINTR);
+    ::close(errorPipe[0]);
+    if (got == static_cast<ssize_t>(sizeof childError)) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return childError != 0 ? childError : ECHILD;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pid = pid;
+    m_reaped = false;
+    return 0;
 }
 
 bool ChildProcess::ReadLine(std::string& line)

@@ -39,7 +39,9 @@ std::string QuoteArgument(const std::string& argument);
 // standard error joined into one pipe. Terminate() ends the whole group, so a
 // child's own children (a slicing engine behind the slicer bridge) end with
 // it. The destructor terminates a child still running (SIGKILL after two
-// seconds) and reaps it.
+// seconds) and reaps it. A child never outlives the thread that started it:
+// when that thread ends, or this process dies in any way (a SIGKILL
+// included), the child is sent SIGTERM.
 class ChildProcess {
 public:
     ChildProcess() = default;

@@ -4,13 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "GeBuildVolume.h"
 #include "ViewConversion.h"
 
 namespace {
 
-// 0.01 mm of overhang still counts as inside; the extra nanometre absorbs the
-// rounding of a coordinate such as 75.01 - 75 that is meant to be exactly 0.01.
-constexpr double kPlatformTolerance = 0.01 + 1e-9;
 constexpr double kSmallestSize = 3.0;      // a scaled model stays at least this long
 constexpr double kNoExtent = 1e-9;         // below this an axis has no size to scale
 
@@ -206,13 +204,7 @@ void ZELKDBPrint::ResettingModelScalse()
 
 int ZELKDBPrint::PrintObjectInPlatform() const
 {
-    for (int a = 0; a < 3; ++a) {
-        if (m_boxMin[a] - m_platformMin[a] < -kPlatformTolerance)
-            return 0;
-        if (m_boxMax[a] - m_platformMax[a] > kPlatformTolerance)
-            return 0;
-    }
-    return 1;
+    return ZELKGeBuildVolume{m_platformMin, m_platformMax}.Holds(m_boxMin, m_boxMax) ? 1 : 0;
 }
 
 int ZELKDBPrint::IsInPlatform()
@@ -222,7 +214,7 @@ int ZELKDBPrint::IsInPlatform()
 
 int ZELKDBPrint::IsOnPlarform()
 {
-    return m_boxMin.z <= kPlatformTolerance ? 1 : 0;
+    return ZELKGeBuildVolume::OnPlate(m_boxMin) ? 1 : 0;
 }
 
 void ZELKDBPrint::SetPlatformMinMaxPoint(const ZELKGePoint3d& min, const ZELKGePoint3d& max)

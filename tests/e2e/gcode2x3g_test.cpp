@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "FileAliases.h"
 #include "ProgramFolder.h"
 #include "ReferenceX3g.h"
 #include "RunProcess.h"
@@ -336,10 +337,31 @@ TEST_F(Gcode2X3gTest, FullDiskFailsAndKeepsThePreviousFile)
     EXPECT_EQ(ReadFile(m_dir.File("part.x3g")), "previous export");
     EXPECT_EQ(m_dir.EntryCount(), 3u);
 
-    // Output over the input: the input is read whole first.
-    ProcessResult inPlace = Convert(m_dir.File("part.gcode"), m_dir.File("part.gcode"));
-    EXPECT_EQ(inPlace.exitCode, 0) << inPlace.err;
-    EXPECT_EQ(ReadFile(m_dir.File("part.gcode")).substr(0, 3), std::string("\x96\x00\xff", 3));
+}
+
+// However the output names the G-code (or the start G-code), the converter
+// refuses to write over it, names both, and leaves the input as it was.
+TEST_F(Gcode2X3gTest, RefusesToWriteOverItsOwnInputUnderAnyName)
+{
+    const std::string gcode = m_dir.File("part.gcode");
+    WriteFile(gcode, CanonicalGCode(10));
+    const std::string original = ReadFile(gcode);
+    std::vector<testsupport::FileAlias> names = testsupport::OtherNamesOf(gcode);
+    names.push_back({"same spelling", gcode});
+    for (const testsupport::FileAlias& name : names) {
+        ProcessResult run = Convert(gcode, name.path);
+        EXPECT_EQ(run.exitCode, 1) << name.how << ": " << run.err;
+        EXPECT_NE(run.err.find("'" + name.path + "' is the input file '" + gcode + "'"), std::string::npos)
+            << name.how << ": " << run.err;
+        EXPECT_EQ(ReadFile(gcode), original) << name.how;
+    }
+    for (const testsupport::FileAlias& start : testsupport::OtherNamesOf(m_dir.File("start.gcode"))) {
+        ProcessResult run = Convert(gcode, start.path);
+        EXPECT_EQ(run.exitCode, 1) << start.how << ": " << run.err;
+        EXPECT_EQ(ReadFile(m_dir.File("start.gcode")), kStartGCode) << start.how;
+    }
+    // A new name beside it is still fine.
+    EXPECT_EQ(Convert(gcode, m_dir.File("part.x3g")).exitCode, 0);
 }
 
 }  // namespace

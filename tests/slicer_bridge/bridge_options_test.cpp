@@ -147,7 +147,7 @@ TEST(BridgeOptions, BadValuesAreRefusedNamingTheOption)
         {{"--profile", "../QUEN", "m.stl"}, "--profile"}, {{"--profile", "a/b", "m.stl"}, "--profile"},
         {{"--profile=", "m.stl"}, "--profile"}, {{"--output", "", "m.stl"}, "--output"},
         {{"--bogus", "1", "m.stl"}, "--bogus"}, {{"m.stl", "--speed"}, "--speed"},
-        {{"--output", "m.stl", "m.stl"}, "--output"}, {{}, "model"}, {{"a.stl", "b.stl"}, "model"},
+        {{"--output", "out/", "m.stl"}, "--output"}, {{}, "model"}, {{"a.stl", "b.stl"}, "model"},
     };
     for (const Case& c : cases) {
         BridgeOptions options;

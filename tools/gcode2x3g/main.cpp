@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "ProgramFolder.h"
 #include "AtomicFileWriter.h"
+#include "ProgramFolder.h"
+#include "SameFile.h"
 #include "X3gWriter.h"
 #include "ZELKGCodeParser.h"
 #include "ZELKStartGCodeOperater.h"
@@ -39,6 +40,9 @@ const char* const kHelp =
     "beyond +-10000 mm, E beyond +-1e6 mm, F outside 0..100000 mm/min, M104\n"
     "outside 0..400 C, M109 outside 0..250 C) is skipped; their count is\n"
     "printed on standard error.\n"
+    "\n"
+    "The output file must not be one of the input files under any name (a\n"
+    "link, another spelling of the path): such a run is refused.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written,\n"
     "2 for a bad command line. The output file is created only complete.\n";
@@ -100,6 +104,9 @@ int Fail(const std::string& message)
 // Translates and writes; returns the exit status.
 int Convert(const Options& options)
 {
+    if (const std::string refusal = zelk::WritesOverInput(options.output, {options.input, options.startGCode});
+        !refusal.empty())
+        return Fail(refusal);
     ZELKStartGCodeOperater startGCode(options.startGCode);
     std::string reason;
     if (!startGCode.IsStartGCodeUsable(reason))

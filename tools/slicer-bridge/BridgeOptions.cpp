@@ -37,13 +37,17 @@ bool SetOption(const std::string& name, const std::string& value, BridgeOptions&
     int choice = 0;
     if (name == "--profile") {
         if (value.empty() || value.find('/') != std::string::npos || value.find("..") != std::string::npos) {
-            why = "a profile is a folder name, without '/' or '..'";
+            why = "a profile's folder name, without '/' or '..'";
             return false;
         }
         o.profile = value;
     } else if (name == "--start-gcode" || name == "--output" || name == "--engine") {
         if (value.empty()) {
-            why = "needs a file name";
+            why = "a file name";
+            return false;
+        }
+        if (name == "--output" && value.back() == '/') {
+            why = "a file name, not a folder (for example " + value + "model.gcode)";
             return false;
         }
         (name == "--start-gcode" ? o.startGCodePath : name == "--output" ? o.outputPath : o.enginePath) = value;
@@ -146,10 +150,6 @@ bool ParseBridgeArguments(const std::vector<std::string>& args, BridgeOptions& o
         return false;
     }
     options.modelPath = models.front();
-    if (!options.outputPath.empty() && options.outputPath == options.modelPath) {
-        error = "--output '" + options.outputPath + "': would overwrite the model file";
-        return false;
-    }
     return true;
 }
 

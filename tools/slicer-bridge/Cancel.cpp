@@ -1,4 +1,4 @@
-// Cancelling the bridge by signal: the engine runs in a process group of its own, so the bridge passes the signal on.
+// Cancelling the bridge by signal or a broken pipe: the engine runs in a process group of its own, so the bridge passes the request on.
 #include "Cancel.h"
 
 #include <atomic>
@@ -35,9 +35,10 @@ void InstallCancelHandlers()
     sigemptyset(&action.sa_mask);
     // Restarted reads are fine: the engine's end closes its output.
     action.sa_flags = SA_RESTART;
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+    // A broken pipe means whoever reads the progress has gone (the program
+    // ended): nobody waits for the G-code, so the run is cancelled.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
         ::sigaction(sig, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool CancelRequested()

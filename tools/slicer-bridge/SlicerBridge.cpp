@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include "AtomicFileWriter.h"
+#include "FileIni.h"
+#include "GeBuildVolume.h"
 #include "Cancel.h"
 #include "ChildProcess.h"
 #include "EngineOutput.h"
@@ -23,40 +25,12 @@
 #include "MeshHoles.h"
 #include "PrintMode.h"
 #include "ProgramFolder.h"
+#include "SameFile.h"
+#include "WorkFolder.h"
 
 namespace bridge {
 
 namespace {
-
-// A private folder beside the target for the engine's output and its own
-// temporaries, removed with everything in it on every way out.
-class WorkFolder {
-public:
-    ~WorkFolder()
-    {
-        std::error_code ec;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ec);
-    }
-
-    bool Create(const std::string& target, std::string& error)
-    {
-        const std::filesystem::path t(target);
-        const std::filesystem::path dir = t.has_parent_path() ? t.parent_path() : std::filesystem::path(".");
-        std::string pattern = (dir / ("." + t.filename().string() + ".slicing-XXXXXX")).string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            error = "cannot write " + target + ": " + std::strerror(errno);
-            return false;
-        }
-        m_path = pattern;
-        return true;
-    }
-
-    std::string File(const char* name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
 
 // A file mapped whole for reading; empty text for an empty file.
 class MappedFile {
@@ -126,8 +100,18 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
     return true;
 }
 
+// The build volume of the profile the program uses, as the plate shows it.
+ZELKGeBuildVolume ProfileBuildVolume()
+{
+    double length = zelk::kDefaultPlatformMm, width = zelk::kDefaultPlatformMm, height = zelk::kDefaultPlatformMm;
+    ZELKFileIniBase profile(zelk::UserFileOrShipped(ZELKFileIni::kFileName));
+    zelk::ReadPlatformSize(profile, length, width, height);
+    return ZELKGeBuildVolume::Platform(length, width, height);
+}
+
 // The model's height through the project's own loader, which refuses what
-// the printer could not use, with its reason.
+// the printer could not use, with its reason: a model beyond the build volume,
+// which the plate would refuse, is refused here too.
 bool LoadModel(const std::string& path, ZELKGePrint& mesh, double& heightMm, std::string& error)
 {
     if (!zelk::LoadStlFile(path, mesh, error))
@@ -139,7 +123,17 @@ bool LoadModel(const std::string& path, ZELKGePrint& mesh, double& heightMm, std
         error = path + ": the model has no height";
         return false;
     }
+    if (const std::string beyond = ProfileBuildVolume().Beyond(low, high); !beyond.empty()) {
+        error = path + ": the model lies beyond the build volume (" + beyond + "); move or scale it onto the plate";
+        return false;
+    }
     return true;
+}
+
+// The engine takes a name that starts with '-' for an option.
+std::string EngineSafePath(const std::string& path)
+{
+    return !path.empty() && path[0] == '-' ? "./" + path : path;
 }
 
 // The engine drops every slice an open mesh leaves unclosed, so an open
@@ -149,7 +143,7 @@ bool PrepareModel(const std::string& modelPath, const ZELKGePrint& mesh, const W
 {
     std::size_t holes = 0;
     const std::vector<Triangle> patches = CloseHoles(mesh.GetGePrint(), holes);
-    engineModel = modelPath;
+    engineModel = EngineSafePath(modelPath);
     if (holes == 0)
         return true;
     engineModel = work.File("closed.stl");
@@ -261,6 +255,11 @@ int RunBridge(const BridgeOptions& options, const LineWriter& say)
     double heightMm = 0;
     std::string engineModel;
     const std::string output = options.outputPath.empty() ? DefaultOutputPath(options.modelPath) : options.outputPath;
+    if (const std::string refusal = zelk::WritesOverInput(output, {options.modelPath, startPath}); !refusal.empty())
+        return Fail(say, kExitUsage, refusal);
+    if (std::error_code ec; std::filesystem::is_directory(output, ec))
+        return Fail(say, kExitUsage, "'" + output + "' is a folder: name the G-code file to write in it, for example " +
+                                         (std::filesystem::path(output) / "model.gcode").string());
     WorkFolder work;
     {
         ZELKGePrint mesh;
