@@ -11,6 +11,7 @@
 #include "MainFrame.h"
 #include "OrvanelView.h"
 #include "EntityDatabase.h"
+#include "FileIni.h"
 #include "GlContext.h"
 #include "ZELKFileLog.h"
 #include "ProgramFolder.h"
@@ -96,6 +97,15 @@ CMainFrame* COrvanelApp::StartMainWindow(const zelk::ProgramOptions& options)
             std::fprintf(stderr, "%s: %s\n", options.port.c_str(), detail.c_str());
             view->CallAfter([key, detail] { ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(key, detail); });
         }
+    }
+    // A profile that is no profile: a copy is kept before anything replaces
+    // it, and the user hears once where.
+    const std::string profileProblem = ZELKFileIni::GetFileIniObject()->SetAsideIfBroken();
+    if (!profileProblem.empty()) {
+        std::fprintf(stderr, "Morvadin-X: %s\n", profileProblem.c_str());
+        view->CallAfter([profileProblem] {
+            ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk("id_message_profileBroken", profileProblem);
+        });
     }
     // A language file that could not be read: the built-in texts stand in,
     // and the user hears once why.

@@ -9,6 +9,7 @@
 #include <new>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +69,45 @@ std::string Trim(const std::string& text)
     return text.substr(first, last - first + 1);
 }
 
+// A whole UTF-8 sequence starting at `text[at]`; its length, or 0.
+std::size_t Utf8Sequence(const std::string& text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || lead == 0xC0 || lead == 0xC1 || lead > 0xF4 || at + length > text.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+// Holds the lock on the profile's folder for one read-and-replace, so two
+// programs that write the profile at once do not lose each other's keys.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& file)
+    {
+        const std::size_t slash = file.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+        m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd >= 0)
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
 std::string FormatDouble(double value)
 {
     char buffer[64];
@@ -104,6 +144,32 @@ bool ParseInt(const std::string& raw, int& out)
     if (ec != std::errc() || end != text.data() + text.size())
         return false;
     out = value;
+    return true;
+}
+
+bool LooksLikeProfile(const std::string& content)
+{
+    std::size_t at = content.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    std::size_t lineStart = at;
+    for (; at <= content.size(); ++at) {
+        if (at == content.size() || content[at] == '\n') {
+            const std::string line = Trim(content.substr(lineStart, at - lineStart));
+            const bool fits = line.empty() || line[0] == ';' || line[0] == '#' ||
+                              (line[0] == '[' && line.find(']') != std::string::npos) ||
+                              line.find('=') != std::string::npos;
+            if (!fits)
+                return false;
+            lineStart = at + 1;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(content[at]);
+        if (c < 0x20 && c != '\t' && c != '\r')
+            return false;
+        const std::size_t length = Utf8Sequence(content, at);
+        if (length == 0)
+            return false;
+        at += length - 1;
+    }
     return true;
 }
 
@@ -202,10 +268,18 @@ int ZELKFileIniBase::WriteIniProfileString(const std::string& section, const std
                                            const std::string& value)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    const FolderLock otherPrograms(m_path);
     m_lastError.clear();
     std::string content;
     if (ReadWholeFile(m_path, content, m_lastError) == FileState::Unreadable)
         return 0;
+    // What is no profile is not carried on: it is kept aside, and the new
+    // profile starts from this value alone.
+    if (!zelk::ini::LooksLikeProfile(content)) {
+        if (!KeepBrokenCopyLocked(content))
+            return 0;
+        content.clear();
+    }
     std::string output, error;
     if (!zelk::ini::WithValue(content, section, key, value, output, error)) {
         m_lastError = error + " (" + m_path + ")";
@@ -217,6 +291,36 @@ int ZELKFileIniBase::WriteIniProfileString(const std::string& section, const std
         return 0;
     }
     return 1;
+}
+
+bool ZELKFileIniBase::KeepBrokenCopyLocked(const std::string& content)
+{
+    const std::string copy = m_path + ".broken";
+    std::string kept, ignored;
+    if (ReadWholeFile(copy, kept, ignored) == FileState::Read && kept == content)
+        return true;
+    zelk::AtomicFileWriter writer(copy);
+    if (!writer.Open() || !writer.Write(content) || !writer.Commit(true)) {
+        m_lastError = m_path + " is no profile, and no copy of it could be kept: " + writer.Error();
+        return false;
+    }
+    m_brokenNotice = m_path + " could not be read as a profile; it is kept as " + copy +
+                     " and the default settings are used";
+    ZELKFileLog::GetObjectW()->Write("ZELKFileIni", __LINE__, 1, m_brokenNotice);
+    return true;
+}
+
+std::string ZELKFileIniBase::SetAsideIfBroken()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const FolderLock otherPrograms(m_path);
+    std::string content, error;
+    if (ReadWholeFile(m_path, content, error) == FileState::Read && !zelk::ini::LooksLikeProfile(content) &&
+        !KeepBrokenCopyLocked(content))
+        return m_lastError;
+    std::string notice;
+    notice.swap(m_brokenNotice);
+    return notice;
 }
 
 int ZELKFileIniBase::WriteIniProfileInt(const std::string& section, const std::string& key, int value)

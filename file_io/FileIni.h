@@ -20,7 +20,8 @@ public:
     int GetIniProfileString(const std::string& section, const std::string& key, std::string& value);
 
     // Sets one key and rewrites the file through a temporary file, keeping its
-    // other sections, keys and comments. Returns 1, or 0 with LastError() set;
+    // other sections, keys and comments, under a lock that other programs
+    // writing the same profile take too. Returns 1, or 0 with LastError() set;
     // a file that exists but cannot be read is left alone rather than replaced.
     int WriteIniProfileInt(const std::string& section, const std::string& key, int value);
     int WriteIniProfileDouble(const std::string& section, const std::string& key, double value);
@@ -30,12 +31,22 @@ public:
     // Why the last write failed, naming the file.
     std::string LastError() const;
 
+    // A file that is no profile (binary bytes, text that is no INI) is never
+    // replaced unseen: a copy is kept as PATH.broken, by this call or by the
+    // first write, which then starts a new profile. Returns, once, the line
+    // that tells the user so; empty when there is nothing to tell.
+    std::string SetAsideIfBroken();
+
 private:
     bool ReadValue(const std::string& section, const std::string& key, std::string& text);
+    // Keeps `content` as PATH.broken (called with m_mutex held); false with
+    // m_lastError when the copy cannot be written.
+    bool KeepBrokenCopyLocked(const std::string& content);
 
     std::string m_path;
     mutable std::mutex m_mutex;
     std::string m_lastError;
+    std::string m_brokenNotice;
 };
 
 // The profile in the user's config folder ("morvadin.ini"), one per process.
@@ -54,6 +65,9 @@ namespace zelk::ini {
 // The text of `section`/`key` in INI `content`; false when the content does
 // not parse or holds no such key.
 bool ReadValue(const std::string& content, const std::string& section, const std::string& key, std::string& text);
+// Whether `content` reads as a profile: UTF-8 text without control bytes
+// whose lines are sections, "key = value" lines, comments or blank.
+bool LooksLikeProfile(const std::string& content);
 // `content` with `section`/`key` set to `value`, every other section, key and
 // comment (and a leading byte-order mark) kept. False, with `error`, when
 // the content cannot be parsed or formatted.

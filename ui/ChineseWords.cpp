@@ -157,6 +157,7 @@ const std::vector<KeyText>& ChineseWords()
         {"id_message_startGCodeUnusable", "起始GCode无法使用，打印机将不会加热："},
         {"id_message_printerLost", "打印机没有响应，打印已结束。"},
         {"id_message_languageFileProblem", "无法读取语言文件，将显示内置文字："},
+        {"id_message_profileBroken", "无法读取设置文件；已保留一份副本，并使用默认设置："},
         // why a port cannot be opened, and a printer gone while idle
         {"id_message_portNotFound", "找不到该设备：打印机未连接，或名称有误。"},
         {"id_message_portBusy", "该端口正被其他程序使用。"},

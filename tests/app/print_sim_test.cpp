@@ -12,6 +12,7 @@
 #include "AppDialogs.h"
 #include "AppTestSupport.h"
 #include "EntityDatabase.h"
+#include "FileAliases.h"
 #include "LoadSTL.h"
 #include "MainFrame.h"
 #include "ModelEdit.h"
@@ -125,6 +126,30 @@ TEST_F(PrintWithSimulator, SaveX3gWritesWhatTheConverterWrites)
     const std::string saved = ReadAll(m_target);
     EXPECT_GT(saved.size(), 600u * 10);
     EXPECT_TRUE(saved == ReadAll(reference));
+}
+
+// Whatever name the dialog is given for the G-code or a model, the save
+// refuses it, says which file it is, and leaves the file as it was.
+TEST_F(PrintWithSimulator, SaveX3gNeverWritesOverTheGCodeOrAModel)
+{
+    const std::string gcode = ReadAll(m_gcode);
+    const std::string model = m_files.File("part.stl");
+    const std::string modelBytes = ReadAll(model);
+    std::vector<testsupport::FileAlias> names = testsupport::OtherNamesOf(m_gcode);
+    for (const testsupport::FileAlias& name : testsupport::OtherNamesOf(model))
+        names.push_back(name);
+    for (const testsupport::FileAlias& name : names) {
+        m_messages.keys.clear();
+        m_messages.texts.clear();
+        m_target = name.path;
+        m_view->OnSaveX3g();
+        EXPECT_FALSE(m_view->IsExporting()) << name.how;
+        ASSERT_EQ(m_messages.keys, std::vector<std::string>{"id_message_savex3gfailed"}) << name.how;
+        EXPECT_TRUE(m_messages.texts.front().Contains("'" + name.path + "' is the input file"))
+            << name.how << ": " << m_messages.texts.front();
+    }
+    EXPECT_EQ(ReadAll(m_gcode), gcode);
+    EXPECT_EQ(ReadAll(model), modelBytes);
 }
 
 TEST_F(PrintWithSimulator, PrintStreamsToTheEndAndSaysSoOnceWhileSaveIsRefused)
@@ -367,3 +392,30 @@ TEST_F(WatchedPrint, MonitorGraphPauseAndResumeThroughAPrint)
     EXPECT_EQ(printer.PauseToggles()[0].actionsBefore, printer.PauseToggles()[1].actionsBefore);
     ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_CHINESE);
 }
+
+namespace {
+
+// A profile that is no profile is kept as a copy, and the user hears so once.
+TEST(ProgramProfile, OneThatIsNoProfileIsKeptAsideAndTheUserToldOnce)
+{
+    const std::string profile = apptest::Home() + "morvadin.ini";
+    const std::string before = ReadAll(profile);
+    const std::string garbage("\x7f" "ELF\x02\x01\x01\0\0\0garbage\xff\xfe", 20);
+    std::ofstream(profile, std::ios::binary) << garbage;
+    apptest::MessageCapture messages;
+    CMainFrame* frame = COrvanelApp::StartMainWindow(zelk::ProgramOptions());
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(apptest::PumpUntil([&] { return messages.Count("id_message_profileBroken") > 0; }));
+    EXPECT_EQ(ReadAll(profile + ".broken"), garbage);
+    EXPECT_TRUE(messages.texts.back().Contains(profile + ".broken")) << messages.texts.back();
+    frame->Close(true);
+    apptest::Pump(50);
+    // Closing wrote the window's place into a new profile; the copy stays.
+    EXPECT_EQ(ReadAll(profile).find("garbage"), std::string::npos);
+    EXPECT_EQ(ReadAll(profile + ".broken"), garbage);
+    EXPECT_EQ(messages.Count("id_message_profileBroken"), 1);
+    std::ofstream(profile, std::ios::binary) << before;
+    fs::remove(profile + ".broken");
+}
+
+}  // namespace

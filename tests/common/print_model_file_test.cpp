@@ -6,6 +6,7 @@
 
 #include "DBPrint.h"
 #include "EntityDatabase.h"
+#include "FileAliases.h"
 #include "ModelFixtures.h"
 #include "PrintMode.h"
 #include "PrintModelFile.h"
@@ -82,6 +83,25 @@ TEST_F(PrintModelFileTest, AFileThatCannotBeWrittenIsNamedAndLeavesNothing)
     EXPECT_FALSE(ZELKCAD::MergePrintModels(db, path, error));
     EXPECT_NE(error.find(path), std::string::npos) << error;
     EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+// A model opened from the working folder is still the user's file: the merge
+// never replaces it, whatever the name it is reached by.
+TEST_F(PrintModelFileTest, TheMergeNeverWritesOverAModelsOwnFile)
+{
+    const std::string source = dir.File("plate.stl");
+    { std::ofstream(source, std::ios::binary) << "the user's model"; }
+    Add(Box({0, 0, 0}, {10, 10, 10}))->SetName(source);
+    std::vector<testsupport::FileAlias> names = testsupport::OtherNamesOf(source);
+    names.push_back({"same spelling", source});
+    for (const testsupport::FileAlias& name : names) {
+        std::string error;
+        EXPECT_FALSE(ZELKCAD::MergePrintModels(db, name.path, error)) << name.how;
+        EXPECT_NE(error.find("'" + name.path + "' is the input file '" + source + "'"), std::string::npos) << error;
+        EXPECT_EQ(testsupport::ReadFile(source), "the user's model") << name.how;
+    }
+    std::string error;
+    EXPECT_TRUE(ZELKCAD::MergePrintModels(db, dir.File("merged.stl"), error)) << error;
 }
 
 TEST_F(PrintModelFileTest, FingerprintFollowsEveryChangeOfTheMergedFile)

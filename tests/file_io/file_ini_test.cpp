@@ -3,6 +3,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "FileIni.h"
 #include "TempDir.h"
@@ -130,6 +134,87 @@ TEST(FileIni, WritingCreatesAMissingFileAndRefusesAnUnwritablePlace)
     EXPECT_FALSE(taken.LastError().empty());
     EXPECT_EQ(ReadFile(dir.File("taken.ini/keep")), "x");
     EXPECT_EQ(dir.EntryCount(), 2u);  // new.ini and the folder, no temporary files
+}
+
+// Bytes that are no profile are never replaced unseen: a copy is kept, the
+// user is told once, and the next write starts a new profile.
+TEST(FileIni, AProfileThatIsNoProfileIsKeptAsideAndTheUserToldOnce)
+{
+    TempDir dir;
+    const std::string path = dir.File("profile.ini");
+    const std::string garbage("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe[x]\n", 22);
+    WriteFile(path, garbage);
+    ZELKFileIniBase profile(path);
+    const std::string notice = profile.SetAsideIfBroken();
+    EXPECT_NE(notice.find(path + ".broken"), std::string::npos) << notice;
+    EXPECT_EQ(ReadFile(path + ".broken"), garbage);
+    EXPECT_EQ(profile.SetAsideIfBroken(), "") << "told twice";
+
+    ASSERT_EQ(profile.WriteIniProfileInt("Multi-language", "language", 1), 1) << profile.LastError();
+    int language = 0;
+    EXPECT_EQ(profile.GetIniProfileInt("Multi-language", "language", language), 1);
+    EXPECT_EQ(language, 1);
+    EXPECT_EQ(ReadFile(path).find("PNG"), std::string::npos);
+    EXPECT_EQ(ReadFile(path + ".broken"), garbage);
+    EXPECT_EQ(profile.SetAsideIfBroken(), "");
+
+    // Broken while the program ran: the write keeps the copy, and the next
+    // look tells of it once.
+    const std::string text = "this line is no setting\n[MainWindow]\nWidth = 800\n";
+    WriteFile(path, text);
+    ASSERT_EQ(profile.WriteIniProfileInt("MainWindow", "Height", 600), 1) << profile.LastError();
+    EXPECT_EQ(ReadFile(path + ".broken"), text);
+    EXPECT_NE(profile.SetAsideIfBroken(), "");
+    EXPECT_EQ(profile.SetAsideIfBroken(), "");
+
+    // What the program and hand edits write is a profile, odd values and all.
+    WriteFile(path, std::string("\xEF\xBB\xBF") + kProfile + "[\xE4\xB8\xAD\xE6\x96\x87]\nname = caf\xC3\xA9\r\n");
+    EXPECT_EQ(profile.SetAsideIfBroken(), "");
+    EXPECT_TRUE(zelk::ini::LooksLikeProfile(""));
+    EXPECT_FALSE(zelk::ini::LooksLikeProfile("[a]\nk = \xC3\n"));  // a cut UTF-8 sequence
+    EXPECT_FALSE(zelk::ini::LooksLikeProfile("[a]\nk = v\x01\n"));
+}
+
+// Two programs writing the profile at once: every key of both is there.
+TEST(FileIni, TwoProgramsWritingAtOnceLoseNoKey)
+{
+    TempDir dir;
+    const std::string path = dir.File("profile.ini");
+    constexpr int kKeys = 60;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = ::fork();
+        ASSERT_GE(writers[w], 0);
+        if (writers[w] == 0) {
+            // Both start together, when the test closes the pipe.
+            ::close(ready[1]);
+            char c;
+            [[maybe_unused]] const ssize_t n = ::read(ready[0], &c, 1);
+            ZELKFileIniBase profile(path);
+            int failed = 0;
+            for (int k = 0; k < kKeys; ++k)
+                failed += profile.WriteIniProfileInt("writer" + std::to_string(w), "key" + std::to_string(k), k) == 0;
+            ::_exit(failed == 0 ? 0 : 1);
+        }
+    }
+    ::close(ready[0]);
+    ::close(ready[1]);
+    for (const pid_t writer : writers) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ZELKFileIniBase profile(path);
+    int missing = 0;
+    for (int w = 0; w < 2; ++w)
+        for (int k = 0; k < kKeys; ++k) {
+            int value = -1;
+            missing += profile.GetIniProfileInt("writer" + std::to_string(w), "key" + std::to_string(k), value) == 0 ||
+                       value != k;
+        }
+    EXPECT_EQ(missing, 0);
 }
 
 TEST(FileIni, TheProgramProfileLivesInTheProgramFolder)
