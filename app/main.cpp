@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <X11/Xlib.h>
 #include <wx/app.h>
 
 #include "CommandLine.h"
@@ -30,6 +31,17 @@ int main(int argc, char** argv)
     const std::string backend = zelk::ChooseGdkBackend(std::getenv("GDK_BACKEND"), std::getenv("DISPLAY"));
     if (!backend.empty())
         ::setenv("GDK_BACKEND", backend.c_str(), 1);
+    // A display named but not there (its X server ended, or a typing
+    // mistake) would end in the toolkit's assertions: one line instead.
+    if (Display* x = XOpenDisplay(nullptr); x != nullptr) {
+        XCloseDisplay(x);
+    } else {
+        std::fprintf(stderr,
+                     "Morvadin-X: cannot open the display %s (no X server answers there): start the program "
+                     "from the desktop, or set DISPLAY to a running display\n",
+                     std::getenv("DISPLAY"));
+        return 1;
+    }
     wxApp::SetInstance(new COrvanelApp(options));
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};

@@ -149,6 +149,22 @@ TEST_F(Program, HelpAndBadOptions)
     EXPECT_NE(bad.err.find("--no-such-option"), std::string::npos);
 }
 
+// A display that is named but not there is one line on the terminal, not
+// the toolkit's assertions.
+TEST_F(Program, ADisplayThatIsNotThereIsOneLine)
+{
+    // A display number no X server here listens on.
+    int number = 87;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+        ++number;
+    const auto run = testsupport::RunProcess({"/usr/bin/env", "DISPLAY=:" + std::to_string(number), "GDK_BACKEND=",
+                                              "WAYLAND_DISPLAY=", Bin() + "/Morvadin-X"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Morvadin-X: cannot open the display :" + std::to_string(number) +
+                           " (no X server answers there): start the program from the desktop, or set DISPLAY to a "
+                           "running display\n");
+}
+
 TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
 {
     const fs::path import = m_home.Path() / "PrintModel";
