@@ -43,7 +43,8 @@ std::string OptionsText()
            "  --support 0|1|2     0 none, 1 only where it stands on the platform, 2 everywhere\n"
            "                      (default 0)\n"
            "  --output FILE       the G-code file (default: MODEL with its extension\n"
-           "                      replaced by .gcode); replaced only by a complete new one\n"
+           "                      replaced by .gcode); replaced only by a complete new one,\n"
+           "                      never the model or the start G-code under any name\n"
            "  --engine PATH       the slicing engine (default $MORVADIN_SLICER_ENGINE when\n"
            "                      set, else prusa-slicer from PATH)\n"
            "  -h, --help          this text\n";
@@ -88,11 +89,18 @@ std::string HelpText()
            "the engine slices, \"Fill layer count N of T\" while the G-code is rewritten,\n"
            "\"Raft layer count K\" for a raft, then \"The exported file is saved as FILE\".\n"
            "\n"
+           "The model must lie within the build volume of the program's profile\n"
+           "(morvadin.ini, [PRINTPLATFORM]: the platform centred on the origin, from the\n"
+           "plate up to its height), as the program's plate requires; else it is refused.\n"
+           "\n"
            "Exit status: 0 done; 1 the model was refused or the engine failed; 2 bad\n"
            "command line; 3 the engine is not installed; 4 the output cannot be written;\n"
            "5 the start G-code is missing or lacks its temperature lines; 130 cancelled\n"
-           "(SIGINT, SIGTERM, SIGHUP). Errors are one line \"error: ...\". On failure no\n"
-           "G-code file is written and a previous one stays as it was.\n";
+           "(SIGINT, SIGTERM, SIGHUP, or a broken pipe when the reader of the progress\n"
+           "has gone). Errors are one line \"error: ...\". On failure no G-code file is\n"
+           "written and a previous one stays as it was. The engine never outlives the\n"
+           "bridge, however the bridge ends; the work folder of a killed run is removed\n"
+           "by the next run that writes beside it.\n";
 }
 
 }  // namespace bridge
