@@ -144,6 +144,9 @@ inline bool ReadMoveWords(const GCodeWords& words, MoveWords& move)
     case 3:
         if (move.Take(words[1], kWordX) || move.Take(words[1], kWordY) || move.Take(words[1], kWordZ)) {
             move.setsFeedrate = move.Take(words[2], kWordF);
+            // An axis and a second axis or E ("G1 X10 Y20"): both move.
+            if (!move.setsFeedrate)
+                move = check;
             return true;
         }
         move = check;

@@ -109,6 +109,16 @@ void ZELKGCodeParser::TranslateFile(const char* path, std::vector<Package>& pack
     if (!GetFileData(path, file))
         return;
     outcome.read = true;
+    m_census = &outcome.leftOut;
+    const zelk::gcode::FlavorMark mark = zelk::gcode::DetectFlavor(std::string_view(file.data.get(), file.size));
+    outcome.flavor = m_flavor.value_or(mark.flavor);
+    if (!m_flavor)
+        outcome.flavorMark = mark.mark;
+    if (outcome.flavor != zelk::gcode::GCodeFlavor::kPrinter) {
+        TranslateFlavoredFile(path, file, outcome.flavor, packages, outcome);
+        m_census = nullptr;
+        return;
+    }
 
     // One slot more than the lines that can give a package, for the
     // wait-for-tool packet; blank lines take none.
@@ -137,6 +147,21 @@ void ZELKGCodeParser::TranslateFile(const char* path, std::vector<Package>& pack
             packages[12] = zelk::WaitForToolPackage();
         }
     });
+    m_census = nullptr;
+}
+
+void ZELKGCodeParser::LeaveOut(char letter, int code)
+{
+    if (m_census == nullptr || code < 0)
+        return;
+    // Codes that ask for what this dialect is anyway (millimetres, absolute
+    // positions and filament) or only report: nothing is lost without them.
+    if ((letter == 'G' && (code == 21 || code == 90)) || (letter == 'M' && (code == 82 || code == 105 || code == 108)))
+        return;
+    const bool changesMotion = letter == 'G' ? code == 0 || code == 2 || code == 3 || code == 20 || code == 28 ||
+                                                   code == 91
+                                             : code == 83 || code == 221;
+    m_census->Count(std::string(1, letter) + std::to_string(code), changesMotion);
 }
 
 int ZELKGCodeParser::Skip()
@@ -217,6 +242,7 @@ int ZELKGCodeParser::TranslateM(int code, const Words& words, Package& out)
     case 105:
     case 108:  // the R word is read by the slicer's dialect but not used here
     default:
+        LeaveOut('M', code);
         return 0;
     }
 }
@@ -263,6 +289,7 @@ int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
     case 162:
         return TranslateHoming(kCmdFindAxesMaximum, kAxisZ, words.count == 3 ? words[2] : std::string_view(), out);
     default:
+        LeaveOut('G', code);
         return 0;
     }
 }

@@ -2,12 +2,16 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "CPoint5D.h"
+#include "CommandCensus.h"
 #include "GCodeFile.h"
+#include "GCodeFlavor.h"
+#include "GCodeInterpreter.h"
 #include "GCodeWords.h"
 #include "Package.h"
 
@@ -26,8 +30,25 @@ struct GCodeFileOutcome {
     std::size_t moveCount = 0;         // move packages (G1) in the list
     std::size_t skippedLineCount = 0;  // lines left out for a bad number
 
+    // The flavour the file was read as, and the mark that chose it (empty
+    // when the caller chose, or the file has none).
+    gcode::GCodeFlavor flavor = gcode::GCodeFlavor::kPrinter;
+    std::string flavorMark;
+    // The commands the flavour has no translation for, counted by name.
+    gcode::CommandCensus leftOut;
+    // The file was refused (a wrong checksum, a second tool, a move beyond
+    // the build volume): reason names the file and the line; the list is empty.
+    bool refused = false;
+
     // True when the list is worth printing: read, and at least one move.
-    bool IsUsable() const { return read && moveCount > 0; }
+    bool IsUsable() const { return read && !refused && moveCount > 0; }
+    // An unmarked file read as the printer's own dialect that holds commands
+    // of another dialect which change where the head goes or how much it
+    // extrudes (G0, arcs, G28, G91, M83): probably a file from another
+    // slicer, whose flavour the user must choose.
+    bool LooksForeign() const { return flavor == gcode::GCodeFlavor::kPrinter && leftOut.ChangesMotion(); }
+    // "left out: G0 ×40, M83 ×1", or empty when nothing was.
+    std::string LeftOutLine() const { return leftOut.Empty() ? std::string() : "left out: " + leftOut.Summary(); }
 };
 
 }  // namespace zelk
@@ -56,6 +77,14 @@ public:
     int GetGCodeCommandPackage(const std::string& line, Package& out);
     int GetGCodeCommandPackage(std::string_view line, Package& out);
 
+    // The flavour files are read as: chosen by the user, or (nothing) taken
+    // from each file's own mark, the printer's dialect when it has none.
+    void SetFlavor(std::optional<zelk::gcode::GCodeFlavor> flavor) { m_flavor = flavor; }
+    // The build volume foreign files must keep to: the platform, centred on
+    // the origin, from the plate up to the start height. Unset, the
+    // profile's platform is used.
+    void SetPlatformSize(double lengthMm, double widthMm);
+
     // Empty when the last FileParser call read its file.
     const std::string& LastFileError() const { return m_lastFileError; }
     const zelk::GCodeFileOutcome& LastFileOutcome() const { return m_lastOutcome; }
@@ -82,6 +111,14 @@ private:
     int Skip();
     int TranslateG92(const Words& words, Package& out);
     int TranslateHoming(int command, int mask, std::string_view feedWord, Package& out);
+    void LeaveOut(char letter, int code);
+
+    // Files of another flavour, read through the G-code interpreter.
+    void TranslateFlavoredFile(const char* path, zelk::GCodeText& file, zelk::gcode::GCodeFlavor flavor,
+                               std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome);
+    void AppendActionPackages(const std::vector<zelk::gcode::Action>& actions, std::vector<Package>& packages,
+                              zelk::GCodeFileOutcome& outcome);
+    void SetPositionPackage(double x, double y, double z, double a, Package& out);
 
     // Current feedrate (or the largest limit when none is set yet), lowered so
     // that no axis of the move exceeds its own limit.
@@ -109,4 +146,7 @@ private:
     std::string m_lastFileError;
     zelk::GCodeFileOutcome m_lastOutcome;
     std::size_t m_skippedLines = 0;
+    std::optional<zelk::gcode::GCodeFlavor> m_flavor;
+    double m_platformLengthMm = 0, m_platformWidthMm = 0;  // 0: the profile's
+    zelk::gcode::CommandCensus* m_census = nullptr;  // of the file being translated
 };

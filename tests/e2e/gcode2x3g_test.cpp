@@ -320,10 +320,15 @@ TEST_F(Gcode2X3gTest, CommandLineErrorsAndHelp)
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("'--fast'"), std::string::npos);
     EXPECT_EQ(RunProcess({Converter(), "a", "b", "--start-gcode"}).exitCode, 2);
+    ProcessResult flavor = RunProcess({Converter(), "--flavor", "marlin", "a", "b"});
+    EXPECT_EQ(flavor.exitCode, 2);
+    EXPECT_NE(flavor.err.find("--flavor 'marlin': expected printer, makerbot or reprap"), std::string::npos) << flavor.err;
+    EXPECT_EQ(RunProcess({Converter(), "a", "b", "--flavor"}).exitCode, 2);
 
     ProcessResult help = RunProcess({Converter(), "--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("usage: gcode2x3g [--start-gcode FILE] INPUT.gcode OUTPUT.x3g"), std::string::npos);
+    EXPECT_NE(help.out.find("usage: gcode2x3g [--start-gcode FILE] [--flavor printer|makerbot|reprap] INPUT.gcode OUTPUT.x3g"),
+              std::string::npos);
     EXPECT_TRUE(help.err.empty());
 }
 

@@ -102,14 +102,12 @@ TEST(ToolpathSegments, TheTranslatorsShapesOfMoveLinesAreKept)
         "G0 X50 Y50\n"
         "N5 G1 X70 Y70 E9\n"
         "G1 X0 E1.5\n");
-    // "G1 X0 E1.5" has three words: X is read and E is not, as the translator
-    // does, so it is travel.
-    EXPECT_EQ(Segments(m.travel),
-              (Rows{{0, 0, 0, 0, 0, 0.2f}, {0, 0, 0.2f, 10, 0, 0.2f}, {10, 10, 0.2f, 0, 10, 0.2f}}));
-    EXPECT_EQ(Segments(m.extrusion), (Rows{{10, 0, 0.2f, 10, 10, 0.2f}}));
+    // "G1 X0 E1.5" has three words: an axis and E, both read (as "G1 X10
+    // Y20" moves both axes), so it extrudes.
+    EXPECT_EQ(Segments(m.travel), (Rows{{0, 0, 0, 0, 0, 0.2f}, {0, 0, 0.2f, 10, 0, 0.2f}}));
+    EXPECT_EQ(Segments(m.extrusion), (Rows{{10, 0, 0.2f, 10, 10, 0.2f}, {10, 10, 0.2f, 0, 10, 0.2f}}));
     EXPECT_EQ(m.lineCount, 6u);
-    // "G1 X0 E1.5" went to travel after the extrusion: the last layer's.
-    EXPECT_EQ(m.extrusion.layerEnd, (std::vector<std::size_t>{2}));
+    EXPECT_EQ(m.extrusion.layerEnd, (std::vector<std::size_t>{4}));
 }
 
 TEST(ToolpathLayers, ANewLayerStartsOnlyWithAnExtrudingMoveAtAHigherZ)

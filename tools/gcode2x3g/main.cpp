@@ -1,13 +1,15 @@
-// gcode2x3g: converts a G-code file into an X3G offline print file, exactly
-// as the program's "save X3G" does.
+// gcode2x3g: converts a G-code file (the printer's own dialect, or another
+// slicer's flavour) into an X3G offline print file, as the program's "save X3G" does.
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "AtomicFileWriter.h"
+#include "GCodeFlavor.h"
 #include "ProgramFolder.h"
 #include "SameFile.h"
 #include "X3gWriter.h"
@@ -17,7 +19,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: gcode2x3g [--start-gcode FILE] INPUT.gcode OUTPUT.x3g\n";
+    "usage: gcode2x3g [--start-gcode FILE] [--flavor printer|makerbot|reprap] INPUT.gcode OUTPUT.x3g\n";
 
 const char* const kHelp =
     "Converts a G-code file into an X3G offline print file for the printer.\n"
@@ -31,6 +33,12 @@ const char* const kHelp =
     "  --start-gcode FILE   start G-code file to take the temperatures and the\n"
     "                       start height from (default: the user's edited or the\n"
     "                       shipped skein_engines/.../alterations/start.gcode)\n"
+    "  --flavor NAME        read the G-code as NAME: printer (this printer's own\n"
+    "                       dialect, as the slicer bridge writes it), makerbot\n"
+    "                       (M109 heats the platform) or reprap (RepRap and\n"
+    "                       Marlin: M109 heats the extruder and waits); default:\n"
+    "                       the flavour the file names (\"; gcode_flavor = marlin2\",\n"
+    "                       \";FLAVOR:Marlin\"), the printer's dialect when it names none\n"
     "  -h, --help           show this help\n"
     "\n"
     "Refused, with a message and no output file: a G-code file that cannot be\n"
@@ -44,11 +52,23 @@ const char* const kHelp =
     "The output file must not be one of the input files under any name (a\n"
     "link, another spelling of the path): such a run is refused.\n"
     "\n"
-    "Exit status: 0 on success, 1 when a file cannot be read or written,\n"
-    "2 for a bad command line. The output file is created only complete.\n";
+    "Files of other flavours are read with the modal state a firmware keeps\n"
+    "(G0/G1 with any words, G90/G91, M82/M83, G92, G20/G21, arcs G2/G3 cut\n"
+    "into straight moves within 0.01 mm, G4, G28 as this printer homes, N line\n"
+    "numbers and * checksums, ; and ( ) comments). Refused, with the line: a\n"
+    "wrong checksum, a tool other than T0, a move beyond the build volume (the\n"
+    "profile's platform, up to the start height). Commands a flavour has no\n"
+    "translation for are counted and named on standard error (\"left out: ...\").\n"
+    "An unmarked file whose left-out commands change the moves or the filament\n"
+    "(G0, G2/G3, G28, G91, M83: a file from another slicer) is refused unless\n"
+    "--flavor says what it is; --flavor printer translates it as before.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a file cannot be read or written or is\n"
+    "refused, 2 for a bad command line. The output file is created only complete.\n";
 
 struct Options {
     std::string startGCode;
+    std::optional<zelk::gcode::GCodeFlavor> flavor;
     std::string input;
     std::string output;
 };
@@ -78,6 +98,18 @@ int ParseArguments(int argc, char** argv, Options& options)
             options.startGCode = argv[++i];
         } else if (!optionsEnded && arg.rfind("--start-gcode=", 0) == 0) {
             options.startGCode = arg.substr(std::strlen("--start-gcode="));
+        } else if (!optionsEnded && (arg == "--flavor" || arg.rfind("--flavor=", 0) == 0)) {
+            std::string name;
+            if (arg == "--flavor") {
+                if (i + 1 >= argc)
+                    return UsageError("--flavor needs a name: printer, makerbot or reprap");
+                name = argv[++i];
+            } else {
+                name = arg.substr(std::strlen("--flavor="));
+            }
+            options.flavor = zelk::gcode::ParseFlavorName(name);
+            if (!options.flavor)
+                return UsageError("--flavor '" + name + "': expected printer, makerbot or reprap");
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
@@ -113,14 +145,24 @@ int Convert(const Options& options)
         return Fail("start G-code: " + reason);
 
     ZELKGCodeParser translator(nullptr, &startGCode);
+    translator.SetFlavor(options.flavor);
     zelk::GCodeFileOutcome outcome;
     const std::vector<Package> packages = translator.FileParser(options.input.c_str(), outcome);
     if (outcome.skippedLineCount > 0) {
         std::fprintf(stderr, "gcode2x3g: %s: %zu line%s skipped (a number not finite or out of range)\n",
                      options.input.c_str(), outcome.skippedLineCount, outcome.skippedLineCount == 1 ? "" : "s");
     }
+    if (!outcome.flavorMark.empty())
+        std::fprintf(stderr, "gcode2x3g: %s: read as %s G-code (\"%s\")\n", options.input.c_str(),
+                     zelk::gcode::FlavorName(outcome.flavor), outcome.flavorMark.c_str());
+    if (!outcome.leftOut.Empty())
+        std::fprintf(stderr, "gcode2x3g: %s: %s\n", options.input.c_str(), outcome.LeftOutLine().c_str());
     if (!outcome.IsUsable())
         return Fail(outcome.reason);
+    if (outcome.LooksForeign() && !options.flavor)
+        return Fail(options.input + ": a file from another slicer? It holds " + outcome.leftOut.MotionSummary() +
+                    ", which this printer's dialect leaves out: choose its flavour with --flavor makerbot or "
+                    "--flavor reprap (--flavor printer translates it as the printer's dialect all the same)");
     std::string error;
     if (!zelk::WriteX3gFile(packages, options.output, &error))
         return Fail(error);

@@ -1,0 +1,199 @@
+// One line of G-code as any slicer writes it, read into its command and words.
+#include "GCodeLine.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace zelk::gcode {
+
+namespace {
+
+char Upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool IsLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// A number at `at`: an optional sign, digits, a point, more digits, an
+// exponent. Moves `at` past it; false when there is none or it is not finite.
+bool ReadNumber(std::string_view text, std::size_t& at, double& value)
+{
+    std::size_t begin = at;
+    if (begin < text.size() && text[begin] == '+')
+        ++begin;
+    const char* first = text.data() + begin;
+    const char* last = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec != std::errc() || stop == first || !std::isfinite(value))
+        return false;
+    at = static_cast<std::size_t>(stop - text.data());
+    return true;
+}
+
+}  // namespace
+
+bool GCodeLine::Empty() const
+{
+    if (letter != 0)
+        return false;
+    for (const bool h : has)
+        if (h)
+            return false;
+    return true;
+}
+
+std::string GCodeLine::Name() const
+{
+    if (letter == 0)
+        return std::string();
+    std::string name(1, letter);
+    name += std::to_string(code);
+    if (subcode >= 0)
+        name += "." + std::to_string(subcode);
+    return name;
+}
+
+bool ReadGCodeLine(std::string_view raw, GCodeLine& line, std::string& error)
+{
+    line = GCodeLine();
+    if (raw.substr(0, 3) == "\xEF\xBB\xBF")
+        raw.remove_prefix(3);
+    while (!raw.empty() && (raw.back() == '\r' || raw.back() == '\n'))
+        raw.remove_suffix(1);
+
+    // The checksum covers the bytes before the "*" of the command part.
+    const std::size_t commentAt = raw.find_first_of(";(");
+    const std::size_t star = raw.substr(0, commentAt).find('*');
+    if (star != std::string_view::npos) {
+        unsigned sum = 0;
+        for (std::size_t i = 0; i < star; ++i)
+            sum ^= static_cast<unsigned char>(raw[i]);
+        std::size_t at = star + 1;
+        double given = 0;
+        if (!ReadNumber(raw, at, given) || given != std::floor(given)) {
+            line.badChecksum = true;
+            error = "a checksum that is no number";
+            return false;
+        }
+        if (static_cast<unsigned>(given) != sum) {
+            line.badChecksum = true;
+            error = "checksum " + std::to_string(static_cast<long>(given)) + " does not match the line (its bytes give " +
+                    std::to_string(sum) + ")";
+            return false;
+        }
+        const std::size_t after = raw.find_first_not_of(" \t", at);
+        if (after != std::string_view::npos && raw[after] != ';' && raw[after] != '(') {
+            error = "words after the checksum";
+            return false;
+        }
+        raw = raw.substr(0, star);
+    }
+
+    const std::string_view text = raw;
+    std::size_t at = 0;
+    bool first = true;
+    while (at < text.size()) {
+        const char c = text[at];
+        if (IsBlank(c)) {
+            ++at;
+            continue;
+        }
+        if (c == ';')
+            break;
+        if (c == '(') {
+            const std::size_t close = text.find(')', at);
+            if (close == std::string_view::npos) {
+                error = "a comment \"(\" that is never closed";
+                return false;
+            }
+            at = close + 1;
+            continue;
+        }
+        if (c == '"') {
+            // A quoted text argument (M862.3 P "MK3S"): no word of its own.
+            const std::size_t close = text.find('"', at + 1);
+            if (close == std::string_view::npos) {
+                error = "a quoted text that is never closed";
+                return false;
+            }
+            at = close + 1;
+            continue;
+        }
+        if (!IsLetter(c)) {
+            error = std::string("'") + c + "' where a word should begin";
+            return false;
+        }
+        const char letter = Upper(c);
+        ++at;
+        double number = 0;
+        const std::size_t numberAt = at;
+        const bool hasNumber = ReadNumber(text, at, number);
+        if (!hasNumber && at + 3 <= text.size()) {
+            std::string three(text.substr(at, 3));
+            for (char& ch : three)
+                ch = Upper(ch);
+            const std::size_t signAt = at < text.size() && (text[at] == '-' || text[at] == '+') ? at + 1 : at;
+            std::string afterSign(text.substr(signAt, 3));
+            for (char& ch : afterSign)
+                ch = Upper(ch);
+            if (three == "NAN" || three == "INF" || afterSign == "NAN" || afterSign == "INF") {
+                error = std::string("the word ") + letter + " is not a finite number";
+                return false;
+            }
+        }
+        if (!hasNumber && at < text.size() && !IsBlank(text[at]) && !IsLetter(text[at]) && text[at] != ';' &&
+            text[at] != '(') {
+            error = std::string("the number of the word ") + letter + " does not read";
+            return false;
+        }
+        if (letter == 'N' && first && line.letter == 0) {
+            line.numbered = hasNumber;
+            line.lineNumber = static_cast<long>(number);
+            first = false;
+            continue;
+        }
+        first = false;
+        if (line.letter == 0 && (letter == 'G' || letter == 'M' || letter == 'T') && hasNumber) {
+            line.letter = letter;
+            line.code = static_cast<int>(number);
+            const std::string_view digits = text.substr(numberAt, at - numberAt);
+            const std::size_t point = digits.find('.');
+            if (point != std::string_view::npos && point + 1 < digits.size()) {
+                int sub = 0;
+                std::from_chars(digits.data() + point + 1, digits.data() + digits.size(), sub);
+                line.subcode = sub;
+            }
+            if (letter == 'M' && line.code == 117) {
+                // The message is the rest of the raw line, as the display shows it.
+                std::size_t from = raw.find_first_of("0123456789", raw.find_first_of("Mm"));
+                while (from < raw.size() && raw[from] >= '0' && raw[from] <= '9')
+                    ++from;
+                if (from < raw.size() && raw[from] == ' ')
+                    ++from;
+                std::string_view message = from < raw.size() ? raw.substr(from) : std::string_view();
+                const std::size_t semicolon = message.find(';');
+                message = message.substr(0, semicolon);
+                while (!message.empty() && IsBlank(message.back()))
+                    message.remove_suffix(1);
+                line.text = message;
+                return true;
+            }
+            continue;
+        }
+        const unsigned index = static_cast<unsigned>(letter - 'A');
+        line.has[index] = true;
+        line.value[index] = hasNumber ? number : 0.0;
+    }
+    return true;
+}
+
+}  // namespace zelk::gcode

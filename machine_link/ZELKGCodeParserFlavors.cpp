@@ -1,0 +1,205 @@
+// Translating G-code of another flavour: the interpreter's actions turned into this printer's S3G packages.
+#include "ZELKGCodeParser.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "FileIni.h"
+#include "MachinePackages.h"
+#include "ProgramFolder.h"
+#include "S3GCommands.h"
+#include "ScanNumbers.h"
+#include "ZELKMachine.h"
+#include "ZELKStartGCodeOperater.h"
+
+using namespace zelk::s3g;
+using zelk::TruncateToInt;
+using zelk::gcode::Action;
+using zelk::gcode::ActionKind;
+
+namespace {
+
+// S3G commands only files of other flavours need.
+constexpr int kCmdDelay = 133;             // microseconds (32)
+constexpr int kCmdWaitForPlatform = 141;   // tool (8), poll ms (16), timeout s (16)
+constexpr int kCmdDisplayMessage = 149;    // options (8), x (8), y (8), timeout s (8), text, 0
+constexpr int kToolToggleFan = 12;         // on (8)
+constexpr int kPlatformPollMs = 100;
+constexpr int kPlatformTimeoutS = 0xFFFF;
+// A message is sent in pieces that fit a frame; the printer joins them.
+constexpr std::size_t kMessagePieceBytes = 20;
+constexpr int kMessageClear = 0x01;
+constexpr int kMessageLastPiece = 0x02;
+constexpr unsigned kMaxDelayUs = 0xFFFFFFFFu;
+
+Package Build(int command, std::initializer_list<PackageData> params)
+{
+    return ZELKMachineCodeBuild::GetPackage(command, params);
+}
+
+// A display message: its pieces of text, each ended by a zero byte.
+void MessagePackages(const std::string& text, std::vector<Package>& out)
+{
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min(kMessagePieceBytes, text.size() - at);
+        const bool last = at + n >= text.size();
+        Package p;
+        CPacketBuilder builder(kCmdDisplayMessage);
+        builder.add8((at == 0 ? kMessageClear : 0) | (last ? kMessageLastPiece : 0));
+        builder.add8(0);  // x
+        builder.add8(0);  // y
+        builder.add8(0);  // timeout: until the next message
+        for (std::size_t i = 0; i < n; ++i)
+            builder.add8(static_cast<unsigned char>(text[at + i]));
+        builder.add8(0);
+        const unsigned char* frame = builder.getPacket();
+        p.size = builder.GetPacketCount();
+        std::memcpy(p.data, frame, static_cast<std::size_t>(p.size));
+        out.push_back(p);
+        at += n;
+    } while (at < text.size());
+}
+
+}  // namespace
+
+void ZELKGCodeParser::SetPlatformSize(double lengthMm, double widthMm)
+{
+    m_platformLengthMm = lengthMm;
+    m_platformWidthMm = widthMm;
+}
+
+void ZELKGCodeParser::SetPositionPackage(double x, double y, double z, double a, Package& out)
+{
+    ZELKMachine& machine = Machine();
+    auto steps = [](double spm, double mm) { return TruncateToInt(std::floor(spm * mm + 0.5)); };
+    ZELKMachineCodeBuild::GetPackage(
+        kCmdSetExtendedPosition,
+        {{kField32, steps(machine.GetMachineMotorX().GetStepsPerMM(), x)},
+         {kField32, steps(machine.GetMachineMotorY().GetStepsPerMM(), y)},
+         {kField32, steps(machine.GetMachineMotorZ().GetStepsPerMM(), z)}, {kField32, steps(StepsPerMM().Axis_A(), a)},
+         {kField32, 0}},
+        out);
+}
+
+void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::GCodeText& file, zelk::gcode::GCodeFlavor flavor,
+                                            std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
+{
+    double length = m_platformLengthMm, width = m_platformWidthMm;
+    if (!(length > 0 && width > 0)) {
+        double height = zelk::kDefaultPlatformMm;
+        length = width = zelk::kDefaultPlatformMm;
+        ZELKFileIniBase profile(zelk::UserFileOrShipped(ZELKFileIni::kFileName));
+        zelk::ReadPlatformSize(profile, length, width, height);
+    }
+    zelk::gcode::MachineSetup setup;
+    setup.homeZ = StartGCode().GetExtrudeHeight();
+    setup.checkVolume = true;
+    setup.minX = -length / 2;
+    setup.maxX = length / 2;
+    setup.minY = -width / 2;
+    setup.maxY = width / 2;
+    setup.minZ = 0;
+    setup.maxZ = setup.homeZ;
+    zelk::gcode::GCodeInterpreter interpreter(flavor, setup);
+
+    // The printer starts from where the last homing left it; a file that
+    // moves before it homes moves from there.
+    Machine().SetCurrentPosition(CPoint5D(0, 0, 0, 0, 0));
+    Machine().SetCurrentFeedrate(0);
+    std::vector<Action> actions;
+    std::string error;
+    const char* cursor = file.data.get();
+    const char* const stop = cursor + file.size;
+    std::size_t lineNumber = 0;
+    while (cursor < stop) {
+        const char* newline = static_cast<const char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(stop - cursor)));
+        const char* lineEnd = newline != nullptr ? newline : stop;
+        ++lineNumber;
+        actions.clear();
+        if (!interpreter.Feed(std::string_view(cursor, static_cast<std::size_t>(lineEnd - cursor)), actions, error)) {
+            std::vector<Package>().swap(packages);
+            outcome.moveCount = 0;
+            outcome.refused = true;
+            m_lastFileError = std::string(path) + ": line " + std::to_string(lineNumber) + ": " + error;
+            outcome.reason = m_lastFileError;
+            outcome.leftOut = interpreter.LeftOut();
+            return;
+        }
+        AppendActionPackages(actions, packages, outcome);
+        cursor = lineEnd + 1;
+    }
+    outcome.leftOut = interpreter.LeftOut();
+}
+
+void ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, std::vector<Package>& packages,
+                                           zelk::GCodeFileOutcome& outcome)
+{
+    ZELKMachine& machine = Machine();
+    for (const Action& a : actions) {
+        Package p;
+        switch (a.kind) {
+        case ActionKind::kMove: {
+            const CPoint5D current = machine.getCurrentPosition();
+            const CPoint5D target(a.x, a.y, a.z, a.e, 0);
+            CPoint5D delta;
+            delta.sub(target, current);
+            delta.absolute();
+            if (!(delta.magnitude() > 0))
+                continue;
+            machine.SetCurrentFeedrate(a.feedMmPerMin);
+            WriteMovePackage(current, target, p);
+            machine.SetCurrentPosition(target);
+            ++outcome.moveCount;
+            break;
+        }
+        case ActionKind::kSetPosition:
+            SetPositionPackage(a.x, a.y, a.z, a.e, p);
+            machine.SetCurrentPosition(CPoint5D(a.x, a.y, a.z, a.e, 0));
+            break;
+        case ActionKind::kHome: {
+            const bool up = (a.axes & zelk::gcode::kAxisZ) != 0;
+            const int mask = (a.axes & zelk::gcode::kAxisX ? kAxisX : 0) | (a.axes & zelk::gcode::kAxisY ? kAxisY : 0) |
+                             (up ? kAxisZ : 0);
+            constexpr int kHomingTimeoutS = 20;
+            ZELKMachineCodeBuild::GetPackage(up ? kCmdFindAxesMaximum : kCmdFindAxesMinimum,
+                                             {{kField8, mask},
+                                              {kField32, TransMachineSpeed(TruncateToInt(a.feedMmPerMin))},
+                                              {kField16, kHomingTimeoutS}},
+                                             p);
+            break;
+        }
+        case ActionKind::kDwell: {
+            // Long waits go as several delays, each within its 32-bit field.
+            unsigned long long us = static_cast<unsigned long long>(a.value) * 1000ULL;
+            while (us > kMaxDelayUs) {
+                packages.push_back(Build(kCmdDelay, {{kField32, static_cast<int>(kMaxDelayUs)}}));
+                us -= kMaxDelayUs;
+            }
+            p = Build(kCmdDelay, {{kField32, static_cast<int>(static_cast<unsigned>(us))}});
+            break;
+        }
+        case ActionKind::kExtruderTemp:
+            if (TranslateTemperature(kToolSetTemperature, zelk::kMaxExtruderTempC, true, a.value, p) == 0)
+                continue;
+            break;
+        case ActionKind::kPlatformTemp:
+            if (TranslateTemperature(kToolSetPlatformTemperature, zelk::kMaxPlatformTempC, true, a.value, p) == 0)
+                continue;
+            break;
+        case ActionKind::kWaitExtruder: p = zelk::WaitForToolPackage(); break;
+        case ActionKind::kWaitPlatform:
+            p = Build(kCmdWaitForPlatform, {{kField8, kTool0}, {kField16, kPlatformPollMs}, {kField16, kPlatformTimeoutS}});
+            break;
+        case ActionKind::kFan:
+            p = Build(kCmdToolAction, {{kField8, kTool0}, {kField8, kToolToggleFan}, {kField8, 1}, {kField8, a.value}});
+            break;
+        case ActionKind::kPercent: p = zelk::PrintPercentPackage(a.value); break;
+        case ActionKind::kMessage: MessagePackages(a.text, packages); continue;
+        case ActionKind::kMotorsOff: p = Build(kCmdEnableAxes, {{kField8, kAllAxes}}); break;
+        case ActionKind::kMotorsOn: p = zelk::EnableAllAxesPackage(); break;
+        }
+        packages.push_back(p);
+    }
+}
