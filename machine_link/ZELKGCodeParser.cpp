@@ -94,7 +94,7 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path, zelk::GCodeFi
         outcome.moveCount = 0;
         m_lastFileError = std::string("cannot translate ") + path + ": out of memory";
     }
-    if (!outcome.read)
+    if (!outcome.read || outcome.refused)
         outcome.reason = m_lastFileError;
     else if (outcome.moveCount == 0)
         outcome.reason = std::string(path) + ": no move (G1) in the file";
