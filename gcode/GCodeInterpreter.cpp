@@ -113,7 +113,7 @@ bool GCodeInterpreter::Feed(std::string_view raw, std::vector<Action>& actions, 
         return true;
     case 117:
         a.kind = ActionKind::kMessage;
-        a.text = std::string(line.text);
+        a.text = line.text;
         actions.push_back(a);
         return true;
     case 106:

@@ -36,7 +36,7 @@ struct Action {
     double feedMmPerMin = 0;
     int value = 0;
     int axes = 0;
-    std::string text;
+    std::string_view text;  // a message: a view into the line read, valid until the next line
 };
 
 // The printer the G-code is read for.

@@ -2,6 +2,7 @@
 #include "GCodeLine.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 
 namespace zelk::gcode {
@@ -23,19 +24,60 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-// A number at `at`: an optional sign, digits, a point, more digits, an
-// exponent. Moves `at` past it; false when there is none or it is not finite.
+// Exact powers of ten: a mantissa of up to 15 digits divided by one of
+// them is the correctly rounded value.
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kFastDigits = 15;
+
+// A number at `at`: an optional sign, digits, a point, more digits. G-code
+// numbers have no exponent: the E of "X10E5" is the next word. Moves `at`
+// past it; false when there is none.
 bool ReadNumber(std::string_view text, std::size_t& at, double& value)
 {
-    std::size_t begin = at;
-    if (begin < text.size() && text[begin] == '+')
-        ++begin;
-    const char* first = text.data() + begin;
-    const char* last = text.data() + text.size();
-    const auto [stop, ec] = std::from_chars(first, last, value, std::chars_format::general);
-    if (ec != std::errc() || stop == first || !std::isfinite(value))
-        return false;
-    at = static_cast<std::size_t>(stop - text.data());
+    std::size_t i = at;
+    const std::size_t n = text.size();
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    bool point = false, exact = true;
+    const std::size_t begin = i;
+    for (; i < n; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            // Leading zeros hold no digit; past 15 digits, or 22 decimals,
+            // the division would no longer be exact.
+            if (!exact || (mantissa != 0 && digits == kFastDigits) || (point && fraction == 22)) {
+                exact = false;
+                continue;
+            }
+            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+            digits += mantissa != 0 ? 1 : 0;
+            fraction += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (i == begin || (i == begin + 1 && point))
+        return false;  // no digit at all
+    if (exact) {
+        value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    } else {
+        // More digits than the fast way holds: read them all.
+        const char* first = text.data() + begin;
+        const auto [stop, ec] = std::from_chars(first, text.data() + i, value, std::chars_format::fixed);
+        if (ec != std::errc() || stop != text.data() + i || !std::isfinite(value))
+            return false;
+    }
+    if (negative)
+        value = -value;
+    at = i;
     return true;
 }
 
@@ -71,8 +113,9 @@ bool ReadGCodeLine(std::string_view raw, GCodeLine& line, std::string& error)
         raw.remove_suffix(1);
 
     // The checksum covers the bytes before the "*" of the command part.
-    const std::size_t commentAt = raw.find_first_of(";(");
-    const std::size_t star = raw.substr(0, commentAt).find('*');
+    std::size_t star = raw.find('*');
+    if (star != std::string_view::npos && raw.substr(0, star).find_first_of(";(") != std::string_view::npos)
+        star = std::string_view::npos;  // inside a comment
     if (star != std::string_view::npos) {
         unsigned sum = 0;
         for (std::size_t i = 0; i < star; ++i)

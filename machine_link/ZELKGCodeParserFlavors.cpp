@@ -39,7 +39,7 @@ Package Build(int command, std::initializer_list<PackageData> params)
 }
 
 // A display message: its pieces of text, each ended by a zero byte.
-void MessagePackages(const std::string& text, std::vector<Package>& out)
+void MessagePackages(std::string_view text, std::vector<Package>& out)
 {
     std::size_t at = 0;
     do {
@@ -108,6 +108,9 @@ void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::GCodeText& f
     // moves before it homes moves from there.
     Machine().SetCurrentPosition(CPoint5D(0, 0, 0, 0, 0));
     Machine().SetCurrentFeedrate(0);
+    // About one package a line (arcs give more, comments none).
+    packages.reserve(zelk::CountNonBlankGCodeLines(file) + 1);
+    zelk::AdviseHugePages(packages.data(), packages.capacity() * sizeof(Package));
     std::vector<Action> actions;
     std::string error;
     const char* cursor = file.data.get();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ using zelk::gcode::MachineSetup;
 namespace {
 
 struct Reading {
+    std::unique_ptr<std::string> text;  // what the actions' messages point into, wherever the reading goes
     std::vector<Action> actions;
     std::string error;
     std::size_t refusedAt = 0;  // the line that refused the text, from 1
@@ -34,12 +36,13 @@ struct Reading {
 Reading Interpret(const std::string& text, GCodeFlavor flavor = GCodeFlavor::kRepRap, MachineSetup setup = {})
 {
     Reading run;
+    run.text = std::make_unique<std::string>(text);
     GCodeInterpreter interpreter(flavor, setup);
     std::size_t begin = 0, number = 0;
     while (begin < text.size()) {
-        const std::size_t end = std::min(text.find('\n', begin), text.size());
+        const std::size_t end = std::min(text.find('\n', begin), text.size());  // the same offsets in the copy
         ++number;
-        if (!interpreter.Feed(std::string_view(text).substr(begin, end - begin), run.actions, run.error)) {
+        if (!interpreter.Feed(std::string_view(*run.text).substr(begin, end - begin), run.actions, run.error)) {
             run.refusedAt = number;
             break;
         }

@@ -38,7 +38,7 @@ std::string WithChecksum(const std::string& text)
 TEST(GCodeLineRead, WordsInAnyOrderCaseAndSpacing)
 {
     for (const char* text : {"G1 X10 Y-2.5 E.3 F1200", "g1 f1200 e0.3 y-2.5 x10", "G1X10Y-2.5E.3F1200",
-                             "  G1\tX+10  Y-2.50  E0.300 F1.2e3\r", "\xEF\xBB\xBFG1 X10 Y-2.5 E0.3 F1200"}) {
+                             "  G1\tX+10  Y-2.50  E0.300 F1200.\r", "\xEF\xBB\xBFG1 X10 Y-2.5 E0.3 F1200"}) {
         const GCodeLine line = Read(text);
         EXPECT_EQ(line.letter, 'G') << text;
         EXPECT_EQ(line.code, 1) << text;
@@ -48,6 +48,13 @@ TEST(GCodeLineRead, WordsInAnyOrderCaseAndSpacing)
         EXPECT_DOUBLE_EQ(line.Value('F'), 1200) << text;
         EXPECT_FALSE(line.Has('Z')) << text;
     }
+    // No exponents in G-code: the E after a number is the next word.
+    const GCodeLine packed = Read("G1X10E5");
+    EXPECT_DOUBLE_EQ(packed.Value('X'), 10);
+    EXPECT_DOUBLE_EQ(packed.Value('E'), 5);
+    EXPECT_DOUBLE_EQ(Read("G1 X0.1234567890123456789").Value('X'), 0.1234567890123456789);
+    EXPECT_DOUBLE_EQ(Read("G1 X-000123.4500").Value('X'), -123.45);
+    EXPECT_EQ(Read("G1 X0.1").Value('X'), 0.1);  // correctly rounded, as the compiler reads it
     const GCodeLine home = Read("G28 X Y ; home X and Y");
     EXPECT_TRUE(home.Has('X') && home.Has('Y'));
     EXPECT_FALSE(home.Has('Z'));
@@ -88,7 +95,7 @@ TEST(GCodeLineRead, NumbersThatDoNotReadRefuseTheLine)
     EXPECT_NE(Refusal("G1 X1-"), "");
     EXPECT_NE(Refusal("G1 X=5"), "");
     EXPECT_NE(Refusal("G1 Xnan"), "");
-    EXPECT_NE(Refusal("G1 X1e999"), "");
+    EXPECT_NE(Refusal("G1 X" + std::string(400, '9')), "");
     EXPECT_NE(Refusal("G1 X-inf"), "");
     // The command read before the fault is kept, so the caller can tell a
     // command it translates from one it leaves out.
