@@ -65,6 +65,9 @@ int ZELKMachineControl::OpenCom(std::string portName)
     m_versionQueryOutstanding = 0;
     m_loggedVersion = 0;
     m_printerLost = false;
+    m_resentAfterRefusal = 0;
+    m_resentAfterNoReply = 0;
+    m_actionsInDoubt = 0;
     {
         std::lock_guard lock(m_lostMutex);
         m_lostReason.clear();

@@ -16,6 +16,7 @@
 
 #include "CPoint5D.h"
 #include "Package.h"
+#include "S3GFrameAssembler.h"
 #include "ZELKComBase.h"
 #include "ZELKGCodeParser.h"
 #include "ZELKReceiveParser.h"
@@ -38,6 +39,33 @@ public:
     static constexpr int kDefaultRestartDelayMs = 100;    // between closing and reopening
     static constexpr int kDefaultDeviceReturnMs = 5000;   // a vanished device may come back
     static constexpr int kDefaultPollIntervalMs = 250;    // is-finished polls, refused resends
+
+    // The line to the printer: 115,200 baud, 10 bits a byte (start, 8 data, stop).
+    static constexpr int kLineBaud = 115200;
+    static constexpr int kLineBitsPerByte = 10;
+    // One exchange at its longest: a frame of the largest payload out, and a
+    // reply frame of the largest payload back.
+    static constexpr int kLongestExchangeBytes = 2 * (static_cast<int>(zelk::S3GFrameAssembler::kMaxS3GPayload) + 3);
+    // The shortest reply wait the tools accept: twice the line time of the
+    // longest exchange, in whole milliseconds. A shorter wait runs out while
+    // a printer that took the package is still answering, and the package
+    // goes out again.
+    static constexpr int kMinReplyTimeoutMs =
+        (2 * kLongestExchangeBytes * kLineBitsPerByte * 1000 + kLineBaud - 1) / kLineBaud;
+
+    // Packages sent again since the port was opened, by why; each counted as
+    // it goes out again.
+    struct ResendCounts {
+        // After a refusal (0x82 buffer full, 0x83 garbled on the way): the
+        // printer did not take it, so the resend is harmless.
+        int afterRefusal = 0;
+        // After its reply did not come, or came unreadable: the printer may
+        // have taken it already.
+        int afterNoReply = 0;
+        // Of those, actions (moves, temperatures, homing...): the printer may
+        // have carried them out twice. Queries asked again do no harm.
+        int actionsInDoubt = 0;
+    };
 
     // Control mode: exactly one of idle or printing, plus pending query bits.
     enum ControlMode {
@@ -95,6 +123,8 @@ public:
     // Read it only while no print runs.
     const std::vector<Package>& GetPrintList() const { return m_printList; }
     const ZELKGCodeParser& GetTranslator() const { return m_translator; }
+    // The flavour the next translations read files as (nothing: each file's own mark).
+    void SetGCodeFlavor(std::optional<zelk::gcode::GCodeFlavor> flavor) { m_translator.SetFlavor(flavor); }
     // The machine model the translator keeps its position in.
     ZELKMachine& GetMachine() { return *m_machine; }
     // The translator's current position (mm), with the printer's last
@@ -166,6 +196,8 @@ public:
     // Port restarts after a silent or vanished printer, and a wait for them.
     int GetPortRestartCount();
     bool WaitForPortRestarts(int count, int timeoutMs);
+    // The packages sent again on this connection (any thread).
+    ResendCounts GetResendCounts() const;
     // How long a device that went away may take to come back before the
     // printer counts as lost.
     void SetDeviceReturnTimeoutMs(int ms) { m_deviceReturnMs = ms; }
@@ -225,6 +257,7 @@ private:
     ReplyOutcome WaitSendCommendEnd();
     bool AfterUnreadableReply(const Package& package);
     bool AfterUnansweredPackage();
+    void NoteResend(const Package& package);
     bool RestartPort();
     void LosePrinter(const std::string& reason);
     void WaitForWorkUntil(Clock::time_point deadline);
@@ -289,8 +322,14 @@ private:
     int m_unreadableInARow = 0;     // garbled replies to the package in flight
     int m_refusedInARow = 0;
     int m_restartsWithoutReply = 0;
-    bool m_resendPending = false;   // the last package may have reached the printer
+    // The package that failed last and whether it may go out again: after a
+    // refusal, or after a reply that was missing or unreadable.
+    enum class PendingResend { None, AfterRefusal, AfterNoReply };
+    PendingResend m_pendingResend = PendingResend::None;
     Package m_lastFailed;
+    std::atomic<int> m_resentAfterRefusal{0};
+    std::atomic<int> m_resentAfterNoReply{0};
+    std::atomic<int> m_actionsInDoubt{0};
     Clock::time_point m_sendNotBefore{};
     Clock::time_point m_finishedQueryNotBefore{};
     std::uint64_t m_loopSeq = 0;    // the work counter when this round began

@@ -215,9 +215,7 @@ bool ZELKMachineControl::SendPackage(const Package& package)
     m_sendResult = 0;
     if (package.size <= 0)
         return true;  // nothing goes out, so no reply can come: acknowledged
-    if (m_resendPending && !IsRepeatable(package) && package == m_lastFailed)
-        Log(1, "Package resent (" + CommandName(package) + "): the printer may already have taken it");
-    m_resendPending = false;
+    NoteResend(package);
     // Any 6-byte answer to the version query is the firmware version, not a temperature.
     m_versionQueryOutstanding = package.Payload()[0] == zelk::s3g::kQueryVersion ? 1 : 0;
     m_port->SendData(package.data, package.size);
@@ -239,6 +237,8 @@ bool ZELKMachineControl::SendPackage(const Package& package)
         // move; later ones back off up to the poll interval, so that a printer
         // refusing while it heats is not asked hundreds of times a second.
         ++m_refusedInARow;
+        m_lastFailed = package;
+        m_pendingResend = PendingResend::AfterRefusal;
         if (m_refusedInARow >= 2) {
             const int intervalMs = m_pollIntervalMs.load();
             const int pauseMs = std::min(intervalMs, (intervalMs / 8) << std::min(m_refusedInARow - 2, 3));
@@ -250,11 +250,44 @@ bool ZELKMachineControl::SendPackage(const Package& package)
         return AfterUnreadableReply(package);
     case ReplyOutcome::Unanswered:
         m_lastFailed = package;
-        m_resendPending = true;
+        m_pendingResend = PendingResend::AfterNoReply;
         return AfterUnansweredPackage();
     default:
         return false;
     }
+}
+
+// Counts the package when it is the one that failed last, going out again.
+// Queries may go ahead of that resend and leave it pending; another action
+// going out means the failed one was given up (the print was stopped).
+void ZELKMachineControl::NoteResend(const Package& package)
+{
+    if (m_pendingResend == PendingResend::None)
+        return;
+    if (!(package == m_lastFailed)) {
+        if (!IsRepeatable(package))
+            m_pendingResend = PendingResend::None;
+        return;
+    }
+    if (m_pendingResend == PendingResend::AfterRefusal) {
+        ++m_resentAfterRefusal;
+    } else {
+        ++m_resentAfterNoReply;
+        if (!IsRepeatable(package)) {
+            ++m_actionsInDoubt;
+            Log(1, "Package resent (" + CommandName(package) + "): the printer may already have taken it");
+        }
+    }
+    m_pendingResend = PendingResend::None;
+}
+
+ZELKMachineControl::ResendCounts ZELKMachineControl::GetResendCounts() const
+{
+    ResendCounts counts;
+    counts.afterRefusal = m_resentAfterRefusal.load();
+    counts.afterNoReply = m_resentAfterNoReply.load();
+    counts.actionsInDoubt = m_actionsInDoubt.load();
+    return counts;
 }
 
 // The printer answered, but its reply failed the CRC: whether the package was
@@ -277,7 +310,7 @@ bool ZELKMachineControl::AfterUnreadableReply(const Package& package)
     ++m_unreadableInARow;
     Log(1, "Unreadable reply (bad CRC) to " + CommandName(package));
     m_lastFailed = package;
-    m_resendPending = true;
+    m_pendingResend = PendingResend::AfterNoReply;
     if (m_unreadableInARow < kReplyWaits)
         return false;
     m_unreadableInARow = 0;
@@ -386,7 +419,7 @@ void ZELKMachineControl::StartThread()
     m_unreadableInARow = 0;
     m_refusedInARow = 0;
     m_restartsWithoutReply = 0;
-    m_resendPending = false;
+    m_pendingResend = PendingResend::None;
     m_sendNotBefore = {};
     m_finishedQueryNotBefore = {};
     m_thread->BeginThread();

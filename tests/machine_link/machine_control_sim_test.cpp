@@ -153,6 +153,33 @@ TEST_F(SimPrint, GarbledRepliesAreDecidedAtOnceAndTheirActionsSentOnceMore)
     const std::string log = parts.LogText();
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;  // two unreadable replies, two resends
     EXPECT_NE(log.find("resent"), std::string::npos);
+    // Both duplicates the printer holds are owned up to.
+    const auto counts = control().GetResendCounts();
+    EXPECT_EQ(counts.afterNoReply, 2);
+    EXPECT_EQ(counts.actionsInDoubt, 2);
+    EXPECT_EQ(counts.afterRefusal, 0);
+}
+
+// A small command buffer refuses moves until earlier ones are done; the
+// simulator's record file holds what the printer took, each package once, as
+// the host sent it: a refused copy would hide a lost one.
+TEST_F(SimPrint, FullBufferRefusalsLeaveEachPackageOnceInTheRecordFile)
+{
+    s3gsim::SimOptions options;
+    options.recordPath = parts.dir.File("record.x3g");
+    options.bufferBytes = 64;        // two moves
+    options.moveSpeedFactor = 2000;  // a move of a second takes half a millisecond
+    Start(options, 150);
+    PrintToTheEnd();
+    control().CloseCom();
+    const s3gsim::SimPrinter& printer = sim->Stop();
+    const std::vector<unsigned char> expected = linktest::ExpectedRecord(control().GetPrintList());
+    const auto counts = control().GetResendCounts();
+    EXPECT_GT(counts.afterRefusal, 10);  // the buffer was full, again and again
+    EXPECT_EQ(counts.afterNoReply, 0);
+    EXPECT_EQ(printer.Record(), expected);
+    const std::string file = testsupport::ReadFile(options.recordPath);
+    EXPECT_EQ(std::vector<unsigned char>(file.begin(), file.end()), expected);
 }
 
 TEST_F(SimPrint, SuspendStopsAfterThePackageInFlightAndRestorationContinues)

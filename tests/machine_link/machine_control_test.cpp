@@ -413,3 +413,110 @@ TEST_F(HandPrinted, SuspendKeepsThePlaceAndRestorationContinuesThere)
     Ack();
     EXPECT_EQ(NextFrame(), FrameOf(list[2]));
 }
+
+// Every package that goes out again is counted by why: a refused one was not
+// taken (harmless), one whose reply was lost or garbled may have been, and
+// only an action is then in doubt.
+TEST_F(HandPrinted, ResendsAreCountedByWhyAndOnlyActionsAfterALostReplyAreInDoubt)
+{
+    control().SetReplyTimeoutMs(60000);  // only the replies written here end a wait
+    const Package move = Command(137, 1);
+    control().AddOperationPackage(move);
+    EXPECT_EQ(NextFrame(), FrameOf(move));
+    pty.Write(Frame({0x82}));  // buffer full
+    EXPECT_EQ(NextFrame(), FrameOf(move));
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(2));
+    auto counts = control().GetResendCounts();
+    EXPECT_EQ(counts.afterRefusal, 1);
+    EXPECT_EQ(counts.afterNoReply, 0);
+    EXPECT_EQ(counts.actionsInDoubt, 0);
+
+    const Package query = zelk::ExtruderTemperatureQueryPackage();
+    control().AddOperationPackage(query);
+    EXPECT_EQ(NextFrame(), FrameOf(query));
+    pty.Write(Garbled(Frame({0x81, 0xE6, 0x00})));
+    EXPECT_EQ(NextFrame(), FrameOf(query));
+    pty.Write(Frame({0x81, 0xE6, 0x00}));
+    ASSERT_TRUE(watch.WaitForCount(3));
+    counts = control().GetResendCounts();
+    EXPECT_EQ(counts.afterNoReply, 1);
+    EXPECT_EQ(counts.actionsInDoubt, 0);
+
+    const Package other = Command(137, 2);
+    control().AddOperationPackage(other);
+    EXPECT_EQ(NextFrame(), FrameOf(other));
+    pty.Write(Garbled(Frame({0x81})));
+    EXPECT_EQ(NextFrame(), FrameOf(other));
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(4));
+    counts = control().GetResendCounts();
+    EXPECT_EQ(counts.afterRefusal, 1);
+    EXPECT_EQ(counts.afterNoReply, 2);
+    EXPECT_EQ(counts.actionsInDoubt, 1);
+
+    // A new connection counts afresh.
+    control().CloseCom();
+    ASSERT_NE(control().OpenCom(pty.SlavePath()), 0);
+    counts = control().GetResendCounts();
+    EXPECT_EQ(counts.afterRefusal + counts.afterNoReply + counts.actionsInDoubt, 0);
+}
+
+// The temperature queries go ahead of the print package whose reply was
+// garbled; its resend after them is still one in doubt, counted and logged.
+TEST_F(HandPrinted, QueriesAheadOfAResendDoNotHideIt)
+{
+    control().SetReplyTimeoutMs(60000);
+    const std::string gcode = parts.dir.File("p.gcode");
+    testsupport::WriteFile(gcode, "G1 X1 Y1 Z1 F1000 E1\nG1 X2 Y2 Z1 F1000 E2\n");
+    control().GCodeParser(gcode.c_str());
+    const std::vector<Package> list = control().GetPrintList();
+    ASSERT_EQ(list.size(), 2u);
+    control().StartPrint();
+    EXPECT_EQ(NextFrame(), FrameOf(list[0]));
+    control().ChangePrintType_InquireExtruderTemperature();
+    pty.Write(Garbled(Frame({0x81})));
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::ExtruderTemperatureQueryPackage()));
+    pty.Write(Frame({0x81, 0xE6, 0x00}));
+    EXPECT_EQ(NextFrame(), FrameOf(list[0]));
+    Ack();
+    EXPECT_EQ(NextFrame(), FrameOf(list[1]));
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(3));
+    const auto counts = control().GetResendCounts();
+    EXPECT_EQ(counts.afterNoReply, 1);
+    EXPECT_EQ(counts.actionsInDoubt, 1);
+    EXPECT_NE(parts.LogText().find("Package resent (command 155)"), std::string::npos) << parts.LogText();
+}
+
+// A print stopped while its package waited for a resend gives that package
+// up: neither the stop's own packages nor the same package in a new print
+// are resends.
+TEST_F(HandPrinted, PackageGivenUpByAStopIsNoResend)
+{
+    control().SetReplyTimeoutMs(60000);
+    control().SetPollIntervalMs(60000);  // one is-finished query at the end
+    const std::string gcode = parts.dir.File("p.gcode");
+    testsupport::WriteFile(gcode, "G1 X1 Y1 Z1 F1000 E1\n");
+    control().GCodeParser(gcode.c_str());
+    const Package first = control().GetPrintList().at(0);
+    control().StartPrint();
+    EXPECT_EQ(NextFrame(), FrameOf(first));
+    control().StopPrintAndHomeZ();
+    pty.Write(Garbled(Frame({0x81})));
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::ExtendedStopPackage()));
+    Ack();
+    const Bytes home = NextFrame();
+    ASSERT_GT(home.size(), 2u);
+    EXPECT_EQ(home[2], 132);  // Z homed to its top
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(2));
+    EXPECT_TRUE(NextFrame(30).empty());
+
+    control().StartPrint();
+    EXPECT_EQ(NextFrame(), FrameOf(first));
+    Ack();
+    EXPECT_EQ(NextFrame(), FrameOf(zelk::IsFinishedPackage()));
+    const auto counts = control().GetResendCounts();
+    EXPECT_EQ(counts.afterRefusal + counts.afterNoReply + counts.actionsInDoubt, 0);
+}

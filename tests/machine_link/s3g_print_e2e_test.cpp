@@ -1,5 +1,6 @@
 // s3g-print against s3g-sim as separate processes, over a pseudo-terminal:
-// a faulty line printed to completion, Ctrl+C, and the refusals to start.
+// a faulty line printed to completion, the stop signals and a closed
+// terminal, a lost reply owned up to, and the refusals to start.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,9 +8,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -17,6 +21,7 @@
 #include "MachineControlFixture.h"
 #include "PtyPair.h"
 #include "SimThread.h"
+#include "ToolOptions.h"
 
 extern char** environ;
 
@@ -26,6 +31,35 @@ std::string Bin(const std::string& name)
 {
     const char* dir = std::getenv("MORVADIN_BIN");
     return std::string(dir != nullptr ? dir : ".") + "/" + name;
+}
+
+constexpr int kHung = -2;
+
+// Reaps pid and gives its exit status, -1 when it did not exit normally.
+// With a timeout, waits on the process's pidfd: a process still running then
+// is killed and kHung returned.
+int WaitForExit(pid_t& pid, int timeoutMs = -1)
+{
+    if (pid <= 0)
+        return -1;
+    bool hung = false;
+    if (timeoutMs >= 0) {
+        const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        pollfd ended{fd, POLLIN, 0};
+        if (fd >= 0 && ::poll(&ended, 1, timeoutMs) != 1) {
+            hung = true;
+            ::kill(pid, SIGKILL);
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid = -1;
+    if (hung)
+        return kHung;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A child process with its stdout or stderr on a pipe.
@@ -54,7 +88,7 @@ public:
     {
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
-            Wait();
+            WaitForExit(m_pid);
         }
         if (m_out >= 0)
             ::close(m_out);
@@ -81,18 +115,85 @@ public:
     }
     void Signal(int sig) { ::kill(m_pid, sig); }
     // The exit status; -1 when it did not exit normally.
-    int Wait()
-    {
-        int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int Wait() { return WaitForExit(m_pid); }
+    // The exit status once it ended within timeoutMs; kHung (and killed) otherwise.
+    int WaitWithin(int timeoutMs) { return WaitForExit(m_pid, timeoutMs); }
 
 private:
     pid_t m_pid = -1;
     int m_out = -1;
+    std::string m_text;
+};
+
+// s3g-print on a terminal of its own, as run from a terminal window: a new
+// session whose controlling terminal is a pseudo-terminal the test holds the
+// master side of. Closing the master is closing the window: the kernel hangs
+// the terminal up (SIGHUP to the program) and later writes to it fail.
+class OnTerminal {
+public:
+    explicit OnTerminal(const std::vector<std::string>& args)
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+            return;
+        const std::string slave = ::ptsname(m_master);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        // Opened by the new session's leader: its controlling terminal.
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, slave.c_str(), O_RDWR, 0);
+        posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, argv[0], &actions, &attr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+    }
+    ~OnTerminal()
+    {
+        Close();
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            WaitForExit(m_pid);
+        }
+    }
+    bool Started() const { return m_pid > 0; }
+    // What the program wrote to its terminal, until text appears.
+    std::string ReadUntil(const std::string& text, int timeoutMs)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (m_text.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                    std::chrono::steady_clock::now());
+            pollfd pfd{m_master, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
+                break;
+            char buf[512];
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            m_text.append(buf, static_cast<std::size_t>(n));
+        }
+        return m_text;
+    }
+    // The terminal window goes away.
+    void Close()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
+    int WaitWithin(int timeoutMs) { return WaitForExit(m_pid, timeoutMs); }
+
+private:
+    pid_t m_pid = -1;
+    int m_master = -1;
     std::string m_text;
 };
 
@@ -116,6 +217,23 @@ struct PrintProcesses : ::testing::Test {
         ZELKMachineControl control(&machine, &start);
         control.GCodeParser(gcode.c_str());
         return linktest::ExpectedRecord(control.GetPrintList());
+    }
+
+    // A stopped print: less than the whole list reached the printer, and the
+    // last it got were the extended stop that halted and cleared it (22, flags
+    // 3) and the Z homing to the top (command 132, Z only).
+    void ExpectStoppedAndHomed(const std::string& record)
+    {
+        EXPECT_LT(record.size(), ExpectedRecord().size());
+        Package home;
+        ZELKMachine machine;
+        ZELKStartGCodeOperater start(startGCode);
+        ZELKMachineControl control(&machine, &start);
+        control.GCodeParser(std::string("G162 Z F600"), home);
+        const std::string stopThenHome =
+            std::string("\x16\x03") + std::string(home.Payload(), home.Payload() + home.PayloadSize());
+        ASSERT_GE(record.size(), stopThenHome.size());
+        EXPECT_EQ(record.substr(record.size() - stopThenHome.size()), stopThenHome);
     }
 
     int moves = 2000;
@@ -143,6 +261,11 @@ TEST_F(PrintProcesses, FaultyLinePrintsToCompletionAndTheRecordIsThePrintList)
     const std::string bytes = testsupport::ReadFile(record);
     const std::vector<unsigned char> expected = ExpectedRecord();
     EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.end()), expected);
+    // The refused packages were sent again, which the summary says is harmless.
+    const std::string err = print.ReadUntil("no such text", 5000);  // to the end of its output
+    EXPECT_NE(err.find("resent: "), std::string::npos) << err;
+    EXPECT_NE(err.find("refused by the printer (not taken, harmless), 0 after"), std::string::npos) << err;
+    EXPECT_EQ(err.find("repeated moves"), std::string::npos) << err;
 }
 
 // A printer whose firmware is not 702 is a printer all the same: connected,
@@ -163,33 +286,46 @@ TEST_F(PrintProcesses, FirmwareOtherThan702IsConnectedAndPrintedTo)
     EXPECT_EQ(sim.Wait(), 0);
 }
 
-TEST_F(PrintProcesses, CtrlCStopsThePrinterAndHomesZ)
+// Ctrl+C, SIGTERM, SIGQUIT and SIGHUP (the terminal went away) stop the
+// print alike: the printer is halted and cleared, then Z is homed.
+TEST_F(PrintProcesses, EveryStopSignalStopsThePrinterAndHomesZ)
+{
+    for (const int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(sig));
+        const std::string record = dir.File("record-" + std::to_string(sig) + ".x3g");
+        Child sim({Bin("s3g-sim"), "--record", record, "--record-queries", "--baud-emulation"}, STDOUT_FILENO);
+        ASSERT_TRUE(sim.Started());
+        const std::string device = DevicePath(sim);
+        Child print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, gcode}, STDERR_FILENO);
+        // The first progress line comes once the print runs.
+        ASSERT_NE(print.ReadUntil(" packages ", 10000).find(" packages "), std::string::npos);
+        print.Signal(sig);
+        EXPECT_EQ(print.WaitWithin(10000), 130);
+        const std::string err = print.ReadUntil("print stopped", 1000);
+        EXPECT_NE(err.find("print stopped"), std::string::npos) << err;
+        sim.Signal(SIGTERM);
+        EXPECT_EQ(sim.Wait(), 0);
+        ExpectStoppedAndHomed(testsupport::ReadFile(record));
+    }
+}
+
+// The terminal window closed under a running print: the kernel hangs the
+// terminal up, and what s3g-print writes afterwards fails. The printer is
+// stopped all the same, and the exit status is that of Ctrl+C.
+TEST_F(PrintProcesses, ClosedTerminalStopsThePrinterAndHomesZ)
 {
     const std::string record = dir.File("record.x3g");
     Child sim({Bin("s3g-sim"), "--record", record, "--record-queries", "--baud-emulation"}, STDOUT_FILENO);
     ASSERT_TRUE(sim.Started());
     const std::string device = DevicePath(sim);
-    Child print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, gcode}, STDERR_FILENO);
-    // The first progress line comes once the print runs.
+    OnTerminal print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, gcode});
+    ASSERT_TRUE(print.Started());
     ASSERT_NE(print.ReadUntil(" packages ", 10000).find(" packages "), std::string::npos);
-    print.Signal(SIGINT);
-    EXPECT_EQ(print.Wait(), 130) << print.ReadUntil("stopped", 100);
+    print.Close();
+    EXPECT_EQ(print.WaitWithin(10000), 130);
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Wait(), 0);
-
-    const std::string bytes = testsupport::ReadFile(record);
-    EXPECT_LT(bytes.size(), ExpectedRecord().size());
-    // The last action the printer got is the Z homing: command 132, Z only.
-    Package home;
-    ZELKMachine machine;
-    ZELKStartGCodeOperater start(startGCode);
-    ZELKMachineControl control(&machine, &start);
-    control.GCodeParser(std::string("G162 Z F600"), home);
-    const std::string homePayload(home.Payload(), home.Payload() + home.PayloadSize());
-    // Right before it: the extended stop that halted and cleared the printer.
-    const std::string stopThenHome = std::string("\x16\x03") + homePayload;
-    ASSERT_GE(bytes.size(), stopThenHome.size());
-    EXPECT_EQ(bytes.substr(bytes.size() - stopThenHome.size()), stopThenHome);
+    ExpectStoppedAndHomed(testsupport::ReadFile(record));
 }
 
 TEST_F(PrintProcesses, MissingPortIsAClearFailure)
@@ -312,4 +448,123 @@ TEST_F(PrintProcesses, CtrlCWhileThePrinterIsSilentDoesNotClaimTheStop)
     EXPECT_NE(err.find("did not answer the stop"), std::string::npos) << err;
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Wait(), 0);
+}
+
+// A reply lost on the line has its action sent again, and the printer may
+// then hold it twice: a garbled reply means it did (the record shows the
+// repeat), a packet swallowed whole means it did not, and the host cannot
+// tell them apart. Either way the end of the run says so and its exit status
+// is no clean finish.
+TEST_F(PrintProcesses, ActionResentAfterALostReplyIsNamedInTheSummary)
+{
+    moves = 300;
+    testsupport::WriteFile(gcode, linktest::PrintGCode(moves));
+    const std::vector<unsigned char> expected = ExpectedRecord();
+    struct Case {
+        std::string option;
+        bool printerTookItTwice;
+    };
+    // Packet 40 is well into the print list: the first is the version query,
+    // and the temperature queries go once a second.
+    for (const Case& c : {Case{"--corrupt-reply", true}, Case{"--drop", false}}) {
+        SCOPED_TRACE(c.option);
+        const std::string record = dir.File("record" + c.option + ".x3g");
+        Child sim({Bin("s3g-sim"), "--record", record, c.option, "40", "--heat-rate", "100000", "--exit-after-finish"},
+                  STDOUT_FILENO);
+        ASSERT_TRUE(sim.Started());
+        const std::string device = DevicePath(sim);
+        Child print({Bin("s3g-print"), "--port", device, "--start-gcode", startGCode, "--reply-timeout", "0.05",
+                     "--quiet", gcode},
+                    STDERR_FILENO);
+        ASSERT_TRUE(print.Started());
+        EXPECT_EQ(print.WaitWithin(30000), 5);
+        const std::string err = print.ReadUntil("no such text", 5000);
+        EXPECT_NE(err.find("print finished"), std::string::npos) << err;
+        EXPECT_NE(err.find("1 package resent: 0 refused by the printer (not taken, harmless), 1 after their reply was "
+                           "missing or unreadable"),
+                  std::string::npos)
+            << err;
+        EXPECT_NE(err.find("the print may hold repeated moves: 1 action went out again"), std::string::npos) << err;
+        EXPECT_EQ(sim.WaitWithin(10000), 0);
+
+        const std::string bytes = testsupport::ReadFile(record);
+        const std::vector<unsigned char> got(bytes.begin(), bytes.end());
+        if (!c.printerTookItTwice) {
+            EXPECT_EQ(got, expected);
+            continue;
+        }
+        // The record is the print list with one of its packages twice over.
+        ZELKMachine machine;
+        ZELKStartGCodeOperater start(startGCode);
+        ZELKMachineControl control(&machine, &start);
+        control.GCodeParser(gcode.c_str());
+        const std::vector<Package>& list = control.GetPrintList();
+        int repeats = 0;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            std::vector<Package> twice = list;
+            twice.insert(twice.begin() + static_cast<std::ptrdiff_t>(i), list[i]);
+            if (linktest::ExpectedRecord(twice) == got)
+                ++repeats;
+        }
+        EXPECT_GE(repeats, 1) << "the record is not the print list with one package repeated";
+    }
+}
+
+// Numbers that are no time, size or count are refused before anything runs,
+// in one line naming the option, what it takes and what was given.
+TEST(ToolCommandLines, NumbersThatAreNotSaneAreRefusedInOneLine)
+{
+    const std::string belowFloor = tooloptions::Shown((ZELKMachineControl::kMinReplyTimeoutMs - 0.5) / 1000.0);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> print = {
+        {"--reply-timeout", {"nan", "inf", "-inf", "-0", "1e999", "0.001", belowFloor, "20s", "", "0x14"}},
+        {"--answer-timeout", {"nan", "0", "-1", "3601", "1e-999"}},
+        {"--device-timeout", {"inf", "-5", " 5"}},
+    };
+    const std::vector<std::pair<std::string, std::vector<std::string>>> sim = {
+        {"--timed-moves", {"nan", "inf", "0", "-0", "1e999", "2x"}},
+        {"--heat-rate", {"nan", "-5", "inf", "0"}},
+        {"--buffer", {"63", "64.5", "1e3", "", "-64"}},
+        {"--drop", {"0", "-1", "nan", "1.0"}},
+        {"--silent-from", {"0", "+5"}},
+        {"--refuse", {"0", "inf"}},
+        {"--hangup-after", {"1.5"}},
+        {"--corrupt-reply", {"3,,4", "0", "nan", "5,", ","}},
+        {"--seed", {"-1", "4294967296"}},
+        {"--firmware-version", {"65536", "-0"}},
+        {"--drain-timeout", {"nan", "-1", "600001"}},
+    };
+    // A value taken would have the program run (the simulator until killed).
+    const auto check = [](const std::vector<std::string>& argv, const std::string& option, const std::string& value) {
+        Child run(argv, STDERR_FILENO);
+        ASSERT_TRUE(run.Started());
+        const int status = run.WaitWithin(5000);
+        const std::string err = run.ReadUntil("no such text", 1000);
+        EXPECT_EQ(status, 2) << option << " '" << value << "': " << err;
+        EXPECT_EQ(err.find('\n'), err.size() - 1) << option << " '" << value << "': " << err;
+        EXPECT_NE(err.find(option + " needs "), std::string::npos) << err;
+        EXPECT_NE(err.find("not '" + value + "'"), std::string::npos) << err;
+    };
+    for (const auto& [option, values] : print)
+        for (const std::string& value : values)
+            check({Bin("s3g-print"), "--port", "/dev/null", option, value, "print.gcode"}, option, value);
+    for (const auto& [option, values] : sim)
+        for (const std::string& value : values)
+            check({Bin("s3g-sim"), option, value}, option, value);
+
+    // A reply wait shorter than a frame and its reply on the line is refused
+    // with the shortest one taken; that one itself is taken.
+    const std::string floor = tooloptions::Shown(ZELKMachineControl::kMinReplyTimeoutMs / 1000.0);
+    Child tooShort({Bin("s3g-print"), "--port", "/dev/null", "--reply-timeout", belowFloor, "p.gcode"},
+                   STDERR_FILENO);
+    const std::string tooShortErr = tooShort.ReadUntil("\n", 5000);
+    EXPECT_NE(tooShortErr.find("from " + floor + " (a frame and its reply on the line)"), std::string::npos)
+        << tooShortErr;
+    linktest::PtyPair pty;  // nobody answers on it
+    ASSERT_TRUE(pty.Ok());
+    testsupport::TempDir dir;
+    const std::string startGCode = linktest::WriteStartGCode(dir);
+    Child atFloor({Bin("s3g-print"), "--port", pty.SlavePath(), "--reply-timeout", floor, "--answer-timeout", "0.2",
+                   "--start-gcode", startGCode, dir.File("p.gcode")},
+                  STDERR_FILENO);
+    EXPECT_EQ(atFloor.WaitWithin(5000), 3) << atFloor.ReadUntil("no such text", 1000);  // taken: no printer answers
 }

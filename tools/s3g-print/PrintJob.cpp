@@ -29,13 +29,37 @@ void PrintJob::OnPrinterLost(const std::string& reason)
 int PrintJob::ReportLost()
 {
     std::string reason;
+    bool printStarted = false;
     {
         std::lock_guard lock(m_mutex);
         reason = m_lostReason;
+        printStarted = m_printStarted;
     }
     std::fprintf(stderr, "s3g-print: printer lost: %s\n", reason.c_str());
     m_control.CloseCom();
+    if (printStarted)
+        ReportResends();
     return kPrinterLost;
+}
+
+bool PrintJob::ReportResends()
+{
+    const ZELKMachineControl::ResendCounts counts = m_control.GetResendCounts();
+    const int resent = counts.afterRefusal + counts.afterNoReply;
+    if (resent == 0) {
+        std::fprintf(stderr, "s3g-print: no package was sent again\n");
+        return false;
+    }
+    std::fprintf(stderr, "s3g-print: %d %s resent: %d refused by the printer (not taken, harmless), %d after "
+                         "their reply was missing or unreadable\n",
+                 resent, resent == 1 ? "package" : "packages", counts.afterRefusal, counts.afterNoReply);
+    if (counts.actionsInDoubt == 0)
+        return false;
+    std::fprintf(stderr, "s3g-print: the print may hold repeated moves: %d %s went out again after a reply that "
+                         "may have been lost, and the printer may have carried %s out twice\n",
+                 counts.actionsInDoubt, counts.actionsInDoubt == 1 ? "action" : "actions",
+                 counts.actionsInDoubt == 1 ? "it" : "them");
+    return true;
 }
 
 void PrintJob::OnReply()
@@ -133,7 +157,7 @@ int PrintJob::Print()
             const double tookS = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
             std::fprintf(stderr, "s3g-print: print finished in %s\n", zelk::FormatDuration(tookS).c_str());
             m_control.CloseCom();
-            return kFinished;
+            return ReportResends() ? kRepeatsPossible : kFinished;
         }
         if (lost)
             return ReportLost();
@@ -174,6 +198,7 @@ int PrintJob::StopPrinter()
     if (m_control.IsPrinterLost())
         return ReportLost();
     m_control.CloseCom();
+    ReportResends();
     if (!stopTaken) {
         std::fprintf(stderr, "s3g-print: the printer did not answer the stop; it may still be printing\n");
         return kFailed;

@@ -27,7 +27,17 @@ struct PrintOptions {
 };
 
 // Exit statuses of the program.
-enum Status { kFinished = 0, kFailed = 1, kBadCommandLine = 2, kNoAnswer = 3, kPrinterLost = 4, kInterrupted = 130 };
+// kRepeatsPossible: the build finished, but an action went out again after its
+// reply was lost, so the printer may have carried it out twice.
+enum Status {
+    kFinished = 0,
+    kFailed = 1,
+    kBadCommandLine = 2,
+    kNoAnswer = 3,
+    kPrinterLost = 4,
+    kRepeatsPossible = 5,
+    kInterrupted = 130
+};
 
 class PrintJob {
 public:
@@ -44,6 +54,9 @@ private:
     void OnReply();
     void OnPrinterLost(const std::string& reason);
     int ReportLost();
+    // The summary of the packages sent again; true when an action may have
+    // been carried out twice.
+    bool ReportResends();
     void ShowProgress(bool last);
     int StopPrinter();
     bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);

@@ -1,10 +1,10 @@
 // s3g-print: prints a G-code file on a printer without the desktop program,
 // showing progress on one terminal line.
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -12,6 +12,7 @@
 
 #include "PrintJob.h"
 #include "ProgramFolder.h"
+#include "ToolOptions.h"
 #include "ZELKStartGCodeOperater.h"
 
 namespace {
@@ -24,16 +25,19 @@ const char* const kHelp =
     "/dev/serial/by-id/... name or a pseudo-terminal), waits for it to answer,\n"
     "translates FILE.gcode and streams it, showing packages sent, percent,\n"
     "elapsed time, the time left (from the moves themselves) and temperatures.\n"
-    "Ctrl+C stops the printer (extended stop, then Z homing) and closes the port.\n"
+    "Ctrl+C stops the printer (extended stop, then Z homing) and closes the port;\n"
+    "so do SIGTERM, SIGQUIT and the terminal closing (SIGHUP). The summary at the\n"
+    "end counts the packages sent again.\n"
     "\n"
     "Options:\n"
     "  --port DEVICE            the printer's serial device (required)\n"
     "  --start-gcode FILE       start G-code with the temperatures and start height\n"
     "                           (default: the user's edited or the shipped one)\n"
     "  --answer-timeout SECONDS how long to wait for the printer (default 10)\n"
-    "  --reply-timeout SECONDS  one of the five waits for a reply (default 20); a\n"
-    "                           package unanswered through them, a port restart and\n"
-    "                           them again means the printer is lost\n"
+    "  --reply-timeout SECONDS  one of the five waits for a reply (default 20, at\n"
+    "                           least @MIN_REPLY@: a frame and its reply on the line);\n"
+    "                           a package unanswered through them, a port restart\n"
+    "                           and them again means the printer is lost\n"
     "  --device-timeout SECONDS how long a device that went away may take to come\n"
     "                           back (default 5)\n"
     "  --quiet                  no progress line\n"
@@ -41,7 +45,12 @@ const char* const kHelp =
     "Exit status: 0 when the printer reports the build finished, 1 when the\n"
     "port or a file cannot be used or the printer did not answer the stop,\n"
     "2 for a bad command line, 3 when no printer answers, 4 when the printer\n"
-    "was lost during the print (\"printer lost\"), 130 when stopped by Ctrl+C.\n";
+    "was lost during the print (\"printer lost\"), 5 when the build finished but\n"
+    "an action went out again after its reply was lost (the print may hold\n"
+    "repeated moves), 130 when stopped by a signal.\n";
+
+// The longest wait any option sets.
+constexpr int kMaxSeconds = 3600;
 
 int Usage(const std::string& message)
 {
@@ -56,7 +65,11 @@ int ParseArguments(int argc, char** argv, s3gprint::PrintOptions& o)
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "-h" || arg == "--help") {
-            std::fputs(kHelp, stdout);
+            std::string help = kHelp;
+            const std::string token = "@MIN_REPLY@";
+            help.replace(help.find(token), token.size(),
+                         tooloptions::Shown(ZELKMachineControl::kMinReplyTimeoutMs / 1000.0));
+            std::fputs(help.c_str(), stdout);
             return 0;
         } else if (arg == "--quiet") {
             o.quiet = true;
@@ -66,17 +79,24 @@ int ParseArguments(int argc, char** argv, s3gprint::PrintOptions& o)
             o.startGCode = argv[++i];
         } else if ((arg == "--answer-timeout" || arg == "--reply-timeout" || arg == "--device-timeout") &&
                    hasValue) {
-            char* end = nullptr;
-            const double s = std::strtod(argv[++i], &end);
-            if (*end != '\0' || s <= 0 || s > 3600)
-                return Usage(arg + " needs a number of seconds");
-            const int ms = std::max(1, static_cast<int>(s * 1000));
+            const char* text = argv[++i];
+            // A reply wait shorter than one exchange on the line runs out
+            // while the printer is still answering.
+            const bool replyWait = arg == "--reply-timeout";
+            const int lowMs = replyWait ? ZELKMachineControl::kMinReplyTimeoutMs : 1;
+            const std::optional<int> ms = tooloptions::ReadSecondsAsMs(text, lowMs, kMaxSeconds * 1000);
+            if (!ms)
+                return Usage(tooloptions::Refusal(arg,
+                                                  "a number of seconds from " + tooloptions::Shown(lowMs / 1000.0) +
+                                                      (replyWait ? " (a frame and its reply on the line)" : "") +
+                                                      " to " + std::to_string(kMaxSeconds),
+                                                  text));
             if (arg == "--answer-timeout")
-                o.answerTimeoutMs = ms;
+                o.answerTimeoutMs = *ms;
             else if (arg == "--reply-timeout")
-                o.replyTimeoutMs = ms;
+                o.replyTimeoutMs = *ms;
             else
-                o.deviceReturnMs = ms;
+                o.deviceReturnMs = *ms;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage("unknown option or missing value: '" + arg + "'");
         } else {
@@ -102,12 +122,16 @@ int main(int argc, char** argv)
     if (parsed >= 0)
         return parsed;
 
-    // Ctrl+C and SIGTERM are taken by one thread with sigwait, so that the
-    // stop runs as ordinary code; the mask is set before any thread starts.
+    // Ctrl+C, SIGTERM, SIGQUIT and the hang-up of a closed terminal are
+    // taken by one thread with sigwait, so that the stop runs as ordinary
+    // code: a printer is never left heating with its queue running because
+    // the window went away. The mask is set before any thread starts. Writes
+    // to a terminal or pipe that went away then fail (EIO, EPIPE) and are
+    // let go: the progress is lost, the stop is not.
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
+    for (const int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP})
+        sigaddset(&signals, sig);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 

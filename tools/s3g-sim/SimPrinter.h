@@ -48,7 +48,8 @@ public:
 
     // Whether the build is done (no queued command left) at nowS.
     bool IsFinished(double nowS);
-    // Action commands received (payloads back to back), in order.
+    // Action commands taken into the queue (payloads back to back), in order;
+    // a refused one (buffer full) is not among them.
     const Bytes& Record() const { return m_record; }
     // Every payload handled, queries included, one per packet, in order
     // (empty when the model does not keep them).

@@ -171,10 +171,14 @@ void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
         return;
     }
     const Bytes reply = m_printer.Handle(payload, size, NowS());
-    if (payload[0] >= 128 && reply.size() == 1 && reply[0] == 0x81)
+    // The record holds what the printer took, once each: an action it refused
+    // (buffer full) is sent again by the host and recorded then, so that a
+    // packet lost on the way shows as missing, not hidden by a refused copy.
+    const bool taken = !reply.empty() && reply[0] == 0x81;
+    if (payload[0] >= 128 && taken)
         ++m_stats.actions;
     const bool recordedQuery = m_options.recordQueries && (payload[0] == 8 || payload[0] == 21 || payload[0] == 22);
-    if ((payload[0] >= 128 || recordedQuery) && m_record != nullptr) {
+    if (taken && (payload[0] >= 128 || recordedQuery) && m_record != nullptr) {
         std::fwrite(payload, 1, size, m_record);
         std::fflush(m_record);
     }

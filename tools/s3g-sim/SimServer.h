@@ -13,7 +13,7 @@
 namespace s3gsim {
 
 struct SimOptions {
-    std::string recordPath;      // action payloads, in order, as an X3G-style stream
+    std::string recordPath;      // the action payloads the printer took, in order, as an X3G-style stream
     bool recordQueries = false;  // the record also gets the pauses, extended stops and position queries
     bool baudEmulation = false;  // pace each exchange at the 115200-baud line rate
     int dropPacket = 0;          // swallow this packet (1-based), unanswered and unrecorded

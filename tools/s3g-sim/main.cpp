@@ -2,11 +2,12 @@
 // users without hardware. Its first output line is the device path it serves.
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 #include "SimServer.h"
+#include "ToolOptions.h"
 
 namespace {
 
@@ -18,24 +19,26 @@ const char* const kHelp =
     "with --exit-after-finish, until the build it received is finished.\n"
     "\n"
     "Options:\n"
-    "  --record FILE          write the received action commands (payloads, in\n"
-    "                         order) to FILE as an X3G-style stream\n"
+    "  --record FILE          write the action commands the printer took (payloads,\n"
+    "                         in order) to FILE as an X3G-style stream; a packet\n"
+    "                         refused, dropped or garbled is not in it\n"
     "  --record-queries       also write the pauses (8), extended stops (22) and\n"
     "                         position queries (21) to the record\n"
     "  --firmware-version N   the version answered to the version query (default 702)\n"
-    "  --buffer BYTES         a command buffer of this size: what does not fit is\n"
-    "                         refused (buffer full) until moves are done\n"
+    "  --buffer BYTES         a command buffer of this size (64 or more): what does\n"
+    "                         not fit is refused (buffer full) until moves are done\n"
     "  --timed-moves FACTOR   moves take their own time divided by FACTOR (1: real\n"
-    "                         time) instead of being done at once; a halt stops\n"
-    "                         the move under way where it stands\n"
+    "                         time, up to 1e6) instead of being done at once; a halt\n"
+    "                         stops the move under way where it stands\n"
     "  --baud-emulation       answer at the pace of a 115200-baud line\n"
-    "  --drop N               swallow the N-th packet, unanswered and unrecorded\n"
+    "  --drop N               swallow the N-th packet (from 1), unanswered and\n"
+    "                         unrecorded\n"
     "  --silent-from N        answer nothing from the N-th packet on\n"
     "  --refuse EVERY         answer every EVERY-th packet with 0x82 (refused)\n"
     "  --garbage              send noise bytes before each reply\n"
     "  --split                send replies byte by byte\n"
     "  --hangup-after N       vanish (close the device) after N answered packets\n"
-    "  --heat-rate DEG_PER_S  heating and cooling rate (default 10)\n"
+    "  --heat-rate DEG_PER_S  heating and cooling rate, above 0 (default 10)\n"
     "  --exit-after-finish    exit once the build reports finished (after the host\n"
     "                         has closed the device, or the drain timeout)\n"
     "  --drain-timeout MS     how long that last reply waits for the host (default 5000)\n"
@@ -43,6 +46,13 @@ const char* const kHelp =
     "                         wrong CRC\n"
     "  --seed N               seed of the noise (default 1)\n"
     "  -h, --help             show this help\n";
+
+// The limits of the numeric options: beyond them a value is a mistake.
+constexpr double kMaxFactor = 1e6;          // --timed-moves: a second's move in a microsecond
+constexpr double kMaxHeatRate = 1e9;        // --heat-rate: heated at once
+constexpr long long kMinBufferBytes = 64;   // --buffer: two moves fit
+constexpr long long kMaxDrainMs = 600000;   // --drain-timeout: ten minutes
+constexpr long long kMaxCount = 1000000000; // packet numbers and sizes stay within an int
 
 int g_stopPipe[2] = {-1, -1};
 
@@ -52,23 +62,20 @@ void OnSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(g_stopPipe[1], &c, 1);
 }
 
-bool ParseInt(const char* text, int& out)
+int Refuse(const std::string& option, const std::string& expected, const char* text)
 {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < 0 || v > 1000000000)
-        return false;
-    out = static_cast<int>(v);
-    return true;
+    std::fprintf(stderr, "s3g-sim: %s\n", tooloptions::Refusal(option, expected, text).c_str());
+    return 2;
 }
 
 // -1 to run, otherwise the exit status.
 int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
 {
+    using tooloptions::ReadDecimal;
+    using tooloptions::ReadWhole;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        int value = 0;
         if (arg == "-h" || arg == "--help") {
             std::fputs(kHelp, stdout);
             return 0;
@@ -82,66 +89,78 @@ int ParseArguments(int argc, char** argv, s3gsim::SimOptions& o)
             o.exitAfterFinish = true;
         } else if (arg == "--record-queries") {
             o.recordQueries = true;
+        } else if (arg == "--record" && hasValue) {
+            o.recordPath = argv[++i];
         } else if (arg == "--timed-moves" && hasValue) {
-            char* end = nullptr;
-            o.moveSpeedFactor = std::strtod(argv[++i], &end);
-            if (*end != '\0' || !(o.moveSpeedFactor > 0)) {
-                std::fprintf(stderr, "s3g-sim: --timed-moves needs a positive number\n");
-                return 2;
-            }
+            const char* text = argv[++i];
+            const auto factor = ReadDecimal(text, {0, kMaxFactor, true});
+            if (!factor)
+                return Refuse(arg, "a speed-up factor above 0, up to " + tooloptions::Shown(kMaxFactor), text);
+            o.moveSpeedFactor = *factor;
+        } else if (arg == "--heat-rate" && hasValue) {
+            const char* text = argv[++i];
+            const auto rate = ReadDecimal(text, {0, kMaxHeatRate, true});
+            if (!rate)
+                return Refuse(arg, "degrees per second above 0, up to " + tooloptions::Shown(kMaxHeatRate), text);
+            o.heatRateCPerS = *rate;
         } else if (arg == "--buffer" && hasValue) {
-            if (!ParseInt(argv[++i], value) || value < 64) {
-                std::fprintf(stderr, "s3g-sim: --buffer needs a number of bytes, 64 or more\n");
-                return 2;
-            }
-            o.bufferBytes = static_cast<std::size_t>(value);
+            const char* text = argv[++i];
+            const auto bytes = ReadWhole(text, kMinBufferBytes, kMaxCount);
+            if (!bytes)
+                return Refuse(arg, "a number of bytes from " + std::to_string(kMinBufferBytes) + " to " +
+                                       std::to_string(kMaxCount),
+                              text);
+            o.bufferBytes = static_cast<std::size_t>(*bytes);
         } else if (arg == "--corrupt-reply" && hasValue) {
-            const std::string list = argv[++i];
+            const char* text = argv[++i];
+            const std::string_view list = text;
             std::size_t begin = 0;
             for (;;) {
                 const std::size_t comma = list.find(',', begin);
-                const std::string item = list.substr(begin, comma - begin);
-                if (!ParseInt(item.c_str(), value) || value == 0) {
-                    std::fprintf(stderr, "s3g-sim: --corrupt-reply needs packet numbers from 1, separated by commas\n");
-                    return 2;
-                }
-                o.corruptReplies.push_back(value);
-                if (comma == std::string::npos)
+                const auto packet = ReadWhole(list.substr(begin, comma - begin), 1, kMaxCount);
+                if (!packet)
+                    return Refuse(arg, "packet numbers from 1, separated by commas", text);
+                o.corruptReplies.push_back(static_cast<int>(*packet));
+                if (comma == std::string_view::npos)
                     break;
                 begin = comma + 1;
             }
-        } else if (arg == "--record" && hasValue) {
-            o.recordPath = argv[++i];
-        } else if (arg == "--heat-rate" && hasValue) {
-            char* end = nullptr;
-            o.heatRateCPerS = std::strtod(argv[++i], &end);
-            if (*end != '\0' || o.heatRateCPerS <= 0) {
-                std::fprintf(stderr, "s3g-sim: --heat-rate needs a positive number\n");
-                return 2;
-            }
-        } else if ((arg == "--drop" || arg == "--silent-from" || arg == "--refuse" || arg == "--hangup-after" ||
-                    arg == "--seed" || arg == "--drain-timeout" || arg == "--firmware-version") &&
+        } else if ((arg == "--drop" || arg == "--silent-from" || arg == "--refuse" || arg == "--hangup-after") &&
                    hasValue) {
-            if (!ParseInt(argv[++i], value)) {
-                std::fprintf(stderr, "s3g-sim: %s needs a whole number\n", arg.c_str());
-                return 2;
+            const char* text = argv[++i];
+            const auto n = ReadWhole(text, 1, kMaxCount);
+            if (!n) {
+                const bool number = arg == "--drop" || arg == "--silent-from";
+                const std::string what = number ? "a packet number" : "a count of packets";
+                return Refuse(arg, what + " from 1 to " + std::to_string(kMaxCount), text);
             }
+            const int value = static_cast<int>(*n);
             if (arg == "--drop")
                 o.dropPacket = value;
             else if (arg == "--silent-from")
                 o.silentFrom = value;
             else if (arg == "--refuse")
                 o.refuseEvery = value;
-            else if (arg == "--hangup-after")
-                o.hangupAfter = value;
-            else if (arg == "--drain-timeout")
-                o.drainTimeoutMs = value;
-            else if (arg == "--firmware-version" && value > 0xFFFF)
-                return std::fprintf(stderr, "s3g-sim: --firmware-version needs a number up to 65535\n"), 2;
-            else if (arg == "--firmware-version")
-                o.firmwareVersion = value;
             else
-                o.seed = static_cast<unsigned>(value);
+                o.hangupAfter = value;
+        } else if (arg == "--drain-timeout" && hasValue) {
+            const char* text = argv[++i];
+            const auto ms = ReadWhole(text, 0, kMaxDrainMs);
+            if (!ms)
+                return Refuse(arg, "milliseconds from 0 to " + std::to_string(kMaxDrainMs), text);
+            o.drainTimeoutMs = static_cast<int>(*ms);
+        } else if (arg == "--firmware-version" && hasValue) {
+            const char* text = argv[++i];
+            const auto version = ReadWhole(text, 0, 0xFFFF);
+            if (!version)
+                return Refuse(arg, "a whole number from 0 to 65535", text);
+            o.firmwareVersion = static_cast<int>(*version);
+        } else if (arg == "--seed" && hasValue) {
+            const char* text = argv[++i];
+            const auto seed = ReadWhole(text, 0, 0xFFFFFFFFLL);
+            if (!seed)
+                return Refuse(arg, "a whole number from 0 to 4294967295", text);
+            o.seed = static_cast<unsigned>(*seed);
         } else {
             std::fprintf(stderr, "s3g-sim: bad argument '%s' (see --help)\n", arg.c_str());
             return 2;
