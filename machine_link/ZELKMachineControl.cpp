@@ -155,6 +155,12 @@ void ZELKMachineControl::GCodeParser(const char* gcodePath)
     m_printList = std::move(list);
 }
 
+void ZELKMachineControl::SetPrintList(std::vector<Package> list)
+{
+    std::lock_guard lock(m_printListMutex);
+    m_printList = std::move(list);
+}
+
 int ZELKMachineControl::GCodeParser(const std::string& line, Package& out)
 {
     std::lock_guard translating(m_translatorMutex);

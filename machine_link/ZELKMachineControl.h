@@ -106,6 +106,8 @@ public:
     // --- printing
     // Print list := the translation of the G-code file (the old list is dropped).
     void GCodeParser(const char* gcodePath);
+    // A print list made elsewhere (an X3G file read back), printed as it is.
+    void SetPrintList(std::vector<Package> list);
     // Translates one line into out; always 1, so out is used even for M1.
     // A position answer of the printer (query 21) sets the translator's X, Y
     // and Z to where the printer reports it stands, so that a move translated

@@ -268,6 +268,71 @@ TEST_F(PrintProcesses, FaultyLinePrintsToCompletionAndTheRecordIsThePrintList)
     EXPECT_EQ(err.find("repeated moves"), std::string::npos) << err;
 }
 
+// An X3G file (as the program and gcode2x3g save it) is streamed as it is:
+// the printer takes exactly the file's bytes.
+TEST_F(PrintProcesses, AnX3gFileIsStreamedAsItIs)
+{
+    const std::string x3g = dir.File("print.x3g");
+    Child convert({Bin("gcode2x3g"), "--start-gcode", startGCode, gcode, x3g}, STDERR_FILENO);
+    ASSERT_EQ(convert.Wait(), 0);
+    const std::string record = dir.File("record.x3g");
+    Child sim({Bin("s3g-sim"), "--record", record, "--heat-rate", "100000", "--exit-after-finish"}, STDOUT_FILENO);
+    const std::string device = DevicePath(sim);
+    Child print({Bin("s3g-print"), "--port", device, x3g}, STDERR_FILENO);
+    const std::string out = print.ReadUntil("100.0 %", 60000);
+    EXPECT_EQ(print.Wait(), 0) << out;
+    EXPECT_EQ(sim.Wait(), 0);
+    const std::string file = testsupport::ReadFile(x3g);
+    ASSERT_GT(file.size(), static_cast<std::size_t>(moves) * 30);
+    EXPECT_TRUE(testsupport::ReadFile(record) == file) << "the printer took other bytes than the file's";
+
+    // A file that is not X3G is refused before anything is sent.
+    testsupport::WriteFile(dir.File("not.x3g"), "G1 X10 Y10\n");
+    Child sim2({Bin("s3g-sim"), "--record", dir.File("record2.x3g")}, STDOUT_FILENO);
+    Child refused({Bin("s3g-print"), "--port", DevicePath(sim2), dir.File("not.x3g")}, STDERR_FILENO);
+    const std::string said = refused.ReadUntil("no such text", 10000);
+    EXPECT_EQ(refused.Wait(), 1) << said;
+    EXPECT_NE(said.find("not.x3g: byte 0: 71 is no command an X3G file holds"), std::string::npos) << said;
+    EXPECT_EQ(testsupport::ReadFile(dir.File("record2.x3g")), "");
+}
+
+// G-code of another slicer prints as its flavour says; unmarked, it is
+// refused with what would be lost, and printed with --flavor.
+TEST_F(PrintProcesses, AnotherSlicersGCodePrintsByItsFlavour)
+{
+    const std::string body = "G28\nM140 S60\nM104 S200\nM190 S60\nM109 S200\nM83\nM106 S255\nG0 Z0.3 F3000\n"
+                             "G0 X-10 Y-10\nM117 Printing\nG1 X10 Y-10 E1.2 F1200\nG2 X10 Y10 I0 J10 E2\n"
+                             "G4 P50\nG1 X-10 Y10 E1.2\nM107\nM104 S0\nM84\n";
+    testsupport::WriteFile(gcode, ";FLAVOR:Marlin\n" + body);
+    const std::string record = dir.File("record.x3g");
+    {
+        Child sim({Bin("s3g-sim"), "--record", record, "--heat-rate", "100000", "--exit-after-finish"}, STDOUT_FILENO);
+        Child print({Bin("s3g-print"), "--port", DevicePath(sim), "--start-gcode", startGCode, gcode}, STDERR_FILENO);
+        const std::string out = print.ReadUntil("100.0 %", 60000);
+        EXPECT_EQ(print.Wait(), 0) << out;
+        EXPECT_NE(out.find("read as reprap G-code (\";FLAVOR:Marlin\")"), std::string::npos) << out;
+        EXPECT_EQ(sim.Wait(), 0);
+        const std::string bytes = testsupport::ReadFile(record);
+        EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.end()), ExpectedRecord());
+    }
+    testsupport::WriteFile(gcode, body);
+    {
+        Child sim({Bin("s3g-sim"), "--record", record}, STDOUT_FILENO);
+        Child print({Bin("s3g-print"), "--port", DevicePath(sim), "--start-gcode", startGCode, gcode}, STDERR_FILENO);
+        const std::string out = print.ReadUntil("no such text", 20000);
+        EXPECT_EQ(print.Wait(), 1) << out;
+        EXPECT_NE(out.find("a file from another slicer? It holds G28 \u00d71, M83 \u00d71, G0 \u00d72, G2 \u00d71"),
+                  std::string::npos)
+            << out;
+        EXPECT_EQ(testsupport::ReadFile(record), "");
+    }
+    Child sim({Bin("s3g-sim"), "--heat-rate", "100000", "--exit-after-finish"}, STDOUT_FILENO);
+    Child print({Bin("s3g-print"), "--port", DevicePath(sim), "--start-gcode", startGCode, "--flavor", "reprap", gcode},
+                STDERR_FILENO);
+    const std::string out = print.ReadUntil("100.0 %", 60000);
+    EXPECT_EQ(print.Wait(), 0) << out;
+}
+
 // A printer whose firmware is not 702 is a printer all the same: connected,
 // its version named, the print streamed to the end.
 TEST_F(PrintProcesses, FirmwareOtherThan702IsConnectedAndPrintedTo)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "MachinePackages.h"
+#include "X3gReader.h"
 
 namespace s3gprint {
 
@@ -122,16 +123,48 @@ int PrintJob::Connect()
     return kFinished;
 }
 
-int PrintJob::Print()
+bool PrintJob::LoadPrintList()
 {
-    m_control.GCodeParser(m_options.gcode.c_str());
+    const char* file = m_options.gcode.c_str();
+    if (zelk::IsX3gFileName(m_options.gcode)) {
+        std::vector<Package> packages;
+        std::string error;
+        if (!zelk::ReadX3gFile(m_options.gcode, packages, error)) {
+            std::fprintf(stderr, "s3g-print: %s\n", error.c_str());
+            return false;
+        }
+        m_control.SetPrintList(std::move(packages));
+        return true;
+    }
+    m_control.SetGCodeFlavor(m_options.flavor);
+    m_control.GCodeParser(file);
     const zelk::GCodeFileOutcome& outcome = m_control.GetTranslator().LastFileOutcome();
     if (outcome.skippedLineCount > 0)
         std::fprintf(stderr, "s3g-print: %zu lines skipped: a number was unreadable or out of range\n",
                      outcome.skippedLineCount);
+    if (!outcome.flavorMark.empty())
+        std::fprintf(stderr, "s3g-print: %s: read as %s G-code (\"%s\")\n", file,
+                     zelk::gcode::FlavorName(outcome.flavor), outcome.flavorMark.c_str());
+    if (!outcome.leftOut.Empty())
+        std::fprintf(stderr, "s3g-print: %s: %s\n", file, outcome.LeftOutLine().c_str());
     // A file that cannot be read, or holds no move, is no print.
     if (!outcome.IsUsable()) {
         std::fprintf(stderr, "s3g-print: %s\n", outcome.reason.c_str());
+        return false;
+    }
+    if (outcome.LooksForeign() && !m_options.flavor) {
+        std::fprintf(stderr,
+                     "s3g-print: %s: a file from another slicer? It holds %s, which this printer's dialect leaves "
+                     "out: choose its flavour with --flavor makerbot or --flavor reprap\n",
+                     file, outcome.leftOut.MotionSummary().c_str());
+        return false;
+    }
+    return true;
+}
+
+int PrintJob::Print()
+{
+    if (!LoadPrintList()) {
         m_control.CloseCom();
         return kFailed;
     }

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "GCodeFlavor.h"
 #include "PrintTimeEstimate.h"
 #include "ZELKMachineControl.h"
 
@@ -18,7 +20,8 @@ namespace s3gprint {
 struct PrintOptions {
     std::string port;
     std::string startGCode;
-    std::string gcode;
+    std::string gcode;  // or an X3G file, streamed as it is
+    std::optional<zelk::gcode::GCodeFlavor> flavor;  // nothing: the file's own mark
     int answerTimeoutMs = 10000;  // for the version answer
     int replyTimeoutMs = ZELKMachineControl::kDefaultReplyTimeoutMs;      // one of the reply waits
     int deviceReturnMs = ZELKMachineControl::kDefaultDeviceReturnMs;      // for a device that went away
@@ -54,6 +57,9 @@ private:
     void OnReply();
     void OnPrinterLost(const std::string& reason);
     int ReportLost();
+    // Translates the G-code (or reads the X3G file) into the print list;
+    // false, having said why, when there is nothing to print.
+    bool LoadPrintList();
     // The summary of the packages sent again; true when an action may have
     // been carried out twice.
     bool ReportResends();

@@ -19,11 +19,13 @@ namespace {
 
 const char* const kHelp =
     "usage: s3g-print --port DEVICE [--start-gcode FILE] [--answer-timeout SECONDS]\n"
-    "                 [--reply-timeout SECONDS] [--device-timeout SECONDS] [--quiet] FILE.gcode\n"
+    "                 [--reply-timeout SECONDS] [--device-timeout SECONDS] [--quiet]\n"
+    "                 [--flavor printer|makerbot|reprap] FILE.gcode|FILE.x3g\n"
     "\n"
     "Connects to the printer on DEVICE (for example /dev/ttyACM0, a\n"
     "/dev/serial/by-id/... name or a pseudo-terminal), waits for it to answer,\n"
-    "translates FILE.gcode and streams it, showing packages sent, percent,\n"
+    "translates FILE.gcode (or takes FILE.x3g as it is) and streams it, showing\n"
+    "packages sent, percent,\n"
     "elapsed time, the time left (from the moves themselves) and temperatures.\n"
     "Ctrl+C stops the printer (extended stop, then Z homing) and closes the port;\n"
     "so do SIGTERM, SIGQUIT and the terminal closing (SIGHUP). The summary at the\n"
@@ -41,6 +43,11 @@ const char* const kHelp =
     "  --device-timeout SECONDS how long a device that went away may take to come\n"
     "                           back (default 5)\n"
     "  --quiet                  no progress line\n"
+    "  --flavor NAME            read the G-code as NAME (printer, makerbot or\n"
+    "                           reprap), as gcode2x3g does; default: the flavour\n"
+    "                           the file names, the printer's dialect when none.\n"
+    "                           An unmarked file with commands of another slicer\n"
+    "                           that change the moves is refused without it\n"
     "\n"
     "Exit status: 0 when the printer reports the build finished, 1 when the\n"
     "port or a file cannot be used or the printer did not answer the stop,\n"
@@ -97,6 +104,11 @@ int ParseArguments(int argc, char** argv, s3gprint::PrintOptions& o)
                 o.replyTimeoutMs = *ms;
             else
                 o.deviceReturnMs = *ms;
+        } else if (arg == "--flavor" && hasValue) {
+            const std::string name = argv[++i];
+            o.flavor = zelk::gcode::ParseFlavorName(name);
+            if (!o.flavor)
+                return Usage("--flavor '" + name + "': expected printer, makerbot or reprap");
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage("unknown option or missing value: '" + arg + "'");
         } else {
@@ -106,7 +118,7 @@ int ParseArguments(int argc, char** argv, s3gprint::PrintOptions& o)
     if (o.port.empty())
         return Usage("--port DEVICE is required");
     if (files.size() != 1)
-        return Usage("expected one G-code file");
+        return Usage("expected one G-code or X3G file");
     o.gcode = files[0];
     if (o.startGCode.empty())
         o.startGCode = zelk::UserFileOrShipped(ZELKStartGCodeOperater::kRelativePath);

@@ -15,7 +15,7 @@ const char* const kHelp =
     "usage: s3g-sim [OPTIONS]\n"
     "\n"
     "Simulates an S3G printer on a pseudo-terminal and prints the device path\n"
-    "to open as its first output line. Runs until killed (SIGINT, SIGTERM) or,\n"
+    "to open as its first output line. Runs until killed (SIGINT, SIGTERM, SIGHUP) or,\n"
     "with --exit-after-finish, until the build it received is finished.\n"
     "\n"
     "Options:\n"
@@ -182,6 +182,7 @@ int main(int argc, char** argv)
         return 1;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    std::signal(SIGHUP, OnSignal);  // its terminal closed: end as when killed, the record complete
     std::signal(SIGPIPE, SIG_IGN);
 
     s3gsim::SimServer server(options);
