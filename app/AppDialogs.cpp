@@ -3,7 +3,10 @@
 
 #include <filesystem>
 
+#include <wx/choicdlg.h>
 #include <wx/filedlg.h>
+
+#include <wx/app.h>
 
 #include "WorkflowText.h"
 #include "ZELKUIOperation.h"
@@ -35,7 +38,44 @@ SaveX3gDialogFunction& SaveHook()
     return hook;
 }
 
+std::optional<gcode::GCodeFlavor> DefaultGCodeFlavor(const std::string& leftOut)
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    // The two slicer flavours first: choosing what the file most likely is
+    // should be the easy answer.
+    const gcode::GCodeFlavor flavors[] = {gcode::GCodeFlavor::kRepRap, gcode::GCodeFlavor::kMakerbot,
+                                          gcode::GCodeFlavor::kPrinter};
+    const wxString choices[] = {ui->GetTranslateString("id_choice_flavorRepRap"),
+                                ui->GetTranslateString("id_choice_flavorMakerbot"),
+                                ui->GetTranslateString("id_choice_flavorPrinter")};
+    wxSingleChoiceDialog dialog(nullptr, ui->GetTranslateString("id_message_gcodeForeign") + "\n" +
+                                             wxString::FromUTF8(leftOut),
+                                wxTheApp != nullptr ? wxTheApp->GetAppDisplayName() : wxString(), 3, choices);
+    dialog.SetSelection(0);
+    if (dialog.ShowModal() != wxID_OK)
+        return std::nullopt;
+    return flavors[dialog.GetSelection()];
+}
+
+GCodeFlavorDialogFunction& FlavorHook()
+{
+    static GCodeFlavorDialogFunction hook = DefaultGCodeFlavor;
+    return hook;
+}
+
 }  // namespace
+
+GCodeFlavorDialogFunction SetGCodeFlavorDialogFunction(GCodeFlavorDialogFunction function)
+{
+    GCodeFlavorDialogFunction previous = std::move(FlavorHook());
+    FlavorHook() = function ? std::move(function) : GCodeFlavorDialogFunction(DefaultGCodeFlavor);
+    return previous;
+}
+
+std::optional<gcode::GCodeFlavor> AskGCodeFlavor(const std::string& leftOut)
+{
+    return FlavorHook()(leftOut);
+}
 
 SaveX3gDialogFunction SetSaveX3gDialogFunction(SaveX3gDialogFunction function)
 {

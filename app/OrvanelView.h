@@ -2,12 +2,14 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <wx/timer.h>
 
+#include "GCodeFlavor.h"
 #include "ZELKOpenGLView.h"
 
 // Creates the coordinator's panels and tool pictures on itself and runs
@@ -51,8 +53,10 @@ private:
     void OnCommand(wxCommandEvent& event);
     void OnTimer(wxTimerEvent& event);
     void CreatePanels();
-    void RunPrintPreparation();
-    void RunExport(std::string source, std::string target);
+    // A flavour, when the user chose one for a file that looked foreign;
+    // nothing reads the file by its own mark.
+    void RunPrintPreparation(std::optional<zelk::gcode::GCodeFlavor> flavor);
+    void RunExport(std::string source, std::string target, std::optional<zelk::gcode::GCodeFlavor> flavor);
     void EndPrintSequence();
     void JoinWorkers();
 

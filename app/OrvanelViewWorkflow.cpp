@@ -78,6 +78,19 @@ void LogSkippedLines(const zelk::GCodeFileOutcome& outcome, const std::string& p
                                              path + ": a number was unreadable or out of range");
 }
 
+// What the user is told of a translation: the flavour it was read as when
+// not the printer's own, and the commands left out; empty when neither.
+std::string LeftOutDetail(const zelk::GCodeFileOutcome& outcome)
+{
+    std::string detail;
+    if (outcome.flavor != zelk::gcode::GCodeFlavor::kPrinter)
+        detail = std::string("G-code: ") + zelk::gcode::FlavorName(outcome.flavor) +
+                 (outcome.flavorMark.empty() ? std::string() : " (" + outcome.flavorMark + ")");
+    if (!outcome.leftOut.Empty())
+        detail += (detail.empty() ? "" : "\n") + outcome.LeftOutLine();
+    return detail;
+}
+
 }  // namespace
 
 void COrvanelView::OnStartOrStopPrint()
@@ -119,16 +132,35 @@ void COrvanelView::OnStartOrStopPrint()
     s_printPreparation = 1;
     if (m_prepareThread.joinable())
         m_prepareThread.join();
-    m_prepareThread = std::thread([this] { RunPrintPreparation(); });
+    m_prepareThread = std::thread([this] { RunPrintPreparation(std::nullopt); });
 }
 
-void COrvanelView::RunPrintPreparation()
+void COrvanelView::RunPrintPreparation(std::optional<zelk::gcode::GCodeFlavor> flavor)
 {
     ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    control->SetGCodeFlavor(flavor);
     control->GCodeParser(m_gcodePath.c_str());
+    control->SetGCodeFlavor(std::nullopt);
     const zelk::GCodeFileOutcome outcome = control->GetTranslator().LastFileOutcome();
     LogSkippedLines(outcome, m_gcodePath);
+    if (outcome.read && outcome.LooksForeign() && !flavor) {
+        // Another slicer's file without its mark: nothing is sent until the
+        // user says what it is.
+        CallAfter([this, leftOut = outcome.leftOut.Summary()] {
+            const std::optional<zelk::gcode::GCodeFlavor> chosen = zelk::AskGCodeFlavor(leftOut);
+            if (m_prepareThread.joinable())
+                m_prepareThread.join();
+            if (!chosen) {
+                ZELKUIOperation::GetUIOperationObject()->ShowPrepareWnd(0);
+                m_prepareTimer.Stop();
+                s_printPreparation = 0;
+                return;
+            }
+            m_prepareThread = std::thread([this, f = *chosen] { RunPrintPreparation(f); });
+        });
+        return;
+    }
     if (!outcome.IsUsable()) {
         // Nothing to print: the printer gets nothing and the picture still offers to start.
         CallAfter([this, reason = outcome.reason] {
@@ -149,7 +181,7 @@ void COrvanelView::RunPrintPreparation()
     ui->ChangeIsStartPrintState();
     const int state = ui->GetIsStartPrintState();
     control->StartPrint();
-    CallAfter([this, state, estimate] {
+    CallAfter([this, state, estimate, leftOut = LeftOutDetail(outcome)] {
         ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
         ZELKUIOperation::UpdatePrintPicture(state);
         // A print that ended before this ran (a printer lost at once) has none.
@@ -160,6 +192,9 @@ void COrvanelView::RunPrintPreparation()
         ui->ShowControlWnd(0);
         m_prepareTimer.Stop();
         s_printPreparation = 0;
+        // Nothing is left out unseen; the print goes on meanwhile.
+        if (!leftOut.empty())
+            ui->MessageBox_Zelk("id_message_gcodeLeftOut", leftOut);
     });
 }
 
@@ -218,21 +253,43 @@ void COrvanelView::OnSaveX3g()
     m_exporting = true;
     if (m_exportThread.joinable())
         m_exportThread.join();
-    m_exportThread = std::thread([this, source, target] { RunExport(source, target); });
+    m_exportThread = std::thread([this, source, target] { RunExport(source, target, std::nullopt); });
 }
 
-void COrvanelView::RunExport(std::string source, std::string target)
+void COrvanelView::RunExport(std::string source, std::string target, std::optional<zelk::gcode::GCodeFlavor> flavor)
 {
     ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
-    const int saved = control->SaveX3gFile(source, target.c_str());
-    LogSkippedLines(control->GetTranslator().LastFileOutcome(), source);
-    CallAfter([this, saved, error = control->GetSaveX3gError()] {
+    // Translated first, so a file that looks foreign is asked about before
+    // anything is written.
+    control->SetGCodeFlavor(flavor);
+    control->GCodeParser(source.c_str());
+    control->SetGCodeFlavor(std::nullopt);
+    const zelk::GCodeFileOutcome outcome = control->GetTranslator().LastFileOutcome();
+    LogSkippedLines(outcome, source);
+    if (outcome.read && outcome.LooksForeign() && !flavor) {
+        CallAfter([this, source, target, leftOut = outcome.leftOut.Summary()] {
+            const std::optional<zelk::gcode::GCodeFlavor> chosen = zelk::AskGCodeFlavor(leftOut);
+            if (m_exportThread.joinable())
+                m_exportThread.join();
+            if (!chosen) {
+                ZELKUIOperation::GetUIOperationObject()->ShowPrepareWnd(0);
+                m_exportTimer.Stop();
+                m_exporting = false;
+                return;
+            }
+            m_exportThread = std::thread([this, source, target, f = *chosen] { RunExport(source, target, f); });
+        });
+        return;
+    }
+    const int saved = outcome.IsUsable() ? control->SaveX3gFile(target.c_str()) : 0;
+    const std::string error = outcome.IsUsable() ? control->GetSaveX3gError() : outcome.reason;
+    CallAfter([this, saved, error, leftOut = LeftOutDetail(outcome)] {
         ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
         ui->ShowPrepareWnd(0);
         m_exportTimer.Stop();
         m_exporting = false;
         if (saved != 0)
-            ui->MessageBox_Zelk("id_message_savex3gsuccessful");
+            ui->MessageBox_Zelk("id_message_savex3gsuccessful", leftOut);
         else
             ui->MessageBox_Zelk("id_message_savex3gfailed", error);
     });

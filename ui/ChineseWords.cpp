@@ -154,6 +154,11 @@ const std::vector<KeyText>& ChineseWords()
         // files and the printer
         {"id_message_replaceExistingFile", "同名文件已存在。是否替换？"},
         {"id_message_gcodeUnusable", "GCode文件无法使用："},
+        {"id_message_gcodeForeign", "此GCode包含本打印机自身GCode不使用的命令，可能由其他切片软件生成。将其读作："},
+        {"id_message_gcodeLeftOut", "此GCode中的部分命令在本打印机上没有对应动作，已被忽略："},
+        {"id_choice_flavorRepRap", "RepRap / Marlin GCode（M109 加热挤出头）"},
+        {"id_choice_flavorMakerbot", "MakerBot / Sailfish GCode（M109 加热平台）"},
+        {"id_choice_flavorPrinter", "本打印机自身的GCode（忽略这些命令）"},
         {"id_message_startGCodeUnusable", "起始GCode无法使用，打印机将不会加热："},
         {"id_message_printerLost", "打印机没有响应，打印已结束。"},
         {"id_message_languageFileProblem", "无法读取语言文件，将显示内置文字："},

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -179,6 +180,43 @@ TEST_F(PrintWithSimulator, PrintStreamsToTheEndAndSaysSoOnceWhileSaveIsRefused)
     EXPECT_EQ(control->IsMachinePrinting(), 0);
     EXPECT_EQ(control->GetPrintIndex(), control->GetPrintListSize());
     EXPECT_GT(m_sim.Stats().packets.load(), 600);
+}
+
+// A file from another slicer without its flavour mark: nothing reaches the
+// printer until the user says what it is; cancelled, nothing at all. Read
+// as RepRap G-code it prints, and what had no action is named.
+TEST_F(PrintWithSimulator, AnUnmarkedFileFromAnotherSlicerIsAskedAboutBeforeAnythingIsSent)
+{
+    std::ofstream(m_gcode) << "M201 X1000 Y1000\nG28\nM83\nG0 Z0.3 F3000\nG0 X-10 Y-10\n"
+                              "G1 X10 Y-10 E1 F1200\nG3 X10 Y10 R10 E1.5\nG1 X-10 E1\n";
+    std::vector<std::string> asked;
+    std::optional<zelk::gcode::GCodeFlavor> answer;
+    const zelk::GCodeFlavorDialogFunction previous =
+        zelk::SetGCodeFlavorDialogFunction([&](const std::string& leftOut) {
+            asked.push_back(leftOut);
+            return answer;
+        });
+    const int actionsBefore = m_sim.Stats().actions.load();
+    m_view->OnStartOrStopPrint();
+    ASSERT_TRUE(apptest::PumpUntil([&] { return !asked.empty() && COrvanelView::GetPrintPreparationFlag() == 0; },
+                                   20000));
+    EXPECT_EQ(asked.front(), "M201 \u00d71, G28 \u00d71, M83 \u00d71, G0 \u00d72, G3 \u00d71");
+    EXPECT_EQ(ZELKMachineControl::GetMachineControl()->IsMachinePrinting(), 0);
+    EXPECT_EQ(ZELKUIOperation::GetUIOperationObject()->GetIsStartPrintState(), 1);
+    EXPECT_EQ(m_sim.Stats().actions.load(), actionsBefore) << "the cancelled print sent something";
+    EXPECT_TRUE(m_messages.keys.empty());
+
+    answer = zelk::gcode::GCodeFlavor::kRepRap;
+    m_view->OnStartOrStopPrint();
+    ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_printComplete") > 0; }, 20000))
+        << ::testing::PrintToString(m_messages.keys) << (m_messages.texts.empty() ? wxString() : m_messages.texts.back()) << " printing " << ZELKMachineControl::GetMachineControl()->IsMachinePrinting()
+        << " index " << ZELKMachineControl::GetMachineControl()->GetPrintIndex() << " of "
+        << ZELKMachineControl::GetMachineControl()->GetPrintListSize();
+    EXPECT_EQ(asked.size(), 2u);
+    ASSERT_EQ(m_messages.Count("id_message_gcodeLeftOut"), 1);
+    EXPECT_TRUE(m_messages.texts.front().Contains("left out: M201 \u00d71")) << m_messages.texts.front();
+    EXPECT_GT(m_sim.Stats().actions.load(), actionsBefore + 5);
+    zelk::SetGCodeFlavorDialogFunction(previous);
 }
 
 // G-code without a single move is no print: nothing goes to the printer or

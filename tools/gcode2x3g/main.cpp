@@ -157,12 +157,12 @@ int Convert(const Options& options)
                      zelk::gcode::FlavorName(outcome.flavor), outcome.flavorMark.c_str());
     if (!outcome.leftOut.Empty())
         std::fprintf(stderr, "gcode2x3g: %s: %s\n", options.input.c_str(), outcome.LeftOutLine().c_str());
-    if (!outcome.IsUsable())
-        return Fail(outcome.reason);
-    if (outcome.LooksForeign() && !options.flavor)
+    if (outcome.read && outcome.LooksForeign() && !options.flavor)
         return Fail(options.input + ": a file from another slicer? It holds " + outcome.leftOut.MotionSummary() +
                     ", which this printer's dialect leaves out: choose its flavour with --flavor makerbot or "
                     "--flavor reprap (--flavor printer translates it as the printer's dialect all the same)");
+    if (!outcome.IsUsable())
+        return Fail(outcome.reason);
     std::string error;
     if (!zelk::WriteX3gFile(packages, options.output, &error))
         return Fail(error);

@@ -147,16 +147,16 @@ bool PrintJob::LoadPrintList()
                      zelk::gcode::FlavorName(outcome.flavor), outcome.flavorMark.c_str());
     if (!outcome.leftOut.Empty())
         std::fprintf(stderr, "s3g-print: %s: %s\n", file, outcome.LeftOutLine().c_str());
-    // A file that cannot be read, or holds no move, is no print.
-    if (!outcome.IsUsable()) {
-        std::fprintf(stderr, "s3g-print: %s\n", outcome.reason.c_str());
-        return false;
-    }
-    if (outcome.LooksForeign() && !m_options.flavor) {
+    if (outcome.read && outcome.LooksForeign() && !m_options.flavor) {
         std::fprintf(stderr,
                      "s3g-print: %s: a file from another slicer? It holds %s, which this printer's dialect leaves "
                      "out: choose its flavour with --flavor makerbot or --flavor reprap\n",
                      file, outcome.leftOut.MotionSummary().c_str());
+        return false;
+    }
+    // A file that cannot be read, or holds no move, is no print.
+    if (!outcome.IsUsable()) {
+        std::fprintf(stderr, "s3g-print: %s\n", outcome.reason.c_str());
         return false;
     }
     return true;
