@@ -2,9 +2,11 @@
 #include "ToolpathModel.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "GCodeFile.h"
+#include "GCodeInterpreter.h"
 #include "GCodeWords.h"
 
 namespace zelk {
@@ -93,6 +95,11 @@ void ToolpathBuilder::Move(const float (&target)[4])
     std::copy(target, target + 4, m_position);
 }
 
+void ToolpathBuilder::SetPosition(const float (&position)[4])
+{
+    std::copy(position, position + 4, m_position);
+}
+
 void ToolpathBuilder::AddSegment(std::vector<float>& xyz, const float* from, const float* to)
 {
     xyz.insert(xyz.end(), {from[0], from[1], from[2], to[0], to[1], to[2]});
@@ -138,6 +145,51 @@ void ToolpathBuilder::Finish()
     }
 }
 
+namespace {
+
+// A file of another flavour through the interpreter, as the translator reads
+// it (without the build-volume check: the preview shows what a refused file
+// would do). False, with the line in the reason, for a line it refuses.
+bool ReadFlavoredLines(const GCodeText& text, gcode::GCodeFlavor flavor, const ToolpathReadOptions& options,
+                       ToolpathBuilder& builder, ToolpathModel& model)
+{
+    gcode::MachineSetup setup;
+    if (options.startHeightMM)
+        setup.homeZ = *options.startHeightMM;
+    gcode::GCodeInterpreter interpreter(flavor, setup);
+    std::vector<gcode::Action> actions;
+    std::string error;
+    const char* cursor = text.data.get();
+    const char* const stop = cursor + text.size;
+    std::size_t number = 0;
+    while (cursor < stop) {
+        const char* newline = static_cast<const char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(stop - cursor)));
+        const char* end = newline != nullptr ? newline : stop;
+        ++number;
+        const std::string_view line(cursor, static_cast<std::size_t>(end - cursor));
+        cursor = end + 1;
+        if (line.find_first_not_of(" \t\r") == std::string_view::npos)
+            continue;
+        ++model.lineCount;
+        actions.clear();
+        if (!interpreter.Feed(line, actions, error)) {
+            model.reason = "line " + std::to_string(number) + ": " + error;
+            return false;
+        }
+        for (const gcode::Action& a : actions) {
+            const float at[4] = {static_cast<float>(a.x), static_cast<float>(a.y), static_cast<float>(a.z),
+                                 static_cast<float>(a.e)};
+            if (a.kind == gcode::ActionKind::kMove)
+                builder.Move(at);
+            else if (a.kind == gcode::ActionKind::kSetPosition)
+                builder.SetPosition(at);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 ToolpathModel ReadToolpath(const std::string& path, const ToolpathReadOptions& options)
 {
     ToolpathModel model;
@@ -147,7 +199,14 @@ ToolpathModel ReadToolpath(const std::string& path, const ToolpathReadOptions& o
             return model;
         model.read = true;
         ToolpathBuilder builder(model, options);
-        ForEachGCodeLine(text, [&](std::string_view line) { builder.Line(line); });
+        const gcode::GCodeFlavor flavor =
+            options.flavor.value_or(gcode::DetectFlavor(std::string_view(text.data.get(), text.size)).flavor);
+        if (flavor == gcode::GCodeFlavor::kPrinter)
+            ForEachGCodeLine(text, [&](std::string_view line) { builder.Line(line); });
+        else if (!ReadFlavoredLines(text, flavor, options, builder, model)) {
+            model = ToolpathModel{true, path + ": " + model.reason};
+            return model;
+        }
         builder.Finish();
     } catch (const std::bad_alloc&) {
         // A file too large for the memory there is: nothing half-built is kept.

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "GCodeFlavor.h"
+
 namespace zelk {
 
 // One kind of segment (extrusion or travel): GL_LINES pairs of (x, y, z)
@@ -52,13 +54,19 @@ struct ToolpathModel {
 struct ToolpathReadOptions {
     // The Z a "G92 Z" (and a "G92 X Y Z" above 1 mm) stands for: the start
     // G-code's height, as the printer takes it. Unset: Z stays as it was.
+    // For other flavours, the Z that homing (G28) leaves the head at.
     std::optional<float> startHeightMM;
+    // The flavour to read the file as; unset, the file's own mark decides,
+    // as it does for the translator.
+    std::optional<gcode::GCodeFlavor> flavor;
 };
 
-// Reads the file through the translator's line reader (GCodeFile.h) and
-// word rules (GCodeWords.h): G1 moves, G92 resets; every other line moves
-// nothing (G0 included, which this printer's translator does not move on).
-// Running out of memory is a reason too, never an exception.
+// Reads the file as the translator does. The printer's own dialect through
+// the translator's line reader (GCodeFile.h) and word rules (GCodeWords.h):
+// G1 moves, G92 resets; every other line moves nothing (G0 included, which
+// this dialect does not move on). Other flavours through the G-code
+// interpreter: every move it makes, arcs as their straight pieces. Running
+// out of memory is a reason too, never an exception.
 ToolpathModel ReadToolpath(const std::string& path, const ToolpathReadOptions& options = {});
 
 // Builds the toolpaths of cleaned lines one at a time (for text already in
@@ -68,10 +76,13 @@ class ToolpathBuilder {
 public:
     explicit ToolpathBuilder(ToolpathModel& model, const ToolpathReadOptions& options = {});
     void Line(std::string_view cleanedLine);
+    // A move to (x, y, z, e), and where the head is taken to be: for files
+    // read by the G-code interpreter.
+    void Move(const float (&target)[4]);
+    void SetPosition(const float (&position)[4]);
     void Finish();
 
 private:
-    void Move(const float (&target)[4]);
     void AddSegment(std::vector<float>& xyz, const float* from, const float* to);
     void StartLayer(float z);
 

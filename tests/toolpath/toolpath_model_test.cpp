@@ -222,4 +222,35 @@ TEST(ToolpathBuilderLines, CommentsAndLineEndsAreCleanedAsForTheTranslator)
     EXPECT_EQ(Segments(m.extrusion), (Rows{{0, 0, 0.2f, 3, 0, 0.2f}}));
 }
 
+// Another slicer's G-code is drawn as the translator reads it: G0 travels,
+// relative extrusion, arcs as their pieces, G28 where this printer homes.
+TEST(ToolpathFlavors, OtherFlavoursAreDrawnAsTheyPrint)
+{
+    const std::string body = "G28\nM83\nG0 X0 Y0 Z0.3 F3000\nG1 X10 Y0 E1 F1200\nG1 E-1\nG0 X10 Y10\n"
+                             "G1 E1\nG3 X0 Y10 R5 E1\nG1 Z0.6\nG1 X0 Y0 E1\n";
+    zelk::ToolpathReadOptions options;
+    options.startHeightMM = 120.0f;
+    const ToolpathModel m = FromText(";FLAVOR:Marlin\n" + body, options);
+    ASSERT_TRUE(m.IsUsable()) << m.reason;
+    const Rows extrusion = Segments(m.extrusion);
+    ASSERT_GT(extrusion.size(), 10u);  // the half circle in pieces
+    EXPECT_EQ(extrusion.front(), (std::vector<float>{0, 0, 0.3f, 10, 0, 0.3f}));
+    EXPECT_EQ(extrusion.back(), (std::vector<float>{0, 10, 0.6f, 0, 0, 0.6f}));
+    const Rows travel = Segments(m.travel);
+    // From the homed corner down to the start, and the G0 to the arc.
+    EXPECT_EQ(travel.front(), (std::vector<float>{-75, -75, 120, 0, 0, 0.3f}));
+    EXPECT_EQ(travel[1], (std::vector<float>{10, 0, 0.3f, 10, 10, 0.3f}));
+    EXPECT_EQ(m.LayerCount(), 2u);
+
+    // The same file unmarked is the printer's dialect, where G0 moves nothing:
+    // what the translator would do, unless the flavour is chosen.
+    EXPECT_LT(Segments(FromText(body).extrusion).size(), extrusion.size());
+    options.flavor = zelk::gcode::GCodeFlavor::kRepRap;
+    EXPECT_EQ(Segments(FromText(body, options).extrusion), extrusion);
+
+    const ToolpathModel refused = FromText(";FLAVOR:Marlin\nG1 X1 E1\nT1\n");
+    EXPECT_FALSE(refused.IsUsable());
+    EXPECT_NE(refused.reason.find("part.gcode: line 3: tool T1"), std::string::npos) << refused.reason;
+}
+
 }  // namespace
