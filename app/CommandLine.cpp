@@ -33,12 +33,15 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv)
 
 std::string ProgramUsage(const std::string& programName)
 {
-    return "Usage: " + programName + " [--port DEVICE] [FILE.stl ...]\n"
+    return "Usage: " + programName + " [--port DEVICE] [FILE.stl ...] [FILE.gcode | FILE.x3g]\n"
            "\n"
            "The desktop host of S3G printers: arrange STL models on the build plate,\n"
            "print the G-code file beside the model file or save it as X3G.\n"
            "\n"
            "  FILE.stl        models to load at start, placed side by side\n"
+           "  FILE.gcode      a G-code file (of any slicer) or an X3G file to print:\n"
+           "  FILE.x3g        its toolpaths are shown, and the print and the X3G\n"
+           "                  export use it instead of the models' G-code\n"
            "  --port DEVICE   connect to the printer at DEVICE at start\n"
            "                  (for example /dev/ttyACM0, or the device s3g-sim prints)\n"
            "  -h, --help      show this text and exit\n";

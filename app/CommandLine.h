@@ -10,7 +10,7 @@ struct ProgramOptions {
     bool help = false;
     // A printer device to connect to at start (empty: none).
     std::string port;
-    std::vector<std::string> stlFiles;
+    std::vector<std::string> stlFiles;  // STL models, and a G-code or X3G file to print
     // Set when the command line cannot be used; says why.
     std::string error;
 };

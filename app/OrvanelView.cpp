@@ -7,6 +7,7 @@
 
 #include "AppDialogs.h"
 #include "LoadSTL.h"
+#include "PrintFileChoice.h"
 #include "ModelEdit.h"
 #include "ProgramFolder.h"
 #include "WorkflowText.h"
@@ -119,23 +120,78 @@ void EmptyImportFolder(const std::string& folder)
 
 }  // namespace
 
+namespace {
+
+// The files to print among `paths` (G-code, X3G), taken out of it.
+std::vector<std::string> TakePrintFiles(std::vector<std::string>& paths)
+{
+    std::vector<std::string> printFiles;
+    std::vector<std::string> models;
+    for (const std::string& path : paths)
+        (ZELKCAD::PrintFileKindOf(path) == ZELKCAD::PrintFileKind::kNone ? models : printFiles).push_back(path);
+    paths.swap(models);
+    return printFiles;
+}
+
+}  // namespace
+
 void COrvanelView::OnImportModel()
 {
     // A cancelled dialog leaves the working folder as it is.
-    const std::vector<std::string> paths = ZELKCAD::AskStlFiles();
-    if (paths.empty())
-        return;
-    EmptyImportFolder(ImportFolder());
-    ZELKCAD::LoadSTLFiles(paths);
-    Refresh(true);
-    ZELKUIOperation::GetUIOperationObject()->ShowGCodeWnd(
-        ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() != 0 ? 1 : 0);
+    std::vector<std::string> paths = ZELKCAD::AskStlFiles();
+    const std::vector<std::string> printFiles = TakePrintFiles(paths);
+    if (!paths.empty()) {
+        ForgetPrintFile();
+        EmptyImportFolder(ImportFolder());
+        ZELKCAD::LoadSTLFiles(paths);
+        Refresh(true);
+        ZELKUIOperation::GetUIOperationObject()->ShowGCodeWnd(
+            ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() != 0 ? 1 : 0);
+    }
+    if (!printFiles.empty())
+        OpenPrintFile(printFiles.back());
 }
 
-void COrvanelView::ImportFiles(const std::vector<std::string>& paths)
+void COrvanelView::ForgetPrintFile()
+{
+    if (ZELKCAD::GetOpenedPrintFile().empty())
+        return;
+    ZELKCAD::SetOpenedPrintFile(std::string());
+    // Its toolpaths are no longer what would print.
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    if (ZELKToolpathWnd* panel = ui->GetToolpathWnd(); panel != nullptr && panel->IsShown())
+        panel->Hide();
+}
+
+void COrvanelView::OpenPrintFile(const std::string& path)
+{
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        ui->MessageBox_Zelk("id_message_gcodeUnusable", path + ": no such file");
+        return;
+    }
+    ZELKCAD::SetOpenedPrintFile(std::filesystem::absolute(path, ec).string());
+    // The panel shows the file's toolpaths (read anew when it was open).
+    if (ZELKToolpathWnd* panel = ui->GetToolpathWnd(); panel != nullptr && panel->IsShown())
+        panel->Hide();
+    ui->ToggleToolpathWnd();
+}
+
+void COrvanelView::ImportFiles(const std::vector<std::string>& given)
+{
+    std::vector<std::string> paths = given;
+    const std::vector<std::string> printFiles = TakePrintFiles(paths);
+    ImportModels(paths);
+    if (!printFiles.empty())
+        OpenPrintFile(printFiles.back());
+}
+
+void COrvanelView::ImportModels(const std::vector<std::string>& paths)
 {
     if (paths.empty() || m_importing.exchange(true))
         return;
+    ForgetPrintFile();
     if (m_importThread.joinable())
         m_importThread.join();
     EmptyImportFolder(ImportFolder());

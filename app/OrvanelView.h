@@ -35,7 +35,12 @@ public:
     // Loads files as an import does, without the dialog: the import folder is
     // emptied, the files are read on a worker thread while the progress panel
     // shows, then placed. Returns at once.
+    // STL files among them are imported; a G-code or X3G file becomes the
+    // file to print (the last one given), its toolpaths shown.
     void ImportFiles(const std::vector<std::string>& paths);
+    // Makes a G-code or X3G file the one the next print and export use, and
+    // shows its toolpaths; an import of models gives the plate back.
+    void OpenPrintFile(const std::string& path);
     bool IsImporting() const { return m_importing.load(); }
 
     // 1 while the print-preparation worker runs.
@@ -53,6 +58,9 @@ private:
     void OnCommand(wxCommandEvent& event);
     void OnTimer(wxTimerEvent& event);
     void CreatePanels();
+    void ImportModels(const std::vector<std::string>& paths);
+    // The plate's models print again: the opened print file is let go.
+    void ForgetPrintFile();
     // A flavour, when the user chose one for a file that looked foreign;
     // nothing reads the file by its own mark.
     void RunPrintPreparation(std::optional<zelk::gcode::GCodeFlavor> flavor);

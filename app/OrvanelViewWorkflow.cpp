@@ -8,11 +8,13 @@
 #include "DBEntity.h"
 #include "EntityDatabase.h"
 #include "ModelEdit.h"
+#include "PrintFileChoice.h"
 #include "PrintModelFile.h"
 #include "PrintTimeEstimate.h"
 #include "SameFile.h"
 #include "SlicedGCode.h"
 #include "WorkflowText.h"
+#include "X3gReader.h"
 #include "ZELKFileLog.h"
 #include "ZELKMachineControl.h"
 #include "ZELKStartGCodeOperater.h"
@@ -78,6 +80,30 @@ void LogSkippedLines(const zelk::GCodeFileOutcome& outcome, const std::string& p
                                              path + ": a number was unreadable or out of range");
 }
 
+// The print list of a file: an X3G file as it is, G-code translated (read
+// as `flavor`, or by its own mark); what came of it.
+zelk::GCodeFileOutcome LoadPrintList(ZELKMachineControl& control, const std::string& path,
+                                     std::optional<zelk::gcode::GCodeFlavor> flavor)
+{
+    if (ZELKCAD::PrintFileKindOf(path) != ZELKCAD::PrintFileKind::kX3g) {
+        control.SetGCodeFlavor(flavor);
+        control.GCodeParser(path.c_str());
+        control.SetGCodeFlavor(std::nullopt);
+        return control.GetTranslator().LastFileOutcome();
+    }
+    zelk::GCodeFileOutcome outcome;
+    std::vector<Package> packages;
+    outcome.read = zelk::ReadX3gFile(path, packages, outcome.reason);
+    for (const Package& p : packages) {
+        const int command = p.PayloadSize() > 0 ? p.Payload()[0] : 0;
+        outcome.moveCount += command == 155 || command == 142 || command == 139 ? 1 : 0;
+    }
+    if (outcome.read && outcome.moveCount == 0)
+        outcome.reason = path + ": no move in the file";
+    control.SetPrintList(std::move(packages));
+    return outcome;
+}
+
 // What the user is told of a translation: the flavour it was read as when
 // not the printer's own, and the commands left out; empty when neither.
 std::string LeftOutDetail(const zelk::GCodeFileOutcome& outcome)
@@ -111,18 +137,30 @@ void COrvanelView::OnStartOrStopPrint()
         ui->MessageBox_Zelk("id_message_noConMachine");
         return;
     }
-    int count = 0;
-    const std::string gcodePath = ModelGCodePath(count);
-    if (count == 0) {
-        ui->MessageBox_Zelk("id_message_noLoadModel");
-        return;
+    std::string gcodePath = ZELKCAD::GetOpenedPrintFile();
+    if (!gcodePath.empty()) {
+        // A G-code or X3G file opened to print; X3G carries its own
+        // temperatures, G-code takes the start G-code's.
+        if (!FileExists(gcodePath)) {
+            ui->MessageBox_Zelk("id_message_gcodeUnusable", gcodePath + ": no such file");
+            return;
+        }
+        if (ZELKCAD::PrintFileKindOf(gcodePath) != ZELKCAD::PrintFileKind::kX3g && !StartGCodeUsable())
+            return;
+    } else {
+        int count = 0;
+        gcodePath = ModelGCodePath(count);
+        if (count == 0) {
+            ui->MessageBox_Zelk("id_message_noLoadModel");
+            return;
+        }
+        if (!FileExists(gcodePath)) {
+            ui->MessageBox_Zelk("id_message_noGenerateGCode");
+            return;
+        }
+        if (!UseGCodeOrSliceAgain(gcodePath) || !StartGCodeUsable())
+            return;
     }
-    if (!FileExists(gcodePath)) {
-        ui->MessageBox_Zelk("id_message_noGenerateGCode");
-        return;
-    }
-    if (!UseGCodeOrSliceAgain(gcodePath) || !StartGCodeUsable())
-        return;
     m_gcodePath = gcodePath;
     m_prepareClock = 0;
     ui->PrepareStartPrintWnd();
@@ -139,10 +177,7 @@ void COrvanelView::RunPrintPreparation(std::optional<zelk::gcode::GCodeFlavor> f
 {
     ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
-    control->SetGCodeFlavor(flavor);
-    control->GCodeParser(m_gcodePath.c_str());
-    control->SetGCodeFlavor(std::nullopt);
-    const zelk::GCodeFileOutcome outcome = control->GetTranslator().LastFileOutcome();
+    const zelk::GCodeFileOutcome outcome = LoadPrintList(*control, m_gcodePath, flavor);
     LogSkippedLines(outcome, m_gcodePath);
     if (outcome.read && outcome.LooksForeign() && !flavor) {
         // Another slicer's file without its mark: nothing is sent until the
@@ -218,21 +253,39 @@ void COrvanelView::OnSaveX3g()
     }
     if (m_exporting.load())
         return;
-    std::string modelPath;
-    int count = 0;
-    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
-    if (count == 0) {
-        ui->MessageBox_Zelk("id_message_noLoadModel");
-        return;
+    const std::string opened = ZELKCAD::GetOpenedPrintFile();
+    std::string source;
+    zelk::ExportDialogStart start;
+    if (!opened.empty()) {
+        if (ZELKCAD::PrintFileKindOf(opened) == ZELKCAD::PrintFileKind::kX3g) {
+            ui->MessageBox_Zelk("id_message_alreadyX3g", opened);
+            return;
+        }
+        source = opened;
+        start = zelk::ExportDialogStartForModel(opened);
+        if (!FileExists(source)) {
+            ui->MessageBox_Zelk("id_message_gcodeUnusable", source + ": no such file");
+            return;
+        }
+        if (!StartGCodeUsable())
+            return;
+    } else {
+        std::string modelPath;
+        int count = 0;
+        ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
+        if (count == 0) {
+            ui->MessageBox_Zelk("id_message_noLoadModel");
+            return;
+        }
+        start = zelk::ExportDialogStartForModel(modelPath);
+        source = zelk::GCodePathForModel(modelPath);
+        if (!FileExists(source)) {
+            ui->MessageBox_Zelk("id_message_noGenerateGCode");
+            return;
+        }
+        if (!UseGCodeOrSliceAgain(source) || !StartGCodeUsable())
+            return;
     }
-    const zelk::ExportDialogStart start = zelk::ExportDialogStartForModel(modelPath);
-    const std::string source = zelk::GCodePathForModel(modelPath);
-    if (!FileExists(source)) {
-        ui->MessageBox_Zelk("id_message_noGenerateGCode");
-        return;
-    }
-    if (!UseGCodeOrSliceAgain(source) || !StartGCodeUsable())
-        return;
     const std::string target = zelk::AskSaveX3gPath(start.folder, start.fileName);
     if (target.empty())
         return;

@@ -18,7 +18,10 @@ constexpr double kGapMm = 2.0;
 
 std::vector<std::string> AskForStlFiles()
 {
-    wxFileDialog dialog(nullptr, wxFileSelectorPromptStr, wxString(), wxString(), "Model Files (*.stl)|*.stl;*.STL",
+    // Models, and the G-code and X3G files the program prints as they are.
+    wxFileDialog dialog(nullptr, wxFileSelectorPromptStr, wxString(), wxString(),
+                        "Models and print files (*.stl, *.gcode, *.x3g)|*.stl;*.STL;*.gcode;*.GCODE;*.gco;*.x3g;*.X3G|"
+                        "Models (*.stl)|*.stl;*.STL|G-code (*.gcode)|*.gcode;*.GCODE;*.gco|X3G (*.x3g)|*.x3g;*.X3G",
                         wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
     std::vector<std::string> paths;
     if (dialog.ShowModal() != wxID_OK)

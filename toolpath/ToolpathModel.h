@@ -69,6 +69,10 @@ struct ToolpathReadOptions {
 // out of memory is a reason too, never an exception.
 ToolpathModel ReadToolpath(const std::string& path, const ToolpathReadOptions& options = {});
 
+// The toolpaths of an X3G file: every move its packages make, with the
+// machine's steps per millimetre of X, Y, Z and the extruder (A).
+ToolpathModel ReadToolpathX3g(const std::string& path, const double (&stepsPerMm)[4]);
+
 // Builds the toolpaths of cleaned lines one at a time (for text already in
 // memory, and for tests). Finish() closes the last layer and the box; lines
 // after it are ignored.

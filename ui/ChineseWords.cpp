@@ -154,6 +154,7 @@ const std::vector<KeyText>& ChineseWords()
         // files and the printer
         {"id_message_replaceExistingFile", "同名文件已存在。是否替换？"},
         {"id_message_gcodeUnusable", "GCode文件无法使用："},
+        {"id_message_alreadyX3g", "此文件已是X3G打印文件；请直接打印，或打开其GCode后重新保存："},
         {"id_message_gcodeForeign", "此GCode包含本打印机自身GCode不使用的命令，可能由其他切片软件生成。将其读作："},
         {"id_message_gcodeLeftOut", "此GCode中的部分命令在本打印机上没有对应动作，已被忽略："},
         {"id_choice_flavorRepRap", "RepRap / Marlin GCode（M109 加热挤出头）"},

@@ -1,5 +1,6 @@
 // The coordinator's toolpath preview: its picture in the top row, the panel
-// it opens on the G-code sliced for the loaded models, and the pictures of
+// it opens on the file to print (an opened G-code or X3G file, or the G-code
+// sliced for the loaded models), and the pictures of
 // the pop-up panels that follow whether their panel is shown.
 #include <filesystem>
 #include <memory>
@@ -8,8 +9,8 @@
 #include <wx/event.h>
 #include <wx/utils.h>
 
-#include "ModelEdit.h"
-#include "ModelFilePaths.h"
+#include "PrintFileChoice.h"
+#include "ZELKMachine.h"
 #include "ToolPictures.h"
 #include "ZELKUIOperation.h"
 
@@ -59,14 +60,12 @@ void ZELKUIOperation::ToggleToolpathWnd()
         m_toolpathWnd->Hide();
         return;
     }
-    std::string modelPath;
-    int count = 0;
-    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
-    if (count == 0) {
+    // The G-code or X3G file opened to print, else the models' G-code.
+    const std::string gcodePath = ZELKCAD::GetPrintFilePath();
+    if (gcodePath.empty()) {
         MessageBox_Zelk("id_message_noLoadModel");
         return;
     }
-    const std::string gcodePath = zelk::GCodePathForModel(modelPath);
     std::error_code ec;
     if (!std::filesystem::exists(gcodePath, ec)) {
         MessageBox_Zelk("id_message_noGenerateGCode");
@@ -78,8 +77,12 @@ void ZELKUIOperation::ToggleToolpathWnd()
     // A big file takes a moment to read: off the user-interface thread.
     m_toolpathReading = true;
     wxBeginBusyCursor();
-    m_toolpathReader = std::thread([this, gcodePath] {
-        auto model = std::make_shared<zelk::ToolpathModel>(zelk::ReadToolpath(gcodePath));
+    const bool x3g = ZELKCAD::PrintFileKindOf(gcodePath) == ZELKCAD::PrintFileKind::kX3g;
+    const CPoint5D spm = ZELKMachine::GetMachine()->GetStepsPerMM();
+    const double stepsPerMm[4] = {spm.Axis_X(), spm.Axis_Y(), spm.Axis_Z(), spm.Axis_A()};
+    m_toolpathReader = std::thread([this, gcodePath, x3g, stepsPerMm] {
+        auto model = std::make_shared<zelk::ToolpathModel>(x3g ? zelk::ReadToolpathX3g(gcodePath, stepsPerMm)
+                                                               : zelk::ReadToolpath(gcodePath));
         if (wxTheApp != nullptr)
             wxTheApp->CallAfter([this, model] { ShowReadToolpaths(model); });
     });

@@ -19,6 +19,7 @@
 #include "ModelEdit.h"
 #include "OrvanelApp.h"
 #include "OrvanelView.h"
+#include "PrintFileChoice.h"
 #include "RunProcess.h"
 #include "SimThread.h"
 #include "StlFiles.h"
@@ -95,6 +96,7 @@ protected:
         if (ui->GetIsStartPrintState() == 0)
             ui->ChangeIsStartPrintState();
         zelk::SetSaveX3gDialogFunction(std::move(m_previousSave));
+        ZELKCAD::SetOpenedPrintFile(std::string());
     }
 
     linktest::SimThread m_sim;
@@ -217,6 +219,71 @@ TEST_F(PrintWithSimulator, AnUnmarkedFileFromAnotherSlicerIsAskedAboutBeforeAnyt
     EXPECT_TRUE(m_messages.texts.front().Contains("left out: M201 \u00d71")) << m_messages.texts.front();
     EXPECT_GT(m_sim.Stats().actions.load(), actionsBefore + 5);
     zelk::SetGCodeFlavorDialogFunction(previous);
+}
+
+// An X3G file opened (as the file manager's "open with" does) shows its
+// toolpaths and prints as it is: the printer takes the file's bytes. Saving
+// it as X3G again is refused with why; an import of models gives the plate back.
+TEST_F(PrintWithSimulator, AnOpenedX3gFileIsPreviewedAndPrintedAsItIs)
+{
+    const std::string x3g = m_files.File("opened.x3g");
+    const auto converted = testsupport::RunProcess(
+        {std::string(std::getenv("MORVADIN_BIN")) + "/gcode2x3g", "--start-gcode",
+         apptest::Home() + "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode",
+         m_gcode, x3g});
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    m_view->ImportFiles({x3g});
+    ASSERT_TRUE(apptest::PumpUntil([ui] { return ui->GetToolpathWnd()->IsShown(); }, 20000));
+    EXPECT_TRUE(ui->GetToolpathWnd()->HasToolpaths());
+    EXPECT_GT(ui->GetToolpathWnd()->Model().extrusion.SegmentCount(), 500u);
+
+    m_view->OnSaveX3g();
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_alreadyX3g"});
+    EXPECT_EQ(m_saveDialogs, 0);
+    m_messages.keys.clear();
+
+    m_view->OnStartOrStopPrint();
+    ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_printComplete") > 0; }, 60000))
+        << ::testing::PrintToString(m_messages.keys);
+    ZELKMachineControl::GetMachineControl()->CloseCom();
+    const s3gsim::SimPrinter& printer = m_sim.Stop();
+    const std::string file = ReadAll(x3g);
+    EXPECT_TRUE(std::string(printer.Record().begin(), printer.Record().end()) == file)
+        << "the printer took other bytes than the file's";
+
+    // Models again: the opened file is let go, its toolpaths closed.
+    const std::string stl = m_files.File("other.stl");
+    std::ofstream(stl, std::ios::binary) << stltest::Binary(stltest::Cube(10));
+    m_view->ImportFiles({stl});
+    ASSERT_TRUE(apptest::PumpUntil([this] { return !m_view->IsImporting(); }, 20000));
+    EXPECT_EQ(ZELKCAD::GetOpenedPrintFile(), "");
+    EXPECT_FALSE(ui->GetToolpathWnd()->IsShown());
+}
+
+// A G-code file of another slicer, opened, saves as the converter writes it.
+TEST_F(PrintWithSimulator, AnOpenedGCodeFileOfAnotherSlicerSavesAsTheConverterWrites)
+{
+    const std::string gcode = m_files.File("other.gcode");
+    std::ofstream(gcode) << ";FLAVOR:Marlin\nG28\nM104 S200\nM109 S200\nM83\nG0 Z0.3 F3000\n"
+                            "G1 X10 Y0 E1 F1200\nG2 X0 Y10 I-10 J0 E2\nG1 X-10 Y0 E1\nM84\n";
+    m_view->ImportFiles({gcode});
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    ASSERT_TRUE(apptest::PumpUntil([ui] { return ui->GetToolpathWnd()->IsShown(); }, 20000));
+    EXPECT_GT(ui->GetToolpathWnd()->Model().extrusion.SegmentCount(), 20u);  // the arc in pieces
+
+    m_target = m_files.File("saved.x3g");
+    m_view->OnSaveX3g();
+    ASSERT_TRUE(apptest::PumpUntil([this] { return !m_messages.keys.empty(); }, 20000));
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_savex3gsuccessful"});
+    EXPECT_TRUE(m_messages.texts.front().Contains("G-code: reprap (;FLAVOR:Marlin)")) << m_messages.texts.front();
+    const std::string reference = m_files.File("reference.x3g");
+    const auto result = testsupport::RunProcess(
+        {std::string(std::getenv("MORVADIN_BIN")) + "/gcode2x3g", "--start-gcode",
+         apptest::Home() + "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode",
+         gcode, reference});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(ReadAll(m_target) == ReadAll(reference));
 }
 
 // G-code without a single move is no print: nothing goes to the printer or

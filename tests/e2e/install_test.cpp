@@ -111,7 +111,16 @@ TEST_F(InstalledProgram, DesktopEntryAndMetadataValidate)
     EXPECT_TRUE(entry.out.empty() && entry.err.empty()) << entry.out << entry.err;
     const std::string text = ReadAll(desktop);
     EXPECT_NE(text.find("\nExec=Morvadin-X %F\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nMimeType=model/stl;\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nMimeType=model/stl;text/x-gcode;application/x-x3g;\n"), std::string::npos) << text;
+    // The print files' own types: the database the desktop builds from them
+    // knows their names.
+    const fs::path mime = Prefix() / "share/mime";
+    ASSERT_TRUE(fs::exists(mime / "packages/morvadin-x.xml"));
+    const testsupport::ProcessResult database = testsupport::RunProcess({"update-mime-database", mime.string()});
+    EXPECT_EQ(database.exitCode, 0) << database.out << database.err;
+    const std::string globs = ReadAll(mime / "globs2");
+    EXPECT_NE(globs.find(":application/x-x3g:*.x3g"), std::string::npos) << globs;
+    EXPECT_NE(globs.find(":text/x-gcode:*.gcode"), std::string::npos) << globs;
 
     const testsupport::ProcessResult metadata = testsupport::RunProcess(
         {"appstreamcli", "validate", "--no-net", "--pedantic",

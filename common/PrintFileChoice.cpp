@@ -1,0 +1,58 @@
+// Which file a print, an X3G export and the toolpath preview use.
+#include "PrintFileChoice.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "ModelEdit.h"
+#include "ModelFilePaths.h"
+
+namespace ZELKCAD {
+
+namespace {
+
+std::string& Opened()
+{
+    static std::string path;
+    return path;
+}
+
+bool EndsWith(const std::string& lower, const std::string& end)
+{
+    return lower.size() > end.size() && lower.compare(lower.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+PrintFileKind PrintFileKindOf(const std::string& path)
+{
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (EndsWith(lower, ".x3g"))
+        return PrintFileKind::kX3g;
+    if (EndsWith(lower, ".gcode") || EndsWith(lower, ".gco") || EndsWith(lower, ".g"))
+        return PrintFileKind::kGCode;
+    return PrintFileKind::kNone;
+}
+
+const std::string& GetOpenedPrintFile()
+{
+    return Opened();
+}
+
+void SetOpenedPrintFile(const std::string& path)
+{
+    Opened() = path;
+}
+
+std::string GetPrintFilePath()
+{
+    if (!Opened().empty())
+        return Opened();
+    std::string modelPath;
+    int count = 0;
+    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
+    return count == 0 ? std::string() : zelk::GCodePathForModel(modelPath);
+}
+
+}  // namespace ZELKCAD
