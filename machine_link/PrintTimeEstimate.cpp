@@ -12,6 +12,8 @@
 namespace zelk {
 namespace {
 
+constexpr int kCmdDelay = 133;  // microseconds (32)
+
 std::uint32_t ReadU32(const unsigned char* p)
 {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -27,7 +29,10 @@ double MoveSeconds(const Package& package)
         return 0;
     const unsigned char* p = package.Payload();
     double seconds = 0;
-    if (p[0] == s3g::kCmdQueueRelativePoint && n >= 25) {
+    if (p[0] == kCmdDelay && n >= 5) {
+        // A dwell: its time in microseconds.
+        seconds = ReadU32(p + 1) / 1e6;
+    } else if (p[0] == s3g::kCmdQueueRelativePoint && n >= 25) {
         // Five 32-bit steps, then the duration in microseconds.
         seconds = ReadU32(p + 21) / 1e6;
     } else if (p[0] == s3g::kCmdQueueAcceleratedPoint && n >= 32) {

@@ -45,6 +45,11 @@ TEST_F(MoveTime, TranslatedMovesTakeDistanceOverFeedrate)
     Package cut = MustTranslate("G1 X20 Y4 Z0 F600");
     cut.data[1] = 20;
     EXPECT_EQ(MoveSeconds(cut), 0.0);
+    // A dwell of another flavour's G-code ("G4 S2") takes its time too.
+    const std::vector<Package> dwell = File(";FLAVOR:Marlin\nG4 S2\nG4 P250\n");
+    ASSERT_EQ(dwell.size(), 2u);
+    EXPECT_NEAR(MoveSeconds(dwell[0]), 2.0, 1e-9);
+    EXPECT_NEAR(MoveSeconds(dwell[1]), 0.25, 1e-9);
 }
 
 TEST(PrintTimeEstimate, TotalIsTheSumAndTheUnsentShrinkAsPackagesGo)

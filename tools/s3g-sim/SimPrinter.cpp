@@ -243,7 +243,9 @@ double SimPrinter::MoveSeconds(const Bytes& command) const
     const unsigned char* p = command.data() + 1;
     const std::size_t n = command.size() - 1;
     double seconds = 0;
-    if (command[0] == 142 && n >= 25) {
+    if (command[0] == 133 && n >= 4) {
+        seconds = static_cast<std::uint32_t>(ReadI32(p)) / 1e6;  // a dwell, in microseconds
+    } else if (command[0] == 142 && n >= 25) {
         seconds = static_cast<std::uint32_t>(ReadI32(p + 20)) / 1e6;
     } else if (command[0] == 155 && n >= 31) {
         float distanceMM = 0;
