@@ -8,8 +8,6 @@ namespace zelk::gcode {
 
 namespace {
 
-constexpr std::size_t kHeadBytes = 64 * 1024;
-constexpr std::size_t kTailBytes = 256 * 1024;
 
 std::string Lower(std::string_view text)
 {
@@ -87,9 +85,16 @@ std::optional<GCodeFlavor> FlavorOfFirmwareName(std::string_view name)
 
 FlavorMark DetectFlavor(std::string_view text)
 {
+    const std::string_view head = text.substr(0, std::min(text.size(), kFlavorHeadBytes));
+    const std::string_view tail = text.size() > kFlavorTailBytes ? text.substr(text.size() - kFlavorTailBytes) : text;
+    return DetectFlavor(head, tail);
+}
+
+FlavorMark DetectFlavor(std::string_view head, std::string_view tail)
+{
     FlavorMark mark;
-    const std::string_view head = text.substr(0, std::min(text.size(), kHeadBytes));
-    const std::string_view tail = text.size() > kTailBytes ? text.substr(text.size() - kTailBytes) : text;
+    if (tail.empty())
+        tail = head;
     std::string_view value, line;
     const bool marked = FindMarkedValue(tail, "gcode_flavor", '=', value, line) ||
                         FindMarkedValue(head, "gcode_flavor", '=', value, line) ||

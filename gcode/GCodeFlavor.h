@@ -31,6 +31,12 @@ struct FlavorMark {
 // settings block at the top (Simplify3D). A file without a mark is the
 // printer's own dialect. Reads only the head and the tail of the text.
 FlavorMark DetectFlavor(std::string_view text);
+// The same from a file's first and last bytes, read apart (the head holds the
+// whole file when it is small, and the tail is then empty).
+FlavorMark DetectFlavor(std::string_view head, std::string_view tail);
+// How much of each end the marks are looked for in.
+inline constexpr std::size_t kFlavorHeadBytes = 64 * 1024;
+inline constexpr std::size_t kFlavorTailBytes = 256 * 1024;
 
 // The flavour a slicer's name for its firmware stands for ("marlin2",
 // "Marlin", "sailfish", "makerware", "Griffin", ...); nothing for a name

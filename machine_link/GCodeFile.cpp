@@ -1,6 +1,7 @@
 // Reads a G-code file whole and cleans its lines for translation.
 #include "GCodeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -102,6 +103,115 @@ bool ReadGCodeText(const std::string& path, GCodeText& out, std::string* error)
         return SetError(error, "cannot read", path, readErr);
     }
     return true;
+}
+
+bool ReadGCodeEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes, std::string& head,
+                   std::string& tail, std::string* error)
+{
+    head.clear();
+    tail.clear();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return SetError(error, "cannot open", path, errno);
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int err = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        std::fclose(file);
+        return SetError(error, "cannot read", path, err);
+    }
+    head.resize(headBytes);
+    head.resize(std::fread(head.data(), 1, headBytes, file));
+    bool ok = !std::ferror(file);
+    const long long size = S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : -1;
+    if (ok && size > static_cast<long long>(headBytes)) {
+        const long long from = std::max(0LL, size - static_cast<long long>(tailBytes));
+        if (::fseeko(file, static_cast<off_t>(from), SEEK_SET) == 0) {
+            tail.resize(static_cast<std::size_t>(size - from));
+            tail.resize(std::fread(tail.data(), 1, tail.size(), file));
+        }
+        ok = !std::ferror(file);
+    }
+    const int err = errno != 0 ? errno : EIO;
+    std::fclose(file);
+    return ok || SetError(error, "cannot read", path, err);
+}
+
+GCodeLineStream::~GCodeLineStream()
+{
+    if (m_file != nullptr)
+        std::fclose(m_file);
+}
+
+bool GCodeLineStream::Open(const std::string& path)
+{
+    m_path = path;
+    m_file = std::fopen(path.c_str(), "rb");
+    if (m_file == nullptr)
+        return SetError(&m_error, "cannot open", path, errno);
+    struct stat info {};
+    if (::fstat(::fileno(m_file), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return SetError(&m_error, "cannot read", path, EISDIR);
+        if (S_ISREG(info.st_mode))
+            m_sizeBytes = static_cast<std::size_t>(info.st_size);
+    }
+    m_capacity = kBlockBytes;
+    m_buffer.reset(new char[m_capacity]);
+    return true;
+}
+
+// Moves what is unread to the front and reads more after it; a line longer
+// than the buffer doubles it.
+bool GCodeLineStream::Fill()
+{
+    if (m_eof || m_file == nullptr)
+        return false;
+    if (m_begin > 0) {
+        std::memmove(m_buffer.get(), m_buffer.get() + m_begin, m_end - m_begin);
+        m_end -= m_begin;
+        m_begin = 0;
+    }
+    if (m_end == m_capacity) {
+        std::unique_ptr<char[]> bigger(new char[m_capacity * 2]);
+        std::memcpy(bigger.get(), m_buffer.get(), m_end);
+        m_buffer = std::move(bigger);
+        m_capacity *= 2;
+    }
+    errno = 0;
+    const std::size_t n = std::fread(m_buffer.get() + m_end, 1, m_capacity - m_end, m_file);
+    m_end += n;
+    if (n == 0) {
+        m_eof = true;
+        if (std::ferror(m_file))
+            SetError(&m_error, "cannot read", m_path, errno != 0 ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+bool GCodeLineStream::Next(std::string_view& line)
+{
+    for (;;) {
+        const char* data = m_buffer.get();
+        const char* newline =
+            m_end > m_begin ? static_cast<const char*>(std::memchr(data + m_begin, '\n', m_end - m_begin)) : nullptr;
+        if (newline != nullptr) {
+            const std::size_t at = static_cast<std::size_t>(newline - data);
+            line = std::string_view(data + m_begin, at - m_begin);
+            m_begin = at + 1;
+            ++m_lineNumber;
+            return true;
+        }
+        if (!Fill()) {
+            if (!m_error.empty() || m_begin == m_end)
+                return false;
+            // The last line, without a newline.
+            line = std::string_view(m_buffer.get() + m_begin, m_end - m_begin);
+            m_begin = m_end;
+            ++m_lineNumber;
+            return true;
+        }
+    }
 }
 
 std::size_t CountGCodeLines(const GCodeText& text)

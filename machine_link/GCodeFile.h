@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -25,6 +26,47 @@ std::string_view CleanGCodeLine(char* begin, char* end);
 // Reads the whole file. Returns false (and sets error, naming the file)
 // when the file cannot be opened or read.
 bool ReadGCodeText(const std::string& path, GCodeText& out, std::string* error = nullptr);
+
+// The first `headBytes` and the last `tailBytes` of a file (the whole file
+// when it is smaller than both), for what a file says of itself at its
+// ends. False, with error naming the file, when it cannot be read.
+bool ReadGCodeEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes, std::string& head,
+                   std::string& tail, std::string* error = nullptr);
+
+// A file read line by line in blocks, so a file of any size costs a block.
+// Next() hands out each raw line (without its "\n"), valid until the next
+// call; false at the end, or on a read error (Error() says which).
+class GCodeLineStream {
+public:
+    static constexpr std::size_t kBlockBytes = 1 << 20;
+
+    GCodeLineStream() = default;
+    ~GCodeLineStream();
+    GCodeLineStream(const GCodeLineStream&) = delete;
+    GCodeLineStream& operator=(const GCodeLineStream&) = delete;
+
+    // False, with Error() naming the file, when it cannot be opened.
+    bool Open(const std::string& path);
+    bool Next(std::string_view& line);
+    // The number of the line Next() handed out last, from 1.
+    std::size_t LineNumber() const { return m_lineNumber; }
+    // The file's size when opened (0 when not known).
+    std::size_t SizeBytes() const { return m_sizeBytes; }
+    const std::string& Error() const { return m_error; }
+
+private:
+    bool Fill();
+
+    std::FILE* m_file = nullptr;
+    std::string m_path;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity = 0;
+    std::size_t m_begin = 0, m_end = 0;  // unread bytes in the buffer
+    bool m_eof = false;
+    std::size_t m_lineNumber = 0;
+    std::size_t m_sizeBytes = 0;
+    std::string m_error;
+};
 
 // The number of lines of the text: an upper bound of the lines kept.
 std::size_t CountGCodeLines(const GCodeText& text);

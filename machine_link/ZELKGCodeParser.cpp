@@ -105,20 +105,28 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path, zelk::GCodeFi
 
 void ZELKGCodeParser::TranslateFile(const char* path, std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
 {
+    // The flavour from the file's own ends, unless the caller chose it.
+    if (!m_flavor) {
+        std::string head, tail;
+        m_lastFileError.clear();
+        if (!zelk::ReadGCodeEnds(path, zelk::gcode::kFlavorHeadBytes, zelk::gcode::kFlavorTailBytes, head, tail,
+                                 &m_lastFileError))
+            return;
+        const zelk::gcode::FlavorMark mark = zelk::gcode::DetectFlavor(head, tail);
+        outcome.flavor = mark.flavor;
+        outcome.flavorMark = mark.mark;
+    } else {
+        outcome.flavor = *m_flavor;
+    }
+    if (outcome.flavor != zelk::gcode::GCodeFlavor::kPrinter) {
+        TranslateFlavoredFile(path, outcome.flavor, packages, outcome);
+        return;
+    }
     zelk::GCodeText file;
     if (!GetFileData(path, file))
         return;
     outcome.read = true;
     m_census = &outcome.leftOut;
-    const zelk::gcode::FlavorMark mark = zelk::gcode::DetectFlavor(std::string_view(file.data.get(), file.size));
-    outcome.flavor = m_flavor.value_or(mark.flavor);
-    if (!m_flavor)
-        outcome.flavorMark = mark.mark;
-    if (outcome.flavor != zelk::gcode::GCodeFlavor::kPrinter) {
-        TranslateFlavoredFile(path, file, outcome.flavor, packages, outcome);
-        m_census = nullptr;
-        return;
-    }
 
     // One slot more than the lines that can give a package, for the
     // wait-for-tool packet; blank lines take none.

@@ -114,10 +114,13 @@ private:
     void LeaveOut(char letter, int code);
 
     // Files of another flavour, read through the G-code interpreter.
-    void TranslateFlavoredFile(const char* path, zelk::GCodeText& file, zelk::gcode::GCodeFlavor flavor,
-                               std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome);
-    void AppendActionPackages(const std::vector<zelk::gcode::Action>& actions, std::vector<Package>& packages,
-                              zelk::GCodeFileOutcome& outcome);
+    // The file is read and interpreted on a thread of its own while this one
+    // turns the actions into packages, a block of actions at a time.
+    void TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor, std::vector<Package>& packages,
+                               zelk::GCodeFileOutcome& outcome);
+    // `texts` holds the messages of the actions (an action's value is its index).
+    void AppendActionPackages(const std::vector<zelk::gcode::Action>& actions, const std::vector<std::string>& texts,
+                              std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome);
     void SetPositionPackage(double x, double y, double z, double a, Package& out);
 
     // Current feedrate (or the largest limit when none is set yet), lowered so

@@ -1,9 +1,16 @@
-// Translating G-code of another flavour: the interpreter's actions turned into this printer's S3G packages.
+// Translating G-code of another flavour: the file read and interpreted on one thread, its actions turned into
+// this printer's S3G packages on the other.
 #include "ZELKGCodeParser.h"
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <thread>
 
 #include "FileIni.h"
 #include "MachinePackages.h"
@@ -83,7 +90,116 @@ void ZELKGCodeParser::SetPositionPackage(double x, double y, double z, double a,
         out);
 }
 
-void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::GCodeText& file, zelk::gcode::GCodeFlavor flavor,
+namespace {
+
+// What the reading thread hands over: a block of actions with their messages,
+// and at the end why the reading stopped, if it was refused.
+struct ActionBlock {
+    std::vector<Action> actions;
+    std::vector<std::string> texts;
+    bool last = false;
+    bool failed = false;
+    std::string error;  // naming the file and the line
+};
+
+// Blocks between the reader and the translator; a few in flight at most, so
+// memory stays a few blocks whatever the file's size.
+class BlockQueue {
+public:
+    static constexpr std::size_t kDepth = 4;
+
+    void Push(ActionBlock block)
+    {
+        std::unique_lock lock(m_mutex);
+        m_space.wait(lock, [this] { return m_blocks.size() < kDepth || m_abandoned; });
+        if (m_abandoned)
+            return;
+        m_blocks.push_back(std::move(block));
+        m_ready.notify_one();
+    }
+    ActionBlock Pop()
+    {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_blocks.empty(); });
+        ActionBlock block = std::move(m_blocks.front());
+        m_blocks.pop_front();
+        m_space.notify_one();
+        return block;
+    }
+    // The translator gives up (out of memory): the reader stops pushing.
+    void Abandon()
+    {
+        std::lock_guard lock(m_mutex);
+        m_abandoned = true;
+        m_space.notify_all();
+    }
+    bool Abandoned()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_abandoned;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ready, m_space;
+    std::deque<ActionBlock> m_blocks;
+    bool m_abandoned = false;
+};
+
+constexpr std::size_t kActionsPerBlock = 16384;
+
+// Reads and interprets the whole file, handing its actions over in blocks.
+void ReadActions(const std::string& path, zelk::gcode::GCodeInterpreter& interpreter, BlockQueue& queue)
+{
+    ActionBlock block;
+    try {
+        zelk::GCodeLineStream stream;
+        if (!stream.Open(path)) {
+            block.failed = true;
+            block.error = stream.Error();
+        }
+        std::string_view line;
+        std::string error;
+        while (!block.failed && stream.Next(line)) {
+            const std::size_t before = block.actions.size();
+            if (!interpreter.Feed(line, block.actions, error)) {
+                block.failed = true;
+                block.error = path + ": line " + std::to_string(stream.LineNumber()) + ": " + error;
+                break;
+            }
+            // A message points into the line, which the next read replaces.
+            for (std::size_t k = before; k < block.actions.size(); ++k) {
+                Action& a = block.actions[k];
+                if (a.kind == ActionKind::kMessage) {
+                    a.value = static_cast<int>(block.texts.size());
+                    block.texts.emplace_back(a.text);
+                    a.text = std::string_view();
+                }
+            }
+            if (block.actions.size() >= kActionsPerBlock) {
+                queue.Push(std::move(block));
+                if (queue.Abandoned())
+                    return;
+                block = ActionBlock();
+                block.actions.reserve(kActionsPerBlock + 64);
+            }
+        }
+        if (!block.failed && !stream.Error().empty()) {
+            block.failed = true;
+            block.error = stream.Error();
+        }
+    } catch (const std::bad_alloc&) {
+        block = ActionBlock();
+        block.failed = true;
+        block.error = "cannot translate " + path + ": out of memory";
+    }
+    block.last = true;
+    queue.Push(std::move(block));
+}
+
+}  // namespace
+
+void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor,
                                             std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
 {
     double length = m_platformLengthMm, width = m_platformWidthMm;
@@ -103,41 +219,49 @@ void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::GCodeText& f
     setup.minZ = 0;
     setup.maxZ = setup.homeZ;
     zelk::gcode::GCodeInterpreter interpreter(flavor, setup);
+    StepsPerMM();  // read here, on this thread, before the reader starts
+
+    // About one package a line of some 25 bytes (arcs give more, comments
+    // none): reserved, not touched, so only what is used is memory.
+    std::error_code ec;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
+    if (!ec)
+        packages.reserve(static_cast<std::size_t>(bytes / 20) + 64);
 
     // The printer starts from where the last homing left it; a file that
     // moves before it homes moves from there.
     Machine().SetCurrentPosition(CPoint5D(0, 0, 0, 0, 0));
     Machine().SetCurrentFeedrate(0);
-    // About one package a line (arcs give more, comments none).
-    packages.reserve(zelk::CountNonBlankGCodeLines(file) + 1);
-    zelk::AdviseHugePages(packages.data(), packages.capacity() * sizeof(Package));
-    std::vector<Action> actions;
-    std::string error;
-    const char* cursor = file.data.get();
-    const char* const stop = cursor + file.size;
-    std::size_t lineNumber = 0;
-    while (cursor < stop) {
-        const char* newline = static_cast<const char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(stop - cursor)));
-        const char* lineEnd = newline != nullptr ? newline : stop;
-        ++lineNumber;
-        actions.clear();
-        if (!interpreter.Feed(std::string_view(cursor, static_cast<std::size_t>(lineEnd - cursor)), actions, error)) {
-            std::vector<Package>().swap(packages);
-            outcome.moveCount = 0;
-            outcome.refused = true;
-            m_lastFileError = std::string(path) + ": line " + std::to_string(lineNumber) + ": " + error;
-            outcome.reason = m_lastFileError;
-            outcome.leftOut = interpreter.LeftOut();
-            return;
-        }
-        AppendActionPackages(actions, packages, outcome);
-        cursor = lineEnd + 1;
+    BlockQueue queue;
+    std::thread reader(ReadActions, std::string(path), std::ref(interpreter), std::ref(queue));
+    ActionBlock block;
+    try {
+        do {
+            block = queue.Pop();
+            AppendActionPackages(block.actions, block.texts, packages, outcome);
+        } while (!block.last);
+    } catch (const std::bad_alloc&) {
+        queue.Abandon();
+        reader.join();
+        throw;
     }
+    reader.join();
     outcome.leftOut = interpreter.LeftOut();
+    if (block.failed) {
+        std::vector<Package>().swap(packages);
+        outcome.moveCount = 0;
+        m_lastFileError = block.error;
+        // Only a file that was read and then refused is "read": a file that
+        // cannot be opened is not.
+        outcome.read = block.error.find(": line ") != std::string::npos;
+        outcome.refused = outcome.read;
+        return;
+    }
+    outcome.read = true;
 }
 
-void ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, std::vector<Package>& packages,
-                                           zelk::GCodeFileOutcome& outcome)
+void ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, const std::vector<std::string>& texts,
+                                           std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
 {
     ZELKMachine& machine = Machine();
     for (const Action& a : actions) {
@@ -199,7 +323,9 @@ void ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, s
             p = Build(kCmdToolAction, {{kField8, kTool0}, {kField8, kToolToggleFan}, {kField8, 1}, {kField8, a.value}});
             break;
         case ActionKind::kPercent: p = zelk::PrintPercentPackage(a.value); break;
-        case ActionKind::kMessage: MessagePackages(a.text, packages); continue;
+        case ActionKind::kMessage:
+            MessagePackages(static_cast<std::size_t>(a.value) < texts.size() ? texts[a.value] : std::string(), packages);
+            continue;
         case ActionKind::kMotorsOff: p = Build(kCmdEnableAxes, {{kField8, kAllAxes}}); break;
         case ActionKind::kMotorsOn: p = zelk::EnableAllAxesPackage(); break;
         }

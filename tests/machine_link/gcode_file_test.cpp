@@ -102,3 +102,79 @@ TEST(ReadGCodeText, ReadsFromPipes)
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> StreamLines(const std::string& path, std::string* error = nullptr)
+{
+    zelk::GCodeLineStream stream;
+    std::vector<std::string> lines;
+    if (!stream.Open(path)) {
+        if (error != nullptr)
+            *error = stream.Error();
+        return lines;
+    }
+    std::string_view line;
+    while (stream.Next(line)) {
+        lines.emplace_back(line);
+        EXPECT_EQ(stream.LineNumber(), lines.size());
+    }
+    if (error != nullptr)
+        *error = stream.Error();
+    return lines;
+}
+
+}  // namespace
+
+// Lines across the borders of the blocks the stream reads, a line longer than
+// a block, a last line without its newline: every line whole, once, in order.
+TEST(GCodeLineStream, LinesComeWholeAcrossBlockBordersWhateverTheirLength)
+{
+    testsupport::TempDir dir;
+    std::vector<std::string> expected;
+    std::string text;
+    std::size_t k = 0;
+    while (text.size() < 3 * zelk::GCodeLineStream::kBlockBytes + 12345) {
+        std::string line = "G1 X" + std::to_string(k % 1000) + " Y" + std::to_string(k * 7 % 997) + " E0." +
+                           std::to_string(k);
+        if (k == 4000)
+            line = "; " + std::string(zelk::GCodeLineStream::kBlockBytes + 100, 'x');  // longer than a block
+        if (k % 5 == 0)
+            line += "\r";
+        expected.push_back(line);
+        text += line + "\n";
+        ++k;
+    }
+    expected.push_back("M84 ; the last line, no newline");
+    text += expected.back();
+    testsupport::WriteFile(dir.File("big.gcode"), text);
+    EXPECT_EQ(StreamLines(dir.File("big.gcode")), expected);
+
+    testsupport::WriteFile(dir.File("empty.gcode"), "");
+    EXPECT_TRUE(StreamLines(dir.File("empty.gcode")).empty());
+    testsupport::WriteFile(dir.File("blank.gcode"), "\n\n");
+    EXPECT_EQ(StreamLines(dir.File("blank.gcode")), (std::vector<std::string>{"", ""}));
+
+    std::string error;
+    EXPECT_TRUE(StreamLines(dir.File("none.gcode"), &error).empty());
+    EXPECT_NE(error.find("none.gcode"), std::string::npos) << error;
+    EXPECT_TRUE(StreamLines(dir.Path().string(), &error).empty());
+    EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+}
+
+TEST(ReadGCodeEnds, TheHeadAndTheTailOfAFile)
+{
+    testsupport::TempDir dir;
+    std::string head, tail, error;
+    testsupport::WriteFile(dir.File("small.gcode"), "G1 X1\n; gcode_flavor = marlin2\n");
+    ASSERT_TRUE(zelk::ReadGCodeEnds(dir.File("small.gcode"), 64, 256, head, tail, &error)) << error;
+    EXPECT_EQ(head, "G1 X1\n; gcode_flavor = marlin2\n");
+    EXPECT_EQ(tail, "");
+    const std::string big = "HEAD" + std::string(10000, '\n') + "TAIL";
+    testsupport::WriteFile(dir.File("big.gcode"), big);
+    ASSERT_TRUE(zelk::ReadGCodeEnds(dir.File("big.gcode"), 64, 256, head, tail, &error)) << error;
+    EXPECT_EQ(head, big.substr(0, 64));
+    EXPECT_EQ(tail, big.substr(big.size() - 256));
+    EXPECT_FALSE(zelk::ReadGCodeEnds(dir.File("none.gcode"), 64, 256, head, tail, &error));
+    EXPECT_NE(error.find("none.gcode"), std::string::npos);
+}
