@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "ProgramFolder.h"
+#include "ProgramProcess.h"
 #include "RunProcess.h"
 #include "StlShapes.h"
 #include "TempDir.h"
@@ -101,6 +103,8 @@ Expected FirmwareRules(const std::string& text)
     return out;
 }
 
+std::string OtherSlicerFile();
+
 class ForeignGCode : public ::testing::Test {
 protected:
     ForeignGCode() { WriteFile(m_dir.File("start.gcode"), kStartGCode); }
@@ -136,7 +140,28 @@ protected:
     {
         const ProcessResult run = Convert(gcode);
         ASSERT_EQ(run.exitCode, 0) << what << ": " << run.err;
-        const x3gtest::Playback play = x3gtest::Play(ReadFile(m_dir.File("out.x3g")));
+        ExpectPlaysAsTheRulesSay(ReadFile(m_dir.File("out.x3g")), gcode, what);
+    }
+
+    // The same for what the printer took when s3g-print streamed the file to
+    // the simulator, without a flag.
+    void ExpectStreamsAsTheRulesSay(const std::string& gcode, const char* what)
+    {
+        const std::string record = m_dir.File("record.x3g");
+        testsupport::ChildProcess sim({zelk::ProgramFilePath("s3g-sim"), "--record", record, "--heat-rate", "100000",
+                                       "--exit-after-finish", "--drain-timeout", "500"});
+        const std::string device = sim.ReadLine(10000);
+        ASSERT_EQ(device.rfind("/dev/", 0), 0u) << what << ": " << device;
+        const ProcessResult print = RunProcess({zelk::ProgramFilePath("s3g-print"), "--port", device, "--quiet",
+                                                "--start-gcode", m_dir.File("start.gcode"), gcode});
+        ASSERT_EQ(print.exitCode, 0) << what << ": " << print.err;
+        ASSERT_TRUE(sim.EndsWithin(std::chrono::seconds(20))) << what;
+        ExpectPlaysAsTheRulesSay(ReadFile(record), gcode, what);
+    }
+
+    void ExpectPlaysAsTheRulesSay(const std::string& bytes, const std::string& gcode, const char* what)
+    {
+        const x3gtest::Playback play = x3gtest::Play(bytes);
         ASSERT_EQ(play.error, "") << what;
         const Expected rules = FirmwareRules(ReadFile(gcode));
         const CPoint5D spm = ZELKMachine::GetMachine()->GetStepsPerMM();
@@ -171,6 +196,17 @@ TEST_F(ForeignGCode, PrusaSlicerFlavoursPrintTheirMovesAndFilamentWithoutAFlag)
     ExpectPrintsAsTheRulesSay(Slice("marlin-absolute.gcode", {"--gcode-flavor", "marlin2"}), "marlin2, absolute E");
     ExpectPrintsAsTheRulesSay(Slice("sailfish.gcode", {"--gcode-flavor", "sailfish"}), "sailfish");
     ExpectPrintsAsTheRulesSay(Slice("reprap.gcode", {"--gcode-flavor", "reprap"}), "reprap");
+}
+
+TEST_F(ForeignGCode, PrusaSlicerFlavoursStreamToThePrinterWithTheirMovesAndFilament)
+{
+    ExpectStreamsAsTheRulesSay(Slice("marlin-relative.gcode", {"--gcode-flavor", "marlin2",
+                                                               "--use-relative-e-distances", "--layer-gcode", "G92 E0"}),
+                               "marlin2, relative E");
+    ExpectStreamsAsTheRulesSay(Slice("sailfish.gcode", {"--gcode-flavor", "sailfish"}), "sailfish");
+    const std::string other = m_dir.File("other.gcode");
+    WriteFile(other, OtherSlicerFile());
+    ExpectStreamsAsTheRulesSay(other, "another slicer's style");
 }
 
 TEST_F(ForeignGCode, TemperaturesMeanWhatTheirFlavourSays)
