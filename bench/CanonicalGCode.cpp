@@ -297,8 +297,7 @@ public:
 
 }  // namespace
 
-bool WriteCanonicalGCode(const std::string& path, const CanonicalGCodeOptions& options,
-                         CanonicalGCodeStats& stats, std::string& error)
+bool WriteGCodeLines(const std::string& path, const std::function<void(LineSink&)>& generate, std::string& error)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
@@ -306,13 +305,20 @@ bool WriteCanonicalGCode(const std::string& path, const CanonicalGCodeOptions& o
         return false;
     }
     FileSink sink(file);
-    stats = GenerateCanonicalGCode(options, sink);
+    generate(sink);
     errno = 0;
     bool ok = sink.Flush();
     ok = std::fclose(file) == 0 && ok;
     if (!ok)
         error = "cannot write " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
     return ok;
+}
+
+bool WriteCanonicalGCode(const std::string& path, const CanonicalGCodeOptions& options,
+                         CanonicalGCodeStats& stats, std::string& error)
+{
+    return WriteGCodeLines(
+        path, [&](LineSink& sink) { stats = GenerateCanonicalGCode(options, sink); }, error);
 }
 
 std::vector<std::string> CanonicalGCodeLines(const CanonicalGCodeOptions& options)

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,10 @@ CanonicalGCodeStats GenerateCanonicalGCode(const CanonicalGCodeOptions& options,
 // file cannot be written.
 bool WriteCanonicalGCode(const std::string& path, const CanonicalGCodeOptions& options,
                          CanonicalGCodeStats& stats, std::string& error);
+
+// Writes the lines generate hands its sink to path ("\n" line ends, written
+// in large blocks). False, with error set, when the file cannot be written.
+bool WriteGCodeLines(const std::string& path, const std::function<void(LineSink&)>& generate, std::string& error);
 
 // The file's lines in memory (for the micro benchmarks).
 std::vector<std::string> CanonicalGCodeLines(const CanonicalGCodeOptions& options);
