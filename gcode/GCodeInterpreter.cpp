@@ -1,6 +1,8 @@
 // The modal state a firmware keeps while it reads G-code of any flavour, turned into the printer's plain actions.
 #include "GCodeInterpreter.h"
 
+#include "GeNumberText.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,23 +14,13 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // Numbers beyond these are faults of the file, not positions or feeds.
 constexpr double kMaxCoordinateMm = 10000;
-constexpr double kMaxFilamentMm = 1.0e7;
+constexpr double kMaxFilamentMm = 1.0e6;  // as the printer dialect's limit: its steps fit 32 bits
 constexpr double kMaxFeedMmPerMin = 100000;
 constexpr double kMaxTemperatureC = 400;
 constexpr double kMaxDwellMs = 24.0 * 3600 * 1000;
 // An arc is cut into at most this many pieces, however small the tolerance.
 constexpr int kMaxArcPieces = 100000;
 
-std::string Number(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    std::string s = text;
-    s.erase(s.find_last_not_of('0') + 1);
-    if (s.back() == '.')
-        s.pop_back();
-    return s == "-0" ? "0" : s;
-}
 
 }  // namespace
 
@@ -73,7 +65,7 @@ bool GCodeInterpreter::Feed(std::string_view raw, std::vector<Action>& actions, 
         case 4: {
             const double ms = line.Has('P') ? line.Value('P') : line.Value('S') * 1000;
             if (!(ms >= 0 && ms <= kMaxDwellMs)) {
-                error = "G4 waits " + Number(ms) + " ms";
+                error = "G4 waits " + zelk::ShortNumber(ms) + " ms";
                 return false;
             }
             Action a;
@@ -174,10 +166,10 @@ bool GCodeInterpreter::Translates(const GCodeLine& line) const
 
 bool GCodeInterpreter::CheckTool(const GCodeLine& line, std::string& error) const
 {
-    const int tool = line.letter == 'T' ? line.code : line.Has('T') ? static_cast<int>(line.Value('T')) : 0;
+    const double tool = line.letter == 'T' ? line.code : line.Has('T') ? line.Value('T') : 0;
     if (tool == 0)
         return true;
-    error = "tool T" + std::to_string(tool) + ": this printer has one extruder (T0)";
+    error = "tool T" + zelk::ShortNumber(tool) + ": this printer has one extruder (T0)";
     return false;
 }
 
@@ -187,7 +179,7 @@ bool GCodeInterpreter::TakeFeedrate(const GCodeLine& line, std::string& error)
         return true;
     const double feed = Millimetres(line.Value('F'));
     if (!(feed > 0 && feed <= kMaxFeedMmPerMin)) {
-        error = "feedrate F" + Number(line.Value('F')) + " is not between 0 and " + Number(kMaxFeedMmPerMin) +
+        error = "feedrate F" + zelk::ShortNumber(line.Value('F')) + " is not between 0 and " + zelk::ShortNumber(kMaxFeedMmPerMin) +
                 " mm/min";
         return false;
     }
@@ -214,11 +206,11 @@ bool GCodeInterpreter::MoveTo(double x, double y, double z, double e, std::vecto
 {
     for (const double v : {x, y, z})
         if (!(std::fabs(v) <= kMaxCoordinateMm)) {
-            error = "a position of " + Number(v) + " mm";
+            error = "a position of " + zelk::ShortNumber(v) + " mm";
             return false;
         }
     if (!(std::fabs(e) <= kMaxFilamentMm)) {
-        error = "a filament position of " + Number(e) + " mm";
+        error = "a filament position of " + zelk::ShortNumber(e) + " mm";
         return false;
     }
     if (x == m_x && y == m_y && z == m_z && e == m_e)
@@ -232,8 +224,8 @@ bool GCodeInterpreter::MoveTo(double x, double y, double z, double e, std::vecto
                     {"Z", z, m_setup.minZ, m_setup.maxZ}};
         for (const auto& a : axes) {
             if (a.v < a.lo - t || a.v > a.hi + t) {
-                error = std::string("the move to ") + a.name + " " + Number(a.v) +
-                        " mm leaves the build volume (" + a.name + " from " + Number(a.lo) + " to " + Number(a.hi) +
+                error = std::string("the move to ") + a.name + " " + zelk::ShortNumber(a.v) +
+                        " mm leaves the build volume (" + a.name + " from " + zelk::ShortNumber(a.lo) + " to " + zelk::ShortNumber(a.hi) +
                         " mm): the file was sliced for another printer";
                 return false;
             }
@@ -264,6 +256,11 @@ bool GCodeInterpreter::Arc(const GCodeLine& line, bool clockwise, std::vector<Ac
     const double z1 = line.Has('Z') ? Millimetres(line.Value('Z')) + (m_relative ? z0 : 0) : z0;
     const double e1 = line.Has('E') ? Millimetres(line.Value('E')) + (ERelative() ? e0 : 0) : e0;
 
+    for (const char word : {'I', 'J', 'R'})
+        if (line.Has(word) && !(std::fabs(Millimetres(line.Value(word))) <= kMaxCoordinateMm)) {
+            error = line.Name() + " with " + word + zelk::ShortNumber(line.Value(word)) + ": an arc larger than any printer";
+            return false;
+        }
     double cx = 0, cy = 0;
     if (line.Has('R')) {
         // The centre on the perpendicular bisector of the chord; a negative
@@ -272,7 +269,7 @@ bool GCodeInterpreter::Arc(const GCodeLine& line, bool clockwise, std::vector<Ac
         const double dx = x1 - x0, dy = y1 - y0;
         const double chord = std::hypot(dx, dy);
         if (chord == 0 || std::fabs(r) < chord / 2 - 1e-9) {
-            error = line.Name() + " with R" + Number(line.Value('R')) + " cannot reach its end point";
+            error = line.Name() + " with R" + zelk::ShortNumber(line.Value('R')) + " cannot reach its end point";
             return false;
         }
         const double h = std::sqrt(std::max(0.0, r * r - chord * chord / 4));
@@ -304,8 +301,8 @@ bool GCodeInterpreter::Arc(const GCodeLine& line, bool clockwise, std::vector<Ac
     // A piece of angle t strays r (1 - cos(t / 2)) from the arc.
     const double tolerance = std::min(m_setup.arcToleranceMm, radius);
     const double maxPiece = 2 * std::acos(1 - tolerance / radius);
-    int pieces = static_cast<int>(std::ceil(std::fabs(sweep) / maxPiece));
-    pieces = std::clamp(pieces, 1, kMaxArcPieces);
+    const double wanted = std::ceil(std::fabs(sweep) / maxPiece);
+    const int pieces = wanted >= 1 ? (wanted < kMaxArcPieces ? static_cast<int>(wanted) : kMaxArcPieces) : 1;
     for (int k = 1; k <= pieces; ++k) {
         const double f = static_cast<double>(k) / pieces;
         const double angle = a0 + sweep * f;
@@ -396,7 +393,7 @@ bool GCodeInterpreter::Temperature(const GCodeLine& line, std::vector<Action>& a
     if (word != 0) {
         const double c = line.Value(word);
         if (!(c >= 0 && c <= kMaxTemperatureC)) {
-            error = line.Name() + " asks for " + Number(c) + " \u00b0C";
+            error = line.Name() + " asks for " + zelk::ShortNumber(c) + " \u00b0C";
             return false;
         }
         Action set;

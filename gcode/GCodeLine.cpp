@@ -29,6 +29,8 @@ bool IsBlank(char c)
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kFastDigits = 15;
+// Command and line numbers beyond this are no command a firmware knows.
+constexpr double kMaxCode = 1e9;
 
 // A number at `at`: an optional sign, digits, a point, more digits. G-code
 // numbers have no exponent: the E of "X10E5" is the next word. Moves `at`
@@ -122,7 +124,7 @@ bool ReadGCodeLine(std::string_view raw, GCodeLine& line, std::string& error)
             sum ^= static_cast<unsigned char>(raw[i]);
         std::size_t at = star + 1;
         double given = 0;
-        if (!ReadNumber(raw, at, given) || given != std::floor(given)) {
+        if (!ReadNumber(raw, at, given) || given != std::floor(given) || given < 0 || given > 255) {
             line.badChecksum = true;
             error = "a checksum that is no number";
             return false;
@@ -199,6 +201,10 @@ bool ReadGCodeLine(std::string_view raw, GCodeLine& line, std::string& error)
             return false;
         }
         if (letter == 'N' && first && line.letter == 0) {
+            if (hasNumber && !(number >= 0 && number <= kMaxCode)) {
+                error = "a line number out of range";
+                return false;
+            }
             line.numbered = hasNumber;
             line.lineNumber = static_cast<long>(number);
             first = false;
@@ -206,6 +212,10 @@ bool ReadGCodeLine(std::string_view raw, GCodeLine& line, std::string& error)
         }
         first = false;
         if (line.letter == 0 && (letter == 'G' || letter == 'M' || letter == 'T') && hasNumber) {
+            if (!(number >= 0 && number <= kMaxCode)) {
+                error = std::string("the command ") + letter + " has a number out of range";
+                return false;
+            }
             line.letter = letter;
             line.code = static_cast<int>(number);
             const std::string_view digits = text.substr(numberAt, at - numberAt);

@@ -1,22 +1,8 @@
 // The printer's build volume and the one rule of what fits in it, shared by the plate and the slicer bridge.
 #include "GeBuildVolume.h"
 
-#include <cstdio>
+#include "GeNumberText.h"
 
-namespace {
-
-std::string Millimetres(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    std::string s = text;
-    s.erase(s.find_last_not_of('0') + 1);
-    if (s.back() == '.')
-        s.pop_back();
-    return s == "-0" ? "0" : s;
-}
-
-}  // namespace
 
 ZELKGeBuildVolume ZELKGeBuildVolume::Platform(double lengthMm, double widthMm, double heightMm)
 {
@@ -38,8 +24,8 @@ std::string ZELKGeBuildVolume::Beyond(const ZELKGePoint3d& low, const ZELKGePoin
         if (low[a] - min[a] >= -kToleranceMm && high[a] - max[a] <= kToleranceMm)
             continue;
         const std::string reach = a == 2 ? "the printer reaches from " : "the platform reaches from ";
-        return std::string(kAxes[a]) + " from " + Millimetres(low[a]) + " to " + Millimetres(high[a]) + " mm, " +
-               reach + Millimetres(min[a]) + " to " + Millimetres(max[a]) + " mm";
+        return std::string(kAxes[a]) + " from " + zelk::ShortNumber(low[a], 2) + " to " + zelk::ShortNumber(high[a], 2) + " mm, " +
+               reach + zelk::ShortNumber(min[a], 2) + " to " + zelk::ShortNumber(max[a], 2) + " mm";
     }
     return std::string();
 }

@@ -106,7 +106,7 @@ struct ActionBlock {
 // memory stays a few blocks whatever the file's size.
 class BlockQueue {
 public:
-    static constexpr std::size_t kDepth = 4;
+    static constexpr std::size_t kDepth = 2;
 
     void Push(ActionBlock block)
     {
@@ -146,7 +146,7 @@ private:
     bool m_abandoned = false;
 };
 
-constexpr std::size_t kActionsPerBlock = 16384;
+constexpr std::size_t kActionsPerBlock = 4096;
 
 // Reads and interprets the whole file, handing its actions over in blocks.
 void ReadActions(const std::string& path, zelk::gcode::GCodeInterpreter& interpreter, BlockQueue& queue)

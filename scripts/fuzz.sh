@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-10}"
 shift || true
 build="${MORVADIN_FUZZ_BUILD:-build/fuzz}"
-all=(fuzz_gcode_line fuzz_gcode_file fuzz_scan_numbers fuzz_s3g_frames fuzz_stl fuzz_language_xml fuzz_ini)
+all=(fuzz_gcode_line fuzz_gcode_flavors fuzz_gcode_file fuzz_scan_numbers fuzz_s3g_frames fuzz_stl fuzz_language_xml fuzz_ini)
 targets=("$@")
 if ((${#targets[@]} == 0)); then targets=("${all[@]}"); fi
 

@@ -146,6 +146,10 @@ TEST(GCodeInterpreterArcs, CutWithinTheToleranceEachWay)
     ExpectArc("G3 X10 Y0 I-10 J0 E2\n", 0, 0, 10, 10, 0, 2 * pi, "a whole circle");
     EXPECT_EQ(Interpret("G1 X0 Y0\nG2 X10 Y0 R2\n").refusedAt, 2u);
     EXPECT_EQ(Interpret("G1 X0 Y0\nG2 X10 Y0\n").refusedAt, 2u);
+    // An arc of a radius no printer has is refused before it is cut.
+    const Reading huge = Interpret("G1 X10 Y0 F600\nG2 X0 Y10 I-" + std::string(40, '3') + "\n");
+    EXPECT_EQ(huge.refusedAt, 2u);
+    EXPECT_NE(huge.error.find("an arc larger than any printer"), std::string::npos) << huge.error;
 }
 
 TEST(GCodeInterpreterHoming, G28IsThisPrintersHoming)

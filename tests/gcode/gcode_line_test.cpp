@@ -97,6 +97,10 @@ TEST(GCodeLineRead, NumbersThatDoNotReadRefuseTheLine)
     EXPECT_NE(Refusal("G1 Xnan"), "");
     EXPECT_NE(Refusal("G1 X" + std::string(400, '9')), "");
     EXPECT_NE(Refusal("G1 X-inf"), "");
+    // Command and line numbers beyond any int are refused, not cast.
+    EXPECT_NE(Refusal("M" + std::string(40, '8') + " S1").find("out of range"), std::string::npos);
+    EXPECT_NE(Refusal("N" + std::string(40, '9') + " G1 X1").find("out of range"), std::string::npos);
+    EXPECT_NE(Refusal("G1 X1*999").find("checksum"), std::string::npos);
     // The command read before the fault is kept, so the caller can tell a
     // command it translates from one it leaves out.
     GCodeLine line;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "GeNumberText.h"
+
 namespace bridge {
 
 namespace {
@@ -94,13 +96,7 @@ bool SetOption(const std::string& name, const std::string& value, BridgeOptions&
 // "30", "27.5": what the engine reads as a number or a percentage.
 std::string Number(double value)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    std::string s = text;
-    s.erase(s.find_last_not_of('0') + 1);
-    if (s.back() == '.')
-        s.pop_back();
-    return s;
+    return zelk::ShortNumber(value);
 }
 
 }  // namespace
