@@ -42,7 +42,7 @@
 #include <unistd.h>
 
 #include "CanonicalGCode.h"
-#include "ChildProcess.h"
+#include "BenchProcess.h"
 #include "ForeignGCode.h"
 #include "ZELKStartGCodeOperater.h"
 

@@ -1,5 +1,5 @@
 // Timing a program run as a child process.
-#include "ChildProcess.h"
+#include "BenchProcess.h"
 
 #include <algorithm>
 #include <cerrno>
