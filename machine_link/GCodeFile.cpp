@@ -160,6 +160,15 @@ bool GCodeLineStream::Open(const std::string& path)
     return true;
 }
 
+void GCodeLineStream::Open(GCodeText&& text)
+{
+    m_buffer = std::move(text.data);
+    m_capacity = m_end = text.size;
+    m_sizeBytes = text.size;
+    text.size = 0;
+    m_eof = true;
+}
+
 // Moves what is unread to the front and reads more after it; a line longer
 // than the buffer doubles it.
 bool GCodeLineStream::Fill()

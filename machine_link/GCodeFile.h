@@ -47,6 +47,8 @@ public:
 
     // False, with Error() naming the file, when it cannot be opened.
     bool Open(const std::string& path);
+    // Hands out the lines of a text read already (a pipe read whole).
+    void Open(GCodeText&& text);
     bool Next(std::string_view& line);
     // The number of the line Next() handed out last, from 1.
     std::size_t LineNumber() const { return m_lineNumber; }

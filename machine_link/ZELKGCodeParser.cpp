@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/stat.h>
+
 #include "GCodeLimits.h"
 #include "GCodeWords.h"
 #include "MachinePackages.h"
@@ -105,10 +107,16 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path, zelk::GCodeFi
 
 void ZELKGCodeParser::TranslateFile(const char* path, std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
 {
-    // The flavour from the file's own ends, unless the caller chose it.
-    if (!m_flavor) {
+    // The flavour from the file's own ends, unless the caller chose it. A
+    // pipe or a device can be read only once: it is read whole first.
+    zelk::GCodeText file;
+    struct stat info {};
+    const bool regular = ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
+    m_lastFileError.clear();
+    if (m_flavor) {
+        outcome.flavor = *m_flavor;
+    } else if (regular) {
         std::string head, tail;
-        m_lastFileError.clear();
         if (!zelk::ReadGCodeEnds(path, zelk::gcode::kFlavorHeadBytes, zelk::gcode::kFlavorTailBytes, head, tail,
                                  &m_lastFileError))
             return;
@@ -116,14 +124,17 @@ void ZELKGCodeParser::TranslateFile(const char* path, std::vector<Package>& pack
         outcome.flavor = mark.flavor;
         outcome.flavorMark = mark.mark;
     } else {
-        outcome.flavor = *m_flavor;
+        if (!GetFileData(path, file))
+            return;
+        const zelk::gcode::FlavorMark mark = zelk::gcode::DetectFlavor(std::string_view(file.data.get(), file.size));
+        outcome.flavor = mark.flavor;
+        outcome.flavorMark = mark.mark;
     }
     if (outcome.flavor != zelk::gcode::GCodeFlavor::kPrinter) {
-        TranslateFlavoredFile(path, outcome.flavor, packages, outcome);
+        TranslateFlavoredFile(path, outcome.flavor, packages, outcome, file.data ? &file : nullptr);
         return;
     }
-    zelk::GCodeText file;
-    if (!GetFileData(path, file))
+    if (!file.data && !GetFileData(path, file))
         return;
     outcome.read = true;
     m_census = &outcome.leftOut;

@@ -116,8 +116,9 @@ private:
     // Files of another flavour, read through the G-code interpreter.
     // The file is read and interpreted on a thread of its own while this one
     // turns the actions into packages, a block of actions at a time.
+    // `text`, when given, is the file already read whole (a pipe), read from there.
     void TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor, std::vector<Package>& packages,
-                               zelk::GCodeFileOutcome& outcome);
+                               zelk::GCodeFileOutcome& outcome, zelk::GCodeText* text);
     // `texts` holds the messages of the actions (an action's value is its index).
     void AppendActionPackages(const std::vector<zelk::gcode::Action>& actions, const std::vector<std::string>& texts,
                               std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome);

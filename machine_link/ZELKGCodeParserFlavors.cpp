@@ -149,12 +149,15 @@ private:
 constexpr std::size_t kActionsPerBlock = 4096;
 
 // Reads and interprets the whole file, handing its actions over in blocks.
-void ReadActions(const std::string& path, zelk::gcode::GCodeInterpreter& interpreter, BlockQueue& queue)
+void ReadActions(const std::string& path, zelk::GCodeText* text, zelk::gcode::GCodeInterpreter& interpreter,
+                 BlockQueue& queue)
 {
     ActionBlock block;
     try {
         zelk::GCodeLineStream stream;
-        if (!stream.Open(path)) {
+        if (text != nullptr)
+            stream.Open(std::move(*text));
+        else if (!stream.Open(path)) {
             block.failed = true;
             block.error = stream.Error();
         }
@@ -200,7 +203,8 @@ void ReadActions(const std::string& path, zelk::gcode::GCodeInterpreter& interpr
 }  // namespace
 
 void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor,
-                                            std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
+                                            std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome,
+                                            zelk::GCodeText* text)
 {
     double length = m_platformLengthMm, width = m_platformWidthMm;
     if (!(length > 0 && width > 0)) {
@@ -233,7 +237,7 @@ void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCode
     Machine().SetCurrentPosition(CPoint5D(0, 0, 0, 0, 0));
     Machine().SetCurrentFeedrate(0);
     BlockQueue queue;
-    std::thread reader(ReadActions, std::string(path), std::ref(interpreter), std::ref(queue));
+    std::thread reader(ReadActions, std::string(path), text, std::ref(interpreter), std::ref(queue));
     ActionBlock block;
     try {
         do {

@@ -11,7 +11,10 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "ProgramFolder.h"
 #include "ProgramProcess.h"
@@ -280,6 +283,24 @@ TEST_F(ForeignGCode, AnotherSlicersStyleWithTravelsChecksumsRelativeBlocksAndArc
     EXPECT_NE(refused.err.find("choose its flavour with --flavor"), std::string::npos) << refused.err;
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("out.x3g")));
     EXPECT_EQ(Convert(file, {"--flavor", "reprap"}).exitCode, 0);
+}
+
+// A pipe can be read only once: its flavour is found in the text read whole,
+// and it converts as the same file on disk does.
+TEST_F(ForeignGCode, AFileFromAPipeConvertsAsFromDisk)
+{
+    const std::string file = m_dir.File("other.gcode");
+    WriteFile(file, OtherSlicerFile());
+    ASSERT_EQ(Convert(file).exitCode, 0);
+    const std::string fromDisk = ReadFile(m_dir.File("out.x3g"));
+    const std::string pipe = m_dir.File("pipe.gcode");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] { WriteFile(pipe, OtherSlicerFile()); });
+    const ProcessResult run = Convert(pipe);
+    writer.join();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("read as reprap G-code"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadFile(m_dir.File("out.x3g")) == fromDisk);
 }
 
 TEST_F(ForeignGCode, RefusedWithTheLine)
