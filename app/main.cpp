@@ -32,10 +32,11 @@ int main(int argc, char** argv)
     if (!backend.empty())
         ::setenv("GDK_BACKEND", backend.c_str(), 1);
     // A display named but not there (its X server ended, or a typing
-    // mistake) would end in the toolkit's assertions: one line instead.
-    if (Display* x = XOpenDisplay(nullptr); x != nullptr) {
-        XCloseDisplay(x);
-    } else {
+    // mistake) would end in the toolkit's assertions: one line instead. The
+    // connection stays open until the end: closing it as the only client
+    // would make an X server without -noreset reset under the toolkit.
+    Display* const x = XOpenDisplay(nullptr);
+    if (x == nullptr) {
         std::fprintf(stderr,
                      "Morvadin-X: cannot open the display %s (no X server answers there): start the program "
                      "from the desktop, or set DISPLAY to a running display\n",
@@ -45,5 +46,7 @@ int main(int argc, char** argv)
     wxApp::SetInstance(new COrvanelApp(options));
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
-    return wxEntry(wxArgc, wxArgv);
+    const int status = wxEntry(wxArgc, wxArgv);
+    XCloseDisplay(x);
+    return status;
 }
