@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -137,15 +138,19 @@ void CheckWrite(const std::string& content, const Entry& written, const char* va
 
 // The file path: a write goes through the temporary file and the rename and
 // gives what the in-memory write gives; a refused write leaves the file alone.
+// Content that is no profile is kept as PATH.broken and the write starts anew.
 void CheckFileWrite(const std::string& content, const Entry& written, const char* value)
 {
     const std::string path = ProfilePath();
     WriteFile(path, content);
+    std::remove((path + ".broken").c_str());
     ZELKFileIniBase ini(path);
     for (const Entry& e : kEntries)
         CheckFileReads(ini, e);
+    const bool profile = zelk::ini::LooksLikeProfile(content);
     std::string expected, error;
-    const bool canWrite = zelk::ini::WithValue(content, written.section, written.key, value, expected, error);
+    const bool canWrite =
+        zelk::ini::WithValue(profile ? content : std::string(), written.section, written.key, value, expected, error);
     if (ini.WriteIniProfileString(written.section, written.key, value) != 1) {
         FUZZ_CHECK(!canWrite, "the file write failed where the text could be written");
         FUZZ_CHECK(ReadFile(path) == content, "a refused write changed the file");
@@ -153,6 +158,8 @@ void CheckFileWrite(const std::string& content, const Entry& written, const char
     }
     FUZZ_CHECK(ini.LastError().empty(), ini.LastError().c_str());
     FUZZ_CHECK(canWrite && ReadFile(path) == expected, "the file differs from the written text");
+    if (!profile)
+        FUZZ_CHECK(ReadFile(path + ".broken") == content, "no copy kept of what was no profile");
 }
 
 }  // namespace
