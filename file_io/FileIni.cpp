@@ -406,4 +406,12 @@ bool ReadPlatformSize(ZELKFileIniBase& profile, double& length, double& width, d
     return ok;
 }
 
+ZELKGeBuildVolume ProfileBuildVolume()
+{
+    double length = kDefaultPlatformMm, width = kDefaultPlatformMm, height = kDefaultPlatformMm;
+    ZELKFileIniBase profile(UserFileOrShipped(ZELKFileIni::kFileName));
+    ReadPlatformSize(profile, length, width, height);
+    return ZELKGeBuildVolume::Platform(length, width, height);
+}
+
 }  // namespace zelk

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "GeBuildVolume.h"
+
 class ZELKFileLog;
 
 // One INI file. Every read looks at the file as it is now, so a value written
@@ -95,5 +97,9 @@ inline constexpr double kMaxPlatformMm = 2000.0;
 // present in the profile was refused.
 bool ReadPlatformSize(ZELKFileIniBase& profile, double& length, double& width, double& height,
                       ZELKFileLog* log = nullptr);
+
+// The build volume of the program's profile (the user's, else the shipped
+// one), as the plate shows it: for the programs that print without the plate.
+ZELKGeBuildVolume ProfileBuildVolume();
 
 }  // namespace zelk

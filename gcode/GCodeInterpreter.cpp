@@ -326,12 +326,17 @@ void GCodeInterpreter::SetPosition(const GCodeLine& line, std::vector<Action>& a
     m_y = y;
     m_z = z;
     m_e = e;
+    TellPosition(actions);
+}
+
+void GCodeInterpreter::TellPosition(std::vector<Action>& actions) const
+{
     Action a;
     a.kind = ActionKind::kSetPosition;
-    a.x = x;
-    a.y = y;
-    a.z = z;
-    a.e = e;
+    a.x = m_x;
+    a.y = m_y;
+    a.z = m_z;
+    a.e = m_e;
     actions.push_back(a);
 }
 
@@ -341,32 +346,23 @@ void GCodeInterpreter::Home(const GCodeLine& line, std::vector<Action>& actions)
     if (axes == 0)
         axes = kAxisX | kAxisY | kAxisZ;
     // Z first, up and away from the platform, then X and Y, as the start G-code homes.
+    const auto home = [&actions](int which, double feedMmPerMin) {
+        Action a;
+        a.kind = ActionKind::kHome;
+        a.axes = which;
+        a.feedMmPerMin = feedMmPerMin;
+        actions.push_back(a);
+    };
     if (axes & kAxisZ) {
-        Action z;
-        z.kind = ActionKind::kHome;
-        z.axes = kAxisZ;
-        z.feedMmPerMin = m_setup.homeFeedZMmPerMin;
-        actions.push_back(z);
+        home(kAxisZ, m_setup.homeFeedZMmPerMin);
         m_z = m_setup.homeZ;
     }
     if (axes & (kAxisX | kAxisY)) {
-        Action xy;
-        xy.kind = ActionKind::kHome;
-        xy.axes = axes & (kAxisX | kAxisY);
-        xy.feedMmPerMin = m_setup.homeFeedXYMmPerMin;
-        actions.push_back(xy);
-        if (axes & kAxisX)
-            m_x = m_setup.homeX;
-        if (axes & kAxisY)
-            m_y = m_setup.homeY;
+        home(axes & (kAxisX | kAxisY), m_setup.homeFeedXYMmPerMin);
+        m_x = axes & kAxisX ? m_setup.homeX : m_x;
+        m_y = axes & kAxisY ? m_setup.homeY : m_y;
     }
-    Action at;
-    at.kind = ActionKind::kSetPosition;
-    at.x = m_x;
-    at.y = m_y;
-    at.z = m_z;
-    at.e = m_e;
-    actions.push_back(at);
+    TellPosition(actions);
 }
 
 bool GCodeInterpreter::Temperature(const GCodeLine& line, std::vector<Action>& actions, std::string& error)

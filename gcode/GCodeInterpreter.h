@@ -74,6 +74,8 @@ private:
     bool MoveTo(double x, double y, double z, double e, std::vector<Action>& actions, std::string& error);
     void SetPosition(const GCodeLine& line, std::vector<Action>& actions);
     void Home(const GCodeLine& line, std::vector<Action>& actions);
+    // The printer is told where it is now (after a reset or homing).
+    void TellPosition(std::vector<Action>& actions) const;
     bool Temperature(const GCodeLine& line, std::vector<Action>& actions, std::string& error);
     bool CheckTool(const GCodeLine& line, std::string& error) const;
     // Whether the line's command has a translation in this flavour.

@@ -80,10 +80,6 @@ public:
     // The flavour files are read as: chosen by the user, or (nothing) taken
     // from each file's own mark, the printer's dialect when it has none.
     void SetFlavor(std::optional<zelk::gcode::GCodeFlavor> flavor) { m_flavor = flavor; }
-    // The build volume foreign files must keep to: the platform, centred on
-    // the origin, from the plate up to the start height. Unset, the
-    // profile's platform is used.
-    void SetPlatformSize(double lengthMm, double widthMm);
 
     // Empty when the last FileParser call read its file.
     const std::string& LastFileError() const { return m_lastFileError; }
@@ -151,6 +147,5 @@ private:
     zelk::GCodeFileOutcome m_lastOutcome;
     std::size_t m_skippedLines = 0;
     std::optional<zelk::gcode::GCodeFlavor> m_flavor;
-    double m_platformLengthMm = 0, m_platformWidthMm = 0;  // 0: the profile's
     zelk::gcode::CommandCensus* m_census = nullptr;  // of the file being translated
 };

@@ -14,7 +14,6 @@
 
 #include "FileIni.h"
 #include "MachinePackages.h"
-#include "ProgramFolder.h"
 #include "S3GCommands.h"
 #include "ScanNumbers.h"
 #include "ZELKMachine.h"
@@ -70,12 +69,6 @@ void MessagePackages(std::string_view text, std::vector<Package>& out)
 }
 
 }  // namespace
-
-void ZELKGCodeParser::SetPlatformSize(double lengthMm, double widthMm)
-{
-    m_platformLengthMm = lengthMm;
-    m_platformWidthMm = widthMm;
-}
 
 void ZELKGCodeParser::SetPositionPackage(double x, double y, double z, double a, Package& out)
 {
@@ -206,20 +199,15 @@ void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCode
                                             std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome,
                                             zelk::GCodeText* text)
 {
-    double length = m_platformLengthMm, width = m_platformWidthMm;
-    if (!(length > 0 && width > 0)) {
-        double height = zelk::kDefaultPlatformMm;
-        length = width = zelk::kDefaultPlatformMm;
-        ZELKFileIniBase profile(zelk::UserFileOrShipped(ZELKFileIni::kFileName));
-        zelk::ReadPlatformSize(profile, length, width, height);
-    }
+    // The platform of the profile; its height is the start height here.
+    const ZELKGeBuildVolume platform = zelk::ProfileBuildVolume();
     zelk::gcode::MachineSetup setup;
     setup.homeZ = StartGCode().GetExtrudeHeight();
     setup.checkVolume = true;
-    setup.minX = -length / 2;
-    setup.maxX = length / 2;
-    setup.minY = -width / 2;
-    setup.maxY = width / 2;
+    setup.minX = platform.min.x;
+    setup.maxX = platform.max.x;
+    setup.minY = platform.min.y;
+    setup.maxY = platform.max.y;
     setup.minZ = 0;
     setup.maxZ = setup.homeZ;
     zelk::gcode::GCodeInterpreter interpreter(flavor, setup);

@@ -18,6 +18,7 @@
 
 #include "ProgramFolder.h"
 #include "ProgramProcess.h"
+#include "ReferenceX3g.h"
 #include "RunProcess.h"
 #include "StlShapes.h"
 #include "TempDir.h"
@@ -32,10 +33,8 @@ using testsupport::WriteFile;
 
 namespace {
 
-constexpr double kStartHeightMm = 137.4;
-const char* const kStartGCode =
-    "M104 S212 T0\nM109 S95 T0\nG21\nG90\nM17\nM6 T0\nG162 Z F1000\nG161 X Y F2500\nM103\n"
-    "G92 X-75 Y-75 Z137.4 A0 B0\n";
+using reference::kStartGCode;
+constexpr double kStartHeightMm = reference::kStartValues.startHeightMM;
 
 // The firmware's rules, written out plainly: where each move ends and how
 // much filament goes out and back. Arcs count by their end points.

@@ -28,10 +28,8 @@ using testsupport::WriteFile;
 
 namespace {
 
-const char* const kStartGCode =
-    "M104 S212 T0\nM109 S95 T0\nG21\nG90\nM17\nM6 T0\nG162 Z F1000\nG161 X Y F2500\nM103\n"
-    "G92 X-75 Y-75 Z137.4 A0 B0\n";
-const reference::StartValues kStartValues{212, 95, 137.4f};
+using reference::kStartGCode;
+using reference::kStartValues;
 
 std::string Converter()
 {

@@ -62,6 +62,26 @@ int WaitForExit(pid_t& pid, int timeoutMs = -1)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Appends what `fd` gives to `got` until `wanted` is in it, the end of the
+// output, or timeoutMs (also while a hung child keeps writing); returns `got`.
+std::string ReadFdUntil(int fd, std::string& got, const std::string& wanted, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (got.find(wanted) == std::string::npos) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd pfd{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        char buf[512];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
 // A child process with its stdout or stderr on a pipe.
 class Child {
 public:
@@ -96,23 +116,7 @@ public:
     bool Started() const { return m_pid > 0; }
     // Reads the pipe until text appears (or it closes / timeoutMs passes,
     // also while a hung child keeps writing).
-    std::string ReadUntil(const std::string& text, int timeoutMs)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (m_text.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                    std::chrono::steady_clock::now());
-            pollfd pfd{m_out, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
-                break;
-            char buf[512];
-            const ssize_t n = ::read(m_out, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            m_text.append(buf, static_cast<std::size_t>(n));
-        }
-        return m_text;
-    }
+    std::string ReadUntil(const std::string& text, int timeoutMs) { return ReadFdUntil(m_out, m_text, text, timeoutMs); }
     void Signal(int sig) { ::kill(m_pid, sig); }
     // The exit status; -1 when it did not exit normally.
     int Wait() { return WaitForExit(m_pid); }
@@ -167,20 +171,7 @@ public:
     // What the program wrote to its terminal, until text appears.
     std::string ReadUntil(const std::string& text, int timeoutMs)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (m_text.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                    std::chrono::steady_clock::now());
-            pollfd pfd{m_master, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
-                break;
-            char buf[512];
-            const ssize_t n = ::read(m_master, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            m_text.append(buf, static_cast<std::size_t>(n));
-        }
-        return m_text;
+        return ReadFdUntil(m_master, m_text, text, timeoutMs);
     }
     // The terminal window goes away.
     void Close()

@@ -30,7 +30,8 @@ namespace {
 
 constexpr std::chrono::seconds kEndLimit{10};
 
-// A model and an engine that writes its pid and one stage, then waits forever.
+// A model and an engine that writes its pid and one stage, then blocks until
+// it is ended (it never ends by itself: the tests wait on its end, not on time).
 struct StuckEngine {
     TempDir dir;
     std::string model = dir.File("model.stl");
@@ -39,7 +40,7 @@ struct StuckEngine {
     {
         const std::string stub = dir.File("engine-stub");
         WriteFile(stub, "#!/bin/sh\necho $$ > '" + dir.File("engine.pid") +
-                            "'\necho '10 => Processing triangulated mesh'\nexec sleep 1000\n");
+                            "'\necho '10 => Processing triangulated mesh'\nexec tail -f /dev/null\n");
         ::chmod(stub.c_str(), 0755);
         stlshapes::WriteBinaryStl(model, stlshapes::Box(-10, -10, 0, 10, 10, 20));
         ::setenv("MORVADIN_SLICER_ENGINE", stub.c_str(), 1);

@@ -100,15 +100,6 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
     return true;
 }
 
-// The build volume of the profile the program uses, as the plate shows it.
-ZELKGeBuildVolume ProfileBuildVolume()
-{
-    double length = zelk::kDefaultPlatformMm, width = zelk::kDefaultPlatformMm, height = zelk::kDefaultPlatformMm;
-    ZELKFileIniBase profile(zelk::UserFileOrShipped(ZELKFileIni::kFileName));
-    zelk::ReadPlatformSize(profile, length, width, height);
-    return ZELKGeBuildVolume::Platform(length, width, height);
-}
-
 // The model's height through the project's own loader, which refuses what
 // the printer could not use, with its reason: a model beyond the build volume,
 // which the plate would refuse, is refused here too.
@@ -123,7 +114,7 @@ bool LoadModel(const std::string& path, ZELKGePrint& mesh, double& heightMm, std
         error = path + ": the model has no height";
         return false;
     }
-    if (const std::string beyond = ProfileBuildVolume().Beyond(low, high); !beyond.empty()) {
+    if (const std::string beyond = zelk::ProfileBuildVolume().Beyond(low, high); !beyond.empty()) {
         error = path + ": the model lies beyond the build volume (" + beyond + "); move or scale it onto the plate";
         return false;
     }
