@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/tsan}"
-targets=(machine_link_tests machine_link_serial_tests machine_link_sim_tests s3g_print_tests file_io_tests)
+targets=(s3g_tests gcode_tests machine_link_serial_tests machine_link_sim_tests s3g_print_tests file_io_tests)
 
 cmake --preset tsan -B "$build" >/dev/null
 cmake --build "$build" --target "${targets[@]}"
