@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -12,8 +13,9 @@
 class ComReceive {
 public:
     virtual ~ComReceive() = default;
-    // frame: the frame's bytes; length: its byte count as a pointer-sized integer.
-    virtual void OnCommReceive(void* frame, void* length) = 0;
+    // One whole frame, start byte to CRC; the bytes are the port's until the
+    // call returns.
+    virtual void OnCommReceive(std::span<const unsigned char> frame) = 0;
     // The device went away under the open port (on the reader thread, which
     // then ends).
     virtual void OnCommHangup() {}

@@ -387,15 +387,24 @@ void ZELKMachineControl::ChangePrintType_InquirePlatformTemperature()
     WakeWorker();
 }
 
-void ZELKMachineControl::SetReceiveFun(void (*callback)())
+void ZELKMachineControl::SetReceiveCallback(std::function<void(const RECEIVEBUF&)> callback)
 {
-    SetReceiveCallback(callback != nullptr ? std::function<void()>(callback) : std::function<void()>());
+    std::lock_guard lock(m_callbackMutex);
+    m_onReceive = std::move(callback);
 }
 
 void ZELKMachineControl::SetReceiveCallback(std::function<void()> callback)
 {
-    std::lock_guard lock(m_callbackMutex);
-    m_OperationOnReceive = std::move(callback);
+    if (!callback) {
+        SetReceiveCallback(nullptr);
+        return;
+    }
+    SetReceiveCallback([callback = std::move(callback)](const RECEIVEBUF&) { callback(); });
+}
+
+void ZELKMachineControl::SetReceiveCallback(std::nullptr_t)
+{
+    SetReceiveCallback(std::function<void(const RECEIVEBUF&)>());
 }
 
 RECEIVEBUF ZELKMachineControl::GetReceiveBuf()

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -182,9 +183,14 @@ public:
     // -1 before any was set on this connection.
     int GetExtruderTargetC() const { return m_extruderTargetC.load(); }
     int GetPlatformTargetC() const { return m_platformTargetC.load(); }
-    // Called on the reader thread after every classified reply.
-    void SetReceiveFun(void (*callback)());
+    // Called on the reader thread with every classified reply, before the
+    // worker hears of it.
+    void SetReceiveCallback(std::function<void(const RECEIVEBUF& reply)> callback);
+    // For callers that read the record back with GetReceiveBuf (on the reader
+    // thread it is the reply just classified).
     void SetReceiveCallback(std::function<void()> callback);
+    void SetReceiveCallback(std::nullptr_t);
+    // The last classified reply (any thread).
     RECEIVEBUF GetReceiveBuf();
     int GetIsInquirePlatformTemperature();
     void SetInquirePlatformTemperature(int outstanding);
@@ -268,7 +274,7 @@ private:
     bool SuspendThread();
     bool ResumeThread();
     void WakeWorker();
-    void OnCommReceive(void* frame, void* length) override;
+    void OnCommReceive(std::span<const unsigned char> frame) override;
     void OnCommHangup() override;
     void OnCommBadFrame() override;
     void FinishBuild();
@@ -350,7 +356,7 @@ private:
     std::uint64_t m_workSeq = 0;
 
     std::mutex m_callbackMutex;
-    std::function<void()> m_OperationOnReceive;
+    std::function<void(const RECEIVEBUF&)> m_onReceive;
 
     std::mutex m_restartMutex;
     std::condition_variable m_restartCv;

@@ -458,17 +458,17 @@ void ZELKMachineControl::WakeWorker()
     m_workCv.notify_all();
 }
 
-void ZELKMachineControl::OnCommReceive(void* frame, void* length)
+void ZELKMachineControl::OnCommReceive(std::span<const unsigned char> frame)
 {
-    int type = 0;
+    RECEIVEBUF record;
     bool known = false;
     bool position = false;
     int version = 0;
     std::int32_t steps[5] = {};
     {
         std::lock_guard lock(m_recordMutex);
-        known = m_parser.ParserReceiveBuffer(frame, length);
-        type = m_parser.GetReceiveBuf().type;
+        known = m_parser.ParserReceiveBuffer(frame.data(), frame.size());
+        record = m_parser.GetReceiveBuf();
         version = m_parser.GetFirmwareVersion();
         position = known && m_parser.LastWasPosition();
         if (position)
@@ -477,10 +477,10 @@ void ZELKMachineControl::OnCommReceive(void* frame, void* length)
     if (!known) {
         // Not a reply this host knows: it answers nothing, so the package in
         // flight keeps waiting for its own reply.
-        Log(1, "Unrecognised reply ignored: " +
-                   Hex(static_cast<const unsigned char*>(frame), reinterpret_cast<std::size_t>(length)));
+        Log(1, "Unrecognised reply ignored: " + Hex(frame.data(), frame.size()));
         return;
     }
+    const int type = record.type;
     if (type == zelk::kReplyBuildFinished)
         FinishBuild();
     if (type == zelk::kReplyVersion && version != m_loggedVersion) {
@@ -492,13 +492,13 @@ void ZELKMachineControl::OnCommReceive(void* frame, void* length)
     if (position)
         TakeReportedPosition(steps);
 
-    std::function<void()> callback;
+    std::function<void(const RECEIVEBUF&)> callback;
     {
         std::lock_guard lock(m_callbackMutex);
-        callback = m_OperationOnReceive;
+        callback = m_onReceive;
     }
     if (callback)
-        callback();
+        callback(record);
 
     // Connected before the worker wakes: whoever sees the next package sent
     // also sees the flag.

@@ -1,7 +1,6 @@
 // The printer's port: raw bytes to S3G frames for the machine control.
 #include "ZELKPlusCom.h"
 
-#include <cstdint>
 
 ZELKPlusCom::~ZELKPlusCom()
 {
@@ -54,5 +53,5 @@ void ZELKPlusCom::Deliver(const unsigned char* frame, std::size_t length)
 {
     m_frame.assign(frame, frame + length);
     if (m_receiver != nullptr)
-        m_receiver->OnCommReceive(m_frame.data(), reinterpret_cast<void*>(static_cast<std::uintptr_t>(length)));
+        m_receiver->OnCommReceive(std::span<const unsigned char>(m_frame.data(), m_frame.size()));
 }

@@ -17,11 +17,15 @@ void OnUiThread(F&& update)
 
 }  // namespace
 
+long ZELKUIOperation::OnCommReceive(const RECEIVEBUF& reply)
+{
+    GetUIOperationObject()->HandleReceive(reply);
+    return 0;
+}
+
 long ZELKUIOperation::OnCommReceive()
 {
-    ZELKUIOperation* ui = GetUIOperationObject();
-    ui->HandleReceive(ui->m_machineControl->GetReceiveBuf());
-    return 0;
+    return OnCommReceive(GetUIOperationObject()->m_machineControl->GetReceiveBuf());
 }
 
 void ZELKUIOperation::HandleReceive(const RECEIVEBUF& reply)

@@ -24,7 +24,7 @@ public:
     void Attach(ZELKMachineControl& control)
     {
         m_control = &control;
-        control.SetReceiveCallback([this] { OnReply(); });
+        control.SetReceiveCallback([this](const RECEIVEBUF& reply) { OnReply(reply); });
     }
     // Waits until pred(record) holds after some reply (or timeoutMs passes).
     bool WaitFor(const std::function<bool(const RECEIVEBUF&)>& pred, int timeoutMs = 5000)
@@ -63,9 +63,8 @@ public:
     std::function<void(ZELKMachineControl&, const RECEIVEBUF&)> onReply;
 
 private:
-    void OnReply()
+    void OnReply(const RECEIVEBUF& record)
     {
-        const RECEIVEBUF record = m_control->GetReceiveBuf();
         if (onReply)
             onReply(*m_control, record);
         std::lock_guard lock(m_mutex);

@@ -23,11 +23,10 @@ namespace {
 
 class FrameSink : public ComReceive {
 public:
-    void OnCommReceive(void* frame, void* length) override
+    void OnCommReceive(std::span<const unsigned char> frame) override
     {
-        const auto* p = static_cast<const unsigned char*>(frame);
         std::lock_guard lock(m_mutex);
-        m_frames.emplace_back(p, p + reinterpret_cast<std::uintptr_t>(length));
+        m_frames.emplace_back(frame.begin(), frame.end());
         m_cv.notify_all();
     }
     void OnCommHangup() override

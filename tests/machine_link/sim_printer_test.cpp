@@ -225,11 +225,10 @@ TEST(SimServer, BadCrcOrLengthOnTheLineIsRefusedWith0x83)
         std::mutex m;
         std::condition_variable cv;
         std::vector<Bytes> frames;
-        void OnCommReceive(void* f, void* n) override
+        void OnCommReceive(std::span<const unsigned char> frame) override
         {
-            const auto* p = static_cast<const unsigned char*>(f);
             std::lock_guard lock(m);
-            frames.emplace_back(p, p + reinterpret_cast<std::uintptr_t>(n));
+            frames.emplace_back(frame.begin(), frame.end());
             cv.notify_all();
         }
     } sink;
