@@ -14,6 +14,4 @@ struct SkeinforgeParameter {
     std::string layerHeight = "0.2";
     std::string shells = "1";      // 0 thin, 1 normal, 2 thick
     std::string speed = "60";      // mm/s
-    // Not passed on: the command line is the same for either value.
-    int lastFlag = 1;
 };

@@ -25,21 +25,23 @@ void ZELKSkfParameterCmdLines::SetSkeinforgePrameter(const SkeinforgeParameter& 
     m_parameter = parameter;
 }
 
-std::string ZELKSkfParameterCmdLines::GetSkeinforgeCmdLiens() const
+std::vector<std::string> ZELKSkfParameterCmdLines::GetSkeinforgeArguments() const
 {
     if (::access(m_bridgePath.c_str(), X_OK) != 0)
-        return std::string();
+        return {};
     const SkeinforgeParameter& p = m_parameter;
-    const std::pair<const char*, std::string> options[] = {
-        {"--profile", p.profile},       {"--layer-height", p.layerHeight}, {"--infill", p.infill},
-        {"--shells", p.shells},         {"--speed", p.speed},              {"--raft", std::to_string(p.raft)},
-        {"--support", std::to_string(p.support)}};
-    std::string line = zelk::QuoteArgument(m_bridgePath);
-    for (const auto& [name, value] : options) {
-        line += ' ';
-        line += name;
-        line += ' ';
-        line += zelk::QuoteArgument(value);
+    return {m_bridgePath,      "--profile",  p.profile, "--layer-height", p.layerHeight,           "--infill",
+            p.infill,          "--shells",   p.shells,  "--speed",        p.speed,                 "--raft",
+            std::to_string(p.raft), "--support", std::to_string(p.support)};
+}
+
+std::string ZELKSkfParameterCmdLines::GetSkeinforgeCmdLiens() const
+{
+    std::string line;
+    for (const std::string& argument : GetSkeinforgeArguments()) {
+        if (!line.empty())
+            line += ' ';
+        line += argument.rfind("--", 0) == 0 ? argument : zelk::QuoteArgument(argument);
     }
     return line;
 }

@@ -2,11 +2,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "SkeinforgeParameter.h"
 
-// Builds the command line the slicing panel runs. The caller appends the
-// quoted model file. Used from the user-interface thread only.
+// Builds the command line the slicing panel runs. Used from the user-interface thread only.
 class ZELKSkfParameterCmdLines {
 public:
     static ZELKSkfParameterCmdLines* getInstance();
@@ -18,8 +18,11 @@ public:
     void SetSkeinforgePrameter(const SkeinforgeParameter& parameter);
     const SkeinforgeParameter& GetSkeinforgePrameter() const { return m_parameter; }
 
-    // The quoted bridge followed by the settings as options, in UTF-8; empty
-    // when the bridge is not there or cannot be run (the slicer cannot start).
+    // The bridge followed by the settings as options, one argument each, in
+    // UTF-8; empty when the bridge is not there or cannot be run (the slicer
+    // cannot start). The caller appends the model file.
+    std::vector<std::string> GetSkeinforgeArguments() const;
+    // The same as one line, each value quoted.
     std::string GetSkeinforgeCmdLiens() const;
 
     // The slicer bridge this instance runs.

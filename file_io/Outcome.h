@@ -12,9 +12,16 @@ namespace zelk {
 struct Outcome {
     bool ok = true;
     std::string reason;  // empty when ok
+    // Above the windows' libraries: the translation key of the message that
+    // says it, `reason` then being the detail quoted in it (a file, a line).
+    std::string key;
 
     static Outcome Done() { return {}; }
-    static Outcome Refused(std::string why) { return {false, std::move(why)}; }
+    static Outcome Refused(std::string why) { return {false, std::move(why), {}}; }
+    static Outcome Message(std::string key, std::string detail = {})
+    {
+        return {false, std::move(detail), std::move(key)};
+    }
     explicit operator bool() const { return ok; }
 };
 

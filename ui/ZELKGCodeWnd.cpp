@@ -8,12 +8,8 @@
 #include <wx/statline.h>
 #include <wx/textctrl.h>
 
-#include "ChildProcess.h"
 #include "EntityDatabase.h"
-#include "ModelFilePaths.h"
-#include "PrintModelFile.h"
 #include "SlicedGCode.h"
-#include "ZELKSkfParameterCmdLines.h"
 #include "ZELKStartGCodeOperater.h"
 #include "ZELKStatic.h"
 #include "ZELKTranslation.h"
@@ -21,20 +17,21 @@
 
 namespace {
 
-// What the panel shows for a slicer that ended with this exit code.
-constexpr int kExitEngineMissing = 3;
-
-int g_cancelGraceMs = 3000;
-
 wxString Text(const std::string& key) { return ZELKTranslation::GetTranslationObject()->GetString(key); }
 
 }  // namespace
 
-void ZELKGCodeWnd::SetCancelGraceMs(int ms) { g_cancelGraceMs = ms; }
+void ZELKGCodeWnd::SetCancelGraceMs(int ms) { zelk::SliceJob::SetCancelGraceMs(ms); }
 
-ZELKGCodeWnd::ZELKGCodeWnd(wxWindow* parent, const wxPoint& pos) : m_worker(this), m_cancelTimer(this)
+ZELKGCodeWnd::ZELKGCodeWnd(wxWindow* parent, const wxPoint& pos)
+    : m_cancelTimer(this),
+      m_job([this](unsigned run, const zelk::SliceProgress::Update& update) {
+                CallAfter([this, run, update] { OnJobUpdate(run, update); });
+            },
+            [this](unsigned run, const zelk::SliceJob::End& end) {
+                CallAfter([this, run, end] { OnJobEnded(run, end); });
+            })
 {
-    m_worker.SetTechFun(&ZELKGCodeWnd::SlicerJob);
     Create(parent, IDD, pos, wxSize(220, 240));
     CreateControls();
     Bind(wxEVT_BUTTON, &ZELKGCodeWnd::OnCommand, this);
@@ -202,15 +199,10 @@ int ZELKGCodeWnd::ApplyFields()
         ui->MessageBox_Zelk("id_message_temperatureHeightRange_Tessaron");
         return 0;
     }
-    ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
-    // The extruder takes whole degrees.
-    const bool stored =
-        startGCode->SetStartGCodeData(static_cast<int>(fields.extruderTempC), StartGCode_ExtruderTemperature) != 0 &&
-        startGCode->SetStartGCodeData(fields.printHeightMm, StartGCode_ZHeight) != 0 &&
-        startGCode->SetStartGCodeData(fields.platformTempC, StartGCode_PlatformTemperature) != 0;
+    const zelk::Outcome stored = zelk::StoreSliceFields(fields);
     ui->UpdateTemperatureHeightControlWnd(UPDATE_ALL);
     if (!stored) {
-        ShowFailure("id_message_startGCodeNotSaved", startGCode->GetLastError());
+        ShowFailure(stored);
         return 0;
     }
     return 1;
@@ -262,90 +254,46 @@ void ZELKGCodeWnd::StartSlicing()
 {
     if (m_state != State::Idle)
         return;
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
-    // Without the lines that carry the temperatures and the start height, the
-    // print would not heat: nothing is sliced for it.
-    std::string unusable;
-    if (ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->IsStartGCodeUsable(unusable) == 0) {
-        ui->MessageBox_Zelk("id_message_startGCodeUnusable", unusable);
+    if (const zelk::Outcome usable = zelk::CheckStartGCodeForSlicing(); !usable) {
+        ShowFailure(usable);
         return;
     }
     if (ApplyFields() == 0)
         return;
-    ZELDBEntityDatabase* database = ZELDBEntityDatabase::GetInterFace();
-    if (database->IsInPlatform() == 0) {
-        ui->MessageBox_Zelk("id_message_modelBeyondRange");
+    zelk::SlicePlan plan = zelk::PlanSlice(*ZELDBEntityDatabase::GetInterFace(), GetSettings());
+    if (plan.nothing)
+        return;
+    if (!plan.outcome) {
+        ShowFailure(plan.outcome);
         return;
     }
-    if (database->IsPrintModelOnPlatform() == 0) {
-        ui->MessageBox_Zelk("id_message_modelNotOnPlatform");
-        return;
-    }
-    std::string modelPath;
-    int count = 0;
-    ZELKCAD::GetPrintModelPathAndCount(modelPath, count);
-    if (count == 0)
-        return;
-    std::string error;
-    if (!ZELKCAD::MergePrintModels(*database, modelPath, error)) {
-        ShowFailure("id_message_sliceFailed", error);
-        return;
-    }
-    ZELKSkfParameterCmdLines* commandLines = ZELKSkfParameterCmdLines::getInstance();
-    commandLines->SetSkeinforgePrameter(GetSettings());
-    m_commandLine = commandLines->GetSkeinforgeCmdLiens();
-    if (m_commandLine.empty()) {
-        ShowFailure("id_message_slicerNotStarted", commandLines->GetBridgePath());
-        return;
-    }
-    m_commandLine += ' ' + zelk::QuoteArgument(modelPath);
-    m_gcodePath = zelk::GCodePathForModel(modelPath);
-    m_fingerprint = ZELKCAD::PrintModelFingerprint(*database);
-
-    if (m_worker.IsThreadRunning() && !m_worker.EndThread(100))
-        return;  // the last run's worker is still reaping its child
     ResetProgressDisplay();
-    ++m_job;
-    m_cancelled = false;
     SetButtons(State::Slicing);
-    if (!m_worker.BeginThread()) {
+    std::string why;
+    if (!m_job.Start(std::move(plan.arguments), why)) {
         SetButtons(State::Idle);
-        ShowFailure("id_message_slicerNotStarted", "no thread for the slicer");
+        ShowFailure(zelk::Outcome::Message("id_message_slicerNotStarted", why));
+        return;
     }
+    m_gcodePath = plan.gcodePath;
+    m_fingerprint = plan.fingerprint;
 }
 
 void ZELKGCodeWnd::CancelSlicing()
 {
     if (m_state == State::Slicing) {
-        m_cancelled = true;
-        SignalChild(false);
+        m_job.Cancel();
         SetButtons(State::Finishing);
-        m_cancelSteps = 0;
-        m_cancelTimer.Start(g_cancelGraceMs);
+        m_cancelTimer.Start(zelk::SliceJob::CancelGraceMs());
     }
     ResetProgressDisplay();
 }
 
-void ZELKGCodeWnd::SignalChild(bool kill)
-{
-    std::lock_guard lock(m_childMutex);
-    if (!m_child)
-        return;
-    if (kill)
-        m_child->Kill();
-    else
-        m_child->Terminate();
-}
-
 void ZELKGCodeWnd::OnCancelTimer(wxTimerEvent&)
 {
-    // Still running after a cancel: ask again (the slicer bridge then kills
-    // its engine), and at last kill the run's whole process group.
-    if (m_state != State::Finishing || !m_cancelled || m_cancelSteps >= 2) {
+    // Still running after a cancel: the job takes its next step, until none is left.
+    if (m_state != State::Finishing || !m_job.CancelAgain())
         m_cancelTimer.Stop();
-        return;
-    }
-    SignalChild(++m_cancelSteps == 2);
 }
 
 void ZELKGCodeWnd::ResetProgressDisplay()
@@ -363,63 +311,16 @@ void ZELKGCodeWnd::SetButtons(State state)
     m_cancelButton->Show(state == State::Slicing);
 }
 
-void ZELKGCodeWnd::ShowFailure(const std::string& key, const std::string& detail)
+void ZELKGCodeWnd::ShowFailure(const zelk::Outcome& outcome)
 {
-    ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(key, detail);
+    ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(outcome.key, outcome.reason);
 }
 
 // ---------------------------------------------------------------- the slicer run
 
-unsigned long ZELKGCodeWnd::SlicerJob(void* panel)
+void ZELKGCodeWnd::OnJobUpdate(unsigned run, const zelk::SliceProgress::Update& update)
 {
-    auto* self = static_cast<ZELKGCodeWnd*>(panel);
-    // Both were set on the user-interface thread before the thread began.
-    self->RunJob(self->m_job, self->m_commandLine);
-    return 1;
-}
-
-void ZELKGCodeWnd::RunJob(unsigned job, const std::string& commandLine)
-{
-    JobEnd end;
-    std::vector<std::string> argv;
-    auto child = std::make_shared<zelk::ChildProcess>();
-    if (!zelk::SplitCommandLine(commandLine, argv, end.detail) || !child->Start(argv, end.detail)) {
-        end.started = false;
-        CallAfter([this, job, end] { OnJobEnded(job, end); });
-        return;
-    }
-    {
-        std::lock_guard lock(m_childMutex);
-        m_child = child;
-    }
-    if (m_cancelled)  // cancel came before the child was known
-        child->Terminate();
-
-    zelk::SliceProgress progress;
-    std::string line;
-    while (child->ReadLine(line)) {
-        const zelk::SliceProgress::Update update = progress.Apply(line);
-        if (update.setRange || update.setPosition || update.setStatus || update.completed)
-            CallAfter([this, job, update] { OnJobUpdate(job, update); });
-    }
-    // The output ends when the child (and all it started) has gone; a child
-    // that closed its output but lingers is ended.
-    if (!child->WaitFor(2000, end.exitCode)) {
-        child->Kill();
-        end.exitCode = child->Wait();
-    }
-    {
-        std::lock_guard lock(m_childMutex);
-        m_child.reset();
-    }
-    end.completed = progress.Completed();
-    end.detail = progress.LastError();
-    CallAfter([this, job, end] { OnJobEnded(job, end); });
-}
-
-void ZELKGCodeWnd::OnJobUpdate(unsigned job, const zelk::SliceProgress::Update& update)
-{
-    if (m_destroying || job != m_job || m_state != State::Slicing)
+    if (m_destroying || run != m_job.Run() || m_state != State::Slicing)
         return;
     if (update.setRange)
         m_progress->SetRange(std::max(update.rangeMax, 1));
@@ -436,36 +337,22 @@ void ZELKGCodeWnd::OnJobUpdate(unsigned job, const zelk::SliceProgress::Update& 
     ResetProgressDisplay();
 }
 
-void ZELKGCodeWnd::OnJobEnded(unsigned job, const JobEnd& end)
+void ZELKGCodeWnd::OnJobEnded(unsigned run, const zelk::SliceJob::End& end)
 {
-    if (m_destroying || job != m_job)
+    if (m_destroying || run != m_job.Run())
         return;
-    const bool failed = m_state == State::Slicing && !end.completed && !m_cancelled;
+    const bool failed = m_state == State::Slicing && !end.completed && !end.cancelled;
     m_cancelTimer.Stop();
     SetButtons(State::Idle);
     if (!failed)
         return;
     ResetProgressDisplay();
-    if (!end.started)
-        ShowFailure("id_message_slicerNotStarted", end.detail);
-    else if (end.exitCode == kExitEngineMissing)
-        ShowFailure("id_message_slicerEngineMissing", end.detail);
-    else
-        ShowFailure("id_message_sliceFailed",
-                    end.detail.empty() ? "exit status " + std::to_string(end.exitCode) : end.detail);
+    ShowFailure(end.Failure());
 }
 
 void ZELKGCodeWnd::StopJob()
 {
     m_destroying = true;
-    m_cancelled = true;
     m_cancelTimer.Stop();
-    // The worker ends once its child has gone; the child is asked twice, then killed.
-    for (int step = 0; step < 3; ++step) {
-        if (!m_worker.IsThreadRunning())
-            return;
-        SignalChild(step == 2);
-        if (m_worker.EndThread(step == 2 ? ZELKThreadProc::kWaitForever : static_cast<unsigned long>(g_cancelGraceMs)))
-            return;
-    }
+    m_job.Stop();
 }

@@ -8,8 +8,7 @@
 #include <string>
 
 #include "SkeinforgeParameter.h"
-#include "SliceProgress.h"
-#include "ZELKThreadProc.h"
+#include "SliceJob.h"
 #include "ZELKTransparentDlg.h"
 
 #include <wx/timer.h>
@@ -20,15 +19,11 @@ class wxChoice;
 class wxGauge;
 class wxTextCtrl;
 class ZELKStatic;
-namespace zelk {
-class ChildProcess;
-}
 
-// Slicing runs the slicer command line as a child process on the panel's
-// worker thread, which reads the child's output line by line and hands each
-// change of the progress display to the user-interface thread. Cancel ends
-// the child's whole process group; the start button comes back once the
-// worker has reaped the child, so two slicer runs never overlap.
+// The panel shows the slice job (SliceJob.h) and commands it: the job's
+// progress and end reach the user-interface thread through CallAfter. The
+// start button comes back once the job has reaped its child, so two slicer
+// runs never overlap.
 class ZELKGCodeWnd : public ZELKTransparentDlg {
 public:
     enum { IDD = 3020 };
@@ -76,27 +71,15 @@ public:
 
 private:
     enum class State { Idle, Slicing, Finishing };
-    // How a run ended, as the worker saw it.
-    struct JobEnd {
-        bool started = true;
-        bool completed = false;
-        int exitCode = -1;
-        std::string detail;  // why it did not start, or the slicer's last error line
-    };
-
     void CreateControls();
     void OnCommand(wxCommandEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnCancelTimer(wxTimerEvent& event);
-    void SignalChild(bool kill);
     void ResetProgressDisplay();
     void SetButtons(State state);
-    void ShowFailure(const std::string& key, const std::string& detail);
-
-    static unsigned long SlicerJob(void* panel);
-    void RunJob(unsigned job, const std::string& commandLine);
-    void OnJobUpdate(unsigned job, const zelk::SliceProgress::Update& update);
-    void OnJobEnded(unsigned job, const JobEnd& end);
+    void ShowFailure(const zelk::Outcome& outcome);
+    void OnJobUpdate(unsigned run, const zelk::SliceProgress::Update& update);
+    void OnJobEnded(unsigned run, const zelk::SliceJob::End& end);
     void StopJob();
 
     wxTextCtrl* m_heightEdit = nullptr;
@@ -106,8 +89,6 @@ private:
     wxChoice* m_fillList = nullptr;
     wxChoice* m_speedList = nullptr;
     wxChoice* m_shellsList = nullptr;
-    std::string m_commandLine;
-    ZELKThreadProc m_worker;
     wxCheckBox* m_raftCheck = nullptr;
     wxCheckBox* m_supportCheck = nullptr;
     wxCheckBox* m_fullSupportCheck = nullptr;
@@ -117,13 +98,9 @@ private:
     wxButton* m_cancelButton = nullptr;
 
     State m_state = State::Idle;
-    unsigned m_job = 0;  // the run the worker serves; older runs' messages are ignored
     std::string m_gcodePath;
     std::uint64_t m_fingerprint = 0;  // of the models merged for the current run
-    std::atomic<bool> m_cancelled{false};
-    std::mutex m_childMutex;  // the worker's child, reached by cancel from the user-interface thread
-    std::shared_ptr<zelk::ChildProcess> m_child;
     bool m_destroying = false;
-    wxTimer m_cancelTimer;
-    int m_cancelSteps = 0;  // escalations since the cancel
+    wxTimer m_cancelTimer;  // the cancel's next step while the run lasts
+    zelk::SliceJob m_job;   // last: it ends its run before the controls go
 };

@@ -10,12 +10,15 @@
 #include <wx/textctrl.h>
 
 #include "MachineControlRules.h"
+#include "MachineProcedures.h"
 #include "MachinePackageShortcuts.h"
 #include "SliceProgress.h"
 #include "ZELKMachineControl.h"
 #include "ZELKStartGCodeOperater.h"
 #include "ZELKTranslation.h"
 #include "ZELKUIOperation.h"
+
+namespace procedures = zelk::procedures;
 
 namespace {
 
@@ -31,11 +34,10 @@ std::string Utf8(const wxTextCtrl* edit) { return edit->GetValue().utf8_string()
 void ShowMessage(const std::string& key) { ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(key); }
 
 // The start G-code file could not take the value: said once, with why.
-void CheckStored(int stored)
+void CheckStored(const zelk::Outcome& stored)
 {
-    if (stored == 0)
-        ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(
-            "id_message_startGCodeNotSaved", ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->GetLastError());
+    if (!stored)
+        ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(stored.key, stored.reason);
 }
 
 }  // namespace
@@ -274,26 +276,13 @@ void ZELKMachineControlWnd::OnCharHook(wxKeyEvent& event)
         SetStartHeight();
 }
 
-void ZELKMachineControlWnd::LockMotors() { ZELKCAD::InsertPackage(std::string("M17")); }
+void ZELKMachineControlWnd::LockMotors() { procedures::Run(procedures::LockMotors()); }
 
-// Z goes to its upper end before the motors let go, so the platform cannot drop.
-void ZELKMachineControlWnd::UnlockMotors()
-{
-    ZELKCAD::InsertPackage(std::vector<Package>{ZELKCAD::GetPack("G162 Z F600"), ZELKCAD::GetPack("M18")});
-}
+void ZELKMachineControlWnd::UnlockMotors() { procedures::Run(procedures::UnlockMotors()); }
 
-void ZELKMachineControlWnd::CoarseApproach()
-{
-    ZELKCAD::InsertPackage(std::vector<Package>{ZELKCAD::GetPack("G162 Z F600"),
-                                                ZELKCAD::GetPack(zelk::kOriginLine),
-                                                ZELKCAD::GetPack("G1 X0 Y0 Z-138.0 F450")});
-}
+void ZELKMachineControlWnd::CoarseApproach() { procedures::Run(procedures::CoarseApproach()); }
 
-void ZELKMachineControlWnd::FineStep()
-{
-    ZELKCAD::InsertPackage(std::vector<Package>{ZELKCAD::GetPack(zelk::kOriginLine),
-                                                ZELKCAD::GetPack(zelk::FineStepLine(m_fineList->GetSelection()))});
-}
+void ZELKMachineControlWnd::FineStep() { procedures::Run(procedures::FineStep(m_fineList->GetSelection())); }
 
 void ZELKMachineControlWnd::SetExtruderTemperature()
 {
@@ -302,9 +291,9 @@ void ZELKMachineControlWnd::SetExtruderTemperature()
         ShowMessage("id_message_extruderTemRange");
         return;
     }
-    ZELKCAD::InsertPackage(ZELKCAD::GetPack("M104 S" + std::to_string(tempC)));
+    procedures::Run(procedures::HeatExtruder(tempC));
+    CheckStored(procedures::StoreExtruderTemperature(tempC));
     ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
-    CheckStored(startGCode->SetStartGCodeData(tempC, StartGCode_ExtruderTemperature));
     if (ZELKGCodeWnd* slicing = ZELKUIOperation::GetUIOperationObject()->GetGCodeWnd())
         slicing->SetFields(wxString::FromUTF8(startGCode->GetExtrudeTemperature()), {}, {}, true, false, false);
 }
@@ -316,9 +305,9 @@ void ZELKMachineControlWnd::SetPlatformTemperature()
         ShowMessage("id_message_platformTemRange");
         return;
     }
-    ZELKCAD::InsertPackage(ZELKCAD::GetPack("M109 S" + std::to_string(tempC)));
+    procedures::Run(procedures::HeatPlatform(tempC));
+    CheckStored(procedures::StorePlatformTemperature(tempC));
     ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
-    CheckStored(startGCode->SetStartGCodeData(tempC, StartGCode_PlatformTemperature));
     if (ZELKGCodeWnd* slicing = ZELKUIOperation::GetUIOperationObject()->GetGCodeWnd())
         slicing->SetFields({}, wxString::FromUTF8(startGCode->GetPlateTemperature()), {}, false, true, false);
 }
@@ -340,20 +329,18 @@ void ZELKMachineControlWnd::SetStartHeight()
         ShowMessage("id_message_temperatureHeightRange_Tessaron");
         return;
     }
+    CheckStored(procedures::StoreStartHeight(heightMm));
     ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
-    CheckStored(startGCode->SetStartGCodeData(heightMm, StartGCode_ZHeight));
     if (ZELKGCodeWnd* slicing = ZELKUIOperation::GetUIOperationObject()->GetGCodeWnd())
         slicing->SetFields({}, {}, wxString::FromUTF8(startGCode->GetZAxisHeight()), false, false, true);
 }
 
 // ---------------------------------------------------------------- height measurement
 
-// Z is zeroed where the platform stands and homed up to its end; the
-// printer's reported Z then is the distance travelled.
 void ZELKMachineControlWnd::StartMeasuring()
 {
     EnableMotion(false);
-    ZELKCAD::InsertPackage(std::vector<Package>{ZELKCAD::GetPack(zelk::kOriginLine), ZELKCAD::GetPack("G162 Z F450")});
+    procedures::Run(procedures::StartMeasuring());
     m_zWatch = ZELKPositionWatch();
     m_measuring = true;
     m_measureTimer.Start(g_measurePeriodMs);

@@ -1,6 +1,8 @@
 // Field reading, the settings record and the progress mapping of the slicing panel.
 #include "SliceProgress.h"
 
+#include "SliceLines.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -64,58 +66,49 @@ SkeinforgeParameter MakeSkeinforgeParameter(int fillEntry, int layerEntry, int s
     p.layerHeight = Entry(layerEntry, {"0.2", "0.3"}, p.layerHeight);
     p.shells = Entry(shellsEntry, {"0", "1", "2"}, p.shells);
     p.speed = Entry(speedEntry, {"30", "60", "80"}, p.speed);
-    p.lastFlag = 0;
     return p;
 }
 
-SliceProgress::Update SliceProgress::Apply(const std::string& line)
+SliceProgress::Update SliceProgress::Apply(const std::string& text)
 {
     Update update;
-    const char* text = line.c_str();
-    if (line.rfind(kErrorPrefix, 0) == 0) {
-        m_lastError = line.substr(std::strlen(kErrorPrefix));
+    const slicelines::Line line = slicelines::ReadLine(text);
+    if (line.kind == slicelines::Line::kError) {
+        m_lastError = line.text;
         return update;
     }
-
-    int layer = 0;
-    if (std::sscanf(text, "Slice layer count %d", &layer) == 1) {
-        update.setStatus = true;
-        char status[64];
-        std::snprintf(status, sizeof status, "Slice (layer %d)", layer);
-        update.status = status;
-    }
-
-    char name[256] = {0};
-    int n = 0, t = 0;
-    const int fields = std::sscanf(text, "%255s layer count %d of %d", name, &n, &t);
-    if (fields == 3)
-        m_total = t;
-    if (fields == 2 || fields == 3) {
+    if (line.kind == slicelines::Line::kLayerCount) {
+        char status[96];
+        if (line.stage == "Slice") {
+            std::snprintf(status, sizeof status, "Slice (layer %d)", line.layer);
+            update.setStatus = true;
+            update.status = status;
+        }
+        if (line.hasTotal)
+            m_total = line.total;
         update.setRange = true;
         update.rangeMax = 4 * m_total;
         const char* form = nullptr;
         int position = 0;
-        if (fields == 2 && std::strncmp(name, "Inset", 5) == 0) {
+        if (!line.hasTotal && line.stage.rfind("Inset", 0) == 0) {
             form = "Inset (layer %d of %d)";
-            position = n;
-        } else if (fields == 2 && std::strncmp(name, "Raft", 4) == 0) {
+            position = line.layer;
+        } else if (!line.hasTotal && line.stage.rfind("Raft", 0) == 0) {
             form = "Raft (layer %d of %d)";
-            position = n / 2 + 3 * m_total;
-        } else if (fields == 3 && std::strncmp(name, "Fill", 4) == 0) {
+            position = line.layer / 2 + 3 * m_total;
+        } else if (line.hasTotal && line.stage.rfind("Fill", 0) == 0) {
             form = "Fill (layer %d of %d)";
-            position = m_total + 2 * n;
+            position = m_total + 2 * line.layer;
         }
         if (form != nullptr) {
-            char status[96];
-            std::snprintf(status, sizeof status, form, n, m_total);
+            std::snprintf(status, sizeof status, form, line.layer, m_total);
             update.setStatus = true;
             update.status = status;
             update.setPosition = true;
             update.position = position;
         }
     }
-
-    if (line.rfind(kExportedPrefix, 0) == 0) {
+    if (line.kind == slicelines::Line::kExported) {
         m_completed = true;
         update.completed = true;
         update.setPosition = true;

@@ -57,9 +57,6 @@ public:
     // The text of the slicer's last "error: ..." line, empty when there was none.
     const std::string& LastError() const { return m_lastError; }
 
-    static constexpr const char* kExportedPrefix = "The exported file is saved as";
-    static constexpr const char* kErrorPrefix = "error: ";
-
 private:
     int m_total = 0;
     bool m_completed = false;

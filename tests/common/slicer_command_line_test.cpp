@@ -39,7 +39,6 @@ TEST(SlicerCommandLineTest, SettingsBecomeOptionsAndTheModelCanBeAppended)
     p.layerHeight = "0.3";
     p.shells = "2";
     p.speed = "80";
-    p.lastFlag = 0;
     service.SetSkeinforgePrameter(p);
 
     // The panel appends the model file in double quotes.

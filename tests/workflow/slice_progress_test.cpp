@@ -48,7 +48,6 @@ TEST(SliceSettings, ListEntriesAndCheckBoxesMakeTheRecord)
     EXPECT_EQ(p.speed, "30");
     EXPECT_EQ(p.raft, 0);
     EXPECT_EQ(p.support, 2);  // full support wins
-    EXPECT_EQ(p.lastFlag, 0);
     EXPECT_EQ(p.profile, "QUEN");
 
     p = zelk::MakeSkeinforgeParameter(4, 0, 0, 2, true, true, false);

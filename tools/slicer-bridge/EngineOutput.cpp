@@ -46,31 +46,6 @@ double NextStageFraction(double fraction)
 
 }  // namespace
 
-std::string InsetTotalLine(int totalLayers)
-{
-    return "Inset layer count 0 of " + std::to_string(totalLayers);
-}
-
-std::string InsetLine(int layer)
-{
-    return "Inset layer count " + std::to_string(layer);
-}
-
-std::string FillLine(std::size_t layer, std::size_t totalLayers)
-{
-    return "Fill layer count " + std::to_string(layer) + " of " + std::to_string(totalLayers);
-}
-
-std::string RaftLine(std::size_t layer)
-{
-    return "Raft layer count " + std::to_string(layer);
-}
-
-std::string SavedLine(const std::string& path)
-{
-    return "The exported file is saved as " + path;
-}
-
 bool ParseStageLine(std::string_view line, int& percent, std::string_view& name)
 {
     line = Trim(line);

@@ -4,15 +4,16 @@
 #include <string>
 #include <string_view>
 
+#include "SliceLines.h"
+
 namespace bridge {
 
-// The progress lines the slicing panel reads. Nothing else may start with
-// their first words.
-std::string InsetTotalLine(int totalLayers);  // "Inset layer count 0 of T"
-std::string InsetLine(int layer);             // "Inset layer count n"
-std::string FillLine(std::size_t layer, std::size_t totalLayers);
-std::string RaftLine(std::size_t layer);
-std::string SavedLine(const std::string& path);
+// The progress lines the slicing panel reads are those of SliceLines.h.
+using slicelines::FillLine;
+using slicelines::InsetLine;
+using slicelines::InsetTotalLine;
+using slicelines::RaftLine;
+using slicelines::SavedLine;
 
 // "NN => Stage name": true with the engine's number and the name.
 bool ParseStageLine(std::string_view line, int& percent, std::string_view& name);

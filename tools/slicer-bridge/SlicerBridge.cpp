@@ -75,7 +75,7 @@ private:
 
 int Fail(const LineWriter& say, int code, const std::string& reason)
 {
-    say("error: " + reason);
+    say(slicelines::ErrorLine(reason));
     return code;
 }
 

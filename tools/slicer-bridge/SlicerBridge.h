@@ -5,18 +5,18 @@
 #include <string>
 
 #include "BridgeOptions.h"
+#include "SliceLines.h"
 
 namespace bridge {
 
-enum ExitCode {
-    kExitOk = 0,
-    kExitFailed = 1,  // the model was refused, or the engine failed
-    kExitUsage = 2,
-    kExitNoEngine = 3,
-    kExitCannotWrite = 4,
-    kExitBadStartGCode = 5,
-    kExitCancelled = 130,
-};
+using ExitCode = slicelines::ExitCode;
+using slicelines::kExitBadStartGCode;
+using slicelines::kExitCancelled;
+using slicelines::kExitCannotWrite;
+using slicelines::kExitFailed;
+using slicelines::kExitNoEngine;
+using slicelines::kExitOk;
+using slicelines::kExitUsage;
 
 // Receives each line for standard output (progress, and "error: ..." on failure).
 using LineWriter = std::function<void(const std::string&)>;

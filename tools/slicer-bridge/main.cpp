@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     bridge::BridgeOptions options;
     std::string error;
     if (!bridge::ParseBridgeArguments(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        say("error: " + error);
+        say(slicelines::ErrorLine(error));
         return bridge::kExitUsage;
     }
     if (options.help) {

@@ -1,0 +1,74 @@
+// The machine control panel's procedures.
+#include "MachineProcedures.h"
+
+#include "MachineControlRules.h"
+#include "MachinePackageShortcuts.h"
+#include "ZELKMachineControl.h"
+#include "ZELKStartGCodeOperater.h"
+
+namespace zelk::procedures {
+
+Lines LockMotors() { return {"M17"}; }
+
+Lines UnlockMotors() { return {"G162 Z F600", "M18"}; }
+
+Lines CoarseApproach() { return {"G162 Z F600", kOriginLine, "G1 X0 Y0 Z-138.0 F450"}; }
+
+Lines FineStep(int entry) { return {kOriginLine, FineStepLine(entry)}; }
+
+Lines HeatExtruder(int tempC) { return {"M104 S" + std::to_string(tempC)}; }
+
+Lines HeatPlatform(int tempC) { return {"M109 S" + std::to_string(tempC)}; }
+
+Lines StartMeasuring() { return {kOriginLine, "G162 Z F450"}; }
+
+void Run(MachineShortcuts& shortcuts, const Lines& lines)
+{
+    if (lines.size() == 1) {
+        shortcuts.InsertPackage(lines.front());
+        return;
+    }
+    std::vector<Package> packages;
+    packages.reserve(lines.size());
+    for (const std::string& line : lines)
+        packages.push_back(shortcuts.GetPack(line));
+    shortcuts.InsertPackage(packages);
+}
+
+void Run(const Lines& lines)
+{
+    MachineShortcuts shortcuts(*ZELKMachineControl::GetMachineControl());
+    Run(shortcuts, lines);
+}
+
+namespace {
+
+Outcome Stored(int result)
+{
+    if (result != 0)
+        return Outcome::Done();
+    return Outcome::Message("id_message_startGCodeNotSaved",
+                            ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->GetLastError());
+}
+
+}  // namespace
+
+Outcome StoreExtruderTemperature(int tempC)
+{
+    return Stored(ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->SetStartGCodeData(
+        tempC, StartGCode_ExtruderTemperature));
+}
+
+Outcome StorePlatformTemperature(int tempC)
+{
+    return Stored(ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->SetStartGCodeData(
+        tempC, StartGCode_PlatformTemperature));
+}
+
+Outcome StoreStartHeight(double heightMm)
+{
+    return Stored(
+        ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->SetStartGCodeData(heightMm, StartGCode_ZHeight));
+}
+
+}  // namespace zelk::procedures
