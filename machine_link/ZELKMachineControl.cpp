@@ -1,19 +1,31 @@
-// The one object through which the program talks to the printer: connection,
-// print and operation lists, translation, X3G and the printer's packages.
-// The worker thread and reply handling are in ZELKMachineControlWorker.cpp.
+// The machine control's public side: connection, print and operation
+// control, translation, X3G and the printer's packages, each handed to the
+// part of the link whose job it is. The worker's side is in
+// ZELKMachineControlWorker.cpp.
 #include "ZELKMachineControl.h"
 
-#include "ZELKStartGCodeOperater.h"
-
-#include <algorithm>
 #include <mutex>
 
 #include "MachinePackages.h"
-#include "X3gWriter.h"
-#include "ZELKFileLog.h"
 #include "ZELKMachine.h"
 #include "ZELKPlusCom.h"
-#include "ZELKThreadProc.h"
+
+namespace {
+
+// The printer's port as the lost-printer policy restarts it.
+class PolicyPort : public zelk::PrinterLostPolicy::Port {
+public:
+    explicit PolicyPort(ZELKPlusCom& port) : m_port(port) {}
+    std::string Name() override { return m_port.GetPortName(); }
+    bool IsOpen() override { return m_port.IsOpened() != 0; }
+    void Close() override { m_port.Close(); }
+    void OpenAgain() override { m_port.Open(m_port.GetPortName()); }
+
+private:
+    ZELKPlusCom& m_port;
+};
+
+}  // namespace
 
 ZELKMachineControl* ZELKMachineControl::m_machineControl = nullptr;
 
@@ -25,17 +37,24 @@ ZELKMachineControl* ZELKMachineControl::GetMachineControl()
 }
 
 ZELKMachineControl::ZELKMachineControl(ZELKMachine* machine, ZELKStartGCodeOperater* startGCode, ZELKFileLog* log)
-    : m_port(std::make_unique<ZELKPlusCom>()),
-      m_machine(machine != nullptr ? machine : ZELKMachine::GetMachine()),
-      m_parser(m_machine->GetMachineMotorZ().GetStepsPerMM(), &m_bIsInquirePlatformTem, &m_versionQueryOutstanding),
-      m_thread(std::make_unique<ZELKThreadProc>(this)),
-      m_translator(machine, startGCode),
+    : m_log(log),
       m_startGCode(startGCode),
-      m_log(log)
+      m_machine(machine != nullptr ? machine : ZELKMachine::GetMachine()),
+      m_port(std::make_unique<ZELKPlusCom>()),
+      m_portForPolicy(std::make_unique<PolicyPort>(*m_port)),
+      m_translator(*m_machine, machine, startGCode),
+      m_replies(m_machine->GetMachineMotorZ().GetStepsPerMM(), log),
+      m_worker([this] { return RunRound(); }),
+      m_exchange([this](const Package& package) { WritePackage(package); }, m_worker.StopFlag(), log),
+      m_lostPolicy(*m_portForPolicy, m_worker.StopFlag(), log),
+      m_x3g(startGCode, m_stream,
+            [this](const std::string& gcodePath) {
+                GCodeParser(gcodePath.c_str());
+                return m_translator.Translator().LastFileOutcome();
+            })
 {
     m_port->SetReceiver(this);
     m_port->SetReopenDelayMs(kDefaultRestartDelayMs);
-    m_thread->SetTechFun(&ZELKMachineControl::MachineOperationThreadProc);
 }
 
 ZELKMachineControl::~ZELKMachineControl()
@@ -56,22 +75,13 @@ int ZELKMachineControl::OpenCom(std::string portName)
     // nothing of a print that ran on the old connection (its next package, a
     // temperature query) goes out ahead of what the caller sends first (the
     // version query). The print list and index stay for RestorationPrint.
-    m_controlMode = kModeIdle;
-    m_hostPaused = false;
-    m_printerPaused = false;
+    m_mode.SetIdle();
+    m_stream.ForgetPause();
     m_extruderTargetC = -1;
     m_platformTargetC = -1;
-    m_bIsInquirePlatformTem = 0;
-    m_versionQueryOutstanding = 0;
-    m_loggedVersion = 0;
-    m_printerLost = false;
-    m_resentAfterRefusal = 0;
-    m_resentAfterNoReply = 0;
-    m_actionsInDoubt = 0;
-    {
-        std::lock_guard lock(m_lostMutex);
-        m_lostReason.clear();
-    }
+    m_replies.NewConnection();
+    m_lostPolicy.ClearLost();
+    m_exchange.ResetCounts();
     const int opened = m_port->Open(std::move(portName));
     if (m_port->IsOpened())
         StartThread();
@@ -100,8 +110,7 @@ int ZELKMachineControl::GetMachineConnectedIsSucessed()
 
 int ZELKMachineControl::GetFirmwareVersion()
 {
-    std::lock_guard lock(m_recordMutex);
-    return m_parser.GetFirmwareVersion();
+    return m_replies.FirmwareVersion();
 }
 
 std::string ZELKMachineControl::GetComOpenErrorText()
@@ -116,20 +125,24 @@ PortOpenError ZELKMachineControl::GetComOpenError()
 
 void ZELKMachineControl::SetRestartDelayMs(int ms)
 {
-    m_restartDelayMs = ms;
+    m_lostPolicy.SetRestartDelayMs(ms);
     m_port->SetReopenDelayMs(ms);
+}
+
+void ZELKMachineControl::SetPollIntervalMs(int ms)
+{
+    m_stream.SetPollIntervalMs(ms);
+    m_exchange.SetBackOffLimitMs(ms);
 }
 
 void ZELKMachineControl::SetPrinterLostCallback(std::function<void(const std::string& reason)> callback)
 {
-    std::lock_guard lock(m_lostMutex);
-    m_onPrinterLost = std::move(callback);
+    m_lostPolicy.SetLostCallback(std::move(callback));
 }
 
 std::string ZELKMachineControl::GetPrinterLostReason()
 {
-    std::lock_guard lock(m_lostMutex);
-    return m_lostReason;
+    return m_lostPolicy.LostReason();
 }
 
 void ZELKMachineControl::SetFrameStallTimeoutMs(int ms)
@@ -141,128 +154,67 @@ void ZELKMachineControl::SetFrameStallTimeoutMs(int ms)
 
 void ZELKMachineControl::GCodeParser(const char* gcodePath)
 {
-    {
-        std::lock_guard lock(m_printListMutex);
-        std::vector<Package>().swap(m_printList);
-    }
-    std::vector<Package> list;
-    {
-        std::lock_guard translating(m_translatorMutex);
-        ApplyReportedPosition();
-        list = m_translator.FileParser(gcodePath);
-    }
-    std::lock_guard lock(m_printListMutex);
-    m_printList = std::move(list);
+    m_stream.ClearList();
+    m_stream.ReplaceList(m_translator.TranslateFile(gcodePath));
 }
 
 void ZELKMachineControl::SetPrintList(std::vector<Package> list)
 {
-    std::lock_guard lock(m_printListMutex);
-    m_printList = std::move(list);
+    m_stream.ReplaceList(std::move(list));
 }
 
 int ZELKMachineControl::GCodeParser(const std::string& line, Package& out)
 {
-    std::lock_guard translating(m_translatorMutex);
-    ApplyReportedPosition();
-    m_translator.GetGCodeCommandPackage(line, out);
+    m_translator.TranslateLine(line, out);
     return 1;
 }
 
 CPoint5D ZELKMachineControl::GetTranslatorPosition()
 {
-    std::lock_guard translating(m_translatorMutex);
-    ApplyReportedPosition();
-    return m_machine->getCurrentPosition();
-}
-
-// On the reader thread: kept, and taken over at once unless a translation
-// runs (a whole file may take seconds; the reader must not wait for it), in
-// which case the next translation takes it over before it starts.
-void ZELKMachineControl::TakeReportedPosition(const std::int32_t* steps)
-{
-    {
-        std::lock_guard lock(m_reportedMutex);
-        std::copy(steps, steps + 5, m_reportedSteps);
-        m_reportedPending = true;
-    }
-    std::unique_lock translating(m_translatorMutex, std::try_to_lock);
-    if (translating.owns_lock())
-        ApplyReportedPosition();
-}
-
-void ZELKMachineControl::ApplyReportedPosition()
-{
-    std::int32_t steps[5];
-    {
-        std::lock_guard lock(m_reportedMutex);
-        if (!m_reportedPending)
-            return;
-        std::copy(m_reportedSteps, m_reportedSteps + 5, steps);
-        m_reportedPending = false;
-    }
-    // The inverse of the translator's mm-to-steps, so that translating the
-    // position back gives the reported steps.
-    const CPoint5D stepsPerMM = m_machine->GetStepsPerMM();
-    const CPoint5D now = m_machine->getCurrentPosition();
-    m_machine->SetCurrentPosition(CPoint5D(steps[0] / stepsPerMM.Axis_X(), steps[1] / stepsPerMM.Axis_Y(),
-                                           steps[2] / stepsPerMM.Axis_Z(), now.Axis_A(), now.Axis_B()));
+    return m_translator.Position();
 }
 
 int ZELKMachineControl::SaveX3gFile(const std::string& gcodePath, const char* x3gPath)
 {
-    // Without its temperature and height lines the print would run cold.
-    const ZELKStartGCodeOperater* startGCode =
-        m_startGCode != nullptr ? m_startGCode : ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
-    if (startGCode->IsStartGCodeUsable(m_saveX3gError) == 0)
-        return 0;
-    GCodeParser(gcodePath.c_str());
-    // A file that could not be read, or holds no move, is no print: nothing is written.
-    const zelk::GCodeFileOutcome& outcome = m_translator.LastFileOutcome();
-    if (!outcome.IsUsable()) {
-        m_saveX3gError = outcome.reason;
-        return 0;
-    }
-    return SaveX3gFile(x3gPath);
+    return m_x3g.FromGCode(gcodePath, x3gPath) ? 1 : 0;
 }
 
 int ZELKMachineControl::SaveX3gFile(const char* x3gPath)
 {
-    m_saveX3gError.clear();
-    return zelk::WriteX3gFile(m_printList, x3gPath, &m_saveX3gError) ? 1 : 0;
+    return m_x3g.Write(x3gPath) ? 1 : 0;
 }
 
 void ZELKMachineControl::StartPrint()
 {
     // The index first: the worker must never see the new mode with an old index.
-    m_printIndex = 0;
-    m_controlMode = kModePrinting;
+    m_stream.Rewind();
+    m_mode.SetPrinting();
     WakeWorker();
 }
 
 void ZELKMachineControl::SuspendPrint()
 {
-    m_controlMode = kModeIdle;
+    m_mode.SetIdle();
     WakeWorker();  // out of a pause between polls
 }
 
 void ZELKMachineControl::RestorationPrint()
 {
-    m_controlMode = kModePrinting;
+    m_mode.SetPrinting();
     WakeWorker();
 }
 
 void ZELKMachineControl::PausePrint()
 {
-    if ((m_controlMode.load() & kModePrinting) == 0)
+    if (!m_mode.IsPrinting())
         return;
-    m_hostPaused = true;
+    m_stream.Pause();
     WakeWorker();
 }
 
 void ZELKMachineControl::ResumePrint()
 {
-    m_hostPaused = false;
+    m_stream.Resume();
     WakeWorker();
 }
 
@@ -279,7 +231,7 @@ void ZELKMachineControl::StopPrintAndHomeZ()
     Package home;
     GCodeParser("G162 Z F600", home);
     AddOperationPackage(home);
-    m_hostPaused = false;
+    m_stream.Resume();
     WakeWorker();
 }
 
@@ -289,16 +241,16 @@ void ZELKMachineControl::EndPrint()
         return;
     // A paused printer is told to carry on once the operations queued after
     // this are out (they go first in idle mode): what it does next is theirs.
-    m_hostPaused = false;
+    m_stream.Resume();
     WakeWorker();
 }
 
 bool ZELKMachineControl::EndStreaming()
 {
-    if ((m_controlMode.load() & kModePrinting) == 0)
+    if (!m_mode.IsPrinting())
         return false;
-    m_controlMode = kModeIdle;
-    m_printIndex = 0;
+    m_mode.SetIdle();
+    m_stream.Rewind();
     RemoveOperatePackList();
     WakeWorker();
     return true;
@@ -306,13 +258,12 @@ bool ZELKMachineControl::EndStreaming()
 
 int ZELKMachineControl::IsMachinePrinting()
 {
-    return m_controlMode.load() & kModePrinting;
+    return m_mode.Get() & kModePrinting;
 }
 
 int ZELKMachineControl::GetPrintListSize()
 {
-    std::lock_guard lock(m_printListMutex);
-    return static_cast<int>(m_printList.size());
+    return m_stream.Size();
 }
 
 // --- operations
@@ -324,11 +275,7 @@ void ZELKMachineControl::AddOperationPackage(const Package& package)
 
 void ZELKMachineControl::AddOperationPackage(const std::vector<Package>& packages)
 {
-    {
-        std::lock_guard lock(m_operationMutex);
-        for (const Package& p : packages)
-            m_operations.push_back({m_nextOperationId++, p});
-    }
+    m_operations.Add(packages);
     WakeWorker();
 }
 
@@ -339,58 +286,42 @@ void ZELKMachineControl::InsertOperationPackage(const Package& package)
 
 void ZELKMachineControl::InsertOperationPackage(const std::vector<Package>& packages)
 {
-    {
-        std::lock_guard lock(m_operationMutex);
-        for (auto it = packages.rbegin(); it != packages.rend(); ++it)
-            m_operations.push_front({m_nextOperationId++, *it});
-    }
+    m_operations.Insert(packages);
     WakeWorker();
 }
 
 void ZELKMachineControl::RemoveOperatePackList()
 {
-    {
-        std::lock_guard lock(m_operationMutex);
-        m_operations.clear();
-    }
-    m_operationsTaken.notify_all();
+    m_operations.Clear();
 }
 
 bool ZELKMachineControl::WaitForOperationListEmpty(int timeoutMs)
 {
-    std::unique_lock lock(m_operationMutex);
-    return m_operationsTaken.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                      [&] { return m_operations.empty(); });
+    return m_operations.WaitUntilEmpty(timeoutMs);
 }
 
 std::vector<Package> ZELKMachineControl::GetOperatePackList()
 {
-    std::lock_guard lock(m_operationMutex);
-    std::vector<Package> list;
-    list.reserve(m_operations.size());
-    for (const QueuedOperation& op : m_operations)
-        list.push_back(op.package);
-    return list;
+    return m_operations.Packages();
 }
 
 // --- queries and replies
 
 void ZELKMachineControl::ChangePrintType_InquireExtruderTemperature()
 {
-    m_controlMode.fetch_or(kModeExtruderQuery);
+    m_mode.Ask(kModeExtruderQuery);
     WakeWorker();
 }
 
 void ZELKMachineControl::ChangePrintType_InquirePlatformTemperature()
 {
-    m_controlMode.fetch_or(kModePlatformQuery);
+    m_mode.Ask(kModePlatformQuery);
     WakeWorker();
 }
 
 void ZELKMachineControl::SetReceiveCallback(std::function<void(const RECEIVEBUF&)> callback)
 {
-    std::lock_guard lock(m_callbackMutex);
-    m_onReceive = std::move(callback);
+    m_replies.SetCallback(std::move(callback));
 }
 
 void ZELKMachineControl::SetReceiveCallback(std::function<void()> callback)
@@ -409,30 +340,32 @@ void ZELKMachineControl::SetReceiveCallback(std::nullptr_t)
 
 RECEIVEBUF ZELKMachineControl::GetReceiveBuf()
 {
-    std::lock_guard lock(m_recordMutex);
-    return m_parser.GetReceiveBuf();
+    return m_replies.Record();
 }
 
 int ZELKMachineControl::GetIsInquirePlatformTemperature()
 {
-    return m_bIsInquirePlatformTem.load();
+    return m_replies.PlatformQueryOutstanding();
 }
 
 void ZELKMachineControl::SetInquirePlatformTemperature(int outstanding)
 {
-    m_bIsInquirePlatformTem = outstanding;
+    m_replies.SetPlatformQueryOutstanding(outstanding);
 }
 
 int ZELKMachineControl::GetPortRestartCount()
 {
-    std::lock_guard lock(m_restartMutex);
-    return m_restartCount;
+    return m_lostPolicy.RestartCount();
 }
 
 bool ZELKMachineControl::WaitForPortRestarts(int count, int timeoutMs)
 {
-    std::unique_lock lock(m_restartMutex);
-    return m_restartCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_restartCount >= count; });
+    return m_lostPolicy.WaitForRestarts(count, timeoutMs);
+}
+
+ZELKMachineControl::ResendCounts ZELKMachineControl::GetResendCounts() const
+{
+    return m_exchange.Counts();
 }
 
 // --- packages
@@ -475,11 +408,5 @@ int ZELKMachineControl::GetEndPrintPackage(Package& out)
 int ZELKMachineControl::GetExtrudeHeaderMovePackage(int direction, float speed, int seconds, Package& out)
 {
     out = zelk::ExtruderMovePackage(direction, speed, seconds);
-    return 1;
-}
-
-int ZELKMachineControl::GetPrintPercentPackage(int percent, Package& out)
-{
-    out = zelk::PrintPercentPackage(percent);
     return 1;
 }

@@ -1,6 +1,8 @@
-// The one object through which the program talks to the printer: the port,
-// the print list and the operation list, and the worker thread that sends
-// one package at a time and waits for its reply.
+// The one object through which the program talks to the printer. It puts
+// together the parts of the machine link, each with one job: the port, the
+// operation queue, the print stream, the control mode, the reply exchange,
+// the lost-printer policy, the reply reader, the translator and the X3G save,
+// and the worker thread that sends one package at a time.
 #pragma once
 
 #include <atomic>
@@ -12,12 +14,23 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "CPoint5D.h"
+#include "LinkMode.h"
+#include "LinkTranslator.h"
+#include "LinkWorker.h"
+#include "OperationQueue.h"
 #include "Package.h"
+#include "PrintStream.h"
+#include "PrinterLostPolicy.h"
+#include "ReplyExchange.h"
+#include "ReplyReader.h"
 #include "S3GFrameAssembler.h"
+#include "X3gSave.h"
 #include "ZELKComBase.h"
 #include "ZELKGCodeParser.h"
 #include "ZELKReceiveParser.h"
@@ -26,7 +39,6 @@ class ZELKFileLog;
 class ZELKMachine;
 class ZELKPlusCom;
 class ZELKStartGCodeOperater;
-class ZELKThreadProc;
 
 // Threads: public calls come from the user-interface thread (connection,
 // print control, operations) and from a print-preparation thread (translation,
@@ -35,11 +47,14 @@ class ZELKThreadProc;
 // OpenCom and CloseCom are called from one thread at a time.
 class ZELKMachineControl : public ComReceive {
 public:
-    static constexpr int kDefaultReplyTimeoutMs = 20000;  // one wait for a reply
-    static constexpr int kReplyWaits = 5;                 // waits before the port restarts
-    static constexpr int kDefaultRestartDelayMs = 100;    // between closing and reopening
-    static constexpr int kDefaultDeviceReturnMs = 5000;   // a vanished device may come back
-    static constexpr int kDefaultPollIntervalMs = 250;    // is-finished polls, refused resends
+    // One wait for a reply, and the waits before the port restarts.
+    static constexpr int kDefaultReplyTimeoutMs = zelk::ReplyExchange::kDefaultReplyTimeoutMs;
+    static constexpr int kReplyWaits = zelk::ReplyExchange::kReplyWaits;
+    // Between closing and reopening, and how long a vanished device may take to come back.
+    static constexpr int kDefaultRestartDelayMs = zelk::PrinterLostPolicy::kDefaultRestartDelayMs;
+    static constexpr int kDefaultDeviceReturnMs = zelk::PrinterLostPolicy::kDefaultDeviceReturnMs;
+    // Is-finished polls, and the longest pause before a refused resend.
+    static constexpr int kDefaultPollIntervalMs = zelk::PrintStream::kDefaultPollIntervalMs;
 
     // The line to the printer: 115,200 baud, 10 bits a byte (start, 8 data, stop).
     static constexpr int kLineBaud = 115200;
@@ -54,26 +69,15 @@ public:
     static constexpr int kMinReplyTimeoutMs =
         (2 * kLongestExchangeBytes * kLineBitsPerByte * 1000 + kLineBaud - 1) / kLineBaud;
 
-    // Packages sent again since the port was opened, by why; each counted as
-    // it goes out again.
-    struct ResendCounts {
-        // After a refusal (0x82 buffer full, 0x83 garbled on the way): the
-        // printer did not take it, so the resend is harmless.
-        int afterRefusal = 0;
-        // After its reply did not come, or came unreadable: the printer may
-        // have taken it already.
-        int afterNoReply = 0;
-        // Of those, actions (moves, temperatures, homing...): the printer may
-        // have carried them out twice. Queries asked again do no harm.
-        int actionsInDoubt = 0;
-    };
+    // Packages sent again since the port was opened, by why.
+    using ResendCounts = zelk::ResendCounts;
 
     // Control mode: exactly one of idle or printing, plus pending query bits.
     enum ControlMode {
-        kModeIdle = 1,
-        kModePrinting = 2,
-        kModeExtruderQuery = 4,
-        kModePlatformQuery = 8,
+        kModeIdle = zelk::LinkMode::kIdle,
+        kModePrinting = zelk::LinkMode::kPrinting,
+        kModeExtruderQuery = zelk::LinkMode::kExtruderQuery,
+        kModePlatformQuery = zelk::LinkMode::kPlatformQuery,
     };
 
     // The process-wide machine control, created on first call.
@@ -121,11 +125,11 @@ public:
     // or holds no move) no file is left at x3gPath and GetSaveX3gError() says why.
     int SaveX3gFile(const std::string& gcodePath, const char* x3gPath);
     int SaveX3gFile(const char* x3gPath);
-    const std::string& GetSaveX3gError() const { return m_saveX3gError; }
+    const std::string& GetSaveX3gError() const { return m_x3g.LastError(); }
 
     // Read it only while no print runs.
-    const std::vector<Package>& GetPrintList() const { return m_printList; }
-    const ZELKGCodeParser& GetTranslator() const { return m_translator; }
+    const std::vector<Package>& GetPrintList() const { return m_stream.List(); }
+    const ZELKGCodeParser& GetTranslator() const { return m_translator.Translator(); }
     // The flavour the next translations read files as (nothing: each file's own mark).
     void SetGCodeFlavor(std::optional<zelk::gcode::GCodeFlavor> flavor) { m_translator.SetFlavor(flavor); }
     // The machine model the translator keeps its position in.
@@ -156,11 +160,11 @@ public:
     void ResumePrint();
     // Whether the user paused the print (the printer follows as soon as the
     // worker reaches it); false once the print ends.
-    bool IsPrintPaused() const { return m_hostPaused.load(); }
+    bool IsPrintPaused() const { return m_stream.IsPaused(); }
     // Whether the printer answered a pause that is still in force.
-    bool IsPrinterPaused() const { return m_printerPaused.load(); }
+    bool IsPrinterPaused() const { return m_stream.IsPrinterPaused(); }
     // The next print-list package to send, and the list's size.
-    int GetPrintIndex() const { return m_printIndex.load(); }
+    int GetPrintIndex() const { return m_stream.Index(); }
     int GetPrintListSize();
 
     // --- single operations, served while idle
@@ -178,7 +182,7 @@ public:
     // Asks the worker to query a temperature before its next package.
     void ChangePrintType_InquireExtruderTemperature();
     void ChangePrintType_InquirePlatformTemperature();
-    int GetControlMode() const { return m_controlMode.load(); }
+    int GetControlMode() const { return m_mode.Get(); }
     // The temperatures last set on the printer by a package it took (0: off);
     // -1 before any was set on this connection.
     int GetExtruderTargetC() const { return m_extruderTargetC.load(); }
@@ -196,8 +200,8 @@ public:
     void SetInquirePlatformTemperature(int outstanding);
 
     // --- timing and the silent-printer restart
-    void SetReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
-    int GetReplyTimeoutMs() const { return m_replyTimeoutMs.load(); }
+    void SetReplyTimeoutMs(int ms) { m_exchange.SetReplyTimeoutMs(ms); }
+    int GetReplyTimeoutMs() const { return m_exchange.GetReplyTimeoutMs(); }
     void SetRestartDelayMs(int ms);
     // How long a half frame may wait for its remaining bytes.
     void SetFrameStallTimeoutMs(int ms);
@@ -208,11 +212,11 @@ public:
     ResendCounts GetResendCounts() const;
     // How long a device that went away may take to come back before the
     // printer counts as lost.
-    void SetDeviceReturnTimeoutMs(int ms) { m_deviceReturnMs = ms; }
+    void SetDeviceReturnTimeoutMs(int ms) { m_lostPolicy.SetDeviceReturnTimeoutMs(ms); }
     // The pause between is-finished queries once every package is out, and
     // the longest pause before a refused package goes out again (the first
     // resend goes at once, later ones back off up to this).
-    void SetPollIntervalMs(int ms) { m_pollIntervalMs = ms; }
+    void SetPollIntervalMs(int ms);
 
     // --- a printer that is lost
     // The printer is lost when a package stays unanswered through the reply
@@ -224,7 +228,7 @@ public:
     // OpenCom or CloseCom; hand over to the user-interface thread). OpenCom
     // clears the state.
     void SetPrinterLostCallback(std::function<void(const std::string& reason)> callback);
-    bool IsPrinterLost() const { return m_printerLost.load(); }
+    bool IsPrinterLost() const { return m_lostPolicy.IsLost(); }
     std::string GetPrinterLostReason();
 
     // --- fixed packages; each fills out and returns 1
@@ -239,129 +243,50 @@ public:
     int GetExtrudeHeaderMovePackage(int direction, float speed, int seconds, Package& out);
 
 private:
-    struct QueuedOperation {
-        std::uint64_t id;
-        Package package;
-    };
-
-    // How the wait for one package's reply ended.
-    enum class ReplyOutcome { Answered, Refused, Unreadable, Unanswered, Stopped };
     using Clock = std::chrono::steady_clock;
 
-    int GetPrintPercentPackage(int percent, Package& out);
     // EndPrint without the resume of a paused printer; false when no print ran.
     bool EndStreaming();
 
-    // The worker (ZELKMachineControlWorker.cpp).
-    static unsigned long MachineOperationThreadProc(void* parameter);
-    void WorkerLoop();
-    bool RunOneStep();
+    // The worker's round and what it sends (ZELKMachineControlWorker.cpp).
+    zelk::LinkWorker::Round RunRound();
     bool SendFirstOperation();
     void SendQuery(int bit);
     void SendPrintStep();
     void SendPauseToggle();
-    void NoteTemperatureTarget(const Package& package);
+    // True when the package is done with (answered); false when it is to be
+    // sent again or the worker must stop.
     bool SendPackage(const Package& package);
-    ReplyOutcome WaitSendCommendEnd();
-    bool AfterUnreadableReply(const Package& package);
+    void WritePackage(const Package& package);
+    void NoteTemperatureTarget(const Package& package);
     bool AfterUnansweredPackage();
-    void NoteResend(const Package& package);
-    bool RestartPort();
     void LosePrinter(const std::string& reason);
-    void WaitForWorkUntil(Clock::time_point deadline);
     void StartThread();
     void EndThread();
-    bool SuspendThread();
-    bool ResumeThread();
-    void WakeWorker();
+    void WakeWorker() { m_worker.Wake(); }
     void OnCommReceive(std::span<const unsigned char> frame) override;
     void OnCommHangup() override;
     void OnCommBadFrame() override;
-    void FinishBuild();
-    void TakeReportedPosition(const std::int32_t* steps);
-    void ApplyReportedPosition();  // with m_translatorMutex held
-    void Log(int level, const std::string& message);
+    void Log(int line, int level, const std::string& message);
 
     static ZELKMachineControl* m_machineControl;
 
-    std::atomic<int> m_connected{0};
-    std::unique_ptr<ZELKPlusCom> m_port;
-    std::atomic<int> m_bIsInquirePlatformTem{0};  // a platform query is outstanding
-    std::atomic<int> m_versionQueryOutstanding{0};  // the package in flight is the version query
-    ZELKMachine* m_machine;
-    std::mutex m_recordMutex;
-    ZELKReceiveParser m_parser;
-    std::unique_ptr<ZELKThreadProc> m_thread;
-    std::atomic<int> m_replyTimeoutMs{kDefaultReplyTimeoutMs};
-    // Held around every translation and around taking over a reported position.
-    std::mutex m_translatorMutex;
-    ZELKGCodeParser m_translator;
-    std::mutex m_reportedMutex;
-    bool m_reportedPending = false;   // a position answer not yet taken over
-    std::int32_t m_reportedSteps[5] = {};
-    int m_loggedVersion = 0;          // reader thread only, reset by OpenCom
+    ZELKFileLog* m_log;
     ZELKStartGCodeOperater* m_startGCode;  // null: the process-wide editor
-    std::mutex m_printListMutex;  // the worker's reads against replacement
-    std::vector<Package> m_printList;
-    std::mutex m_operationMutex;
-    std::condition_variable m_operationsTaken;  // a package left the list
-    std::deque<QueuedOperation> m_operations;
-    std::uint64_t m_nextOperationId = 1;
-    std::atomic<int> m_runningState{-1};
-    std::atomic<bool> m_stopRequested{false};
-    std::atomic<int> m_controlMode{kModeIdle};
-    std::atomic<int> m_printIndex{0};
-    std::atomic<int> m_sendResult{1};
-    // Pause: what the user asked for, and what the printer was last told (its
-    // pause query toggles); the worker sends the query until the two agree.
-    std::atomic<bool> m_hostPaused{false};
-    std::atomic<bool> m_printerPaused{false};
+    ZELKMachine* m_machine;
+    std::unique_ptr<ZELKPlusCom> m_port;
+    std::unique_ptr<zelk::PrinterLostPolicy::Port> m_portForPolicy;  // m_port as the policy sees it
+    std::atomic<int> m_connected{0};
     std::atomic<int> m_extruderTargetC{-1};
     std::atomic<int> m_platformTargetC{-1};
 
-    // The reply event: set by the reader, reset by the worker before it sends.
-    std::mutex m_replyMutex;
-    std::condition_variable m_replyCv;
-    bool m_replySignalled = false;
-    bool m_linkLost = false;
-    ReplyOutcome m_replyOutcome = ReplyOutcome::Answered;
-
-    // The worker's own bookkeeping of failed attempts (worker thread only).
-    int m_unreadableInARow = 0;     // garbled replies to the package in flight
-    int m_refusedInARow = 0;
-    int m_restartsWithoutReply = 0;
-    // The package that failed last and whether it may go out again: after a
-    // refusal, or after a reply that was missing or unreadable.
-    enum class PendingResend { None, AfterRefusal, AfterNoReply };
-    PendingResend m_pendingResend = PendingResend::None;
-    Package m_lastFailed;
-    std::atomic<int> m_resentAfterRefusal{0};
-    std::atomic<int> m_resentAfterNoReply{0};
-    std::atomic<int> m_actionsInDoubt{0};
-    Clock::time_point m_sendNotBefore{};
-    Clock::time_point m_finishedQueryNotBefore{};
-    std::uint64_t m_loopSeq = 0;    // the work counter when this round began
-    std::atomic<int> m_deviceReturnMs{kDefaultDeviceReturnMs};
-    std::atomic<int> m_pollIntervalMs{kDefaultPollIntervalMs};
-    std::atomic<int> m_restartDelayMs{kDefaultRestartDelayMs};
-
-    std::atomic<bool> m_printerLost{false};
-    std::mutex m_lostMutex;
-    std::string m_lostReason;
-    std::function<void(const std::string&)> m_onPrinterLost;
-
-    // Work for an idle worker: bumped by every request.
-    std::mutex m_workMutex;
-    std::condition_variable m_workCv;
-    std::uint64_t m_workSeq = 0;
-
-    std::mutex m_callbackMutex;
-    std::function<void(const RECEIVEBUF&)> m_onReceive;
-
-    std::mutex m_restartMutex;
-    std::condition_variable m_restartCv;
-    int m_restartCount = 0;
-
-    ZELKFileLog* m_log;
-    std::string m_saveX3gError;
+    zelk::LinkMode m_mode;
+    zelk::PrintStream m_stream;
+    zelk::OperationQueue m_operations;
+    zelk::LinkTranslator m_translator;
+    zelk::ReplyReader m_replies;
+    zelk::LinkWorker m_worker;
+    zelk::ReplyExchange m_exchange;
+    zelk::PrinterLostPolicy m_lostPolicy;
+    zelk::X3gSave m_x3g;
 };
