@@ -13,8 +13,6 @@
 #include "WorkflowText.h"
 #include "ZELKUIOperation.h"
 
-std::atomic<int> COrvanelView::s_printPreparation{0};
-
 namespace {
 
 // The tooltips of the eleven pictures in the coordinator's order, before Translate replaces them.
@@ -42,9 +40,10 @@ COrvanelView::~COrvanelView()
 
 void COrvanelView::JoinWorkers()
 {
-    for (std::thread* worker : {&m_prepareThread, &m_exportThread, &m_importThread})
-        if (worker->joinable())
-            worker->join();
+    // A job still running hands its result to nobody and leaves nothing running.
+    m_printJob.Finish();
+    if (m_importThread.joinable())
+        m_importThread.join();
 }
 
 void COrvanelView::CreatePanels()

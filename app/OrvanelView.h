@@ -10,6 +10,9 @@
 #include <wx/timer.h>
 
 #include "GCodeFlavor.h"
+#include "PrintJob.h"
+#include "RunState.h"
+#include "ZELKMachineControl.h"
 #include "ZELKOpenGLView.h"
 
 // Creates the coordinator's panels and tool pictures on itself and runs
@@ -43,9 +46,9 @@ public:
     void OpenPrintFile(const std::string& path);
     bool IsImporting() const { return m_importing.load(); }
 
-    // 1 while the print-preparation worker runs.
-    static int GetPrintPreparationFlag() { return s_printPreparation.load(); }
-    bool IsExporting() const { return m_exporting.load(); }
+    // 1 while a print is being prepared.
+    static int GetPrintPreparationFlag() { return zelk::RunState::Program().IsPreparingPrint() ? 1 : 0; }
+    bool IsExporting() const { return zelk::RunState::Program().IsExporting(); }
     int GetPrepareClock() const { return m_prepareClock; }
     int GetExportClock() const { return m_exportClock; }
     // One tick of timer 1 or 2 (also what the timers call).
@@ -61,25 +64,18 @@ private:
     void ImportModels(const std::vector<std::string>& paths);
     // The plate's models print again: the opened print file is let go.
     void ForgetPrintFile();
-    // A flavour, when the user chose one for a file that looked foreign;
-    // nothing reads the file by its own mark.
-    void RunPrintPreparation(std::optional<zelk::gcode::GCodeFlavor> flavor);
-    void RunExport(std::string source, std::string target, std::optional<zelk::gcode::GCodeFlavor> flavor);
+    // What the print job came to, on the user-interface thread.
+    void OnPrintPrepared(const zelk::PrintJob::Result& result);
+    void OnExported(const zelk::PrintJob::Result& result);
     void EndPrintSequence();
     void JoinWorkers();
 
-    static std::atomic<int> s_printPreparation;
 
     int m_prepareClock = 0;
     int m_exportClock = 0;
-    std::string m_gcodePath;
-    std::string m_exportSource;
-    std::string m_exportTarget;
     wxTimer m_exportTimer;
     wxTimer m_prepareTimer;
-    std::thread m_prepareThread;
-    std::thread m_exportThread;
     std::thread m_importThread;
-    std::atomic<bool> m_exporting{false};
     std::atomic<bool> m_importing{false};
+    zelk::PrintJob m_printJob{*ZELKMachineControl::GetMachineControl(), zelk::RunState::Program()};
 };

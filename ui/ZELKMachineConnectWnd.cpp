@@ -8,7 +8,7 @@
 #include <wx/stattext.h>
 #include <wx/weakref.h>
 
-#include "MachinePackages.h"
+#include "PrinterConnection.h"
 #include "SerialPortList.h"
 #include "ViewCommands.h"
 #include "ZELKMachineControl.h"
@@ -19,17 +19,6 @@
 namespace {
 
 wxString Text(const std::string& key) { return ZELKTranslation::GetTranslationObject()->GetString(key); }
-
-// The translation key that says why a port could not be opened.
-const char* OpenFailureKey(PortOpenError error)
-{
-    switch (error) {
-    case PortOpenError::Missing: return "id_message_portNotFound";
-    case PortOpenError::Busy: return "id_message_portBusy";
-    case PortOpenError::PermissionDenied: return "id_message_portNoPermission";
-    default: return "id_message_openPortFailed";
-    }
-}
 
 // The panel the machine link's printer-lost report reaches (one per program).
 wxWeakRef<ZELKMachineConnectWnd> g_reportTarget;
@@ -186,20 +175,17 @@ void ZELKMachineConnectWnd::OnConnectButton()
 
 bool ZELKMachineConnectWnd::Connect(const std::string& device, std::string& key, std::string& detail)
 {
-    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
     m_closeTimer.Stop();
     m_replyTimer.Stop();
     m_temperatureTimer.Stop();
-    control->RemoveOperatePackList();
-    if (control->OpenCom(device) == 0) {
-        // Nothing to ask a port that is not open: the panel stays
-        // disconnected and says why.
-        key = OpenFailureKey(control->GetComOpenError());
-        detail = control->GetComOpenErrorText();
+    const zelk::Outcome opened = zelk::PrinterConnection::Program().Open(device);
+    if (!opened) {
+        // The panel stays disconnected and says why.
+        key = opened.key;
+        detail = opened.reason;
         ShowStatus();
         return false;
     }
-    control->InsertOperationPackage(zelk::VersionQueryPackage());
     m_replyTimer.Start(kReplyPollMs);
     m_temperatureTimer.Start(kReplyPollMs);
     ShowStatus();
@@ -208,51 +194,32 @@ bool ZELKMachineConnectWnd::Connect(const std::string& device, std::string& key,
 
 void ZELKMachineConnectWnd::OnTimer(wxTimerEvent& event)
 {
-    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+    zelk::PrinterConnection& connection = zelk::PrinterConnection::Program();
     switch (event.GetId()) {
     case TIMER_WAIT_FOR_REPLY:
-        if (control->GetMachineConnectedIsSucessed() == 0) {
-            control->InsertOperationPackage(zelk::VersionQueryPackage());
+        if (!connection.PollForPrinter())
             return;
-        }
         m_replyTimer.Stop();
         m_temperatureTimer.Start(kTemperaturePollMs);
         ShowStatus();
         OnOK();
         return;
-    case TIMER_TEMPERATURE: control->ChangePrintType_InquireExtruderTemperature(); return;
+    case TIMER_TEMPERATURE: connection.PollTemperature(); return;
     case TIMER_CLOSE_PORT: ClosePort(); return;
     default: event.Skip(); return;
     }
 }
 
-void ZELKMachineConnectWnd::EndRunningPrint()
-{
-    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
-    if (control->IsMachinePrinting() != 0)
-        control->StopPrintAndHomeZ();
-    OfferNewPrint();
-}
-
-void ZELKMachineConnectWnd::OfferNewPrint()
-{
-    // The start picture offers a new print again (set, never flipped).
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
-    if (ui->GetIsStartPrintState() == 0) {
-        ui->ChangeIsStartPrintState();
-        ZELKUIOperation::UpdatePrintPicture(1);
-        ui->UpdatePrintToolTipText(Text("id_picToolTip_startPrint"));
-    }
-}
-
 void ZELKMachineConnectWnd::Disconnect()
 {
-    // Also while no printer answered yet: the user must be able to stop the
-    // queries to a port where nothing answers.
     if (ZELKMachineControl::GetMachineControl()->IsComOpened() == 0 || m_closeTimer.IsRunning())
         return;
     EndHandControl();
-    EndRunningPrint();
+    bool endedPrint = false;
+    if (!zelk::PrinterConnection::Program().BeginClose(&endedPrint))
+        return;
+    if (endedPrint)
+        ZELKUIOperation::GetUIOperationObject()->OfferNewPrint();
     m_replyTimer.Stop();
     m_temperatureTimer.Stop();
     // The worker sends what was just queued before the port closes; the
@@ -262,7 +229,7 @@ void ZELKMachineConnectWnd::Disconnect()
 
 void ZELKMachineConnectWnd::ClosePort()
 {
-    ZELKMachineControl::GetMachineControl()->CloseCom();
+    zelk::PrinterConnection::Program().FinishClose();
     ShowStatus();
     ZELKUIOperation::GetUIOperationObject()->ShowControlWnd(0);
 }
@@ -278,17 +245,14 @@ void ZELKMachineConnectWnd::EndHandControl()
 
 void ZELKMachineConnectWnd::OnPrinterLost(const std::string& reason)
 {
-    ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     m_replyTimer.Stop();
     m_temperatureTimer.Stop();
     m_closeTimer.Stop();
-    const bool wasPrinting = ui->GetIsStartPrintState() == 0;
     EndHandControl();
-    if (control->IsComOpened() != 0)
-        control->CloseCom();
-    control->RemoveOperatePackList();
-    OfferNewPrint();
+    const bool wasPrinting = zelk::PrinterConnection::Program().Lose();
+    if (wasPrinting)
+        ui->OfferNewPrint();
     ShowStatus();
     ui->ShowControlWnd(0);
     if (wasPrinting)

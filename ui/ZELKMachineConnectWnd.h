@@ -5,16 +5,17 @@
 
 #include <wx/timer.h>
 
+#include "PrinterConnection.h"
 #include "ZELKTransparentDlg.h"
 
 class wxChoice;
 class wxComboBox;
 class wxStaticText;
 
-// Connecting opens the port, asks the printer for its version every second
-// until it answers (timer 2), and polls the extruder temperature for the
-// information bar (timer 3, every 800 ms once connected). The panel also
-// owns what happens when the machine link gives the printer up.
+// The panel shows the printer connection (PrinterConnection.h) and drives it:
+// timer 2 asks for the printer every second until it answers, timer 3 polls
+// the extruder temperature for the information bar (every 800 ms once
+// connected), timer 4 closes the port after a disconnect.
 // User-interface thread.
 class ZELKMachineConnectWnd : public ZELKTransparentDlg {
 public:
@@ -23,10 +24,9 @@ public:
                      ID_BUTTON_REFRESH = 3165, ID_BUTTON_CONNECT = 3166, ID_BUTTON_DISCONNECT = 3167,
                      ID_LANGUAGE_LABEL = 3168, ID_LANGUAGE_LIST = 3169 };
     enum TimerId { TIMER_WAIT_FOR_REPLY = 2, TIMER_TEMPERATURE = 3, TIMER_CLOSE_PORT = 4 };
-    static constexpr int kReplyPollMs = 1000;
-    static constexpr int kTemperaturePollMs = 800;
-    // What a disconnect leaves the worker to send the stop before the port closes.
-    static constexpr int kCloseDelayMs = 500;
+    static constexpr int kReplyPollMs = zelk::PrinterConnection::kReplyPollMs;
+    static constexpr int kTemperaturePollMs = zelk::PrinterConnection::kTemperaturePollMs;
+    static constexpr int kCloseDelayMs = zelk::PrinterConnection::kCloseDelayMs;
 
     ZELKMachineConnectWnd(wxWindow* parent, const wxPoint& pos);
     ~ZELKMachineConnectWnd() override;
@@ -58,9 +58,6 @@ private:
     void OnConnectButton();
     void ClosePort();
     void ShowStatus();
-    // A running print ends as the stop picture ends it.
-    void EndRunningPrint();
-    void OfferNewPrint();
     void EndHandControl();
 
     wxComboBox* m_portList = nullptr;

@@ -1,6 +1,8 @@
 // The UI coordinator: panels, tool pictures, texts and messages.
 #include "ZELKUIOperation.h"
 
+#include "RunState.h"
+
 #include <algorithm>
 
 #include <wx/app.h>
@@ -145,7 +147,7 @@ void ZELKUIOperation::CreateLeftPictureCtrls(wxWindow* parent)
     CreateSinglePictrueCtrl(made, parent, 10, 10, ID_PIC_SETTING, zelk::kPicDisconnected);
     m_settingPic = made;
     CreateSinglePictrueCtrl(made, parent, 500, 10, ID_PIC_START,
-                            m_startPrintState.load() != 0 ? zelk::kPicStart : zelk::kPicStop);
+                            GetIsStartPrintState() != 0 ? zelk::kPicStart : zelk::kPicStop);
     m_picStart = made;
     CreateSinglePictrueCtrl(made, parent, 570, 10, ID_PIC_STOP, zelk::kPicStop);
     m_stopPic = made;
@@ -524,11 +526,18 @@ void ZELKUIOperation::ShowMachineConnectPicIsConnected(int connected)
     }
 }
 
+int ZELKUIOperation::GetIsStartPrintState() const { return zelk::RunState::Program().IsPrinting() ? 0 : 1; }
+
 void ZELKUIOperation::ChangeIsStartPrintState()
 {
-    int state = m_startPrintState.load();
-    while (!m_startPrintState.compare_exchange_weak(state, state != 0 ? 0 : 1)) {
-    }
+    zelk::RunState& state = zelk::RunState::Program();
+    state.SetPrinting(!state.IsPrinting());
+}
+
+void ZELKUIOperation::OfferNewPrint()
+{
+    UpdatePrintPicture(1);
+    UpdatePrintToolTipText(GetTranslateString("id_picToolTip_startPrint"));
 }
 
 int ZELKUIOperation::UpdatePrintPicture(int state)
@@ -556,7 +565,7 @@ void ZELKUIOperation::UpdatePicCtrlsToolTip()
         if (picture != nullptr)
             picture->SetToolTip(GetTranslateString(key));
     UpdatePrintToolTipText(
-        GetTranslateString(m_startPrintState.load() != 0 ? "id_picToolTip_startPrint" : "id_picToolTip_endPrint"));
+        GetTranslateString(GetIsStartPrintState() != 0 ? "id_picToolTip_startPrint" : "id_picToolTip_endPrint"));
 }
 
 void ZELKUIOperation::UpdatePrintToolTipText(const wxString& text)

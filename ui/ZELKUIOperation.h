@@ -119,10 +119,14 @@ public:
     // scale, start/stop and stop pictures; returns 1.
     int GetPictureCtrls(std::vector<wxWindow*>& pictures);
     void ShowMachineConnectPicIsConnected(int connected);
-    int GetIsStartPrintState() const { return m_startPrintState.load(); }
+    // 1 when the start picture offers to start (no print runs), 0 when it
+    // offers to stop: what the program's run state says (RunState.h).
+    int GetIsStartPrintState() const;
     void ChangeIsStartPrintState();
     // Start picture for nonzero, stop picture for 0.
     static int UpdatePrintPicture(int state);
+    // The start picture offers a new print again, with its tooltip.
+    void OfferNewPrint();
 
     // --- watching a print (ZELKUIPrintWatch.cpp)
     // The print monitor and the pause picture (hidden until a print runs).
@@ -277,7 +281,6 @@ private:
     double m_lastPrintSeconds = 0;  // of the print that ended last, for its message
 
     ZELKMachineControl* m_machineControl;
-    std::atomic<int> m_startPrintState{1};
 
     // Touched by the reply callback only.
 

@@ -5,6 +5,8 @@
 #include "ZELKMachineControl.h"
 #include "ZELKUIOperation.h"
 
+#include "RunState.h"
+
 namespace {
 
 // Runs `update` on the user-interface thread after what was queued before it.
@@ -61,7 +63,7 @@ void ZELKUIOperation::HandleReceive(const RECEIVEBUF& reply)
         // before this update can neither start a print on a stale state nor
         // leave the state inverted.
         OnUiThread([this] {
-            m_startPrintState = 1;
+            zelk::RunState::Program().EndPrinting();
             UpdatePrintPicture(1);
             UpdatePrintToolTipText(GetTranslateString("id_picToolTip_startPrint"));
             ShowPrintComplete();

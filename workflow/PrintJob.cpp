@@ -1,0 +1,290 @@
+// Which file a print or export takes, and the job that prepares or writes it.
+#include "PrintJob.h"
+
+#include <filesystem>
+
+#include "DBEntity.h"
+#include "EntityDatabase.h"
+#include "ModelEdit.h"
+#include "PrintFileChoice.h"
+#include "PrintModelFile.h"
+#include "PrintTimeEstimate.h"
+#include "SameFile.h"
+#include "SlicedGCode.h"
+#include "X3gReader.h"
+#include "ZELKFileLog.h"
+#include "ZELKMachineControl.h"
+#include "ZELKStartGCodeOperater.h"
+
+namespace zelk {
+
+namespace {
+
+bool FileExists(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+// The files the loaded models were read from.
+std::vector<std::string> ModelFilePaths()
+{
+    std::vector<ZELKDBEntity*> models;
+    ZELDBEntityDatabase::GetInterFace()->FindEntity(kEntityPrint, models);
+    std::vector<std::string> paths;
+    for (const ZELKDBEntity* model : models)
+        paths.emplace_back(model->GetName());
+    return paths;
+}
+
+// The plate's G-code: refused without models or before slicing.
+PrintSource PlateSource()
+{
+    PrintSource source;
+    std::string modelPath;
+    int count = 0;
+    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
+    if (count == 0) {
+        source.outcome = Outcome::Message("id_message_noLoadModel");
+        return source;
+    }
+    source.dialogStart = ExportDialogStartForModel(modelPath);
+    source.path = GCodePathForModel(modelPath);
+    if (!FileExists(source.path)) {
+        source.outcome = Outcome::Message("id_message_noGenerateGCode");
+        return source;
+    }
+    source.stale =
+        ZELKCAD::GetSlicedGCodeState(source.path, ZELKCAD::PrintModelFingerprint()) == ZELKCAD::GCODE_STALE;
+    return source;
+}
+
+// Lines the translator left out for an unreadable or insane number go to the log.
+void LogSkippedLines(const GCodeFileOutcome& outcome, const std::string& path)
+{
+    if (outcome.skippedLineCount > 0)
+        ZELKFileLog::GetObjectW()->Write("PrintJob", __LINE__, 1,
+                                         std::to_string(outcome.skippedLineCount) + " G-code lines skipped in " +
+                                             path + ": a number was unreadable or out of range");
+}
+
+// The print list of a file: an X3G file as it is, G-code translated (read
+// as `flavor`, or by its own mark); what came of it.
+GCodeFileOutcome LoadPrintList(ZELKMachineControl& control, const std::string& path,
+                               std::optional<gcode::GCodeFlavor> flavor)
+{
+    if (ZELKCAD::PrintFileKindOf(path) != ZELKCAD::PrintFileKind::kX3g) {
+        control.SetGCodeFlavor(flavor);
+        control.GCodeParser(path.c_str());
+        control.SetGCodeFlavor(std::nullopt);
+        return control.GetTranslator().LastFileOutcome();
+    }
+    GCodeFileOutcome outcome;
+    std::vector<Package> packages;
+    outcome.read = ReadX3gFile(path, packages, outcome.reason);
+    for (const Package& p : packages) {
+        const int command = p.PayloadSize() > 0 ? p.Payload()[0] : 0;
+        outcome.moveCount += command == 155 || command == 142 || command == 139 ? 1 : 0;
+    }
+    if (outcome.read && outcome.moveCount == 0)
+        outcome.reason = path + ": no move in the file";
+    control.SetPrintList(std::move(packages));
+    return outcome;
+}
+
+// What the user is told of a translation: the flavour it was read as when
+// not the printer's own, and the commands left out; empty when neither.
+std::string LeftOutDetail(const GCodeFileOutcome& outcome)
+{
+    std::string detail;
+    if (outcome.flavor != gcode::GCodeFlavor::kPrinter)
+        detail = std::string("G-code: ") + gcode::FlavorName(outcome.flavor) +
+                 (outcome.flavorMark.empty() ? std::string() : " (" + outcome.flavorMark + ")");
+    if (!outcome.leftOut.Empty())
+        detail += (detail.empty() ? "" : "\n") + outcome.LeftOutLine();
+    return detail;
+}
+
+}  // namespace
+
+PrintSource ChoosePrintSource()
+{
+    const std::string opened = ZELKCAD::GetOpenedPrintFile();
+    if (opened.empty())
+        return PlateSource();
+    PrintSource source;
+    source.path = opened;
+    if (!FileExists(opened))
+        source.outcome = Outcome::Message("id_message_gcodeUnusable", opened + ": no such file");
+    return source;
+}
+
+PrintSource ChooseExportSource()
+{
+    const std::string opened = ZELKCAD::GetOpenedPrintFile();
+    if (opened.empty())
+        return PlateSource();
+    PrintSource source;
+    if (ZELKCAD::PrintFileKindOf(opened) == ZELKCAD::PrintFileKind::kX3g) {
+        source.outcome = Outcome::Message("id_message_alreadyX3g", opened);
+        return source;
+    }
+    source.path = opened;
+    source.dialogStart = ExportDialogStartForModel(opened);
+    if (!FileExists(opened))
+        source.outcome = Outcome::Message("id_message_gcodeUnusable", opened + ": no such file");
+    return source;
+}
+
+Outcome CheckStartGCodeFor(const std::string& path)
+{
+    if (ZELKCAD::PrintFileKindOf(path) == ZELKCAD::PrintFileKind::kX3g)
+        return Outcome::Done();
+    std::string reason;
+    if (ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->IsStartGCodeUsable(reason) != 0)
+        return Outcome::Done();
+    return Outcome::Message("id_message_startGCodeUnusable", reason);
+}
+
+Outcome CheckExportTarget(const std::string& target, const std::string& source)
+{
+    std::vector<std::string> inputs = {source, ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->GetPath()};
+    for (const std::string& model : ModelFilePaths())
+        inputs.push_back(model);
+    if (const std::string refusal = WritesOverInput(target, inputs); !refusal.empty())
+        return Outcome::Message("id_message_savex3gfailed", refusal);
+    return Outcome::Done();
+}
+
+PrintJob::PrintJob(ZELKMachineControl& control, RunState& state)
+    : m_control(control), m_state(state), m_thread(this)
+{
+    m_thread.SetTechFun(&PrintJob::ThreadRoutine);
+}
+
+PrintJob::~PrintJob() { m_thread.EndThread(ZELKThreadProc::kWaitForever); }
+
+bool PrintJob::StartPrint(const std::string& path, Handler done)
+{
+    // Taken here rather than on the thread, so that a second click can never
+    // slip in before the thread has started.
+    if (!m_state.TryBeginJob(RunState::Job::kPreparingPrint))
+        return false;
+    m_kind = Kind::kPrint;
+    m_source = path;
+    m_done = std::move(done);
+    Begin(std::nullopt);
+    return true;
+}
+
+bool PrintJob::StartExport(const std::string& source, const std::string& target, Handler done)
+{
+    if (!m_state.TryBeginJob(RunState::Job::kExporting))
+        return false;
+    m_kind = Kind::kExport;
+    m_source = source;
+    m_target = target;
+    m_done = std::move(done);
+    Begin(std::nullopt);
+    return true;
+}
+
+void PrintJob::ChooseFlavor(std::optional<gcode::GCodeFlavor> flavor)
+{
+    if (!flavor) {
+        Finish();
+        return;
+    }
+    Begin(flavor);
+}
+
+void PrintJob::Finish()
+{
+    m_thread.EndThread(ZELKThreadProc::kWaitForever);
+    m_state.EndJob();
+}
+
+void PrintJob::StopPrint()
+{
+    m_control.StopPrintAndHomeZ();
+}
+
+void PrintJob::Begin(std::optional<gcode::GCodeFlavor> flavor)
+{
+    // The last run of this job has handed its result over and returns.
+    m_thread.EndThread(ZELKThreadProc::kWaitForever);
+    m_flavor = flavor;
+    if (!m_thread.BeginThread()) {
+        Result failed;
+        failed.kind = Result::kFailed;
+        failed.detail = "no thread for the job";
+        m_done(failed);
+    }
+}
+
+unsigned long PrintJob::ThreadRoutine(void* job)
+{
+    auto* self = static_cast<PrintJob*>(job);
+    if (self->m_kind == Kind::kPrint)
+        self->RunPrint();
+    else
+        self->RunExport();
+    return 1;
+}
+
+void PrintJob::RunPrint()
+{
+    const GCodeFileOutcome outcome = LoadPrintList(m_control, m_source, m_flavor);
+    LogSkippedLines(outcome, m_source);
+    Result result;
+    if (outcome.read && outcome.LooksForeign() && !m_flavor) {
+        // Another slicer's file without its mark: nothing is sent until the
+        // user says what it is.
+        result.kind = Result::kAskFlavor;
+        result.leftOutSummary = outcome.leftOut.Summary();
+        m_done(result);
+        return;
+    }
+    if (!outcome.IsUsable()) {
+        // Nothing to print: the printer gets nothing.
+        result.kind = Result::kFailed;
+        result.detail = outcome.reason;
+        m_done(result);
+        return;
+    }
+    // The time the moves take, summed here while the list is still the
+    // preparation's own (the monitor's clock starts with the print).
+    result.estimate = std::make_shared<PrintTimeEstimate>();
+    result.estimate->Start(m_control.GetPrintList(), 0.0);
+    // Printing before the first package goes out, so the printer's finished
+    // report always comes after.
+    m_state.SetPrinting(true);
+    m_control.StartPrint();
+    result.detail = LeftOutDetail(outcome);
+    m_done(result);
+}
+
+void PrintJob::RunExport()
+{
+    // Translated first, so a file that looks foreign is asked about before
+    // anything is written.
+    m_control.SetGCodeFlavor(m_flavor);
+    m_control.GCodeParser(m_source.c_str());
+    m_control.SetGCodeFlavor(std::nullopt);
+    const GCodeFileOutcome outcome = m_control.GetTranslator().LastFileOutcome();
+    LogSkippedLines(outcome, m_source);
+    Result result;
+    if (outcome.read && outcome.LooksForeign() && !m_flavor) {
+        result.kind = Result::kAskFlavor;
+        result.leftOutSummary = outcome.leftOut.Summary();
+        m_done(result);
+        return;
+    }
+    const bool saved = outcome.IsUsable() && m_control.SaveX3gFile(m_target.c_str()) != 0;
+    result.kind = saved ? Result::kDone : Result::kFailed;
+    result.detail = saved ? LeftOutDetail(outcome)
+                          : (outcome.IsUsable() ? m_control.GetSaveX3gError() : outcome.reason);
+    m_done(result);
+}
+
+}  // namespace zelk
