@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <iterator>
 #include <optional>
 #include <thread>
 
@@ -11,34 +10,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "AppDialogs.h"
-#include "AppTestSupport.h"
-#include "EntityDatabase.h"
 #include "FileAliases.h"
-#include "LoadSTL.h"
-#include "MainFrame.h"
-#include "ModelEdit.h"
-#include "OrvanelApp.h"
-#include "OrvanelView.h"
-#include "PrintFileChoice.h"
-#include "RunProcess.h"
-#include "SimThread.h"
-#include "StlFiles.h"
-#include "TempDir.h"
+#include "ProgramWithPrinter.h"
 #include "ToolPictures.h"
-#include "ZELKMachineControl.h"
 #include "ZELKMachineControlWnd.h"
 #include "ZELKTranslation.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 s3gsim::SimOptions FastHeating()
 {
@@ -60,60 +40,26 @@ s3gsim::SimOptions TimedMoves()
     return options;
 }
 
-class PrintWithSimulator : public ::testing::Test {
+// The program with a model whose G-code (600 moves) the slicer has written.
+class PrintWithSimulator : public apptest::ProgramWithPrinter {
 protected:
-    explicit PrintWithSimulator(s3gsim::SimOptions options = FastHeating()) : m_sim(std::move(options)) {}
+    explicit PrintWithSimulator(s3gsim::SimOptions options = FastHeating()) : ProgramWithPrinter(std::move(options)) {}
 
     void SetUp() override
     {
-        ASSERT_TRUE(m_sim.Ok()) << m_sim.Error();
-        m_previousSave = zelk::SetSaveX3gDialogFunction([this](const std::string&, const std::string&) {
-            ++m_saveDialogs;
-            return m_target;
-        });
-        const std::string stl = m_files.File("part.stl");
-        std::ofstream(stl, std::ios::binary) << stltest::Binary(stltest::Cube(20));
-        zelk::ProgramOptions options;
-        options.stlFiles = {stl};
-        options.port = m_sim.DevicePath();
-        m_frame = COrvanelApp::StartMainWindow(options);
-        m_view = m_frame->GetView();
-        ASSERT_TRUE(apptest::PumpUntil([this] {
-            // The import starts after the first frame: wait for its model too.
-            return ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() > 0 && !m_view->IsImporting() &&
-                   ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed();
-        }));
-        // The slicer's output beside the model file.
-        m_gcode = COrvanelView::ImportFolder() + "part.gcode";
+        ProgramWithPrinter::SetUp();
+        if (HasFatalFailure())
+            return;
+        // The program leaves what is no regular file in its working folder,
+        // such as the pipe an earlier test read its G-code from.
+        fs::remove(m_gcode);
         std::ofstream(m_gcode) << linktest::PrintGCode(600);
     }
-    void TearDown() override
-    {
-        if (m_frame != nullptr)
-            m_frame->Close(true);
-        apptest::Pump(50);
-        ZELKMachineControl::GetMachineControl()->CloseCom();
-        ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
-        if (ui->GetIsStartPrintState() == 0)
-            ui->ChangeIsStartPrintState();
-        zelk::SetSaveX3gDialogFunction(std::move(m_previousSave));
-        ZELKCAD::SetOpenedPrintFile(std::string());
-    }
-
-    linktest::SimThread m_sim;
-    testsupport::TempDir m_files;
-    apptest::MessageCapture m_messages;
-    CMainFrame* m_frame = nullptr;
-    COrvanelView* m_view = nullptr;
-    std::string m_gcode;
-    std::string m_target;
-    int m_saveDialogs = 0;
-    zelk::SaveX3gDialogFunction m_previousSave;
 };
 
 TEST_F(PrintWithSimulator, SaveX3gWritesWhatTheConverterWrites)
 {
-    m_target = m_files.File("out.x3g");
+    m_saveAnswer = m_files.File("out.x3g");
     m_view->OnSaveX3g();
     EXPECT_TRUE(m_view->IsExporting());
     EXPECT_TRUE(ZELKUIOperation::GetUIOperationObject()->GetPrepareWnd()->IsShown());
@@ -122,38 +68,34 @@ TEST_F(PrintWithSimulator, SaveX3gWritesWhatTheConverterWrites)
     EXPECT_FALSE(ZELKUIOperation::GetUIOperationObject()->GetPrepareWnd()->IsShown());
 
     const std::string reference = m_files.File("reference.x3g");
-    const auto result = testsupport::RunProcess(
-        {std::string(std::getenv("MORVADIN_BIN")) + "/gcode2x3g", "--start-gcode",
-         apptest::Home() + "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode",
-         m_gcode, reference});
+    const auto result = apptest::ConvertWithGcode2x3g(m_gcode, reference);
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::string saved = ReadAll(m_target);
+    const std::string saved = testsupport::ReadFile(m_saveAnswer);
     EXPECT_GT(saved.size(), 600u * 10);
-    EXPECT_TRUE(saved == ReadAll(reference));
+    EXPECT_TRUE(saved == testsupport::ReadFile(reference));
 }
 
 // Whatever name the dialog is given for the G-code or a model, the save
 // refuses it, says which file it is, and leaves the file as it was.
 TEST_F(PrintWithSimulator, SaveX3gNeverWritesOverTheGCodeOrAModel)
 {
-    const std::string gcode = ReadAll(m_gcode);
+    const std::string gcode = testsupport::ReadFile(m_gcode);
     const std::string model = m_files.File("part.stl");
-    const std::string modelBytes = ReadAll(model);
+    const std::string modelBytes = testsupport::ReadFile(model);
     std::vector<testsupport::FileAlias> names = testsupport::OtherNamesOf(m_gcode);
     for (const testsupport::FileAlias& name : testsupport::OtherNamesOf(model))
         names.push_back(name);
     for (const testsupport::FileAlias& name : names) {
-        m_messages.keys.clear();
-        m_messages.texts.clear();
-        m_target = name.path;
+        m_messages.Clear();
+        m_saveAnswer = name.path;
         m_view->OnSaveX3g();
         EXPECT_FALSE(m_view->IsExporting()) << name.how;
         ASSERT_EQ(m_messages.keys, std::vector<std::string>{"id_message_savex3gfailed"}) << name.how;
         EXPECT_TRUE(m_messages.texts.front().Contains("'" + name.path + "' is the input file"))
             << name.how << ": " << m_messages.texts.front();
     }
-    EXPECT_EQ(ReadAll(m_gcode), gcode);
-    EXPECT_EQ(ReadAll(model), modelBytes);
+    EXPECT_EQ(testsupport::ReadFile(m_gcode), gcode);
+    EXPECT_EQ(testsupport::ReadFile(model), modelBytes);
 }
 
 TEST_F(PrintWithSimulator, PrintStreamsToTheEndAndSaysSoOnceWhileSaveIsRefused)
@@ -174,7 +116,7 @@ TEST_F(PrintWithSimulator, PrintStreamsToTheEndAndSaysSoOnceWhileSaveIsRefused)
     ASSERT_NE(control->IsMachinePrinting(), 0);
     m_view->OnSaveX3g();  // refused while printing, without a dialog
     EXPECT_EQ(m_messages.Count("id_message_InPrintting"), 2);
-    EXPECT_EQ(m_saveDialogs, 0);
+    EXPECT_TRUE(m_saveAsked.empty());
 
     ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_printComplete") > 0; }, 60000));
     apptest::Pump(1500);  // more finished replies may come; the message stays single
@@ -228,10 +170,7 @@ TEST_F(PrintWithSimulator, AnUnmarkedFileFromAnotherSlicerIsAskedAboutBeforeAnyt
 TEST_F(PrintWithSimulator, AnOpenedX3gFileIsPreviewedAndPrintedAsItIs)
 {
     const std::string x3g = m_files.File("opened.x3g");
-    const auto converted = testsupport::RunProcess(
-        {std::string(std::getenv("MORVADIN_BIN")) + "/gcode2x3g", "--start-gcode",
-         apptest::Home() + "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode",
-         m_gcode, x3g});
+    const auto converted = apptest::ConvertWithGcode2x3g(m_gcode, x3g);
     ASSERT_EQ(converted.exitCode, 0) << converted.err;
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     m_view->ImportFiles({x3g});
@@ -241,7 +180,7 @@ TEST_F(PrintWithSimulator, AnOpenedX3gFileIsPreviewedAndPrintedAsItIs)
 
     m_view->OnSaveX3g();
     EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_alreadyX3g"});
-    EXPECT_EQ(m_saveDialogs, 0);
+    EXPECT_TRUE(m_saveAsked.empty());
     m_messages.keys.clear();
 
     m_view->OnStartOrStopPrint();
@@ -249,14 +188,12 @@ TEST_F(PrintWithSimulator, AnOpenedX3gFileIsPreviewedAndPrintedAsItIs)
         << ::testing::PrintToString(m_messages.keys);
     ZELKMachineControl::GetMachineControl()->CloseCom();
     const s3gsim::SimPrinter& printer = m_sim.Stop();
-    const std::string file = ReadAll(x3g);
+    const std::string file = testsupport::ReadFile(x3g);
     EXPECT_TRUE(std::string(printer.Record().begin(), printer.Record().end()) == file)
         << "the printer took other bytes than the file's";
 
     // Models again: the opened file is let go, its toolpaths closed.
-    const std::string stl = m_files.File("other.stl");
-    std::ofstream(stl, std::ios::binary) << stltest::Binary(stltest::Cube(10));
-    m_view->ImportFiles({stl});
+    m_view->ImportFiles({Cube("other.stl", 10)});
     ASSERT_TRUE(apptest::PumpUntil([this] { return !m_view->IsImporting(); }, 20000));
     EXPECT_EQ(ZELKCAD::GetOpenedPrintFile(), "");
     EXPECT_FALSE(ui->GetToolpathWnd()->IsShown());
@@ -273,18 +210,15 @@ TEST_F(PrintWithSimulator, AnOpenedGCodeFileOfAnotherSlicerSavesAsTheConverterWr
     ASSERT_TRUE(apptest::PumpUntil([ui] { return ui->GetToolpathWnd()->IsShown(); }, 20000));
     EXPECT_GT(ui->GetToolpathWnd()->Model().extrusion.SegmentCount(), 20u);  // the arc in pieces
 
-    m_target = m_files.File("saved.x3g");
+    m_saveAnswer = m_files.File("saved.x3g");
     m_view->OnSaveX3g();
     ASSERT_TRUE(apptest::PumpUntil([this] { return !m_messages.keys.empty(); }, 20000));
     EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_savex3gsuccessful"});
     EXPECT_TRUE(m_messages.texts.front().Contains("G-code: reprap (;FLAVOR:Marlin)")) << m_messages.texts.front();
     const std::string reference = m_files.File("reference.x3g");
-    const auto result = testsupport::RunProcess(
-        {std::string(std::getenv("MORVADIN_BIN")) + "/gcode2x3g", "--start-gcode",
-         apptest::Home() + "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode",
-         gcode, reference});
+    const auto result = apptest::ConvertWithGcode2x3g(gcode, reference);
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(ReadAll(m_target) == ReadAll(reference));
+    EXPECT_TRUE(testsupport::ReadFile(m_saveAnswer) == testsupport::ReadFile(reference));
 }
 
 // G-code without a single move is no print: nothing goes to the printer or
@@ -303,11 +237,11 @@ TEST_F(PrintWithSimulator, GCodeWithoutMovesIsNeitherPrintedNorSaved)
     // Only queries went to the printer (its temperature), no print command.
     EXPECT_EQ(m_sim.Stats().actions.load(), 0) << "the print went out";
 
-    m_target = m_files.File("none.x3g");
+    m_saveAnswer = m_files.File("none.x3g");
     m_view->OnSaveX3g();
     ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.keys.size() == 2; }, 20000));
     EXPECT_EQ(m_messages.keys.back(), "id_message_savex3gfailed");
-    EXPECT_FALSE(fs::exists(m_target));
+    EXPECT_FALSE(fs::exists(m_saveAnswer));
 }
 
 // The printer goes away in the middle of a print: the print ends, the
@@ -382,7 +316,7 @@ TEST_F(PrintWithSimulator, ProgressPanelShowsTheExportWithItsClock)
         ::close(keepOpen);
     };
 
-    m_target = m_files.File("long.x3g");
+    m_saveAnswer = m_files.File("long.x3g");
     m_view->OnSaveX3g();
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     const bool ticked = apptest::PumpUntil([&] { return ui->GetPrepareWnd()->GetTime() == "00:01"; }, 5000);
@@ -392,9 +326,7 @@ TEST_F(PrintWithSimulator, ProgressPanelShowsTheExportWithItsClock)
     if (ticked) {
         ui->GetPrepareWnd()->Raise();
         apptest::Pump(50);
-        const fs::path folder = fs::path(std::getenv("MORVADIN_BIN")).parent_path() / "test-artefacts" / "ui";
-        fs::create_directories(folder);
-        EXPECT_EQ(std::system(("import -window root '" + (folder / "progress_panel_export.png").string() + "'").c_str()), 0);
+        EXPECT_TRUE(apptest::SaveScreenshot("progress_panel_export.png"));
     }
     finishWriting();
     ASSERT_TRUE(ticked) << "the export's clock did not reach one second";
@@ -404,7 +336,7 @@ TEST_F(PrintWithSimulator, ProgressPanelShowsTheExportWithItsClock)
     ASSERT_TRUE(apptest::PumpUntil([this] { return !m_messages.keys.empty(); }, 60000));
     EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_savex3gsuccessful"});
     EXPECT_FALSE(ui->GetPrepareWnd()->IsShown());
-    EXPECT_GT(fs::file_size(m_target), 600u * 10);
+    EXPECT_GT(fs::file_size(m_saveAnswer), 600u * 10);
 }
 
 }  // namespace
@@ -505,21 +437,21 @@ namespace {
 // A profile that is no profile is kept as a copy, and the user hears so once.
 TEST(ProgramProfile, OneThatIsNoProfileIsKeptAsideAndTheUserToldOnce)
 {
-    const std::string profile = apptest::Home() + "morvadin.ini";
-    const std::string before = ReadAll(profile);
+    const std::string profile = testsupport::ProgramHome() + "morvadin.ini";
+    const std::string before = testsupport::ReadFile(profile);
     const std::string garbage("\x7f" "ELF\x02\x01\x01\0\0\0garbage\xff\xfe", 20);
     std::ofstream(profile, std::ios::binary) << garbage;
     apptest::MessageCapture messages;
     CMainFrame* frame = COrvanelApp::StartMainWindow(zelk::ProgramOptions());
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(apptest::PumpUntil([&] { return messages.Count("id_message_profileBroken") > 0; }));
-    EXPECT_EQ(ReadAll(profile + ".broken"), garbage);
+    EXPECT_EQ(testsupport::ReadFile(profile + ".broken"), garbage);
     EXPECT_TRUE(messages.texts.back().Contains(profile + ".broken")) << messages.texts.back();
     frame->Close(true);
     apptest::Pump(50);
     // Closing wrote the window's place into a new profile; the copy stays.
-    EXPECT_EQ(ReadAll(profile).find("garbage"), std::string::npos);
-    EXPECT_EQ(ReadAll(profile + ".broken"), garbage);
+    EXPECT_EQ(testsupport::ReadFile(profile).find("garbage"), std::string::npos);
+    EXPECT_EQ(testsupport::ReadFile(profile + ".broken"), garbage);
     EXPECT_EQ(messages.Count("id_message_profileBroken"), 1);
     std::ofstream(profile, std::ios::binary) << before;
     fs::remove(profile + ".broken");

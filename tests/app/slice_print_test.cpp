@@ -1,39 +1,22 @@
 // From STL file to printed part inside the program: the slicing panel runs the slicer bridge and the real
 // engine, then the print goes to the printer simulator, and a model changed after slicing is asked about.
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include <wx/gauge.h>
 
-#include "AppDialogs.h"
-#include "AppTestSupport.h"
-#include "EntityDatabase.h"
-#include "MainFrame.h"
 #include "ModelEdit.h"
-#include "OrvanelApp.h"
-#include "OrvanelView.h"
-#include "RunProcess.h"
-#include "SimThread.h"
-#include "StlFiles.h"
-#include "TempDir.h"
+#include "ProgramWithPrinter.h"
+#include "WxInput.h"
 #include "X3gWriter.h"
-#include "ZELKMachineControl.h"
 #include "ZELKStatic.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The real engine behind a gate: it slices, then waits until the test opens
 // the named pipe, so the test sees the run while the engine part is going.
@@ -44,11 +27,25 @@ if [ -n "$GATE" ]; then read go < "$GATE"; fi
 exit $status
 )";
 
-class SliceAndPrint : public ::testing::Test {
+s3gsim::SimOptions FastHeating()
+{
+    s3gsim::SimOptions options;
+    options.heatRateCPerS = 10000.0;
+    return options;
+}
+
+// The program with its slicing panel open; the engine is the gated one and
+// questions are answered with m_answer.
+class SliceAndPrint : public apptest::ProgramWithPrinter {
 protected:
+    SliceAndPrint() : ProgramWithPrinter(FastHeating()) {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(m_sim.Ok()) << m_sim.Error();
+        m_previousQuestion = ZELKUIOperation::SetQuestionBoxFunction([this](const std::string& key, const wxString&) {
+            m_questions.push_back(key);
+            return m_answer;
+        });
         const std::string engine = m_files.File("engine.sh");
         std::ofstream(engine) << kGatedEngine;
         ::chmod(engine.c_str(), 0755);
@@ -56,28 +53,9 @@ protected:
         ASSERT_EQ(::mkfifo(m_gate.c_str(), 0600), 0);
         ::setenv("MORVADIN_SLICER_ENGINE", engine.c_str(), 1);
         ::setenv("GATE", m_gate.c_str(), 1);
-        m_previousSave = zelk::SetSaveX3gDialogFunction([this](const std::string&, const std::string&) {
-            ++m_saveDialogs;
-            return m_x3g;
-        });
-        m_previousQuestion = ZELKUIOperation::SetQuestionBoxFunction([this](const std::string& key, const wxString&) {
-            m_questions.push_back(key);
-            return m_answer;
-        });
-
-        const std::string stl = m_files.File("part.stl");
-        std::ofstream(stl, std::ios::binary) << stltest::Binary(stltest::Cube(20));
-        zelk::ProgramOptions options;
-        options.stlFiles = {stl};
-        options.port = m_sim.DevicePath();
-        m_frame = COrvanelApp::StartMainWindow(options);
-        m_view = m_frame->GetView();
-        // The import starts after the first frame: wait for its model, not only for no import running.
-        ASSERT_TRUE(apptest::PumpUntil([this] {
-            return ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() > 0 && !m_view->IsImporting() &&
-                   ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed();
-        }));
-        m_gcode = COrvanelView::ImportFolder() + "part.gcode";
+        ProgramWithPrinter::SetUp();
+        if (HasFatalFailure())
+            return;
         ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
         ui->OnPictureClicked(ui->GetToolPicture(PICTURE_GCODE));
         m_panel = ui->GetGCodeWnd();
@@ -87,25 +65,13 @@ protected:
     {
         if (m_panel != nullptr && m_panel->IsSlicing())
             Press(ZELKGCodeWnd::ID_BUTTON_CANCEL);
-        if (m_frame != nullptr)
-            m_frame->Close(true);
-        apptest::Pump(50);
-        ZELKMachineControl::GetMachineControl()->CloseCom();
-        ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
-        if (ui->GetIsStartPrintState() == 0)
-            ui->ChangeIsStartPrintState();
-        zelk::SetSaveX3gDialogFunction(std::move(m_previousSave));
+        ProgramWithPrinter::TearDown();
         ZELKUIOperation::SetQuestionBoxFunction(std::move(m_previousQuestion));
         ::unsetenv("MORVADIN_SLICER_ENGINE");
         ::unsetenv("GATE");
     }
 
-    void Press(int id)
-    {
-        wxCommandEvent click(wxEVT_BUTTON, id);
-        click.SetEventObject(m_panel->FindWindow(id));
-        m_panel->FindWindow(id)->ProcessWindowEvent(click);
-    }
+    void Press(int id) { testsupport::PressButton(m_panel, id); }
     int Gauge() const { return dynamic_cast<wxGauge*>(m_panel->FindWindow(ZELKGCodeWnd::ID_PROGRESS))->GetValue(); }
     wxString Status() const
     {
@@ -117,14 +83,14 @@ protected:
     {
         const std::size_t messages = m_messages.keys.size();
         const bool existed = fs::exists(m_gcode);
-        const std::string before = existed ? ReadAll(m_gcode) : std::string();
+        const std::string before = existed ? testsupport::ReadFile(m_gcode) : std::string();
         Press(ZELKGCodeWnd::ID_BUTTON_START);
         ASSERT_TRUE(m_panel->IsSlicing());
         ASSERT_TRUE(apptest::PumpUntil([this] { return Gauge() > 0; }, 60000)) << Status();
         EXPECT_TRUE(Status().StartsWith("Inset (layer ")) << Status();
         // While the engine works, an earlier G-code file stays as it was.
         EXPECT_EQ(fs::exists(m_gcode), existed);
-        EXPECT_TRUE(!existed || ReadAll(m_gcode) == before);
+        EXPECT_TRUE(!existed || testsupport::ReadFile(m_gcode) == before);
         std::ofstream(m_gate) << "go\n";
         ASSERT_TRUE(apptest::PumpUntil([this] { return !m_panel->IsSlicing(); }, 60000));
         ASSERT_EQ(m_messages.keys.size(), messages + 1);
@@ -132,23 +98,10 @@ protected:
         ASSERT_TRUE(fs::exists(m_gcode));
     }
 
-    linktest::SimThread m_sim{[] {
-        s3gsim::SimOptions options;
-        options.heatRateCPerS = 10000.0;
-        return options;
-    }()};
-    testsupport::TempDir m_files;
-    apptest::MessageCapture m_messages;
-    CMainFrame* m_frame = nullptr;
-    COrvanelView* m_view = nullptr;
     ZELKGCodeWnd* m_panel = nullptr;
     std::string m_gate;
-    std::string m_gcode;
-    std::string m_x3g;
-    int m_saveDialogs = 0;
     std::vector<std::string> m_questions;
     bool m_answer = false;
-    zelk::SaveX3gDialogFunction m_previousSave;
     ZELKUIOperation::QuestionBoxFunction m_previousQuestion;
 };
 
@@ -166,14 +119,12 @@ TEST_F(SliceAndPrint, SlicedModelPrintsToTheSimulatorAsTheConverterWritesIt)
 
     // The converter turns the same G-code into the X3G of that same list.
     const std::string reference = m_files.File("reference.x3g");
-    const auto result = testsupport::RunProcess(
-        {std::string(std::getenv("MORVADIN_BIN")) + "/gcode2x3g", "--start-gcode",
-         apptest::Home() + "skein_engines/skeinforge-50/skeinforge_application/prefs/QUEN/alterations/start.gcode",
-         m_gcode, reference});
+    const auto result = apptest::ConvertWithGcode2x3g(m_gcode, reference);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::string ours = m_files.File("ours.x3g");
     ASSERT_TRUE(zelk::WriteX3gFile(printList, ours));
-    EXPECT_TRUE(ReadAll(ours) == ReadAll(reference)) << "the print differs from the converter's X3G";
+    EXPECT_TRUE(testsupport::ReadFile(ours) == testsupport::ReadFile(reference))
+        << "the print differs from the converter's X3G";
 }
 
 TEST_F(SliceAndPrint, CancelInTheMiddleLeavesNoGCodeAndThePanelIdle)
@@ -194,7 +145,7 @@ TEST_F(SliceAndPrint, ModelsChangedAfterSlicingAreAskedAbout)
 {
     Slice();
     // Unchanged: saved without a question.
-    m_x3g = m_files.File("first.x3g");
+    m_saveAnswer = m_files.File("first.x3g");
     m_view->OnSaveX3g();
     ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_savex3gsuccessful") == 1; }, 60000));
     EXPECT_TRUE(m_questions.empty());
@@ -209,25 +160,25 @@ TEST_F(SliceAndPrint, ModelsChangedAfterSlicingAreAskedAbout)
     m_view->OnSaveX3g();
     m_view->OnStartOrStopPrint();
     EXPECT_EQ(m_questions, (std::vector<std::string>(2, "id_message_modelsChangedSliceAgain")));
-    EXPECT_EQ(m_saveDialogs, 1);
+    EXPECT_EQ(m_saveAsked.size(), 1u);
     EXPECT_TRUE(m_panel->IsShown());
     EXPECT_EQ(ZELKMachineControl::GetMachineControl()->IsMachinePrinting(), 0);
     EXPECT_EQ(COrvanelView::GetPrintPreparationFlag(), 0);
 
     // No: the old G-code is used, because the user said so.
     m_answer = false;
-    m_x3g = m_files.File("second.x3g");
+    m_saveAnswer = m_files.File("second.x3g");
     m_view->OnSaveX3g();
-    EXPECT_EQ(m_saveDialogs, 2);
+    EXPECT_EQ(m_saveAsked.size(), 2u);
     ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_savex3gsuccessful") == 2; }, 60000));
 
     // Sliced again: no more question.
     Slice();
-    m_x3g = m_files.File("third.x3g");
+    m_saveAnswer = m_files.File("third.x3g");
     m_view->OnSaveX3g();
     EXPECT_EQ(m_questions.size(), 3u);
     ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_savex3gsuccessful") == 3; }, 60000));
-    EXPECT_NE(ReadAll(m_files.File("third.x3g")), ReadAll(m_files.File("first.x3g")));
+    EXPECT_NE(testsupport::ReadFile(m_files.File("third.x3g")), testsupport::ReadFile(m_files.File("first.x3g")));
 }
 
 }  // namespace

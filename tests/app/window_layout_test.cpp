@@ -88,14 +88,7 @@ protected:
         return zelk::ReadWindowPlacement(*ZELKFileIni::GetFileIniObject(), placement);
     }
     static wxRect ScreenRectOf(wxWindow* window) { return window->GetScreenRect(); }
-    wxImage Screenshot(const std::string& name)
-    {
-        const fs::path folder = fs::path(std::getenv("MORVADIN_BIN")).parent_path() / "test-artefacts" / "app";
-        fs::create_directories(folder);
-        const std::string path = (folder / name).string();
-        EXPECT_EQ(std::system(("import -window root '" + path + "'").c_str()), 0);
-        return wxImage(path, wxBITMAP_TYPE_PNG);
-    }
+    static void Screenshot(const std::string& name) { EXPECT_TRUE(apptest::SaveScreenshot(name)); }
 
     CMainFrame* m_frame = nullptr;
 };

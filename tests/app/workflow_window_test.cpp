@@ -1,102 +1,23 @@
 // The program's window and print workflow in this process: start-up with models, import, print, save X3G, clocks.
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include <wx/choice.h>
 #include <wx/combobox.h>
 
-#include "AppDialogs.h"
 #include "AppTestSupport.h"
-#include "DBPrint.h"
-#include "EntityDatabase.h"
-#include "LoadSTL.h"
 #include "MachinePackages.h"
-#include "MainFrame.h"
-#include "OrvanelApp.h"
-#include "OrvanelView.h"
+#include "SimThread.h"
+#include "WxInput.h"
 #include "ZELKMachineConnectWnd.h"
 #include "ZELKTranslation.h"
-#include "RunProcess.h"
-#include "SimThread.h"
-#include "StlFiles.h"
-#include "TempDir.h"
-#include "ZELKMachineControl.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-
-class Workflow : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_previousStl = ZELKCAD::SetStlFileDialogFunction([this] { return m_stlAnswer; });
-        m_previousSave = zelk::SetSaveX3gDialogFunction([this](const std::string& folder, const std::string& name) {
-            m_saveAsked.push_back(folder + "|" + name);
-            return m_saveAnswer;
-        });
-    }
-    void TearDown() override
-    {
-        if (m_frame != nullptr) {
-            m_frame->Close(true);
-            apptest::Pump(50);
-        }
-        ZELKMachineControl::GetMachineControl()->CloseCom();
-        ZELKMachineControl::GetMachineControl()->RemoveOperatePackList();
-        ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
-        if (ui->GetIsStartPrintState() == 0)
-            ui->ChangeIsStartPrintState();
-        ZELKCAD::SetStlFileDialogFunction(std::move(m_previousStl));
-        zelk::SetSaveX3gDialogFunction(std::move(m_previousSave));
-    }
-
-    COrvanelView* Start(std::vector<std::string> stlFiles = {})
-    {
-        zelk::ProgramOptions options;
-        options.stlFiles = std::move(stlFiles);
-        const std::size_t expected = options.stlFiles.size();
-        m_frame = COrvanelApp::StartMainWindow(options);
-        COrvanelView* view = m_frame->GetView();
-        // The import starts after the first frame: wait for its models, not only for no import running.
-        EXPECT_TRUE(apptest::PumpUntil(
-            [view, expected] { return !view->IsImporting() && Models().size() >= expected; }));
-        apptest::Pump(50);
-        return view;
-    }
-    std::string Cube(const std::string& name, float side, float width = 0)
-    {
-        auto facets = stltest::Cube(side);
-        if (width > 0)
-            for (auto& f : facets)
-                for (auto& v : f.v)
-                    v[0] = v[0] > 0 ? width : 0;
-        const std::string path = m_files.File(name);
-        std::ofstream(path, std::ios::binary) << stltest::Binary(facets);
-        return path;
-    }
-    static std::vector<ZELKDBPrint*> Models()
-    {
-        std::vector<ZELKDBEntity*> entities;
-        ZELDBEntityDatabase::GetInterFace()->FindEntity(kEntityPrint, entities);
-        std::vector<ZELKDBPrint*> models;
-        for (ZELKDBEntity* e : entities)
-            models.push_back(static_cast<ZELKDBPrint*>(e));
-        return models;
-    }
-    static std::string ImportFolder() { return COrvanelView::ImportFolder(); }
-
-    apptest::MessageCapture m_messages;
-    testsupport::TempDir m_files;
-    CMainFrame* m_frame = nullptr;
-    std::vector<std::string> m_stlAnswer;
-    std::string m_saveAnswer;
-    std::vector<std::string> m_saveAsked;
-    ZELKCAD::StlFileDialogFunction m_previousStl;
-    zelk::SaveX3gDialogFunction m_previousSave;
-};
+// The program's window started without a printer.
+using Workflow = apptest::MainWindowTest;
 
 TEST_F(Workflow, TheFrameIsTheProgramsWindow)
 {
@@ -125,8 +46,7 @@ TEST_F(Workflow, ModelsOnTheCommandLineArePlacedSideBySideAndTheImportFolderIsEm
     std::ofstream(ImportFolder() + "old.gcode") << "x";
     std::ofstream(ImportFolder() + "notes.txt") << "the user's";
     std::ofstream(ImportFolder() + "sub/deeper/old.gcode") << "x";
-    COrvanelView* view = Start({Cube("cube20.stl", 20), Cube("bar.stl", 15, 40)});
-    (void)view;
+    Start({Cube("cube20.stl", 20), Cube("bar.stl", 15, 40)});
 
     const auto models = Models();
     ASSERT_EQ(models.size(), 2u);
@@ -261,11 +181,7 @@ TEST_F(Workflow, TheConnectionPanelSaysWhyAPortFailsAndConnectsToATypedPseudoTer
     for (unsigned i = 0; i < ports->GetCount(); ++i)
         EXPECT_FALSE(ports->GetString(i).StartsWith("/dev/ttyS")) << ports->GetString(i);
 
-    const auto click = [panel](int id) {
-        wxCommandEvent event(wxEVT_BUTTON, id);
-        event.SetEventObject(panel->FindWindow(id));
-        panel->ProcessWindowEvent(event);
-    };
+    const auto click = [panel](int id) { testsupport::PressButton(panel, id); };
     // Nothing chosen, then a device that is not there: each says why, and
     // nothing polls a port that is not open.
     ports->SetValue("");

@@ -9,6 +9,16 @@
 
 namespace testsupport {
 
+// Runs what other threads and earlier calls queued for the user-interface
+// thread, `rounds` times over.
+inline void Pump(int rounds = 5)
+{
+    for (int i = 0; i < rounds; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxYield();
+    }
+}
+
 // Runs the event loop until `done` or the time is up; returns done().
 inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 {

@@ -1,5 +1,6 @@
-// Shared set-up of the window tests: a private program folder, a main frame
-// with a view, captured messages and an event pump.
+// Shared set-up of the window tests: a main frame with a view, captured
+// messages and an event pump. Each binary runs in a program folder of its
+// own (TestProgramHome.cpp).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,20 +14,15 @@
 #include <wx/panel.h>
 #include <wx/utils.h>
 
+#include "ScreenCapture.h"
+#include "WxPump.h"
 #include "ZELKFrameWnd.h"
 #include "ZELKTranslation.h"
 #include "ZELKUIOperation.h"
 
 namespace uitest {
 
-// Runs what other threads and earlier calls queued for the user-interface thread.
-inline void Pump(int rounds = 5)
-{
-    for (int i = 0; i < rounds; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxYield();
-    }
-}
+using testsupport::Pump;
 
 // Messages shown through MessageBox_Zelk while it lives: key and text.
 class MessageCapture {
@@ -83,11 +79,12 @@ protected:
     MessageCapture m_capture;
 };
 
-// The whole screen as the X server shows it (every window, pop-ups included),
-// also saved at `path`; an invalid image when it cannot be taken.
-wxImage CaptureScreen(const std::string& path);
+using testsupport::CaptureScreen;
 
-// Folder for the pictures the tests save for people to look at.
-std::string ArtefactFolder();
+// Folder for the pictures the window tests save for people to look at.
+inline std::string ArtefactFolder()
+{
+    return testsupport::ArtefactFolder("ui");
+}
 
 }  // namespace uitest

@@ -1,0 +1,34 @@
+// The program's main window with a 20 mm cube on the plate, connected to the
+// printer simulator running in a thread of the test.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "AppTestSupport.h"
+#include "SimThread.h"
+
+namespace apptest {
+
+class ProgramWithPrinter : public MainWindowTest {
+protected:
+    explicit ProgramWithPrinter(s3gsim::SimOptions options) : m_sim(std::move(options)) {}
+
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(m_sim.Ok()) << m_sim.Error();
+        zelk::ProgramOptions options;
+        options.stlFiles = {Cube("part.stl", 20)};
+        options.port = m_sim.DevicePath();
+        Start(options);
+        ASSERT_FALSE(HasFailure());
+        m_gcode = ImportFolder() + "part.gcode";
+    }
+
+    linktest::SimThread m_sim;
+    // Where the slicer puts the G-code of part.stl.
+    std::string m_gcode;
+};
+
+}  // namespace apptest
