@@ -137,7 +137,6 @@ protected:
             return !m_view->IsImporting() && Models().size() >= expected &&
                    (!connect || ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed() != 0);
         })) << "the program did not come up with its models" << (connect ? " and the printer" : "");
-        Pump(50);
         return m_view;
     }
     COrvanelView* Start(std::vector<std::string> stlFiles = {})
