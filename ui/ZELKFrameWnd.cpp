@@ -1,7 +1,7 @@
 // The main frame base: panel and information-bar placement on move and size.
 #include "ZELKFrameWnd.h"
 
-#include "ZELKUIOperation.h"
+#include "PanelHost.h"
 
 ZELKFrameWnd::ZELKFrameWnd(wxWindow* parent, int id, const wxString& title, const wxPoint& pos, const wxSize& size,
                            long style)
@@ -22,7 +22,9 @@ ZELKFrameSizeType ZELKFrameWnd::CurrentSizeType() const
 
 void ZELKFrameWnd::OnFrameMove(int x, int y)
 {
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    PanelHost* ui = PanelHost::Get();
+    if (ui == nullptr)
+        return;
     ui->SetWndPositon(x, y);
     if (m_infoBarFlag != 0)
         ui->SetInfoWndPosition(GetRect(), 0);
@@ -30,7 +32,9 @@ void ZELKFrameWnd::OnFrameMove(int x, int y)
 
 void ZELKFrameWnd::OnFrameSize(ZELKFrameSizeType type)
 {
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    PanelHost* ui = PanelHost::Get();
+    if (ui == nullptr)
+        return;
     const wxRect rect = GetRect();
     ui->SetPictureCtrlPosition(rect.width);
     if (type == FRAME_SIZE_MAXIMIZED) {

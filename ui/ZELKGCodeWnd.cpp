@@ -13,7 +13,7 @@
 #include "ZELKStartGCodeOperater.h"
 #include "ZELKStatic.h"
 #include "ZELKTranslation.h"
-#include "ZELKUIOperation.h"
+#include "PanelHost.h"
 
 namespace {
 
@@ -192,15 +192,16 @@ void ZELKGCodeWnd::SetFields(const wxString& extruderTemp, const wxString& platf
 
 int ZELKGCodeWnd::ApplyFields()
 {
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    PanelHost* host = PanelHost::Get();
     zelk::SliceFields fields;
     if (!zelk::ReadSliceFields(m_heightEdit->GetValue().utf8_string(), m_extruderEdit->GetValue().utf8_string(),
                                m_platformEdit->GetValue().utf8_string(), fields)) {
-        ui->MessageBox_Zelk("id_message_temperatureHeightRange_Tessaron");
+        ShowFailure(zelk::Outcome::Message("id_message_temperatureHeightRange_Tessaron"));
         return 0;
     }
     const zelk::Outcome stored = zelk::StoreSliceFields(fields);
-    ui->UpdateTemperatureHeightControlWnd(UPDATE_ALL);
+    if (host != nullptr)
+        host->UpdateTemperatureHeightControlWnd(UPDATE_ALL);
     if (!stored) {
         ShowFailure(stored);
         return 0;
@@ -313,7 +314,8 @@ void ZELKGCodeWnd::SetButtons(State state)
 
 void ZELKGCodeWnd::ShowFailure(const zelk::Outcome& outcome)
 {
-    ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(outcome.key, outcome.reason);
+    if (PanelHost* host = PanelHost::Get())
+        host->MessageBox_Zelk(outcome.key, outcome.reason);
 }
 
 // ---------------------------------------------------------------- the slicer run
@@ -333,7 +335,7 @@ void ZELKGCodeWnd::OnJobUpdate(unsigned run, const zelk::SliceProgress::Update& 
     ZELKCAD::RecordSlicedGCode(m_gcodePath, m_fingerprint);
     m_status->SetText(Text("id_message_GCodeComplete"));
     SetButtons(State::Finishing);
-    ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk("id_message_GCodeComplete");
+    ShowFailure(zelk::Outcome::Message("id_message_GCodeComplete"));
     ResetProgressDisplay();
 }
 

@@ -12,13 +12,18 @@
 #include "SerialPortList.h"
 #include "ViewCommands.h"
 #include "ZELKMachineControl.h"
-#include "ZELKMachineControlWnd.h"
 #include "ZELKTranslation.h"
-#include "ZELKUIOperation.h"
+#include "PanelHost.h"
 
 namespace {
 
 wxString Text(const std::string& key) { return ZELKTranslation::GetTranslationObject()->GetString(key); }
+
+void ShowMessage(const std::string& key, const std::string& detail)
+{
+    if (PanelHost* host = PanelHost::Get())
+        host->MessageBox_Zelk(key, detail);
+}
 
 // The panel the machine link's printer-lost report reaches (one per program).
 wxWeakRef<ZELKMachineConnectWnd> g_reportTarget;
@@ -127,10 +132,11 @@ void ZELKMachineConnectWnd::ShowStatus()
     const bool connected = ZELKMachineControl::GetMachineControl()->GetMachineConnectedIsSucessed() != 0;
     m_status->SetLabelText(Text(connected ? "id_static_settingMachineCon" : "id_static_settingMachineDiscon"));
     m_status->SetForegroundColour(connected ? wxColour(0, 255, 0) : wxColour(255, 0, 0));
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
-    ui->ShowMachineConnectPicIsConnected(connected ? 1 : 0);
-    if (!connected)
-        ui->ShowMachineExtrudeTemperature(wxString());
+    if (PanelHost* host = PanelHost::Get()) {
+        host->ShowMachineConnectPicIsConnected(connected ? 1 : 0);
+        if (!connected)
+            host->ShowMachineExtrudeTemperature(wxString());
+    }
     m_status->Refresh();
 }
 
@@ -163,14 +169,13 @@ void ZELKMachineConnectWnd::OnChoice(wxCommandEvent& event)
 void ZELKMachineConnectWnd::OnConnectButton()
 {
     const wxString device = m_portList->GetValue().Trim().Trim(false);
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     if (device.empty()) {
-        ui->MessageBox_Zelk("id_message_noSelectPort");
+        ShowMessage("id_message_noSelectPort", std::string());
         return;
     }
     std::string key, detail;
     if (!Connect(device.utf8_string(), key, detail))
-        ui->MessageBox_Zelk(key, detail);
+        ShowMessage(key, detail);
 }
 
 bool ZELKMachineConnectWnd::Connect(const std::string& device, std::string& key, std::string& detail)
@@ -219,7 +224,8 @@ void ZELKMachineConnectWnd::Disconnect()
     if (!zelk::PrinterConnection::Program().BeginClose(&endedPrint))
         return;
     if (endedPrint)
-        ZELKUIOperation::GetUIOperationObject()->OfferNewPrint();
+        if (PanelHost* host = PanelHost::Get())
+            host->OfferNewPrint();
     m_replyTimer.Stop();
     m_temperatureTimer.Stop();
     // The worker sends what was just queued before the port closes; the
@@ -231,31 +237,32 @@ void ZELKMachineConnectWnd::ClosePort()
 {
     zelk::PrinterConnection::Program().FinishClose();
     ShowStatus();
-    ZELKUIOperation::GetUIOperationObject()->ShowControlWnd(0);
+    if (PanelHost* host = PanelHost::Get())
+        host->ShowControlWnd(0);
 }
 
 void ZELKMachineConnectWnd::EndHandControl()
 {
     // A jog still held and a height measurement end with the link.
-    if (ZELKMachineControlWnd* panel = ZELKUIOperation::GetUIOperationObject()->GetControlWnd()) {
-        panel->EndJog();
-        panel->StopMeasuring();
-    }
+    if (PanelHost* host = PanelHost::Get())
+        host->EndHandControl();
 }
 
 void ZELKMachineConnectWnd::OnPrinterLost(const std::string& reason)
 {
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     m_replyTimer.Stop();
     m_temperatureTimer.Stop();
     m_closeTimer.Stop();
     EndHandControl();
     const bool wasPrinting = zelk::PrinterConnection::Program().Lose();
-    if (wasPrinting)
-        ui->OfferNewPrint();
+    PanelHost* host = PanelHost::Get();
+    if (wasPrinting && host != nullptr)
+        host->OfferNewPrint();
     ShowStatus();
-    ui->ShowControlWnd(0);
-    if (wasPrinting)
-        ui->NotifyPrintEnded(Text("id_message_printerLost"));
-    ui->MessageBox_Zelk(wasPrinting ? "id_message_printerLost" : "id_message_printerGone", reason);
+    if (host != nullptr) {
+        host->ShowControlWnd(0);
+        if (wasPrinting)
+            host->NotifyPrintEnded(Text("id_message_printerLost"));
+    }
+    ShowMessage(wasPrinting ? "id_message_printerLost" : "id_message_printerGone", reason);
 }

@@ -16,7 +16,7 @@
 #include "ZELKMachineControl.h"
 #include "ZELKStartGCodeOperater.h"
 #include "ZELKTranslation.h"
-#include "ZELKUIOperation.h"
+#include "PanelHost.h"
 
 namespace procedures = zelk::procedures;
 
@@ -31,13 +31,24 @@ constexpr int kMotionButtons[] = {ZELKMachineControlWnd::ID_BUTTON_LOCK, ZELKMac
 
 std::string Utf8(const wxTextCtrl* edit) { return edit->GetValue().utf8_string(); }
 
-void ShowMessage(const std::string& key) { ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(key); }
+void ShowMessage(const std::string& key, const std::string& detail = std::string())
+{
+    if (PanelHost* host = PanelHost::Get())
+        host->MessageBox_Zelk(key, detail);
+}
+
+// The slicing panel's fields follow what the start G-code now holds.
+void StartGCodeChanged(UpdateTemperatureOrHeight what)
+{
+    if (PanelHost* host = PanelHost::Get())
+        host->UpdateTemperatureHeightGCodeWnd(what);
+}
 
 // The start G-code file could not take the value: said once, with why.
 void CheckStored(const zelk::Outcome& stored)
 {
     if (!stored)
-        ZELKUIOperation::GetUIOperationObject()->MessageBox_Zelk(stored.key, stored.reason);
+        ShowMessage(stored.key, stored.reason);
 }
 
 }  // namespace
@@ -293,9 +304,7 @@ void ZELKMachineControlWnd::SetExtruderTemperature()
     }
     procedures::Run(procedures::HeatExtruder(tempC));
     CheckStored(procedures::StoreExtruderTemperature(tempC));
-    ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
-    if (ZELKGCodeWnd* slicing = ZELKUIOperation::GetUIOperationObject()->GetGCodeWnd())
-        slicing->SetFields(wxString::FromUTF8(startGCode->GetExtrudeTemperature()), {}, {}, true, false, false);
+    StartGCodeChanged(UPDATE_EXTRUDE_TEMPERATURE);
 }
 
 void ZELKMachineControlWnd::SetPlatformTemperature()
@@ -307,9 +316,7 @@ void ZELKMachineControlWnd::SetPlatformTemperature()
     }
     procedures::Run(procedures::HeatPlatform(tempC));
     CheckStored(procedures::StorePlatformTemperature(tempC));
-    ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
-    if (ZELKGCodeWnd* slicing = ZELKUIOperation::GetUIOperationObject()->GetGCodeWnd())
-        slicing->SetFields({}, wxString::FromUTF8(startGCode->GetPlateTemperature()), {}, false, true, false);
+    StartGCodeChanged(UPDATE_PLATFORM_TEMPERATURE);
 }
 
 // Filament moves only through a hot nozzle: the last reported temperature decides.
@@ -330,9 +337,7 @@ void ZELKMachineControlWnd::SetStartHeight()
         return;
     }
     CheckStored(procedures::StoreStartHeight(heightMm));
-    ZELKStartGCodeOperater* startGCode = ZELKStartGCodeOperater::GetStartGCodeOperaterObject();
-    if (ZELKGCodeWnd* slicing = ZELKUIOperation::GetUIOperationObject()->GetGCodeWnd())
-        slicing->SetFields({}, {}, wxString::FromUTF8(startGCode->GetZAxisHeight()), false, false, true);
+    StartGCodeChanged(UPDATE_Z_HEIGHT);
 }
 
 // ---------------------------------------------------------------- height measurement

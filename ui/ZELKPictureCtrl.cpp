@@ -2,7 +2,7 @@
 #include "ZELKPictureCtrl.h"
 
 #include "ToolPictures.h"
-#include "ZELKUIOperation.h"
+#include "PanelHost.h"
 
 ZELKBitmapStatic::ZELKBitmapStatic(wxWindow* parent, int id, const wxPoint& pos, unsigned bitmapId, bool sendsCommand)
     : wxGenericStaticBitmap(parent, id, zelk::LoadToolPicture(bitmapId), pos,
@@ -52,5 +52,6 @@ void ZELKPictureCtrl::SetCheckedState(int checked)
 
 void ZELKPictureCtrl::OnClicked()
 {
-    ZELKUIOperation::GetUIOperationObject()->OnPictureClicked(this);
+    if (PanelHost* host = PanelHost::Get())
+        host->OnPictureClicked(this);
 }

@@ -7,7 +7,7 @@
 #include "FileIni.h"
 #include "ProgramFolder.h"
 #include "StringConvert.h"
-#include "ZELKUIOperation.h"
+#include "PanelHost.h"
 
 namespace {
 const char* const kSection = "Multi-language";
@@ -145,7 +145,8 @@ void ZELKTranslation::Translate(LANGUAGE language)
         m_profile->WriteIniProfileInt(kSection, kKey, static_cast<int>(language));
     Load(language);
     if (this == m_translation)
-        ZELKUIOperation::GetUIOperationObject()->Translate();
+        if (PanelHost* host = PanelHost::Get())
+            host->Translate();
 }
 
 void ZELKTranslation::SetDlgItemText(wxWindow* window, int id, const std::string& key)

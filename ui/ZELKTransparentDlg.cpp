@@ -5,7 +5,7 @@
 #include <wx/stattext.h>
 
 #include "DialogUnits.h"
-#include "ZELKUIOperation.h"
+#include "PanelHost.h"
 
 const wxColour ZELKTransparentDlg::kBackground(37, 43, 42);
 const wxRect ZELKTransparentDlg::kCloseBox(wxPoint(298, 5), wxPoint(325, 27));
@@ -99,7 +99,8 @@ void ZELKTransparentDlg::OnLeftDown(wxMouseEvent& event)
 {
     if (m_frameFlag != 0 && kCloseBox.Contains(event.GetPosition())) {
         OnOK();
-        ZELKUIOperation::GetUIOperationObject()->UpdatePicCtrlToUnChecked();
+        if (PanelHost* host = PanelHost::Get())
+            host->UpdatePicCtrlToUnChecked();
     }
     event.Skip();
 }

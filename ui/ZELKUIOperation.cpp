@@ -72,6 +72,7 @@ ZELKUIOperation::ZELKUIOperation() : m_machineControl(ZELKMachineControl::GetMac
     m_machineControl->SetReceiveCallback([] { OnCommReceive(); });
     ZELKTranslation::GetTranslationObject();
     ZELKCAD::SetViewUi(this);
+    PanelHost::Set(this);
 }
 
 // ---------------------------------------------------------------- creation
@@ -532,6 +533,14 @@ void ZELKUIOperation::ChangeIsStartPrintState()
 {
     zelk::RunState& state = zelk::RunState::Program();
     state.SetPrinting(!state.IsPrinting());
+}
+
+void ZELKUIOperation::EndHandControl()
+{
+    if (m_controlWnd) {
+        m_controlWnd->EndJog();
+        m_controlWnd->StopMeasuring();
+    }
 }
 
 void ZELKUIOperation::OfferNewPrint()

@@ -27,6 +27,7 @@
 #include "ZELKScaleWnd.h"
 #include "ZELKTemperatureWnd.h"
 #include "ZELKToolpathWnd.h"
+#include "PanelHost.h"
 #include "ViewUi.h"
 #include "ZELKViewWnd.h"
 
@@ -35,8 +36,6 @@ class ZELKMachineControl;
 
 enum PictrueCtrlCheckedState { PICTURE_CHECKED = 2, PICTURE_UNCHECKED = 3 };
 enum ModelEditState { MODEL_EDIT_NONE = 0, MODEL_EDIT_MOVE = 1, MODEL_EDIT_ROTATE = 2, MODEL_EDIT_SCALE = 3 };
-enum UpdateTemperatureOrHeight { UPDATE_EXTRUDE_TEMPERATURE = 0, UPDATE_PLATFORM_TEMPERATURE = 1,
-                                 UPDATE_Z_HEIGHT = 2, UPDATE_ALL = 3 };
 
 // One tool picture of the left column, as CreateSinglePictrueCtrl takes it.
 struct PictrueCtrlInfo {
@@ -60,7 +59,7 @@ enum PictureId { ID_PIC_IMPORT = 100, ID_PIC_VIEW = 101, ID_PIC_MOVE = 102, ID_P
 // and never waits; it queues the window updates to the user-interface thread
 // in the order the replies came. It is the 3D view's user interface
 // (ZELKViewUi), registered with the view library when it is created.
-class ZELKUIOperation : public ZELKViewUi {
+class ZELKUIOperation : public ZELKViewUi, public PanelHost {
 public:
     // Shows a translated message: key and its text. Replaceable so that tests
     // capture the key instead of opening a box.
@@ -78,11 +77,11 @@ public:
     void CreatePrepareWnd(wxWindow* parent);
     // The five top-row pictures and the six tool pictures.
     void CreateLeftPictureCtrls(wxWindow* parent);
-    void SetPictureCtrlPosition(int width);
+    void SetPictureCtrlPosition(int width) override;
     // (x, y): the frame's screen position; the tool panels go to (x + 85, y + 180).
-    void SetWndPositon(int x, int y);
+    void SetWndPositon(int x, int y) override;
     // Places the information bar along the bottom of `frameRect` and shows it, or hides it.
-    void SetInfoWndPosition(const wxRect& frameRect, int hide);
+    void SetInfoWndPosition(const wxRect& frameRect, int hide) override;
     // What the frame must hold for every control to be reachable: the tool
     // panels, placed at the frame's corner + (85, 180), as an outer frame
     // size; the lowest tool picture's bottom edge in client pixels; and the
@@ -105,20 +104,20 @@ public:
     void ShowGCodeWnd(int show) override;
     // Opens the slicing panel as its tool picture would, with the picture checked.
     void ShowSlicingPanel();
-    void ShowControlWnd(int show);
+    void ShowControlWnd(int show) override;
     void ShowMachineConnectWnd();
     void ShowPrepareWnd(int show);
     int GetModelEditState();
 
     // --- picture states
     // What a click on `picture` does (called by the picture).
-    void OnPictureClicked(ZELKPictureCtrl* picture);
+    void OnPictureClicked(ZELKPictureCtrl* picture) override;
     void SetOtherPictureUncheckedBitmap(PictrueCtrlStyle keep);
-    void UpdatePicCtrlToUnChecked();
+    void UpdatePicCtrlToUnChecked() override;
     // Settings, import, export, view, slicing, machine control, move, rotate,
     // scale, start/stop and stop pictures; returns 1.
     int GetPictureCtrls(std::vector<wxWindow*>& pictures);
-    void ShowMachineConnectPicIsConnected(int connected);
+    void ShowMachineConnectPicIsConnected(int connected) override;
     // 1 when the start picture offers to start (no print runs), 0 when it
     // offers to stop: what the program's run state says (RunState.h).
     int GetIsStartPrintState() const;
@@ -126,7 +125,8 @@ public:
     // Start picture for nonzero, stop picture for 0.
     static int UpdatePrintPicture(int state);
     // The start picture offers a new print again, with its tooltip.
-    void OfferNewPrint();
+    void OfferNewPrint() override;
+    void EndHandControl() override;
 
     // --- watching a print (ZELKUIPrintWatch.cpp)
     // The print monitor and the pause picture (hidden until a print runs).
@@ -139,7 +139,7 @@ public:
     // What the pause picture does: pause a running print or resume a paused one.
     void TogglePrintPause();
     // A desktop notification of a print's end, when the window is not in front.
-    void NotifyPrintEnded(const wxString& text);
+    void NotifyPrintEnded(const wxString& text) override;
     using NotificationFunction = std::function<void(const wxString& title, const wxString& text)>;
     static NotificationFunction SetNotificationFunction(NotificationFunction function);
     // The temperature graph: its picture shows while a printer is connected,
@@ -164,12 +164,12 @@ public:
     void UpdatePicCtrlsToolTip();
     void UpdatePrintToolTipText(const wxString& text);
     // Pushes the current language into every panel and tooltip.
-    void Translate();
+    void Translate() override;
     wxString GetTranslateString(const std::string& key) override;
     void MessageBox_Zelk(const std::string& key) override;
     // The translated text of `key` with a detail line under it (a file and
     // why it could not be used): the detail is the system's, not translated.
-    void MessageBox_Zelk(const std::string& key, const std::string& detail);
+    void MessageBox_Zelk(const std::string& key, const std::string& detail) override;
     // A text without a translation key (which model files could not be read
     // and why) goes through the same message function, with an empty key.
     void ShowMessageText(const wxString& text) override;
@@ -179,13 +179,13 @@ public:
     bool AskYesNo_Zelk(const std::string& key);
     static QuestionBoxFunction SetQuestionBoxFunction(QuestionBoxFunction function);
     void ShowModelInformation(const wxString& text) override;
-    void ShowMachineExtrudeTemperature(const wxString& text);
+    void ShowMachineExtrudeTemperature(const wxString& text) override;
     void SetPrepareAction(const wxString& text);
     void SetPrepareTime(const wxString& text);
     void PrepareStartPrintWnd();
     void PrepareSaveZLKWnd();
-    void UpdateTemperatureHeightGCodeWnd(UpdateTemperatureOrHeight what);
-    void UpdateTemperatureHeightControlWnd(UpdateTemperatureOrHeight what);
+    void UpdateTemperatureHeightGCodeWnd(UpdateTemperatureOrHeight what) override;
+    void UpdateTemperatureHeightControlWnd(UpdateTemperatureOrHeight what) override;
 
     // --- printer replies
     // Registered with the machine control: handles the reply it hands over.
