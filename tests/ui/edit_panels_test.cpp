@@ -8,8 +8,10 @@
 #include "EditPanelText.h"
 #include "ModelEdit.h"
 #include "UiTestSupport.h"
+#include "WxInput.h"
 #include "../model_store/ModelFixtures.h"
 
+using testsupport::PressButton;
 using uitest::Pump;
 
 namespace {
@@ -71,13 +73,6 @@ protected:
         panel->ProcessWindowEvent(enter);
     }
 
-    static void Press(wxWindow* panel, int id)
-    {
-        wxCommandEvent click(wxEVT_BUTTON, id);
-        click.SetEventObject(panel->FindWindow(id));
-        panel->FindWindow(id)->ProcessWindowEvent(click);
-    }
-
     ZELKDBPrint* m_model = nullptr;
 };
 
@@ -102,10 +97,10 @@ TEST_F(EditPanels, MovePanelFollowsTheModelWithoutMovingItAndMovesItWhenAsked)
     Slide(move, 1, -1050);
     EXPECT_NEAR(Centre().y, -10.5, 1e-9);
 
-    Press(move, ZELKMoveWnd::ID_BUTTON_LAND);
+    PressButton(move, ZELKMoveWnd::ID_BUTTON_LAND);
     EXPECT_NEAR(Centre().z, 10, 1e-9);
     EXPECT_EQ(move->GetSlider(2)->GetValue(), 1000);
-    Press(move, ZELKMoveWnd::ID_BUTTON_RESET);
+    PressButton(move, ZELKMoveWnd::ID_BUTTON_RESET);
     EXPECT_NEAR(Centre().x, 12.5, 1e-9);
     EXPECT_NEAR(Centre().y, -4, 1e-9);
     EXPECT_EQ(move->GetSlider(1)->GetValue(), -400);
@@ -133,7 +128,7 @@ TEST_F(EditPanels, RotatePanelTurnsByTheDifferenceAndStoresTheAngle)
     Slide(rotate, 0, 45);  // the same angle again turns nothing
     EXPECT_NEAR(Size().y, 20 * std::sqrt(2.0), 1e-6);
 
-    Press(rotate, ZELKRotateWnd::ID_BUTTON_RESET);
+    PressButton(rotate, ZELKRotateWnd::ID_BUTTON_RESET);
     EXPECT_EQ(rotate->GetSlider(0)->GetValue(), 0);
     ASSERT_EQ(edit->GetSelectedModelAxisDegrees(AXIS_X, stored), 1);
     EXPECT_EQ(stored, 0);
@@ -158,7 +153,7 @@ TEST_F(EditPanels, ScalePanelScalesByTheRatioAndKeepsThreeMillimetres)
     Slide(scale, 0, 1);  // below the range: the slider stops at the bound
     EXPECT_NEAR(Size().x, 3, 1e-6);
 
-    Press(scale, ZELKScaleWnd::ID_BUTTON_RESET);
+    PressButton(scale, ZELKScaleWnd::ID_BUTTON_RESET);
     EXPECT_EQ(scale->GetSlider(0)->GetValue(), 100);
     EXPECT_NEAR(Size().x, 20, 1e-6);
 }

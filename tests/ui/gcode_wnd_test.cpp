@@ -21,12 +21,14 @@
 #include "SlicedGCode.h"
 #include "TempDir.h"
 #include "UiTestSupport.h"
+#include "WxInput.h"
 #include "WxPump.h"
 #include "ZELKStartGCodeOperater.h"
 #include "ZELKStatic.h"
 #include "../model_store/ModelFixtures.h"
 
 namespace fs = std::filesystem;
+using testsupport::PressButton;
 using uitest::Pump;
 
 namespace {
@@ -35,13 +37,6 @@ template <typename T>
 T* Control(wxWindow* panel, int id)
 {
     return dynamic_cast<T*>(panel->FindWindow(id));
-}
-
-void Press(wxWindow* panel, int id)
-{
-    wxCommandEvent click(wxEVT_BUTTON, id);
-    click.SetEventObject(panel->FindWindow(id));
-    panel->FindWindow(id)->ProcessWindowEvent(click);
 }
 
 void Click(wxWindow* panel, int id)
@@ -97,7 +92,7 @@ protected:
     void TearDown() override
     {
         if (m_panel->IsSlicing())
-            Press(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
+            PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
         PumpUntil([this] { return !m_panel->IsSlicing(); });
         ZELDBEntityDatabase::GetInterFace()->RemoveAll();
         ::unsetenv("MORVADIN_SLICER_ENGINE");
@@ -213,7 +208,7 @@ TEST_F(SlicingPanel, SupportAndFullSupportExcludeEachOther)
     Click(m_panel, ZELKGCodeWnd::ID_CHECK_SUPPORT);
     EXPECT_FALSE(Control<wxCheckBox>(m_panel, ZELKGCodeWnd::ID_CHECK_FULL_SUPPORT)->GetValue());
     EXPECT_EQ(m_panel->GetSettings().support, 1);
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_RESET);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_RESET);
     EXPECT_EQ(m_panel->GetSettings().support, 0);
 }
 
@@ -252,15 +247,15 @@ TEST_F(SlicingPanel, FieldsAreCheckedBeforeTheyAreStoredAndEnterAppliesThem)
 TEST_F(SlicingPanel, ModelsOffThePlatformOrOutsideAreNotSliced)
 {
     AddModel(0, 0, 5);
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
     EXPECT_EQ(m_capture.Keys(), std::vector<std::string>{"id_message_modelNotOnPlatform"});
     ZELDBEntityDatabase::GetInterFace()->RemoveAll();
     AddModel(70, 0, 0);
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
     EXPECT_EQ(m_capture.Keys().back(), "id_message_modelBeyondRange");
     EXPECT_FALSE(m_panel->IsSlicing());
     // Cancel while idle only resets the display.
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
     EXPECT_EQ(Gauge(), 0);
     EXPECT_TRUE(StartEnabled());
     EXPECT_EQ(m_capture.Keys().size(), 2u);
@@ -273,7 +268,7 @@ TEST_F(SlicingPanel, BarMovesWhileTheEngineWorksAndCompletionIsReportedOnce)
     ::setenv("STUB_GATE", gate.c_str(), 1);
     AddModel();
     const std::string gcode = ModelGCode();
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
     EXPECT_TRUE(m_panel->IsSlicing());
     EXPECT_FALSE(StartEnabled());
     EXPECT_TRUE(CancelShown());
@@ -301,10 +296,10 @@ TEST_F(SlicingPanel, CancelEndsTheEngineAndLeavesNoGCode)
     ::setenv("STUB_GATE", gate.c_str(), 1);  // never opened: the engine waits until it is ended
     AddModel();
     const std::string gcode = ModelGCode();
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
     ASSERT_TRUE(PumpUntil([this] { return Gauge() > 0 && EnginePid() > 0; }));
     const pid_t engine = EnginePid();
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
     EXPECT_FALSE(CancelShown());
     EXPECT_EQ(Gauge(), 0);
     ASSERT_TRUE(PumpUntil([this] { return StartEnabled(); }));
@@ -322,10 +317,10 @@ TEST_F(SlicingPanel, AnEngineThatIgnoresTheCancelIsEndedAllTheSame)
     ::setenv("STUB_DEAF", "1", 1);
     ZELKGCodeWnd::SetCancelGraceMs(20);
     AddModel();
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
     ASSERT_TRUE(PumpUntil([this] { return Gauge() > 0 && EnginePid() > 0; }));
     const pid_t engine = EnginePid();
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
     const bool ended = PumpUntil([this] { return StartEnabled(); });
     ZELKGCodeWnd::SetCancelGraceMs(3000);
     ASSERT_TRUE(ended) << "the run outlived the cancel";
@@ -337,7 +332,7 @@ TEST_F(SlicingPanel, AFailedRunReturnsToIdleAndSaysWhy)
 {
     AddModel();
     ::setenv("STUB_FAIL", "part.stl: Loading of a model file failed.", 1);
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
     ASSERT_TRUE(PumpUntil([this] { return !m_panel->IsSlicing(); }));
     ASSERT_EQ(m_capture.Messages().size(), 1u);
     const wxString text = m_capture.Messages().front().second;
@@ -349,7 +344,7 @@ TEST_F(SlicingPanel, AFailedRunReturnsToIdleAndSaysWhy)
 
     ::unsetenv("STUB_FAIL");
     ::setenv("MORVADIN_SLICER_ENGINE", m_stub.File("no-such-engine").c_str(), 1);
-    Press(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
+    PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_START);
     ASSERT_TRUE(PumpUntil([this] { return !m_panel->IsSlicing(); }));
     ASSERT_EQ(m_capture.Messages().size(), 2u);
     EXPECT_TRUE(m_capture.Messages().back().second.StartsWith(

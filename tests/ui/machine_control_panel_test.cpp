@@ -23,6 +23,7 @@
 #include "ZELKStartGCodeOperater.h"
 #include "../machine_link/SimThread.h"
 #include "UiTestSupport.h"
+#include "WxInput.h"
 
 using uitest::Pump;
 using Panel = ZELKMachineControlWnd;
@@ -172,12 +173,7 @@ protected:
         event.SetLeftDown(type == wxEVT_LEFT_DOWN || type == wxEVT_LEFT_DCLICK);
         window->ProcessWindowEvent(event);
     }
-    void Button(int id)
-    {
-        wxCommandEvent click(wxEVT_BUTTON, id);
-        click.SetEventObject(m_panel->FindWindow(id));
-        m_panel->FindWindow(id)->ProcessWindowEvent(click);
-    }
+    void Button(int id) { testsupport::PressButton(m_panel, id); }
     void Enter(int editId)
     {
         wxWindow* edit = m_panel->FindWindow(editId);

@@ -4,7 +4,9 @@
 
 #include "ZELKStatic.h"
 #include "UiTestSupport.h"
+#include "WxInput.h"
 
+using testsupport::PressButton;
 using uitest::Pump;
 
 namespace {
@@ -19,13 +21,6 @@ void RecordTop() { g_viewCalls.push_back("top"); }
 void RecordBack() { g_viewCalls.push_back("back"); }
 void RecordRight() { g_viewCalls.push_back("right"); }
 void RecordStandard() { g_viewCalls.push_back("standard"); }
-
-void Press(wxWindow* panel, int id)
-{
-    wxCommandEvent click(wxEVT_BUTTON, id);
-    click.SetEventObject(panel->FindWindow(id));
-    panel->FindWindow(id)->ProcessWindowEvent(click);
-}
 
 }  // namespace
 
@@ -103,7 +98,7 @@ TEST_F(Panels, ViewButtonsRunTheirViewCommands)
     ZELKViewWnd* view = m_ui->GetViewWnd();
     for (int id : {ZELKViewWnd::ID_BUTTON_SIDE, ZELKViewWnd::ID_BUTTON_FRONT, ZELKViewWnd::ID_BUTTON_TOP,
                    ZELKViewWnd::ID_BUTTON_RESET})
-        Press(view, id);
+        PressButton(view, id);
     ZELKViewWnd::SetViewCommands(saved);
     EXPECT_EQ(g_viewCalls, (std::vector<std::string>{"back", "right", "top", "standard"}));
 }

@@ -7,6 +7,9 @@
 #include "ViewUi.h"
 #include "ZelkOpenGL.h"
 #include "UiTestSupport.h"
+#include "WxInput.h"
+
+using testsupport::PressButton;
 
 namespace {
 
@@ -15,12 +18,6 @@ std::array<double, 16> ViewMatrix(CZelkOpenGL& renderer)
     std::array<double, 16> m{};
     renderer.GetViewMath().GetViewMatuix().GetMatrix(m.data());
     return m;
-}
-
-void Press(wxWindow* panel, int id)
-{
-    wxCommandEvent click(wxEVT_BUTTON, id);
-    panel->FindWindow(id)->ProcessWindowEvent(click);
 }
 
 class ViewWiring : public uitest::UiFixture {
@@ -56,7 +53,7 @@ TEST_F(ViewWiring, ButtonsSetTheirStandardViews)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button);
         (expected.*c.view)();
-        Press(panel, c.button);
+        PressButton(panel, c.button);
         const auto got = ViewMatrix(renderer);
         const auto want = ViewMatrix(expected);
         for (int i = 0; i < 16; ++i)
