@@ -67,20 +67,43 @@ TEST(ToolPictures, LooksAreDistinct)
               0.05);
 }
 
-// One sheet of all pictures on the view's background, for a person to judge.
-TEST(ToolPictures, SaveContactSheet)
+// All pictures drawn side by side on the view's background, as the program
+// draws them: each one shows (enough of it differs from the background) and
+// no two look alike. The sheet is kept for a person to judge.
+TEST(ToolPictures, EachShowsOnTheViewsBackgroundAndNoTwoLookAlike)
 {
     const std::vector<unsigned> ids = AllIds();
-    wxBitmap sheet(static_cast<int>(ids.size()) * 56 + 8, 64);
+    const wxColour background(96, 112, 128);
+    constexpr int kCell = 56, kMargin = 8;
+    wxBitmap sheet(static_cast<int>(ids.size()) * kCell + kMargin, zelk::kToolPictureSize + 2 * kMargin);
     {
         wxMemoryDC dc(sheet);
-        dc.SetBackground(wxBrush(wxColour(96, 112, 128)));
+        dc.SetBackground(wxBrush(background));
         dc.Clear();
-        int x = 8;
+        int x = kMargin;
         for (unsigned id : ids) {
-            dc.DrawBitmap(zelk::LoadToolPicture(id), x, 8, true);
-            x += 56;
+            dc.DrawBitmap(zelk::LoadToolPicture(id), x, kMargin, true);
+            x += kCell;
         }
+    }
+    const wxImage image = sheet.ConvertToImage();
+    const auto cell = [&](std::size_t i) {
+        return image.GetSubImage(wxRect(kMargin + static_cast<int>(i) * kCell, kMargin, zelk::kToolPictureSize,
+                                        zelk::kToolPictureSize));
+    };
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        SCOPED_TRACE(ids[i]);
+        const wxImage picture = cell(i);
+        int shown = 0;
+        for (int y = 0; y < picture.GetHeight(); ++y)
+            for (int x = 0; x < picture.GetWidth(); ++x)
+                shown += (picture.GetRed(x, y) != background.Red() || picture.GetGreen(x, y) != background.Green() ||
+                          picture.GetBlue(x, y) != background.Blue())
+                             ? 1
+                             : 0;
+        EXPECT_GT(shown, picture.GetWidth() * picture.GetHeight() / 4) << "hardly shows on the background";
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_GT(Difference(picture, cell(j)), 0.01) << "looks like " << ids[j];
     }
     EXPECT_TRUE(sheet.SaveFile(uitest::ArtefactFolder() + "tool-pictures.png", wxBITMAP_TYPE_PNG));
 }
