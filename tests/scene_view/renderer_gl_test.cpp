@@ -4,7 +4,6 @@
 #include <wx/image.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 
 #include "DBPrint.h"
@@ -13,8 +12,9 @@
 #include "GlCheck.h"
 #include "GlTestWindow.h"
 #include "MeshCache.h"
-#include "ProgramFolder.h"
 #include "ModelFixtures.h"
+#include "ProgramFolder.h"
+#include "ScreenCapture.h"
 #include "TempDir.h"
 #include "ViewCommands.h"
 #include "ZelkOpenGL.h"
@@ -296,9 +296,8 @@ TEST_F(RendererScene, ScreenshotOfTwoModelsOneOutside)
     renderer.Render(GL_RENDER);
     ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kWidth * kHeight * 3));
     wxImage shot(kWidth, kHeight, pixels.data(), true);
-    const std::filesystem::path file = std::filesystem::path(MORVADIN_TEST_ARTEFACTS) / "scene_view_screenshot.png";
-    std::filesystem::create_directories(file.parent_path());
-    ASSERT_TRUE(shot.SaveFile(file.string(), wxBITMAP_TYPE_PNG));
+    ASSERT_TRUE(shot.SaveFile(testsupport::ArtefactFolder("scene_view") + "two-models-one-outside.png",
+                              wxBITMAP_TYPE_PNG));
     const Rgb green = At({-5, 0, 40});
     const Rgb purple = At({80, 10, 25});
     EXPECT_GT(green.g, green.r + 60);

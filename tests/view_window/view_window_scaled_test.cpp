@@ -5,17 +5,11 @@
 #include <vector>
 
 #include <GL/gl.h>
-#include <wx/app.h>
-#include <wx/frame.h>
-#include <wx/utils.h>
 
 #include "DBPrint.h"
-#include "EntityDatabase.h"
-#include "FakeViewUi.h"
 #include "GlTestWindow.h"
 #include "ModelFixtures.h"
-#include "ZELKOpenGLView.h"
-#include "ZelkOpenGL.h"
+#include "ViewOnScreen.h"
 
 namespace {
 
@@ -26,29 +20,13 @@ const bool kScaledDisplay = [] {
     return true;
 }();
 
-void Pump()
-{
-    for (int i = 0; i < 5; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxYield();
-    }
-}
-
-class ScaledView : public ::testing::Test {
+class ScaledView : public viewtest::ViewOnScreen<> {
 protected:
+    ScaledView() : ViewOnScreen(400, 300) {}
     void SetUp() override
     {
         ASSERT_TRUE(kScaledDisplay);
-        m_frame = new wxFrame(nullptr, wxID_ANY, "scaled view", wxPoint(0, 0), wxSize(400, 300));
-        m_view = new ZELKOpenGLView(m_frame, wxID_ANY, wxDefaultPosition, wxDefaultSize, &m_renderer, &m_database);
-        m_frame->SetClientSize(400, 300);
-        m_frame->Show();
-        Pump();
-    }
-    void TearDown() override
-    {
-        m_frame->Destroy();
-        Pump();
+        ViewOnScreen::SetUp();
     }
 
     // One frame, read back before the swap as top-down RGB rows of the drawable.
@@ -61,22 +39,6 @@ protected:
         m_renderer.SetFrameObserver(nullptr);
         return pixels;
     }
-
-    void Click(const wxPoint& window)
-    {
-        for (wxEventType type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP}) {
-            wxMouseEvent event(type);
-            event.SetPosition(window);
-            event.SetEventObject(m_view);
-            m_view->ProcessWindowEvent(event);
-        }
-    }
-
-    viewtest::FakeViewUi m_ui;
-    ZELDBEntityDatabase m_database;
-    CZelkOpenGL m_renderer{&m_database};
-    wxFrame* m_frame = nullptr;
-    ZELKOpenGLView* m_view = nullptr;
 };
 
 TEST_F(ScaledView, TheModelIsDrawnAcrossTheWholeDrawableAndPickedWhereItIsSeen)

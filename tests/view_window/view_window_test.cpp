@@ -5,28 +5,14 @@
 #include <cmath>
 #include <memory>
 
-#include <wx/app.h>
-#include <wx/frame.h>
 #include <wx/menu.h>
-#include <wx/utils.h>
 
 #include "DBPrint.h"
-#include "EntityDatabase.h"
-#include "FakeViewUi.h"
 #include "ModelFixtures.h"
 #include "ViewCommands.h"
-#include "ZELKOpenGLView.h"
-#include "ZelkOpenGL.h"
+#include "ViewOnScreen.h"
 
 namespace {
-
-void Pump()
-{
-    for (int i = 0; i < 5; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxYield();
-    }
-}
 
 // The view with the menu recorded instead of shown; a chosen command is sent as the menu would.
 class TestView : public ZELKOpenGLView {
@@ -50,22 +36,9 @@ protected:
     }
 };
 
-class ViewWindow : public ::testing::Test {
+class ViewWindow : public viewtest::ViewOnScreen<TestView> {
 protected:
-    void SetUp() override
-    {
-        m_frame = new wxFrame(nullptr, wxID_ANY, "view", wxPoint(0, 0), wxSize(800, 600));
-        m_view = new TestView(m_frame, wxID_ANY, wxDefaultPosition, wxDefaultSize, &m_renderer, &m_database);
-        m_frame->SetClientSize(800, 600);
-        m_frame->Show();
-        Pump();
-        m_view->Update();
-    }
-    void TearDown() override
-    {
-        m_frame->Destroy();
-        Pump();
-    }
+    ViewWindow() : ViewOnScreen(800, 600) {}
 
     // A box model standing on the platform with its footprint centred at (cx, cy).
     ZELKDBPrint* AddBox(double cx, double cy, double size = 20)
@@ -83,16 +56,6 @@ protected:
         m_renderer.TransWCSToDCS(world, window);
         return wxPoint(static_cast<int>(window.x), static_cast<int>(window.y));
     }
-    void Mouse(wxEventType type, const wxPoint& at, bool control = false, int wheel = 0)
-    {
-        wxMouseEvent event(type);
-        event.SetPosition(at);
-        event.SetControlDown(control);
-        event.m_wheelRotation = wheel;
-        event.m_wheelDelta = 120;
-        event.SetEventObject(m_view);
-        m_view->ProcessWindowEvent(event);
-    }
     void Key(int code, bool control = false)
     {
         wxKeyEvent event(wxEVT_KEY_DOWN);
@@ -107,12 +70,6 @@ protected:
         m_renderer.GetViewMath().GetViewMatuix().GetMatrix(m.data());
         return m;
     }
-
-    viewtest::FakeViewUi m_ui;
-    ZELDBEntityDatabase m_database;
-    CZelkOpenGL m_renderer{&m_database};
-    wxFrame* m_frame = nullptr;
-    TestView* m_view = nullptr;
 };
 
 TEST_F(ViewWindow, CreationRecordsTheCurrentViewAndSizesTheRenderer)
@@ -315,7 +272,7 @@ TEST_F(ViewWindow, TheViewOwnsTheProcessWideRendererAndDatabaseWhenGivenNone)
     EXPECT_EQ(view->GetRenderer(), CZelkOpenGL::GetOpenGLInterface());
     EXPECT_EQ(view->GetDatabase(), database);
     frame->Destroy();
-    Pump();
+    testsupport::Pump();
     // Both went with the view; the next use makes fresh, empty ones.
     EXPECT_EQ(ZELDBEntityDatabase::GetInterFace()->GetCount(), 0);
     EXPECT_EQ(ZELKCAD::GetCurrentView(), nullptr);
