@@ -77,8 +77,8 @@ StreamResult Stream(ZELKMachineControl& control, bool baudEmulation)
     std::mutex mutex;
     std::condition_variable cv;
     bool finished = false;
-    control.SetReceiveCallback([&] {
-        if (control.GetReceiveBuf().type != 7)
+    control.SetReceiveCallback([&](const RECEIVEBUF& reply) {
+        if (reply.type != 7)
             return;
         std::lock_guard lock(mutex);
         finished = true;
@@ -97,7 +97,7 @@ StreamResult Stream(ZELKMachineControl& control, bool baudEmulation)
     StreamResult r;
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     control.CloseCom();
-    control.SetReceiveCallback({});
+    control.SetReceiveCallback(nullptr);
     for (const Package& p : control.GetPrintList()) {
         if (p.size > 0) {
             ++r.packages;

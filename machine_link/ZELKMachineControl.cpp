@@ -324,15 +324,6 @@ void ZELKMachineControl::SetReceiveCallback(std::function<void(const RECEIVEBUF&
     m_replies.SetCallback(std::move(callback));
 }
 
-void ZELKMachineControl::SetReceiveCallback(std::function<void()> callback)
-{
-    if (!callback) {
-        SetReceiveCallback(nullptr);
-        return;
-    }
-    SetReceiveCallback([callback = std::move(callback)](const RECEIVEBUF&) { callback(); });
-}
-
 void ZELKMachineControl::SetReceiveCallback(std::nullptr_t)
 {
     SetReceiveCallback(std::function<void(const RECEIVEBUF&)>());

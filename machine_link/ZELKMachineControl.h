@@ -190,9 +190,6 @@ public:
     // Called on the reader thread with every classified reply, before the
     // worker hears of it.
     void SetReceiveCallback(std::function<void(const RECEIVEBUF& reply)> callback);
-    // For callers that read the record back with GetReceiveBuf (on the reader
-    // thread it is the reply just classified).
-    void SetReceiveCallback(std::function<void()> callback);
     void SetReceiveCallback(std::nullptr_t);
     // The last classified reply (any thread).
     RECEIVEBUF GetReceiveBuf();

@@ -69,7 +69,7 @@ ZELKUIOperation* ZELKUIOperation::GetUIOperationObject()
 
 ZELKUIOperation::ZELKUIOperation() : m_machineControl(ZELKMachineControl::GetMachineControl())
 {
-    m_machineControl->SetReceiveCallback([] { OnCommReceive(); });
+    m_machineControl->SetReceiveCallback([](const RECEIVEBUF& reply) { OnCommReceive(reply); });
     ZELKTranslation::GetTranslationObject();
     ZELKCAD::SetViewUi(this);
     PanelHost::Set(this);

@@ -190,8 +190,6 @@ public:
     // --- printer replies
     // Registered with the machine control: handles the reply it hands over.
     static long OnCommReceive(const RECEIVEBUF& reply);
-    // The same with the machine control's record read back.
-    static long OnCommReceive();
     // Handles one reply record; callable from any thread.
     void HandleReceive(const RECEIVEBUF& reply);
 

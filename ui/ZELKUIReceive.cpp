@@ -25,10 +25,6 @@ long ZELKUIOperation::OnCommReceive(const RECEIVEBUF& reply)
     return 0;
 }
 
-long ZELKUIOperation::OnCommReceive()
-{
-    return OnCommReceive(GetUIOperationObject()->m_machineControl->GetReceiveBuf());
-}
 
 void ZELKUIOperation::HandleReceive(const RECEIVEBUF& reply)
 {

@@ -18,6 +18,8 @@
 #include "EntityDatabase.h"
 #include "ModelEdit.h"
 #include "PrintModelFile.h"
+#include "ProgramFolder.h"
+#include "WorkflowText.h"
 #include "SlicedGCode.h"
 #include "TempDir.h"
 #include "UiTestSupport.h"
@@ -95,6 +97,8 @@ protected:
             PressButton(m_panel, ZELKGCodeWnd::ID_BUTTON_CANCEL);
         PumpUntil([this] { return !m_panel->IsSlicing(); });
         ZELDBEntityDatabase::GetInterFace()->RemoveAll();
+        // What a run wrote beside the model file is not the next test's.
+        zelk::EmptyWorkingFolder(zelk::WorkingFolder());
         ::unsetenv("MORVADIN_SLICER_ENGINE");
         uitest::UiFixture::TearDown();
     }

@@ -167,10 +167,9 @@ TEST_F(Receive, ReaderNeverWaitsForTheMessageBox)
 
 TEST_F(Receive, RepliesFromTheMachineControlCallback)
 {
-    // The registered callback reads the machine control's record; before any
-    // reply that record is empty, so nothing changes.
+    // The callback gets the reply record; an empty one changes nothing.
     m_ui->ShowMachineExtrudeTemperature("idle");
-    std::thread reader([] { ZELKUIOperation::OnCommReceive(); });
+    std::thread reader([] { ZELKUIOperation::OnCommReceive(RECEIVEBUF{}); });
     reader.join();
     Pump();
     EXPECT_EQ(m_ui->GetInfoWnd()->GetTemperatureLine(), "idle");

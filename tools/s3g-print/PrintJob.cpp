@@ -15,7 +15,7 @@ PrintJob::PrintJob(ZELKMachineControl& control, const PrintOptions& options, std
 {
     m_control.SetReplyTimeoutMs(m_options.replyTimeoutMs);
     m_control.SetDeviceReturnTimeoutMs(m_options.deviceReturnMs);
-    m_control.SetReceiveCallback([this] { OnReply(); });
+    m_control.SetReceiveCallback([this](const RECEIVEBUF& reply) { OnReply(reply); });
     m_control.SetPrinterLostCallback([this](const std::string& reason) { OnPrinterLost(reason); });
 }
 
@@ -63,9 +63,8 @@ bool PrintJob::ReportResends()
     return true;
 }
 
-void PrintJob::OnReply()
+void PrintJob::OnReply(const RECEIVEBUF& record)
 {
-    const RECEIVEBUF record = m_control.GetReceiveBuf();
     std::lock_guard lock(m_mutex);
     m_last = record;
     ++m_replies;

@@ -54,7 +54,7 @@ public:
     void Interrupt();
 
 private:
-    void OnReply();
+    void OnReply(const RECEIVEBUF& record);
     void OnPrinterLost(const std::string& reason);
     int ReportLost();
     // Translates the G-code (or reads the X3G file) into the print list;
