@@ -45,14 +45,22 @@ void SetOpenedPrintFile(const std::string& path)
     Opened() = path;
 }
 
+PlateFiles GetPlateFiles()
+{
+    PlateFiles files;
+    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(files.modelPath, files.count);
+    if (files.count == 0)
+        files.modelPath.clear();
+    else
+        files.gcodePath = zelk::GCodePathForModel(files.modelPath);
+    return files;
+}
+
 std::string GetPrintFilePath()
 {
     if (!Opened().empty())
         return Opened();
-    std::string modelPath;
-    int count = 0;
-    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
-    return count == 0 ? std::string() : zelk::GCodePathForModel(modelPath);
+    return GetPlateFiles().gcodePath;
 }
 
 }  // namespace ZELKCAD

@@ -17,8 +17,18 @@ PrintFileKind PrintFileKindOf(const std::string& path);
 const std::string& GetOpenedPrintFile();
 void SetOpenedPrintFile(const std::string& path);
 
-// The file to print: the opened one, else the G-code beside the first model
-// (empty when no model is loaded either).
+// The plate's files: the model file its models are merged into for the
+// slicer and the G-code the slicer writes beside it; count 0 (and both
+// empty) when no model is loaded.
+struct PlateFiles {
+    std::string modelPath;
+    std::string gcodePath;
+    int count = 0;
+};
+PlateFiles GetPlateFiles();
+
+// The file to print: the opened one, else the plate's G-code (empty when no
+// model is loaded either).
 std::string GetPrintFilePath();
 
 }  // namespace ZELKCAD

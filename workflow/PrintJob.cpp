@@ -41,15 +41,13 @@ std::vector<std::string> ModelFilePaths()
 PrintSource PlateSource()
 {
     PrintSource source;
-    std::string modelPath;
-    int count = 0;
-    ZELKModelEdit::GetModelEditObject()->GetPrintModelPathAndCount(modelPath, count);
-    if (count == 0) {
+    const ZELKCAD::PlateFiles plate = ZELKCAD::GetPlateFiles();
+    if (plate.count == 0) {
         source.outcome = Outcome::Message("id_message_noLoadModel");
         return source;
     }
-    source.dialogStart = ExportDialogStartForModel(modelPath);
-    source.path = GCodePathForModel(modelPath);
+    source.dialogStart = ExportDialogStartForModel(plate.modelPath);
+    source.path = plate.gcodePath;
     if (!FileExists(source.path)) {
         source.outcome = Outcome::Message("id_message_noGenerateGCode");
         return source;

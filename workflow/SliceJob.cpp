@@ -4,6 +4,7 @@
 #include "ChildProcess.h"
 #include "EntityDatabase.h"
 #include "ModelFilePaths.h"
+#include "PrintFileChoice.h"
 #include "PrintModelFile.h"
 #include "SliceLines.h"
 #include "ZELKSkfParameterCmdLines.h"
@@ -48,16 +49,14 @@ SlicePlan PlanSlice(ZELDBEntityDatabase& database, const SkeinforgeParameter& se
         plan.outcome = Outcome::Message("id_message_modelNotOnPlatform");
         return plan;
     }
-    std::string modelPath;
-    int count = 0;
-    ZELKCAD::GetPrintModelPathAndCount(modelPath, count);
-    if (count == 0) {
+    const ZELKCAD::PlateFiles plate = ZELKCAD::GetPlateFiles();
+    if (plate.count == 0) {
         plan.nothing = true;
         plan.outcome = Outcome::Refused("no printable model");
         return plan;
     }
     std::string error;
-    if (!ZELKCAD::MergePrintModels(database, modelPath, error)) {
+    if (!ZELKCAD::MergePrintModels(database, plate.modelPath, error)) {
         plan.outcome = Outcome::Message("id_message_sliceFailed", error);
         return plan;
     }
@@ -68,8 +67,8 @@ SlicePlan PlanSlice(ZELDBEntityDatabase& database, const SkeinforgeParameter& se
         plan.outcome = Outcome::Message("id_message_slicerNotStarted", commandLines->GetBridgePath());
         return plan;
     }
-    plan.arguments.push_back(modelPath);
-    plan.gcodePath = GCodePathForModel(modelPath);
+    plan.arguments.push_back(plate.modelPath);
+    plan.gcodePath = plate.gcodePath;
     plan.fingerprint = ZELKCAD::PrintModelFingerprint(database);
     return plan;
 }
