@@ -60,7 +60,6 @@ bool COrvanelApp::OnInit()
         wxMessageBox(folderProblem, GetAppDisplayName(), wxOK | wxICON_ERROR);
         return false;
     }
-    m_document.OnNewDocument();
     m_frame = StartMainWindow(m_options);
     return m_frame != nullptr;
 }

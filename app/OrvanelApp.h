@@ -4,7 +4,6 @@
 #include <wx/app.h>
 
 #include "CommandLine.h"
-#include "OrvanelDoc.h"
 
 class CMainFrame;
 
@@ -23,6 +22,5 @@ public:
 
 private:
     zelk::ProgramOptions m_options;
-    COrvanelDoc m_document;
     CMainFrame* m_frame = nullptr;
 };
