@@ -11,6 +11,7 @@
 #include "ModelEdit.h"
 #include "ProgramFolder.h"
 #include "WorkflowText.h"
+#include "ZELKFileLog.h"
 #include "ZELKUIOperation.h"
 
 namespace {
@@ -42,8 +43,7 @@ void COrvanelView::JoinWorkers()
 {
     // A job still running hands its result to nobody and leaves nothing running.
     m_printJob.Finish();
-    if (m_importThread.joinable())
-        m_importThread.join();
+    m_importThread.EndThread(ZELKThreadProc::kWaitForever);
 }
 
 void COrvanelView::CreatePanels()
@@ -191,8 +191,7 @@ void COrvanelView::ImportModels(const std::vector<std::string>& paths)
     if (paths.empty() || m_importing.exchange(true))
         return;
     ForgetPrintFile();
-    if (m_importThread.joinable())
-        m_importThread.join();
+    m_importThread.EndThread(ZELKThreadProc::kWaitForever);
     EmptyImportFolder(ImportFolder());
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     wxString names;
@@ -201,7 +200,7 @@ void COrvanelView::ImportModels(const std::vector<std::string>& paths)
     ui->ShowPrepareWnd(1);
     ui->SetPrepareAction(names);
     ui->SetPrepareTime(wxString());
-    m_importThread = std::thread([this, paths] {
+    m_importThread.SetTechFun([this, paths] {
         std::vector<ZELKCAD::StlFileRead> files;
         for (const std::string& path : paths)
             files.push_back(ZELKCAD::ReadStlFile(path));
@@ -218,4 +217,9 @@ void COrvanelView::ImportModels(const std::vector<std::string>& paths)
             m_importing = false;
         });
     });
+    if (!m_importThread.BeginThread()) {
+        ui->ShowPrepareWnd(0);
+        m_importing = false;
+        ZELKFileLog::GetObjectW()->Write("COrvanelView", __LINE__, 1, "no thread to read the imported files");
+    }
 }

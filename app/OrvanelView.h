@@ -75,7 +75,7 @@ private:
     int m_exportClock = 0;
     wxTimer m_exportTimer;
     wxTimer m_prepareTimer;
-    std::thread m_importThread;
+    ZELKThreadProc m_importThread;
     std::atomic<bool> m_importing{false};
     zelk::PrintJob m_printJob{*ZELKMachineControl::GetMachineControl(), zelk::RunState::Program()};
 };

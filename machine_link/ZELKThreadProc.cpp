@@ -19,6 +19,14 @@ ZELKThreadProc::~ZELKThreadProc()
 int ZELKThreadProc::SetTechFun(StartRoutine routine)
 {
     m_routine = routine;
+    m_function = nullptr;
+    return 1;
+}
+
+int ZELKThreadProc::SetTechFun(std::function<void()> routine)
+{
+    m_function = std::move(routine);
+    m_routine = nullptr;
     return 1;
 }
 
@@ -26,12 +34,15 @@ bool ZELKThreadProc::BeginThread()
 {
     if (m_thread.joinable())
         return true;
-    if (m_routine == nullptr)
+    if (m_routine == nullptr && !m_function)
         return false;
     auto finished = std::make_shared<Finished>();
     try {
-        m_thread = std::thread([routine = m_routine, parameter = m_parameter, finished] {
-            routine(parameter);
+        m_thread = std::thread([routine = m_routine, function = m_function, parameter = m_parameter, finished] {
+            if (routine != nullptr)
+                routine(parameter);
+            else
+                function();
             std::lock_guard lock(finished->mutex);
             finished->done = true;
             finished->cv.notify_all();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,6 +23,9 @@ public:
     ZELKThreadProc& operator=(const ZELKThreadProc&) = delete;
 
     int SetTechFun(StartRoutine routine);
+    // Any callable as the routine (the parameter is then unused); replaces
+    // the start routine, and is replaced by one set later.
+    int SetTechFun(std::function<void()> routine);
     // True when a thread already exists; false without a start routine;
     // otherwise starts one and says whether that worked.
     bool BeginThread();
@@ -44,6 +48,7 @@ private:
     };
 
     StartRoutine m_routine = nullptr;
+    std::function<void()> m_function;
     void* m_parameter;
     std::thread m_thread;
     std::shared_ptr<Finished> m_finished;

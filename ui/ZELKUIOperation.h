@@ -26,6 +26,7 @@
 #include "ZELKRotateWnd.h"
 #include "ZELKScaleWnd.h"
 #include "ZELKTemperatureWnd.h"
+#include "ZELKThreadProc.h"
 #include "ZELKToolpathWnd.h"
 #include "PanelHost.h"
 #include "ViewUi.h"
@@ -256,7 +257,7 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_pausePic;
     wxWeakRef<ZELKBitmapStatic> m_temperaturePic;
     wxWeakRef<ZELKBitmapStatic> m_toolpathPic;
-    std::thread m_toolpathReader;         // reads the previewed G-code file
+    ZELKThreadProc m_toolpathReader;         // reads the previewed G-code file
     bool m_toolpathReading = false;       // user-interface thread only
     void ShowReadToolpaths(const std::shared_ptr<zelk::ToolpathModel>& model);
     void JoinToolpathReader();

@@ -80,12 +80,17 @@ void ZELKUIOperation::ToggleToolpathWnd()
     const bool x3g = ZELKCAD::PrintFileKindOf(gcodePath) == ZELKCAD::PrintFileKind::kX3g;
     const CPoint5D spm = ZELKMachine::GetMachine()->GetStepsPerMM();
     const double stepsPerMm[4] = {spm.Axis_X(), spm.Axis_Y(), spm.Axis_Z(), spm.Axis_A()};
-    m_toolpathReader = std::thread([this, gcodePath, x3g, stepsPerMm] {
+    m_toolpathReader.SetTechFun([this, gcodePath, x3g, stepsPerMm] {
         auto model = std::make_shared<zelk::ToolpathModel>(x3g ? zelk::ReadToolpathX3g(gcodePath, stepsPerMm)
                                                                : zelk::ReadToolpath(gcodePath));
         if (wxTheApp != nullptr)
             wxTheApp->CallAfter([this, model] { ShowReadToolpaths(model); });
     });
+    if (!m_toolpathReader.BeginThread()) {
+        m_toolpathReading = false;
+        wxEndBusyCursor();
+        MessageBox_Zelk("id_message_gcodeUnusable", gcodePath + ": no thread to read it");
+    }
 }
 
 void ZELKUIOperation::ShowReadToolpaths(const std::shared_ptr<zelk::ToolpathModel>& model)
@@ -110,6 +115,5 @@ void ZELKUIOperation::ShowReadToolpaths(const std::shared_ptr<zelk::ToolpathMode
 
 void ZELKUIOperation::JoinToolpathReader()
 {
-    if (m_toolpathReader.joinable())
-        m_toolpathReader.join();
+    m_toolpathReader.EndThread(ZELKThreadProc::kWaitForever);
 }

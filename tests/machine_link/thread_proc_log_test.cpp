@@ -64,6 +64,30 @@ TEST(ThreadProc, EndWaitsForTheRoutineAndReportsOneStillRunning)
     EXPECT_EQ(gate.runs.load(), 2);
 }
 
+// A callable routine runs in place of the start routine, and a start
+// routine set after it takes its place again.
+TEST(ThreadProc, ACallableRoutineReplacesTheStartRoutineAndIsReplacedByOne)
+{
+    Gate gate;
+    ZELKThreadProc thread(&gate);
+    std::atomic<int> callableRuns{0};
+    EXPECT_EQ(thread.SetTechFun(std::function<void()>([&] { ++callableRuns; })), 1);
+    ASSERT_TRUE(thread.BeginThread());
+    EXPECT_TRUE(thread.EndThread(ZELKThreadProc::kWaitForever));
+    EXPECT_EQ(callableRuns.load(), 1);
+    EXPECT_EQ(gate.runs.load(), 0);
+
+    thread.SetTechFun(&Gate::Routine);
+    gate.Open();
+    ASSERT_TRUE(thread.BeginThread());
+    EXPECT_TRUE(thread.EndThread(ZELKThreadProc::kWaitForever));
+    EXPECT_EQ(gate.runs.load(), 1);
+    EXPECT_EQ(callableRuns.load(), 1);
+
+    EXPECT_EQ(thread.SetTechFun(std::function<void()>()), 1);  // an empty callable is no routine
+    EXPECT_FALSE(thread.BeginThread());
+}
+
 TEST(FileLog, EntriesAreAppendedWithSourceLineLevelAndMessage)
 {
     testsupport::TempDir dir;
