@@ -67,6 +67,12 @@ private:
     // What the print job came to, on the user-interface thread.
     void OnPrintPrepared(const zelk::PrintJob::Result& result);
     void OnExported(const zelk::PrintJob::Result& result);
+    // A file that looked foreign: the user's flavour goes to the job; with
+    // none the progress panel and its clock stop.
+    void AskJobFlavor(const zelk::PrintJob::Result& result, wxTimer& clock);
+    // The job's result has been taken: the progress panel and its clock stop
+    // and the next job may begin.
+    void EndJobDisplay(wxTimer& clock);
     void EndPrintSequence();
     void JoinWorkers();
 

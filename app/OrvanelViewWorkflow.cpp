@@ -66,25 +66,35 @@ void COrvanelView::OnStartOrStopPrint()
     });
 }
 
+void COrvanelView::AskJobFlavor(const zelk::PrintJob::Result& result, wxTimer& clock)
+{
+    // Another slicer's file without its mark: nothing is sent or written
+    // until the user says what it is.
+    const std::optional<zelk::gcode::GCodeFlavor> chosen = zelk::AskGCodeFlavor(result.leftOutSummary);
+    if (!chosen) {
+        ZELKUIOperation::GetUIOperationObject()->ShowPrepareWnd(0);
+        clock.Stop();
+    }
+    m_printJob.ChooseFlavor(chosen);
+}
+
+void COrvanelView::EndJobDisplay(wxTimer& clock)
+{
+    ZELKUIOperation::GetUIOperationObject()->ShowPrepareWnd(0);
+    clock.Stop();
+    m_printJob.Finish();
+}
+
 void COrvanelView::OnPrintPrepared(const zelk::PrintJob::Result& result)
 {
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     if (result.kind == zelk::PrintJob::Result::kAskFlavor) {
-        // Another slicer's file without its mark: nothing is sent until the
-        // user says what it is.
-        const std::optional<zelk::gcode::GCodeFlavor> chosen = zelk::AskGCodeFlavor(result.leftOutSummary);
-        if (!chosen) {
-            ui->ShowPrepareWnd(0);
-            m_prepareTimer.Stop();
-        }
-        m_printJob.ChooseFlavor(chosen);
+        AskJobFlavor(result, m_prepareTimer);
         return;
     }
     if (result.kind == zelk::PrintJob::Result::kFailed) {
         // Nothing to print: the printer gets nothing and the picture still offers to start.
-        ui->ShowPrepareWnd(0);
-        m_prepareTimer.Stop();
-        m_printJob.Finish();
+        EndJobDisplay(m_prepareTimer);
         ui->MessageBox_Zelk("id_message_gcodeUnusable", result.detail);
         return;
     }
@@ -93,10 +103,8 @@ void COrvanelView::OnPrintPrepared(const zelk::PrintJob::Result& result)
     if (ZELKMachineControl::GetMachineControl()->IsMachinePrinting() != 0)
         ui->BeginPrintWatch(*result.estimate);
     ui->UpdatePrintToolTipText(ui->GetTranslateString("id_picToolTip_endPrint"));
-    ui->ShowPrepareWnd(0);
     ui->ShowControlWnd(0);
-    m_prepareTimer.Stop();
-    m_printJob.Finish();
+    EndJobDisplay(m_prepareTimer);
     // Nothing is left out unseen; the print goes on meanwhile.
     if (!result.detail.empty())
         ui->MessageBox_Zelk("id_message_gcodeLeftOut", result.detail);
@@ -152,17 +160,10 @@ void COrvanelView::OnExported(const zelk::PrintJob::Result& result)
 {
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     if (result.kind == zelk::PrintJob::Result::kAskFlavor) {
-        const std::optional<zelk::gcode::GCodeFlavor> chosen = zelk::AskGCodeFlavor(result.leftOutSummary);
-        if (!chosen) {
-            ui->ShowPrepareWnd(0);
-            m_exportTimer.Stop();
-        }
-        m_printJob.ChooseFlavor(chosen);
+        AskJobFlavor(result, m_exportTimer);
         return;
     }
-    ui->ShowPrepareWnd(0);
-    m_exportTimer.Stop();
-    m_printJob.Finish();
+    EndJobDisplay(m_exportTimer);
     if (result.kind == zelk::PrintJob::Result::kDone)
         ui->MessageBox_Zelk("id_message_savex3gsuccessful", result.detail);
     else

@@ -230,19 +230,26 @@ unsigned long PrintJob::ThreadRoutine(void* job)
     return 1;
 }
 
+bool PrintJob::AskedForFlavor(const GCodeFileOutcome& outcome)
+{
+    // Another slicer's file without its mark: nothing is sent or written
+    // until the user says what it is.
+    if (!outcome.read || !outcome.LooksForeign() || m_flavor)
+        return false;
+    Result result;
+    result.kind = Result::kAskFlavor;
+    result.leftOutSummary = outcome.leftOut.Summary();
+    m_done(result);
+    return true;
+}
+
 void PrintJob::RunPrint()
 {
     const GCodeFileOutcome outcome = LoadPrintList(m_control, m_source, m_flavor);
     LogSkippedLines(outcome, m_source);
-    Result result;
-    if (outcome.read && outcome.LooksForeign() && !m_flavor) {
-        // Another slicer's file without its mark: nothing is sent until the
-        // user says what it is.
-        result.kind = Result::kAskFlavor;
-        result.leftOutSummary = outcome.leftOut.Summary();
-        m_done(result);
+    if (AskedForFlavor(outcome))
         return;
-    }
+    Result result;
     if (!outcome.IsUsable()) {
         // Nothing to print: the printer gets nothing.
         result.kind = Result::kFailed;
@@ -271,13 +278,9 @@ void PrintJob::RunExport()
     m_control.SetGCodeFlavor(std::nullopt);
     const GCodeFileOutcome outcome = m_control.GetTranslator().LastFileOutcome();
     LogSkippedLines(outcome, m_source);
-    Result result;
-    if (outcome.read && outcome.LooksForeign() && !m_flavor) {
-        result.kind = Result::kAskFlavor;
-        result.leftOutSummary = outcome.leftOut.Summary();
-        m_done(result);
+    if (AskedForFlavor(outcome))
         return;
-    }
+    Result result;
     const bool saved = outcome.IsUsable() && m_control.SaveX3gFile(m_target.c_str()) != 0;
     result.kind = saved ? Result::kDone : Result::kFailed;
     result.detail = saved ? LeftOutDetail(outcome)

@@ -21,6 +21,7 @@ class ZELKMachineControl;
 namespace zelk {
 
 class PrintTimeEstimate;
+struct GCodeFileOutcome;
 
 // The file a print or an export takes, or why there is none.
 struct PrintSource {
@@ -82,6 +83,9 @@ private:
     void Begin(std::optional<gcode::GCodeFlavor> flavor);
     void RunPrint();
     void RunExport();
+    // A file that looks foreign and was read by its mark: kAskFlavor handed
+    // over, and true.
+    bool AskedForFlavor(const GCodeFileOutcome& outcome);
 
     ZELKMachineControl& m_control;
     RunState& m_state;
