@@ -27,6 +27,23 @@ bool UseGCodeOrSliceAgain(const zelk::PrintSource& source)
     return false;
 }
 
+// A source is used when it was found, the user wants it as it is, and the
+// start G-code can print it; every refusal is said.
+bool Usable(const zelk::PrintSource& source)
+{
+    if (!source.outcome) {
+        ShowRefusal(source.outcome);
+        return false;
+    }
+    if (!UseGCodeOrSliceAgain(source))
+        return false;
+    if (const zelk::Outcome usable = zelk::CheckStartGCodeFor(source.path); !usable) {
+        ShowRefusal(usable);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void COrvanelView::OnStartOrStopPrint()
@@ -48,16 +65,8 @@ void COrvanelView::OnStartOrStopPrint()
         return;
     }
     const zelk::PrintSource source = zelk::ChoosePrintSource();
-    if (!source.outcome) {
-        ShowRefusal(source.outcome);
+    if (!Usable(source))
         return;
-    }
-    if (!UseGCodeOrSliceAgain(source))
-        return;
-    if (const zelk::Outcome usable = zelk::CheckStartGCodeFor(source.path); !usable) {
-        ShowRefusal(usable);
-        return;
-    }
     m_prepareClock = 0;
     ui->PrepareStartPrintWnd();
     m_prepareTimer.Start(1000);
@@ -131,16 +140,8 @@ void COrvanelView::OnSaveX3g()
     if (state.IsExporting())
         return;
     const zelk::PrintSource source = zelk::ChooseExportSource();
-    if (!source.outcome) {
-        ShowRefusal(source.outcome);
+    if (!Usable(source))
         return;
-    }
-    if (!UseGCodeOrSliceAgain(source))
-        return;
-    if (const zelk::Outcome usable = zelk::CheckStartGCodeFor(source.path); !usable) {
-        ShowRefusal(usable);
-        return;
-    }
     const std::string target = zelk::AskSaveX3gPath(source.dialogStart.folder, source.dialogStart.fileName);
     if (target.empty())
         return;
