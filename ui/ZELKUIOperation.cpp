@@ -9,6 +9,7 @@
 #include <wx/msgdlg.h>
 
 #include "EntityDatabase.h"
+#include "MachineProcedures.h"
 #include "ModelEdit.h"
 #include "ToolPictures.h"
 #include "ZELKMachineControl.h"
@@ -289,9 +290,8 @@ void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, int show, int selection)
         RefreshEditPanel(style);
         break;
     case PICTURE_MACHINE_CONTROL:
-        if (m_machineControl->GetMachineConnectedIsSucessed() == 0 || m_machineControl->IsMachinePrinting() != 0) {
-            MessageBox_Zelk(m_machineControl->GetMachineConnectedIsSucessed() == 0 ? "id_message_noConMachine"
-                                                                                  : "id_message_InPrintting");
+        if (const zelk::Outcome allowed = zelk::procedures::MayControlByHand(*m_machineControl); !allowed) {
+            MessageBox_Zelk(allowed.key);
             if (m_machineControlPic)
                 m_machineControlPic->SetCheckedState(0);
             return;

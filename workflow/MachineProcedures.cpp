@@ -22,6 +22,15 @@ Lines HeatPlatform(int tempC) { return {"M109 S" + std::to_string(tempC)}; }
 
 Lines StartMeasuring() { return {kOriginLine, "G162 Z F450"}; }
 
+Outcome MayControlByHand(ZELKMachineControl& control)
+{
+    if (control.GetMachineConnectedIsSucessed() == 0)
+        return Outcome::Message("id_message_noConMachine");
+    if (control.IsMachinePrinting() != 0)
+        return Outcome::Message("id_message_InPrintting");
+    return Outcome::Done();
+}
+
 void Run(MachineShortcuts& shortcuts, const Lines& lines)
 {
     if (lines.size() == 1) {

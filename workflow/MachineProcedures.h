@@ -8,6 +8,8 @@
 
 #include "Outcome.h"
 
+class ZELKMachineControl;
+
 namespace zelk {
 
 class MachineShortcuts;
@@ -29,6 +31,10 @@ Lines HeatPlatform(int tempC);
 // Z is zeroed where the platform stands and homed up to its end; the
 // printer's reported Z then is the distance travelled.
 Lines StartMeasuring();
+
+// The printer is driven by hand only when it answered and no print runs:
+// refused with the message that says which.
+Outcome MayControlByHand(ZELKMachineControl& control);
 
 // Translates the lines in order and puts them ahead of everything waiting,
 // as one block. A single line is queued as a line.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "MachineControlFixture.h"
+#include "MachineProcedures.h"
 #include "PrinterConnection.h"
 #include "SimThread.h"
 
@@ -100,4 +101,19 @@ TEST_F(Connection, ALostPrinterClosesThePortEmptiesTheQueueAndSaysWhetherItPrint
     EXPECT_EQ(parts.control->IsComOpened(), 0);
     EXPECT_TRUE(parts.control->GetOperatePackList().empty());
     EXPECT_FALSE(connection.Lose());  // nothing printed the second time
+}
+
+// The machine control panel opens only on a printer that answered and is not
+// printing, and says which it is not.
+TEST_F(Connection, HandControlNeedsAnAnsweringPrinterThatIsNotPrinting)
+{
+    EXPECT_EQ(zelk::procedures::MayControlByHand(*parts.control).key, "id_message_noConMachine");
+    Connect();
+    EXPECT_TRUE(zelk::procedures::MayControlByHand(*parts.control).ok);
+    const std::string gcode = parts.dir.File("print.gcode");
+    testsupport::WriteFile(gcode, linktest::PrintGCode(2000));
+    parts.control->GCodeParser(gcode.c_str());
+    parts.control->StartPrint();
+    EXPECT_EQ(zelk::procedures::MayControlByHand(*parts.control).key, "id_message_InPrintting");
+    parts.control->StopPrintAndHomeZ();
 }
