@@ -60,6 +60,11 @@ TEST(SlicerCommandLineTest, DefaultRecordGivesTheDefaultOptions)
                                                "--shells",  "1",    "--speed",        "60",  "--raft",   "1",
                                                "--support", "0"};
     EXPECT_EQ(options, expected);
+    // The list the slice job runs is the same, argument for argument, with
+    // no quoting to undo: a bridge whose name has spaces and quotes stays one argument.
+    EXPECT_EQ(service.GetSkeinforgeArguments(), argv);
+    const std::string odd = MakeExecutable(dir, "my \"slicer\" bridge");
+    EXPECT_EQ(ZELKSkfParameterCmdLines(odd).GetSkeinforgeArguments().front(), odd);
 }
 
 TEST(SlicerCommandLineTest, NoCommandLineWithoutARunnableBridge)
