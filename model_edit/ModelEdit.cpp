@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "DBPrint.h"
+#include "EditHistory.h"
 #include "EntityDatabase.h"
 #include "FileIni.h"
 #include "Layout.h"
@@ -80,7 +81,41 @@ ZELKModelEdit* ZELKModelEdit::GetModelEditObject()
     return m_modelEdit;
 }
 
-ZELKModelEdit::ZELKModelEdit(ZELDBEntityDatabase* database) : m_database(database) {}
+ZELKModelEdit::ZELKModelEdit(ZELDBEntityDatabase* database, zelk::EditHistory* history)
+    : m_database(database), m_history(history)
+{
+}
+
+ZELKModelEdit::~ZELKModelEdit() = default;
+
+zelk::EditHistory& ZELKModelEdit::History()
+{
+    if (m_history != nullptr)
+        return *m_history;
+    if (m_database == nullptr || m_database == ZELDBEntityDatabase::GetInterFace())
+        return zelk::EditHistory::ProcessWide();
+    if (m_ownHistory == nullptr)
+        m_ownHistory = std::make_unique<zelk::EditHistory>(m_database);
+    return *m_ownHistory;
+}
+
+void ZELKModelEdit::RecordAddedModels(const std::vector<int>& ids)
+{
+    History().RecordAdded(ids);
+}
+
+int ZELKModelEdit::RemoveSelectedModels()
+{
+    return History().Remove(IdsOf(SelectedModels()));
+}
+
+std::vector<int> ZELKModelEdit::IdsOf(const std::vector<ZELKDBPrint*>& models)
+{
+    std::vector<int> ids;
+    for (const ZELKDBPrint* m : models)
+        ids.push_back(m->GetEventId());
+    return ids;
+}
 
 ZELDBEntityDatabase* ZELKModelEdit::Database() const
 {
@@ -181,14 +216,26 @@ int ZELKModelEdit::TurnOrScaleSelection(EditModelStyle style, double value, int 
         return 0;
     if (style == EDIT_SCALE && (axis != AXIS_ALL || value <= 0.0))
         return 0;
+    // A group turns or scales about the centre of its common box: each model
+    // about its own centre, then moved to where the group's transform takes that centre.
+    ZELKGePoint3d groupCentre;
+    const bool group = models.size() > 1 && GetSelectedModelCenterPoint(groupCentre) != 0;
+    ZELKGeMatrix3d groupTransform;
+    if (style == EDIT_ROTATE)
+        groupTransform.Rotation(value, AxisVector(axis), groupCentre);
+    else
+        groupTransform.Scaling(value, groupCentre);
     for (ZELKDBPrint* m : models) {
         const bool resting = IsResting(m);
-        if (style == EDIT_ROTATE) {
-            ZELKGePoint3d c;
-            m->GetCenterPoint(c);
+        ZELKGePoint3d c;
+        m->GetCenterPoint(c);
+        if (style == EDIT_ROTATE)
             m->RotateBy(value, AxisVector(axis), c);
-        } else {
+        else
             m->Scale(value);
+        if (group) {
+            const ZELKGePoint3d orbit = groupTransform.TransformPoint(c);
+            m->Move(c, orbit);
         }
         if (resting)
             StandOnPlatform(m);
@@ -198,12 +245,19 @@ int ZELKModelEdit::TurnOrScaleSelection(EditModelStyle style, double value, int 
 
 int ZELKModelEdit::ModelEdit(EditModelStyle style, double value, AxisDirection axis)
 {
+    const zelk::EditKind kind = style == EDIT_MOVE     ? zelk::EditKind::Move
+                                : style == EDIT_ROTATE ? zelk::EditKind::Rotate
+                                                       : zelk::EditKind::Scale;
+    zelk::EditHistory::Edit step(History(), kind, IdsOf(SelectedModels()));
+    int done = 0;
     switch (style) {
-    case EDIT_MOVE: return MoveSelection(value, axis);
+    case EDIT_MOVE: done = MoveSelection(value, axis); break;
     case EDIT_ROTATE:
-    case EDIT_SCALE: return TurnOrScaleSelection(style, value, axis);
+    case EDIT_SCALE: done = TurnOrScaleSelection(style, value, axis); break;
     }
-    return 0;
+    if (done != 0)
+        step.Commit();
+    return done;
 }
 
 int ZELKModelEdit::ModelResettingOperation(EditModelStyle style)
@@ -211,6 +265,7 @@ int ZELKModelEdit::ModelResettingOperation(EditModelStyle style)
     const std::vector<ZELKDBPrint*> models = SelectedModels();
     if (models.empty() || style < EDIT_MOVE || style > EDIT_SCALE)
         return 0;
+    zelk::EditHistory::Edit step(History(), zelk::EditKind::Reset, IdsOf(models));
     for (ZELKDBPrint* m : models) {
         if (style == EDIT_MOVE) {
             m->ResettingModelMove();
@@ -228,15 +283,19 @@ int ZELKModelEdit::ModelResettingOperation(EditModelStyle style)
         if (resting)
             StandOnPlatform(m);
     }
+    step.Commit();
     return 1;
 }
 
 int ZELKModelEdit::MoveModelCheckedToPlatfrom()
 {
     ZELDBEntityDatabase* db = Database();
-    if (db == nullptr || SelectedModels().empty())
+    const std::vector<ZELKDBPrint*> models = SelectedModels();
+    if (db == nullptr || models.empty())
         return 0;
+    zelk::EditHistory::Edit step(History(), zelk::EditKind::Land, IdsOf(models));
     db->MoveToXYPlane(db->GetSelectEntity());
+    step.Commit();
     return 1;
 }
 
@@ -261,6 +320,7 @@ int ZELKModelEdit::AutoLayout()
             break;
     }
     const double centerX = (platformLo.x + platformHi.x) / 2.0, centerY = (platformLo.y + platformHi.y) / 2.0;
+    zelk::EditHistory::Edit step(History(), zelk::EditKind::AutoLayout, IdsOf(models));
     for (std::size_t i = 0; i < models.size(); ++i) {
         ZELKGePoint3d lo, hi;
         models[i]->GetMinMaxPoint(lo, hi);
@@ -268,6 +328,7 @@ int ZELKModelEdit::AutoLayout()
         const ZELKGePoint3d to(centerX + layout.placements[i].centerX, centerY + layout.placements[i].centerY, 0.0);
         models[i]->Move(from, to);
     }
+    step.Commit();
     return 1;
 }
 
@@ -322,16 +383,32 @@ int ZELKModelEdit::SetSelectedModelAxisDegrees(AxisDirection axis, int degrees)
     const std::vector<ZELKDBPrint*> models = SelectedModels();
     if (models.empty() || axis < AXIS_X || axis > AXIS_ALL)
         return 0;
-    if (degrees < 0 || degrees > 360)
-        degrees = ((degrees % 360) + 360) % 360;
-    for (ZELKDBPrint* m : models) {
-        if (axis == AXIS_X || axis == AXIS_ALL)
+    auto wrap = [](int d) { return d < 0 || d > 360 ? ((d % 360) + 360) % 360 : d; };
+    degrees = wrap(degrees);
+    if (axis == AXIS_ALL) {
+        for (ZELKDBPrint* m : models) {
             m->SetDegreesXAxis(degrees);
-        if (axis == AXIS_Y || axis == AXIS_ALL)
             m->SetDegreesYAxis(degrees);
-        if (axis == AXIS_Z || axis == AXIS_ALL)
             m->SetDegreesZAxis(degrees);
+        }
+    } else {
+        // The first model shows `degrees`; the others turned by as much.
+        int first = 0;
+        GetSelectedModelAxisDegrees(axis, first);
+        for (ZELKDBPrint* m : models) {
+            const int own = axis == AXIS_X ? m->GetDegreesXAxis() : axis == AXIS_Y ? m->GetDegreesYAxis()
+                                                                                     : m->GetDegreesZAxis();
+            const int shown = m == models.front() ? degrees : wrap(own + degrees - first);
+            if (axis == AXIS_X)
+                m->SetDegreesXAxis(shown);
+            else if (axis == AXIS_Y)
+                m->SetDegreesYAxis(shown);
+            else
+                m->SetDegreesZAxis(shown);
+        }
     }
+    // The panel sets the angle just after it turned the models: part of that step.
+    History().RetakeNewest(IdsOf(models));
     return 1;
 }
 
@@ -349,8 +426,18 @@ int ZELKModelEdit::SetSelectedModelAxisScale(int percent)
     const std::vector<ZELKDBPrint*> models = SelectedModels();
     if (models.empty() || percent <= 0)
         return 0;
-    for (ZELKDBPrint* m : models)
-        m->SetScaleValue(percent);
+    const int first = models.front()->GetScaleValue();
+    for (ZELKDBPrint* m : models) {
+        if (m == models.front() || first <= 0) {
+            m->SetScaleValue(percent);
+            continue;
+        }
+        // The others keep their ratio to the first model.
+        const long scaled = std::lround(static_cast<double>(m->GetScaleValue()) * percent / first);
+        m->SetScaleValue(static_cast<int>(std::max(1L, scaled)));
+    }
+    // The panel sets the percent just after it scaled the models: part of that step.
+    History().RetakeNewest(IdsOf(models));
     return 1;
 }
 
@@ -367,11 +454,30 @@ int ZELKModelEdit::GetSelectedModelAxisScaleRange(ScaleRange& range)
     // works in factors of the loaded size, so both bounds are carried over.
     range.min = 0.0;
     range.max = INFINITY;
-    for (ZELKDBPrint* m : models) {
+    if (models.size() == 1) {
         double lo, hi;
-        m->GetScaleRange(lo, hi);
-        range.min = std::max(range.min, lo * RecordedScale(m));
-        range.max = std::min(range.max, hi * RecordedScale(m));
+        first->GetScaleRange(lo, hi);
+        range.min = lo * RecordedScale(first);
+        range.max = hi * RecordedScale(first);
+    } else {
+        // One factor scales the whole group, and the panel shows the first
+        // model's percent: every model's own range, and the group's box
+        // against the platform (as one model's box is), in the first's terms.
+        double lo = 0.0, hi = INFINITY;
+        for (ZELKDBPrint* m : models) {
+            double mLo, mHi;
+            m->GetScaleRange(mLo, mHi);
+            lo = std::max(lo, mLo);
+            hi = std::min(hi, mHi);
+        }
+        ZELKGePoint3d boxLo, boxHi, platformLo, platformHi;
+        CommonBox(models, boxLo, boxHi);
+        PlatformOf(models, platformLo, platformHi);
+        const double groupSize = boxLo.DistanceTo(boxHi);
+        if (groupSize > 1e-9)
+            hi = std::min(hi, platformLo.DistanceTo(platformHi) / groupSize);
+        range.min = lo * RecordedScale(first);
+        range.max = hi * RecordedScale(first);
     }
     range.max = std::max(range.max, range.min);
     return 1;

@@ -16,7 +16,8 @@ const ZELKGePoint3d kOrigin(0.0, 0.0, 0.0);
 
 }  // namespace
 
-ZELKDBPrint::ZELKDBPrint(const ZELKGePrint& mesh) : ZELKDBEntity(kEntityPrint), m_print(mesh)
+ZELKDBPrint::ZELKDBPrint(const ZELKGePrint& mesh)
+    : ZELKDBEntity(kEntityPrint), m_print(mesh), m_source(std::make_shared<const ZELKGePrint>(mesh))
 {
     GetMinMaxPoint();
     m_center = (m_boxMin + m_boxMax) * 0.5;
@@ -48,11 +49,29 @@ void ZELKDBPrint::TransformMesh(const ZELKGeMatrix3d& matrix)
     m_drawTransform *= matrix;
 }
 
+void ZELKDBPrint::Rebase() const
+{
+    if (!m_sourceStale)
+        return;
+    m_source = std::make_shared<const ZELKGePrint>(m_print);
+    m_baked.Reset();
+    m_sourceStale = false;
+}
+
+void ZELKDBPrint::DeriveVertices() const
+{
+    m_print = *m_source;  // the vectors keep their storage: no new allocation
+    if (!m_baked.IsIdentity(0.0))
+        m_print.TransformBy(m_baked);
+}
+
 void ZELKDBPrint::ApplyPendingTransform() const
 {
     if (!m_hasPending)
         return;
-    m_print.TransformBy(m_pending);
+    Rebase();
+    m_baked *= m_pending;
+    DeriveVertices();
     m_pending.Reset();
     m_hasPending = false;
     m_runBoxesCurrent = false;
@@ -137,6 +156,9 @@ void ZELKDBPrint::TransFromBy(const ZELKGeMatrix3d& matrix)
 
 void ZELKDBPrint::SetPrint(const ZELKGePrint& mesh)
 {
+    m_source = std::make_shared<const ZELKGePrint>(mesh);
+    m_baked.Reset();
+    m_sourceStale = false;
     m_print = mesh;
     m_pending.Reset();
     m_hasPending = false;
@@ -289,4 +311,68 @@ void ZELKDBPrint::GetYMoveRange(double& min, double& max) const
 void ZELKDBPrint::GetZMoveRange(double& min, double& max) const
 {
     AxisRange(m_boxMin.z, m_boxMax.z, m_platformMin.z, m_platformMax.z, min, max);
+}
+
+bool ZELKDBPrint::TransformState::SameAs(const TransformState& other) const
+{
+    auto same = [](const ZELKGeMatrix3d& a, const ZELKGeMatrix3d& b) { return a.MaxDifference(b) == 0.0; };
+    auto samePoint = [](const ZELKGePoint3d& a, const ZELKGePoint3d& b) {
+        return a.x == b.x && a.y == b.y && a.z == b.z;
+    };
+    return source == other.source && same(baked, other.baked) && same(pending, other.pending) &&
+           hasPending == other.hasPending && same(moveMatrix, other.moveMatrix) &&
+           same(rotateMatrix, other.rotateMatrix) && same(scaleMatrix, other.scaleMatrix) &&
+           samePoint(center, other.center) && std::equal(degrees, degrees + 3, other.degrees) &&
+           std::equal(scaleValueAxis, scaleValueAxis + 3, other.scaleValueAxis) && scaleValue == other.scaleValue;
+}
+
+ZELKDBPrint::TransformState ZELKDBPrint::GetTransformState() const
+{
+    Rebase();
+    TransformState state;
+    state.source = m_source;
+    state.baked = m_baked;
+    state.pending = m_pending;
+    state.hasPending = m_hasPending;
+    state.moveMatrix = m_moveMatrix;
+    state.rotateMatrix = m_rotateMatrix;
+    state.scaleMatrix = m_scaleMatrix;
+    state.center = m_center;
+    std::copy(m_degrees, m_degrees + 3, state.degrees);
+    std::copy(m_scaleValueAxis, m_scaleValueAxis + 3, state.scaleValueAxis);
+    state.scaleValue = m_scaleValue;
+    return state;
+}
+
+void ZELKDBPrint::SetTransformState(const TransformState& state)
+{
+    if (state.source == nullptr)
+        return;
+    Rebase();
+    if (state.source == m_source && m_baked.MaxDifference(state.baked) == 0.0) {
+        // The same vertices: the cached drawing follows by its transform.
+        ZELKGeMatrix3d undoPending = m_pending;
+        undoPending.Inverse();
+        m_drawTransform = m_drawTransform * undoPending * state.pending;
+    } else {
+        m_source = state.source;
+        m_baked = state.baked;
+        DeriveVertices();
+        m_runBoxesCurrent = false;
+        ++m_meshRevision;  // other vertices: the drawing is rebuilt
+        m_drawTransform = state.pending;
+    }
+    m_pending = state.pending;
+    m_hasPending = state.hasPending;
+    m_moveMatrix = state.moveMatrix;
+    m_rotateMatrix = state.rotateMatrix;
+    m_scaleMatrix = state.scaleMatrix;
+    m_center = state.center;
+    std::copy(state.degrees, state.degrees + 3, m_degrees);
+    std::copy(state.scaleValueAxis, state.scaleValueAxis + 3, m_scaleValueAxis);
+    m_scaleValue = state.scaleValue;
+    m_trackMode = 0;
+    m_trackFlags = 0;
+    m_trackScale.Reset();
+    GetMinMaxPoint();
 }

@@ -1,6 +1,8 @@
 // A printable model: its mesh in world coordinates, its transforms since the last reset, and its fit on the platform.
 #pragma once
 
+#include <memory>
+
 #include "DBEntity.h"
 #include "GePrint.h"
 #include "MeshCache.h"
@@ -14,8 +16,34 @@
 // pending matrix that drawing applies to the cached buffers, while the box is
 // found exactly from the untouched vertices (MeshRunBoxes). The vertices are
 // transformed once, when a drag ends or when someone asks for the mesh.
+//
+// The vertices are always derived from the source mesh (the mesh as it was at
+// construction, SetPrint or the last hand-out for change, kept unchanged and
+// shared) by one transform, the baked one: so the same source and baked
+// transform give the same vertices bit for bit, and a model taken back to an
+// earlier TransformState has exactly the vertices it had then.
 class ZELKDBPrint : public ZELKDBEntity {
 public:
+    // Everything an edit changes, without the mesh: the shared source mesh,
+    // the transforms baked into the vertices and still pending, the records,
+    // the centre and the shown degrees and scale values.
+    struct TransformState {
+        std::shared_ptr<const ZELKGePrint> source;
+        ZELKGeMatrix3d baked;
+        ZELKGeMatrix3d pending;
+        bool hasPending = false;
+        ZELKGeMatrix3d moveMatrix;
+        ZELKGeMatrix3d rotateMatrix;
+        ZELKGeMatrix3d scaleMatrix;
+        ZELKGePoint3d center;
+        int degrees[3] = {0, 0, 0};
+        int scaleValueAxis[3] = {100, 100, 100};
+        int scaleValue = 100;
+
+        // Equal in every bit (the source by identity).
+        bool SameAs(const TransformState& other) const;
+    };
+
     explicit ZELKDBPrint(const ZELKGePrint& mesh);
     ~ZELKDBPrint() override;
 
@@ -40,12 +68,14 @@ public:
     // The placement made when loading: moves like Move(from, to) but is never undone.
     void InitialMove(ZELKGePoint3d from, const ZELKGePoint3d& to);
     void SetPrint(const ZELKGePrint& mesh);
-    // The mutable mesh: the caller may change it, so its drawing is rebuilt.
+    // The mutable mesh: the caller may change it, so its drawing is rebuilt
+    // and it becomes the source of later transforms.
     // Both forms hand out the mesh with every transform applied.
     ZELKGePrint& GetPrint()
     {
         ApplyPendingTransform();
         ++m_meshRevision;
+        m_sourceStale = true;
         return m_print;
     }
     const ZELKGePrint& GetPrint() const
@@ -64,6 +94,20 @@ public:
     // The transforms applied to the mesh since the cached drawing was built;
     // drawing applies it to the cached geometry instead of rebuilding.
     const ZELKGeMatrix3d& GetDrawTransform() const { return m_drawTransform; }
+
+    // The state now. After a hand-out for change the changed mesh first becomes
+    // the source (one copy), so that the state can give it back.
+    TransformState GetTransformState() const;
+    // Takes the model back to a state taken from it: the vertices come back bit
+    // for bit (derived again from the source when the baked transform
+    // differs), the box exactly as it was.
+    void SetTransformState(const TransformState& state);
+    // The source the vertices are derived from (shared, never changed).
+    const std::shared_ptr<const ZELKGePrint>& GetSourceMesh() const
+    {
+        Rebase();
+        return m_source;
+    }
 
     void ResettingModelMove();
     void ResettingModelRotate();
@@ -117,6 +161,10 @@ private:
     void GetMinMaxPoint();
     // Rebuilds the run boxes unless they are those of m_print as it is.
     void RefreshRunBoxes() const;
+    // Makes m_print the source when it was handed out for change.
+    void Rebase() const;
+    // m_print = the source transformed by the baked transform.
+    void DeriveVertices() const;
     // Transforms the mesh (through the pending transform), and its drawing with it.
     void TransformMesh(const ZELKGeMatrix3d& matrix);
     // Move without refreshing the box, for steps of a larger transform.
@@ -139,6 +187,11 @@ private:
 
     // The vertices as last transformed; m_pending takes them to the model as it is.
     mutable ZELKGePrint m_print;
+    // m_print is m_source transformed by m_baked, unless m_sourceStale (the
+    // mesh was handed out for change and is its own source until Rebase).
+    mutable std::shared_ptr<const ZELKGePrint> m_source;
+    mutable ZELKGeMatrix3d m_baked;
+    mutable bool m_sourceStale = false;
     mutable ZELKGeMatrix3d m_pending;
     mutable bool m_hasPending = false;
     // Run boxes of m_print, for the mesh revision and facet count they were built for.

@@ -68,7 +68,45 @@ int ZELDBEntityDatabase::Add(ZELKDBEntity* entity, int& id)
     m_lastId = newId;
     entity->SetEntityId(newId);
     id = newId;
+    if (m_resetStore != nullptr && entity->GetEventType() == kEntityPrint)
+        m_resetStore->Add(newId, static_cast<ZELKDBPrint*>(entity)->GetSourceMesh());
     return newId;
+}
+
+std::unique_ptr<ZELKDBEntity> ZELDBEntityDatabase::TakeOut(int id)
+{
+    RemoveSelect(id);
+    auto it = m_entities.find(id);
+    if (it == m_entities.end())
+        return nullptr;
+    std::unique_ptr<ZELKDBEntity> entity(it->second);
+    m_cursor = m_entities.erase(it);
+    return entity;
+}
+
+bool ZELDBEntityDatabase::PutBack(std::unique_ptr<ZELKDBEntity>& entity)
+{
+    if (entity == nullptr)
+        return false;
+    const int id = entity->GetEventId();
+    if (id <= 0 || id > m_lastId || m_entities.count(id) != 0)
+        return false;
+    m_entities.emplace(id, entity.get());
+    entity.release();
+    m_cursor = m_entities.end();
+    return true;
+}
+
+void ZELDBEntityDatabase::Discard(std::unique_ptr<ZELKDBEntity> entity)
+{
+    if (entity == nullptr)
+        return;
+    const int id = entity->GetEventId();
+    const std::size_t facets = FacetsOf(entity.get());
+    entity.reset();
+    if (m_resetStore != nullptr && m_entities.count(id) == 0)
+        m_resetStore->Remove(id);
+    ReturnFreedMemory(facets);
 }
 
 int ZELDBEntityDatabase::Remove(int id)

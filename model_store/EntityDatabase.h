@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "DBEntity.h"
@@ -30,8 +31,17 @@ public:
     void SetResetStore(ZELKDBEntityReset* store) { m_resetStore = store; }
 
     // Takes ownership; writes the new id into the entity and into `id`, and
-    // returns it. A null entity is ignored (returns -1, `id` untouched).
+    // returns it. A null entity is ignored (returns -1, `id` untouched). A
+    // printable model's source mesh goes into the reset store under the id.
     int Add(ZELKDBEntity* entity, int& id);
+    // Takes an entity out without deleting it (unselected; its reset-store
+    // entry stays): the caller owns it and may put it back. Null when absent.
+    std::unique_ptr<ZELKDBEntity> TakeOut(int id);
+    // Puts an entity taken out back under its own id. False, and the entity
+    // left with the caller, when that id is in use or was never handed out.
+    bool PutBack(std::unique_ptr<ZELKDBEntity>& entity);
+    // Deletes an entity taken out for good, with its reset-store entry.
+    void Discard(std::unique_ptr<ZELKDBEntity> entity);
     // Unselects, erases and deletes; the cursor moves to the following entry. Returns 0.
     int Remove(int id);
     int Remove(ZELKDBEntity* entity);

@@ -15,7 +15,14 @@ ZELKDBEntityReset* ZELKDBEntityReset::getInstance()
 
 void ZELKDBEntityReset::Add(int id, ZELKGePrint mesh)
 {
-    m_store.try_emplace(id, std::move(mesh));
+    if (m_store.count(id) == 0)
+        m_store.emplace(id, std::make_shared<const ZELKGePrint>(std::move(mesh)));
+}
+
+void ZELKDBEntityReset::Add(int id, std::shared_ptr<const ZELKGePrint> mesh)
+{
+    if (mesh != nullptr)
+        m_store.try_emplace(id, std::move(mesh));
 }
 
 int ZELKDBEntityReset::GetGePrint(int id, ZELKGePrint& out) const
@@ -23,7 +30,7 @@ int ZELKDBEntityReset::GetGePrint(int id, ZELKGePrint& out) const
     auto it = m_store.find(id);
     if (it == m_store.end())
         return 0;
-    out = it->second;
+    out = *it->second;
     return 1;
 }
 
