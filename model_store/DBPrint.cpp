@@ -322,7 +322,8 @@ bool ZELKDBPrint::TransformState::SameAs(const TransformState& other) const
     return source == other.source && same(baked, other.baked) && same(pending, other.pending) &&
            hasPending == other.hasPending && same(moveMatrix, other.moveMatrix) &&
            same(rotateMatrix, other.rotateMatrix) && same(scaleMatrix, other.scaleMatrix) &&
-           samePoint(center, other.center) && std::equal(degrees, degrees + 3, other.degrees) &&
+           samePoint(center, other.center) && samePoint(boxMin, other.boxMin) && samePoint(boxMax, other.boxMax) &&
+           std::equal(degrees, degrees + 3, other.degrees) &&
            std::equal(scaleValueAxis, scaleValueAxis + 3, other.scaleValueAxis) && scaleValue == other.scaleValue;
 }
 
@@ -338,6 +339,8 @@ ZELKDBPrint::TransformState ZELKDBPrint::GetTransformState() const
     state.rotateMatrix = m_rotateMatrix;
     state.scaleMatrix = m_scaleMatrix;
     state.center = m_center;
+    state.boxMin = m_boxMin;
+    state.boxMax = m_boxMax;
     std::copy(m_degrees, m_degrees + 3, state.degrees);
     std::copy(m_scaleValueAxis, m_scaleValueAxis + 3, state.scaleValueAxis);
     state.scaleValue = m_scaleValue;
@@ -374,5 +377,7 @@ void ZELKDBPrint::SetTransformState(const TransformState& state)
     m_trackMode = 0;
     m_trackFlags = 0;
     m_trackScale.Reset();
-    GetMinMaxPoint();
+    RefreshRunBoxes();
+    m_boxMin = state.boxMin;
+    m_boxMax = state.boxMax;
 }

@@ -26,7 +26,7 @@ class ZELKDBPrint : public ZELKDBEntity {
 public:
     // Everything an edit changes, without the mesh: the shared source mesh,
     // the transforms baked into the vertices and still pending, the records,
-    // the centre and the shown degrees and scale values.
+    // the centre, the box and the shown degrees and scale values.
     struct TransformState {
         std::shared_ptr<const ZELKGePrint> source;
         ZELKGeMatrix3d baked;
@@ -36,6 +36,10 @@ public:
         ZELKGeMatrix3d rotateMatrix;
         ZELKGeMatrix3d scaleMatrix;
         ZELKGePoint3d center;
+        // The box as it was found then (found again it may differ in the last
+        // bit, having been found before the vertices caught up).
+        ZELKGePoint3d boxMin;
+        ZELKGePoint3d boxMax;
         int degrees[3] = {0, 0, 0};
         int scaleValueAxis[3] = {100, 100, 100};
         int scaleValue = 100;
