@@ -4,6 +4,7 @@
 #include <wx/textctrl.h>
 
 #include "DBPrint.h"
+#include "EditHistory.h"
 #include "EntityDatabase.h"
 #include "EditPanelText.h"
 #include "ModelEdit.h"
@@ -201,6 +202,64 @@ TEST_F(EditPanels, CaptionsAndButtonsInEveryLanguage)
     }
     ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_FRENCH);
     EXPECT_FALSE(m_ui->GetScaleWnd()->FindWindow(ZELKScaleWnd::ID_BUTTON_RESET)->GetLabel().empty());
+}
+
+ZELKGePoint3d CentreOf(ZELKDBPrint* model)
+{
+    ZELKGePoint3d lo, hi;
+    model->GetMinMaxPoint(lo, hi);
+    return (lo + hi) * 0.5;
+}
+
+// With two models selected every panel edits both, as one group about the
+// centre of their common box, and each edit is one step to undo.
+TEST_F(EditPanels, TwoSelectedModelsAreMovedTurnedAndScaledAsOneGroup)
+{
+    // A 10 x 20 x 10 block standing left of the cube: the common box runs from x = -40 to 22.5.
+    auto* block = new ZELKDBPrint(modeltest::Box({-40, -14, 0}, {-30, 6, 10}));
+    block->SetPlatformMinMaxPoint(ZELKGePoint3d(-75, -75, 0), ZELKGePoint3d(75, 75, 150));
+    int id = 0;
+    Db()->Add(block, id);
+    Db()->SelectALL();
+    ZELKModelEdit* edit = ZELKModelEdit::GetModelEditObject();
+    zelk::EditHistory& history = edit->History();
+
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_MOVE));
+    ZELKMoveWnd* move = m_ui->GetMoveWnd();
+    EXPECT_EQ(move->GetSlider(0)->GetValue(), -875);
+    EXPECT_EQ(move->GetSlider(0)->GetMin(), -4375) << "the range keeps the whole group on the platform";
+    EXPECT_EQ(move->GetSlider(0)->GetMax(), 4375);
+    Type(move, 0, "0");
+    modeltest::ExpectPointNear(CentreOf(m_model), {21.25, -4, 10}, 1e-9, "cube moved");
+    modeltest::ExpectPointNear(CentreOf(block), {-26.25, -4, 5}, 1e-9, "block moved by as much");
+
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_ROTATE));
+    ZELKRotateWnd* rotate = m_ui->GetRotateWnd();
+    const std::size_t steps = history.UndoCount();
+    Slide(rotate, 2, 90);  // a quarter turn about z, about the common centre (0, -4)
+    modeltest::ExpectPointNear(CentreOf(m_model), {0, 17.25, 10}, 1e-9, "cube went round");
+    modeltest::ExpectPointNear(CentreOf(block), {0, -30.25, 5}, 1e-9, "block went round");
+    EXPECT_EQ(block->GetDegreesZAxis(), 90);
+    EXPECT_EQ(m_model->GetDegreesZAxis(), 90);
+    EXPECT_EQ(history.UndoCount(), steps + 1);
+    ASSERT_TRUE(history.Undo());
+    modeltest::ExpectPointNear(CentreOf(m_model), {21.25, -4, 10}, 0, "cube turned back");
+    modeltest::ExpectPointNear(CentreOf(block), {-26.25, -4, 5}, 0, "block turned back");
+    EXPECT_EQ(block->GetDegreesZAxis(), 0);
+    rotate->RefreshFromSelection();
+    EXPECT_EQ(rotate->GetSlider(2)->GetValue(), 0);
+
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_SCALE));
+    ZELKScaleWnd* scale = m_ui->GetScaleWnd();
+    Slide(scale, 0, 150);
+    // Both half as large again about the common centre (0, -4), and still standing.
+    modeltest::ExpectPointNear(CentreOf(m_model), {31.875, -4, 15}, 1e-9, "cube scaled");
+    modeltest::ExpectPointNear(CentreOf(block), {-39.375, -4, 7.5}, 1e-9, "block scaled");
+    EXPECT_EQ(block->GetScaleValue(), 150);
+    ASSERT_TRUE(history.Undo());
+    ASSERT_TRUE(history.Undo());  // and the move
+    modeltest::ExpectPointNear(CentreOf(m_model), {12.5, -4, 10}, 0, "cube where it was");
+    modeltest::ExpectPointNear(CentreOf(block), {-35, -4, 5}, 0, "block where it was");
 }
 
 TEST(EditPanelText, TypedNumbersAreWholeAndMovesShowTenthsOfAMillimetre)
