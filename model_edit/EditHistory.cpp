@@ -112,6 +112,51 @@ ZELDBEntityDatabase* EditHistory::Database() const
     return m_database != nullptr ? m_database : ZELDBEntityDatabase::GetInterFace();
 }
 
+bool EditHistory::DatabaseReplaced()
+{
+    ZELDBEntityDatabase* db = Database();
+    if (db != m_recordedIn) {
+        if (m_recordedIn != nullptr) {
+            // Entities held for the old database are deleted, not put into the new one.
+            for (auto* steps : {&m_undo, &m_redo})
+                for (auto& step : *steps)
+                    for (Action& action : step->actions)
+                        for (ModelPresence& p : action.presence)
+                            p.held.reset();
+            m_undo.clear();
+            m_redo.clear();
+        }
+        m_recordedIn = db;
+        return true;
+    }
+    return false;
+}
+
+void EditHistory::ForgetModelsGone()
+{
+    if (DatabaseReplaced())
+        return;
+    ZELDBEntityDatabase* db = Database();
+    std::set<int> held;
+    auto holdOf = [&held](const Step& step) {
+        for (const Action& action : step.actions)
+            for (const ModelPresence& p : action.presence)
+                if (p.held != nullptr)
+                    held.insert(p.id);
+    };
+    for (const auto* steps : {&m_undo, &m_redo})
+        for (const auto& step : *steps)
+            holdOf(*step);
+    if (m_group != nullptr)
+        holdOf(*m_group);
+    for (auto* steps : {&m_undo, &m_redo})
+        for (auto& step : *steps)
+            for (Action& action : step->actions)
+                for (ModelChange& c : action.changes)
+                    if (c.before.source != nullptr && held.count(c.id) == 0 && db->FindEntity(c.id) == nullptr)
+                        c.before = c.after = State();  // no source: nothing left to set
+}
+
 EditHistory::Edit::Edit(EditHistory& history, EditKind kind, const std::vector<int>& ids)
     : m_history(history), m_pending(std::make_unique<Pending>())
 {
@@ -173,6 +218,7 @@ void EditHistory::Push(std::unique_ptr<Step> step)
             m_group->actions.push_back(std::move(action));
         return;
     }
+    DatabaseReplaced();
     while (!m_redo.empty()) {
         Drop(std::move(m_redo.back()));
         m_redo.pop_back();
@@ -182,6 +228,7 @@ void EditHistory::Push(std::unique_ptr<Step> step)
         Drop(std::move(m_undo.front()));
         m_undo.pop_front();
     }
+    ForgetModelsGone();  // after: the new step may hold models just taken out
 }
 
 void EditHistory::Drop(std::unique_ptr<Step> step)
@@ -247,6 +294,7 @@ void EditHistory::RetakeNewest(const std::vector<int>& ids)
 
 bool EditHistory::Undo()
 {
+    ForgetModelsGone();
     ZELDBEntityDatabase* db = Database();
     if (m_undo.empty() || db == nullptr || m_groupDepth > 0)
         return false;
@@ -265,6 +313,7 @@ bool EditHistory::Undo()
 
 bool EditHistory::Redo()
 {
+    ForgetModelsGone();
     ZELDBEntityDatabase* db = Database();
     if (m_redo.empty() || db == nullptr || m_groupDepth > 0)
         return false;

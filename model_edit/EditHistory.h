@@ -86,6 +86,11 @@ public:
     std::size_t Depth() const { return m_depth; }
     // Drops every step (deleting the entities they held).
     void Clear();
+    // Lets go of what steps keep of models no longer in the database and not
+    // held by a step (removed without the history: they cannot come back).
+    // Done before every new step, undo and redo; callers that remove models
+    // another way may call it at once so their meshes are freed now.
+    void ForgetModelsGone();
 
     // The bytes the history itself takes: its steps and states, the meshes of
     // entities it holds, and source meshes only its states still refer to.
@@ -97,10 +102,16 @@ public:
 
 private:
     ZELDBEntityDatabase* Database() const;
+    // Drops every step when the database is another than the one they were
+    // recorded in (true then, or the first time).
+    bool DatabaseReplaced();
     void Push(std::unique_ptr<Step> step);
     void Drop(std::unique_ptr<Step> step);
 
     ZELDBEntityDatabase* m_database;
+    // The database the steps were recorded in: when the process-wide one is
+    // replaced, the steps (whose ids the new one hands out again) are dropped.
+    ZELDBEntityDatabase* m_recordedIn = nullptr;
     std::size_t m_depth;
     std::deque<std::unique_ptr<Step>> m_undo;
     std::deque<std::unique_ptr<Step>> m_redo;  // next to redo last

@@ -275,6 +275,29 @@ TEST_F(EditHistoryTest, UndoOfAnAddTakesTheModelOutUntilANewEditDropsIt)
     EXPECT_TRUE(source.expired()) << "an add that can no longer be redone keeps its model";
 }
 
+TEST_F(EditHistoryTest, AModelRemovedWithoutTheHistoryLeavesNothingInIt)
+{
+    ZELKDBPrint* a = Add(Wedge(), {-20, 0, 0});
+    ZELKDBPrint* b = Add(Wedge(), {20, 0, 0});
+    Select({a, b});
+    edit.ModelEdit(EDIT_ROTATE, 20, AXIS_X);
+    std::weak_ptr<const ZELKGePrint> source = a->GetSourceMesh();
+    const Snapshot bBefore = [&] {
+        edit.History().Undo();
+        Snapshot s = Take(b);
+        edit.History().Redo();
+        return s;
+    }();
+    db.Remove(a->GetEventId());  // as the view's delete did before it went through the history
+    EXPECT_FALSE(source.expired()) << "the rotation's states still name it";
+    Select({b});
+    edit.ModelEdit(EDIT_MOVE, 30, AXIS_Y);
+    EXPECT_TRUE(source.expired()) << "the next step let go of the removed model's mesh";
+    edit.History().Undo();
+    edit.History().Undo();  // the rotation: only b is left to turn back
+    ExpectSame(b, bBefore, "b turned back");
+}
+
 TEST_F(EditHistoryTest, GroupsMakeOneStepOfSeveralEdits)
 {
     ZELKDBPrint* a = Add(Wedge(), {0, 0, 0});

@@ -1,6 +1,7 @@
 // Printable models: transforms and their resets, platform fit, ranges, drag steps and the reset store.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "DBPrint.h"
@@ -295,3 +296,35 @@ TEST(EntityReset, KeepsTheFirstMeshPerIdAndFetchesCopies)
 }
 
 }  // namespace
+
+// A state taken from a model gives back its vertices bit for bit, also a
+// mesh handed out and changed by the caller, and one caught up in between.
+TEST(DBPrint, TransformStatesGiveBackTheVerticesExactly)
+{
+    ZELKDBPrint model(modeltest::Wedge());
+    model.RotateBy(33, ZELKGeVector3d(1, 2, 3), ZELKGePoint3d(4, 5, 6));
+    auto vertices = [&model] { return static_cast<const ZELKDBPrint&>(model).GetPrint().GetGePrint(); };
+    const auto turned = vertices();  // caught up
+    const ZELKDBPrint::TransformState atTurned = model.GetTransformState();
+
+    for (Triangle& t : model.GetPrint().GetGePrint())  // handed out and changed
+        t.point[0].z += 1.25;
+    const auto changed = vertices();
+    const ZELKDBPrint::TransformState atChanged = model.GetTransformState();
+    EXPECT_NE(atChanged.source, atTurned.source) << "the changed mesh is a new source";
+    model.Scale(1.7);
+    model.Move(ZELKGePoint3d(3, 0, 0));
+    vertices();
+    const unsigned revision = model.GetMeshRevision();
+
+    model.SetTransformState(atTurned);
+    EXPECT_NE(model.GetMeshRevision(), revision) << "other vertices: the drawing must be rebuilt";
+    EXPECT_TRUE(model.GetTransformState().SameAs(atTurned));
+    ASSERT_EQ(vertices().size(), turned.size());
+    EXPECT_EQ(std::memcmp(vertices().data(), turned.data(), turned.size() * sizeof(Triangle)), 0);
+    model.SetTransformState(atChanged);
+    EXPECT_EQ(std::memcmp(vertices().data(), changed.data(), changed.size() * sizeof(Triangle)), 0);
+    ZELKGePoint3d c;
+    model.GetCenterPoint(c);
+    ExpectPointNear(c, atChanged.center, 0);
+}

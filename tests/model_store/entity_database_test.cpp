@@ -1,6 +1,7 @@
 // The entity database: ids, ownership, cursor, selection invariants and the model queries.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -289,4 +290,53 @@ TEST(EntityDatabaseResetStore, RemovedModelsTakeTheirEntryWithThem)
     store.Add(id, modeltest::Box({0, 0, 0}, {10, 10, 10}));
     other.Remove(id);
     EXPECT_EQ(store.GetCount(), 1);
+}
+
+// Taken out, a model is the caller's and keeps its id and its copy as
+// loaded; put back it is the same object under that id; discarded it goes
+// with its copy. The copy as loaded is the model's own source, not a second mesh.
+TEST(EntityDatabaseResetStore, TakeOutPutBackAndDiscardKeepTheModelAndItsCopy)
+{
+    ZELKDBEntityReset store;
+    ZELDBEntityDatabase db;
+    db.SetResetStore(&store);
+    int deleted = 0;
+    const ZELKGePrint loaded = Box({0, 0, 0}, {10, 10, 10});
+    auto* model = new CountedPrint(loaded, deleted);
+    int id = 0;
+    db.Add(model, id);
+    store.Add(id, Box({5, 5, 5}, {6, 6, 6}));  // the loader's entry comes second and is not kept
+    ZELKGePrint copy;
+    ASSERT_EQ(store.GetGePrint(id, copy), 1);
+    modeltest::ExpectMeshNear(copy, loaded, 0);
+    std::weak_ptr<const ZELKGePrint> source = model->GetSourceMesh();
+    EXPECT_EQ(source.use_count(), 2) << "the store and the model share one mesh";
+
+    db.AddSelect(id);
+    std::unique_ptr<ZELKDBEntity> out = db.TakeOut(id);
+    ASSERT_EQ(out.get(), model);
+    EXPECT_EQ(db.GetCount(), 0);
+    EXPECT_EQ(db.GetSelectCount(), 0);
+    EXPECT_EQ(model->GetModeSelectState(), 0);
+    EXPECT_EQ(store.GetCount(), 1);
+    EXPECT_EQ(db.TakeOut(id), nullptr);
+
+    std::unique_ptr<ZELKDBEntity> stranger(BoxModel(0));
+    stranger->SetEntityId(id + 5);  // an id the database never handed out
+    EXPECT_FALSE(db.PutBack(stranger));
+    EXPECT_NE(stranger, nullptr);
+    ASSERT_TRUE(db.PutBack(out));
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(db.FindEntity(id), model);
+    std::unique_ptr<ZELKDBEntity> twice(BoxModel(0));
+    twice->SetEntityId(id);
+    EXPECT_FALSE(db.PutBack(twice)) << "the id is in use";
+    int next = 0;
+    db.Add(BoxModel(20), next);
+    EXPECT_EQ(next, id + 1) << "putting back hands out no id";
+
+    db.Discard(db.TakeOut(id));
+    EXPECT_EQ(deleted, 1);
+    EXPECT_EQ(store.GetCount(), 1);
+    EXPECT_TRUE(source.expired());
 }
