@@ -12,6 +12,9 @@
 #include <wx/sizer.h>
 
 #include "FileIni.h"
+#include "MachineProcedures.h"
+#include "RunState.h"
+#include "ZELKMachineControl.h"
 #include "OrvanelView.h"
 #include "ProgramFolder.h"
 #include "ZELKFileLog.h"
@@ -151,6 +154,19 @@ void CMainFrame::PlaceInformationBar()
 
 void CMainFrame::OnClose(wxCloseEvent& event)
 {
+    // A running print ends with the program: only when the user says so, and
+    // then the printer is stopped, its heaters off, before the port goes.
+    if (zelk::RunState::Program().IsPrinting()) {
+        if (event.CanVeto() && !ZELKUIOperation::GetUIOperationObject()->AskYesNo_Zelk("id_message_confirmQuitPrint")) {
+            event.Veto();
+            return;
+        }
+        ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
+        zelk::procedures::StopPrint(*control);
+        zelk::RunState::Program().EndPrinting();
+        if (control->IsComOpened() != 0)
+            control->WaitForOperationListEmpty(kStopSendMs);
+    }
     m_placement.maximized = IsMaximized();
     if (!zelk::WriteWindowPlacement(*ZELKFileIni::GetFileIniObject(), m_placement))
         ZELKFileLog::GetObjectW()->Write("CMainFrame", __LINE__, 1,

@@ -12,6 +12,8 @@ class CMainFrame : public ZELKFrameWnd {
 public:
     static constexpr int kWidth = 1000;
     static constexpr int kHeight = 420;
+    // How long a close during a print waits for the stop to go out.
+    static constexpr int kStopSendMs = 2000;
 
     CMainFrame();
     COrvanelView* GetView() const { return m_view; }

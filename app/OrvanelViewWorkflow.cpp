@@ -54,6 +54,9 @@ void COrvanelView::OnStartOrStopPrint()
         return;
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     if (state.IsPrinting()) {
+        // One click, or the second of a double click, never ends a print alone.
+        if (!ui->AskYesNo_Zelk("id_message_confirmStopPrint"))
+            return;
         state.EndPrinting();
         ZELKUIOperation::UpdatePrintPicture(1);
         EndPrintSequence();
@@ -66,6 +69,9 @@ void COrvanelView::OnStartOrStopPrint()
     }
     const zelk::PrintSource source = zelk::ChoosePrintSource();
     if (!Usable(source))
+        return;
+    if (const std::optional<int> coldC = zelk::ColdStartC(source.path);
+        coldC && !ui->AskYesNo_Zelk("id_message_coldExtruder", zelk::ColdStartDetail(*coldC)))
         return;
     m_prepareClock = 0;
     ui->PrepareStartPrintWnd();
@@ -121,6 +127,9 @@ void COrvanelView::OnPrintPrepared(const zelk::PrintJob::Result& result)
 
 void COrvanelView::OnEndPrint()
 {
+    if (zelk::RunState::Program().IsPrinting() &&
+        !ZELKUIOperation::GetUIOperationObject()->AskYesNo_Zelk("id_message_confirmStopPrint"))
+        return;
     EndPrintSequence();
 }
 

@@ -161,7 +161,7 @@ const std::vector<KeyText>& ChineseWords()
         {"id_choice_flavorMakerbot", "MakerBot / Sailfish GCode（M109 加热平台）"},
         {"id_choice_flavorPrinter", "本打印机自身的GCode（忽略这些命令）"},
         {"id_message_startGCodeUnusable", "起始GCode无法使用，打印机将不会加热："},
-        {"id_message_printerLost", "打印机没有响应，打印已结束。"},
+        {"id_message_printerLost", "打印机没有响应，打印已结束。加热器可能仍在加热。"},
         {"id_message_languageFileProblem", "无法读取语言文件，将显示内置文字："},
         {"id_message_profileBroken", "无法读取设置文件；已保留一份副本，并使用默认设置："},
         // why a port cannot be opened, and a printer gone while idle
@@ -169,6 +169,10 @@ const std::vector<KeyText>& ChineseWords()
         {"id_message_portBusy", "该端口正被其他程序使用。"},
         {"id_message_portNoPermission", "没有打开该端口的权限：请将用户加入 dialout 组，然后重新登录。"},
         {"id_message_printerGone", "打印机已断开（拔出或不再响应）。"},
+        {"id_message_coldExtruder", "喷头温度为 170 °C 或更低，耗材无法流出。仍要继续吗？"},
+        {"id_message_confirmStopPrint", "停止打印？打印将无法继续，加热器将关闭。"},
+        {"id_message_confirmDisconnectPrint", "正在打印。断开连接将停止打印。仍要断开吗？"},
+        {"id_message_confirmQuitPrint", "正在打印。退出将停止打印。仍要退出吗？"},
         {"id_message_openGLUnavailable", "无法显示三维视图（没有 OpenGL）："},
         // the toolpath preview
         {"id_static_toolpathCaption", "路径预览:"},

@@ -25,6 +25,8 @@ public:
 
     // A message in the current language, with a detail quoted below it.
     virtual void MessageBox_Zelk(const std::string& key, const std::string& detail) = 0;
+    // A question in the current language; true for Yes. No is the default.
+    virtual bool AskYesNo_Zelk(const std::string& key, const std::string& detail) = 0;
 
     // A tool picture was clicked.
     virtual void OnPictureClicked(ZELKPictureCtrl* picture) = 0;

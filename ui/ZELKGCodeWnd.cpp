@@ -261,6 +261,12 @@ void ZELKGCodeWnd::StartSlicing()
     }
     if (ApplyFields() == 0)
         return;
+    // G-code for a nozzle too cold to extrude is asked about first.
+    if (const std::optional<int> coldC = zelk::ColdStartGCodeC()) {
+        PanelHost* host = PanelHost::Get();
+        if (host == nullptr || !host->AskYesNo_Zelk("id_message_coldExtruder", zelk::ColdStartDetail(*coldC)))
+            return;
+    }
     zelk::SlicePlan plan = zelk::PlanSlice(*ZELDBEntityDatabase::GetInterFace(), GetSettings());
     if (plan.nothing)
         return;

@@ -219,6 +219,12 @@ void ZELKMachineConnectWnd::Disconnect()
 {
     if (ZELKMachineControl::GetMachineControl()->IsComOpened() == 0 || m_closeTimer.IsRunning())
         return;
+    // A running print ends with the connection: only when the user says so.
+    if (zelk::RunState::Program().IsPrinting()) {
+        PanelHost* host = PanelHost::Get();
+        if (host == nullptr || !host->AskYesNo_Zelk("id_message_confirmDisconnectPrint", std::string()))
+            return;
+    }
     EndHandControl();
     bool endedPrint = false;
     if (!zelk::PrinterConnection::Program().BeginClose(&endedPrint))

@@ -11,6 +11,7 @@ ZELKBitmapStatic::ZELKBitmapStatic(wxWindow* parent, int id, const wxPoint& pos,
 {
     SetScaleMode(Scale_None);
     Bind(wxEVT_LEFT_UP, &ZELKBitmapStatic::OnLeftUp, this);
+    Bind(wxEVT_LEFT_DCLICK, &ZELKBitmapStatic::OnDoubleClick, this);
 }
 
 void ZELKBitmapStatic::SetBitmapId(unsigned bitmapId)
@@ -25,7 +26,17 @@ void ZELKBitmapStatic::SetBitmapId(unsigned bitmapId)
 void ZELKBitmapStatic::OnLeftUp(wxMouseEvent& event)
 {
     event.Skip();
+    if (m_releaseEndsDoubleClick) {
+        m_releaseEndsDoubleClick = false;
+        return;
+    }
     OnClicked();
+}
+
+void ZELKBitmapStatic::OnDoubleClick(wxMouseEvent& event)
+{
+    event.Skip();
+    m_releaseEndsDoubleClick = true;
 }
 
 void ZELKBitmapStatic::OnClicked()

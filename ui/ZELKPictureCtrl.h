@@ -27,9 +27,13 @@ protected:
 
 private:
     void OnLeftUp(wxMouseEvent& event);
+    void OnDoubleClick(wxMouseEvent& event);
 
     unsigned m_bitmapId = 0;
     bool m_sendsCommand;
+    // The release that ends a double click is no second click: a double
+    // click on Start never also stops what its first click started.
+    bool m_releaseEndsDoubleClick = false;
 };
 
 // A tool picture of the left column: checked while its panel is shown.

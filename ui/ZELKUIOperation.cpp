@@ -29,8 +29,9 @@ ZELKUIOperation::MessageBoxFunction& MessageBoxHook()
 ZELKUIOperation::QuestionBoxFunction& QuestionBoxHook()
 {
     static ZELKUIOperation::QuestionBoxFunction hook = [](const std::string&, const wxString& text) {
+        // Every question guards an action: No, the safe answer, is the default.
         return wxMessageBox(text, wxTheApp != nullptr ? wxTheApp->GetAppDisplayName() : wxString(),
-                            wxYES_NO | wxICON_QUESTION) == wxYES;
+                            wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION) == wxYES;
     };
     return hook;
 }
@@ -652,8 +653,16 @@ void ZELKUIOperation::ShowMessageText(const wxString& text)
 
 bool ZELKUIOperation::AskYesNo_Zelk(const std::string& key)
 {
+    return AskYesNo_Zelk(key, std::string());
+}
+
+bool ZELKUIOperation::AskYesNo_Zelk(const std::string& key, const std::string& detail)
+{
     const QuestionBoxFunction hook = QuestionBoxHook();
-    return hook ? hook(key, GetTranslateString(key)) : false;
+    wxString text = GetTranslateString(key);
+    if (!detail.empty())
+        text += "\n" + wxString::FromUTF8(detail);
+    return hook ? hook(key, text) : false;
 }
 
 ZELKUIOperation::QuestionBoxFunction ZELKUIOperation::SetQuestionBoxFunction(QuestionBoxFunction function)

@@ -178,6 +178,8 @@ public:
     // Asks a translated yes/no question; true for yes. Replaceable like the message box.
     using QuestionBoxFunction = std::function<bool(const std::string& key, const wxString& text)>;
     bool AskYesNo_Zelk(const std::string& key);
+    // The question with a detail quoted below it.
+    bool AskYesNo_Zelk(const std::string& key, const std::string& detail) override;
     static QuestionBoxFunction SetQuestionBoxFunction(QuestionBoxFunction function);
     void ShowModelInformation(const wxString& text) override;
     void ShowMachineExtrudeTemperature(const wxString& text) override;

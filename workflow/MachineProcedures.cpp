@@ -20,7 +20,19 @@ Lines HeatExtruder(int tempC) { return {"M104 S" + std::to_string(tempC)}; }
 
 Lines HeatPlatform(int tempC) { return {"M109 S" + std::to_string(tempC)}; }
 
+Lines HeatersOff() { return {"M104 S0 T0", "M109 S0 T0"}; }
+
 Lines StartMeasuring() { return {kOriginLine, "G162 Z F450"}; }
+
+void StopPrint(ZELKMachineControl& control)
+{
+    control.StopPrintAndHomeZ();
+    for (const std::string& line : HeatersOff()) {
+        Package off;
+        control.GCodeParser(line, off);
+        control.AddOperationPackage(off);
+    }
+}
 
 Outcome MayControlByHand(ZELKMachineControl& control)
 {

@@ -28,9 +28,15 @@ Lines FineStep(int entry);
 // Heats now (whole degrees).
 Lines HeatExtruder(int tempC);
 Lines HeatPlatform(int tempC);
+// Both heaters off, the extruder first.
+Lines HeatersOff();
 // Z is zeroed where the platform stands and homed up to its end; the
 // printer's reported Z then is the distance travelled.
 Lines StartMeasuring();
+
+// A running print ends: the printer stops and drops what it holds, Z goes
+// home, and both heaters go off, so nothing stays hot after a stop.
+void StopPrint(ZELKMachineControl& control);
 
 // The printer is driven by hand only when it answered and no print runs:
 // refused with the message that says which.

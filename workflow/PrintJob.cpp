@@ -6,6 +6,8 @@
 #include "DBEntity.h"
 #include "EntityDatabase.h"
 #include "ModelEdit.h"
+#include "SliceJob.h"
+#include "MachineProcedures.h"
 #include "PrintFileChoice.h"
 #include "PrintModelFile.h"
 #include "PrintTimeEstimate.h"
@@ -144,6 +146,13 @@ Outcome CheckStartGCodeFor(const std::string& path)
     return Outcome::Message("id_message_startGCodeUnusable", reason);
 }
 
+std::optional<int> ColdStartC(const std::string& path)
+{
+    if (ZELKCAD::PrintFileKindOf(path) == ZELKCAD::PrintFileKind::kX3g)
+        return std::nullopt;
+    return ColdStartGCodeC();
+}
+
 Outcome CheckExportTarget(const std::string& target, const std::string& source)
 {
     std::vector<std::string> inputs = {source, ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->GetPath()};
@@ -204,7 +213,7 @@ void PrintJob::Finish()
 
 void PrintJob::StopPrint()
 {
-    m_control.StopPrintAndHomeZ();
+    procedures::StopPrint(m_control);
 }
 
 void PrintJob::Begin(std::optional<gcode::GCodeFlavor> flavor)

@@ -40,6 +40,11 @@ PrintSource ChooseExportSource();
 // Without the start G-code's temperature and height lines a G-code print would
 // run cold (an X3G file carries its own).
 Outcome CheckStartGCodeFor(const std::string& path);
+// The extruder temperature a G-code print would start at (the start G-code's)
+// when it is too cold for the filament to flow; nothing for an X3G file,
+// which carries its own, or a warm enough start.
+std::optional<int> ColdStartC(const std::string& path);
+
 // The export never writes over its G-code, the start G-code or a model,
 // whatever name the dialog was given for one of them.
 Outcome CheckExportTarget(const std::string& target, const std::string& source);
@@ -74,7 +79,7 @@ public:
     // next job may begin.
     void Finish();
 
-    // Stops a running print: the end-print sequence (stop, Z home).
+    // Stops a running print: the end-print sequence (stop, Z home, heaters off).
     void StopPrint();
 
 private:

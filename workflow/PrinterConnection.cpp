@@ -2,6 +2,7 @@
 #include "PrinterConnection.h"
 
 #include "MachinePackages.h"
+#include "MachineProcedures.h"
 #include "ZELKMachineControl.h"
 
 namespace zelk {
@@ -56,7 +57,7 @@ bool PrinterConnection::BeginClose(bool* endedPrint)
     if (m_control.IsComOpened() == 0 || m_state == State::kClosing)
         return false;
     if (m_control.IsMachinePrinting() != 0)
-        m_control.StopPrintAndHomeZ();
+        procedures::StopPrint(m_control);
     const bool wasPrinting = m_run.EndPrinting();
     if (endedPrint != nullptr)
         *endedPrint = wasPrinting;

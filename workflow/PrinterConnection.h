@@ -38,7 +38,7 @@ public:
     bool PollForPrinter();
     // One temperature poll.
     void PollTemperature();
-    // Begins closing: a running print ends (stop, then Z home) and the port
+    // Begins closing: a running print ends (stop, Z home, heaters off) and the port
     // closes after kCloseDelayMs (FinishClose). False when no port is open or
     // it is closing already. Also while no printer answered yet: the user must
     // be able to stop the queries to a port where nothing answers.

@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 #include "EntityDatabase.h"
+#include "MachineControlRules.h"
 #include "ModelFilePaths.h"
 #include "PrintFileChoice.h"
 #include "PrintModelFile.h"
@@ -24,6 +25,20 @@ Outcome CheckStartGCodeForSlicing()
     if (ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->IsStartGCodeUsable(unusable) == 0)
         return Outcome::Message("id_message_startGCodeUnusable", unusable);
     return Outcome::Done();
+}
+
+std::optional<int> ColdStartGCodeC()
+{
+    const std::string text = ZELKStartGCodeOperater::GetStartGCodeOperaterObject()->GetExtrudeTemperature();
+    int tempC = 0;
+    if (!ReadTemperature(text, kExtruderTempMaxC, tempC) || ExtruderHotEnoughToFeed(tempC))
+        return std::nullopt;
+    return tempC;
+}
+
+std::string ColdStartDetail(int tempC)
+{
+    return std::to_string(tempC) + " °C";
 }
 
 Outcome StoreSliceFields(const SliceFields& fields)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ class ChildProcess;
 // The start G-code must hold the lines that carry the temperatures and the
 // start height, or the print would not heat.
 Outcome CheckStartGCodeForSlicing();
+
+// The start G-code's extruder temperature when it is too cold for the
+// filament to flow (the feed rule's threshold), else nothing: a print or a
+// slice at it is asked about first.
+std::optional<int> ColdStartGCodeC();
+// The temperature as that question quotes it ("0 °C").
+std::string ColdStartDetail(int tempC);
 
 // Stores the slicing panel's three fields in the start G-code (the extruder
 // in whole degrees).

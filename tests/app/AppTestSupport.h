@@ -90,9 +90,29 @@ private:
     ZELKUIOperation::MessageBoxFunction m_previous;
 };
 
+// Questions asked through AskYesNo_Zelk while it lives: their keys, each
+// answered with `answer`.
+class QuestionCapture {
+public:
+    QuestionCapture()
+    {
+        m_previous = ZELKUIOperation::SetQuestionBoxFunction([this](const std::string& key, const wxString&) {
+            keys.push_back(key);
+            return answer;
+        });
+    }
+    ~QuestionCapture() { ZELKUIOperation::SetQuestionBoxFunction(std::move(m_previous)); }
+    std::vector<std::string> keys;
+    bool answer = true;
+
+private:
+    ZELKUIOperation::QuestionBoxFunction m_previous;
+};
+
 // The program's main window started in this process as the command line
 // starts it, closed after the test with the printer connection and print
-// state reset. The test answers the dialogs: the STL dialog gives
+// state reset. The test answers the dialogs: questions get m_questions.answer
+// (yes unless the test says otherwise), the STL dialog gives
 // m_stlAnswer (none: cancelled), the X3G save dialog m_saveAnswer (empty:
 // cancelled) and records where it opened as "folder|name".
 class MainWindowTest : public ::testing::Test {
@@ -171,6 +191,7 @@ protected:
     static std::string ImportFolder() { return COrvanelView::ImportFolder(); }
 
     MessageCapture m_messages;
+    QuestionCapture m_questions;
     testsupport::TempDir m_files;
     CMainFrame* m_frame = nullptr;
     COrvanelView* m_view = nullptr;

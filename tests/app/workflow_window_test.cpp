@@ -124,19 +124,32 @@ TEST_F(Workflow, StopPictureRunsTheEndPrintSequence)
     ZELKMachineControl* control = ZELKMachineControl::GetMachineControl();
     control->AddOperationPackage(zelk::IsFinishedPackage());  // dropped by the sequence
     ui->ChangeIsStartPrintState();                            // offers to stop
+    // A click alone does not end a print: the user is asked, and No keeps it.
+    m_questions.answer = false;
+    view->OnStartOrStopPrint();
+    EXPECT_EQ(m_questions.keys, std::vector<std::string>{"id_message_confirmStopPrint"});
+    EXPECT_EQ(ui->GetIsStartPrintState(), 0);
+    EXPECT_EQ(control->GetOperatePackList().size(), 1u);
+    m_questions.answer = true;
     view->OnStartOrStopPrint();
     EXPECT_EQ(ui->GetIsStartPrintState(), 1);
-    Package stop, home;
+    // Stopped, Z home, and both heaters off.
+    Package stop, home, extruderOff, platformOff;
     ASSERT_NE(control->GetEndPrintPackage(stop), 0);
     control->GCodeParser("G162 Z F600", home);
-    EXPECT_EQ(control->GetOperatePackList(), (std::vector<Package>{stop, home}));
+    control->GCodeParser("M104 S0 T0", extruderOff);
+    control->GCodeParser("M109 S0 T0", platformOff);
+    EXPECT_EQ(control->GetOperatePackList(), (std::vector<Package>{stop, home, extruderOff, platformOff}));
     EXPECT_EQ(ui->GetStartPicture()->GetToolTipText(), ui->GetTranslateString("id_picToolTip_startPrint"));
 
-    // The stop picture ends a print without touching the start/stop state.
+    // The stop picture ends a print without touching the start/stop state;
+    // with no print running it asks nothing.
     control->RemoveOperatePackList();
+    m_questions.keys.clear();
     view->OnEndPrint();
+    EXPECT_TRUE(m_questions.keys.empty());
     EXPECT_EQ(ui->GetIsStartPrintState(), 1);
-    EXPECT_EQ(control->GetOperatePackList().size(), 2u);
+    EXPECT_EQ(control->GetOperatePackList().size(), 4u);
 }
 
 TEST_F(Workflow, ClocksShowMinutesAndSecondsRestartingAfterAnHour)

@@ -237,6 +237,29 @@ TEST_F(Coordinator, TopRowClickSendsItsIdToTheView)
     EXPECT_EQ(commands, clicked);
 }
 
+// A double click is the press and release of one click, a double-click
+// event and a second release: one command, so a double click on Start never
+// also stops what its first click started. The next click is a click again.
+TEST_F(Coordinator, ADoubleClickOnAPictureIsOneCommand)
+{
+    std::vector<int> commands;
+    m_view->Bind(wxEVT_BUTTON, [&commands](wxCommandEvent& event) { commands.push_back(event.GetId()); });
+    ZELKBitmapStatic* start = m_ui->GetStartPicture();
+    ASSERT_NE(start, nullptr);
+    for (wxEventType type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_LEFT_DCLICK, wxEVT_LEFT_UP}) {
+        wxMouseEvent mouse(type);
+        start->ProcessWindowEvent(mouse);
+    }
+    Pump();
+    EXPECT_EQ(commands, std::vector<int>{start->GetId()});
+    for (wxEventType type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP}) {
+        wxMouseEvent mouse(type);
+        start->ProcessWindowEvent(mouse);
+    }
+    Pump();
+    EXPECT_EQ(commands.size(), 2u);
+}
+
 // The start picture offers to stop while a print runs and to start again
 // after; the settings picture shows whether a printer is connected.
 TEST_F(Coordinator, StartStopAndConnectionPictures)

@@ -72,8 +72,23 @@ TEST_F(Job, APrintIsPreparedStartedAndEstimatedWhileASecondStartWaits)
     EXPECT_GT(result.estimate->TotalSeconds(), 0.0);
     job.Finish();
     EXPECT_EQ(run.CurrentJob(), zelk::RunState::Job::kNone);
+
+    // Stopped once the printer has been told to heat: nothing stays hot.
+    linktest::ReplyWatch watch;
+    watch.Attach(*parts.control);
+    ASSERT_TRUE(watch.WaitFor([this](const RECEIVEBUF&) { return parts.control->GetPrintIndex() > 20; }, 20000));
     job.StopPrint();
     EXPECT_EQ(parts.control->IsMachinePrinting(), 0);
+    ASSERT_TRUE(parts.control->WaitForOperationListEmpty(20000));
+    // One package is out at a time: a query answered after the list ran dry
+    // proves the last heater command was answered too.
+    const int replies = watch.Count();
+    parts.control->ChangePrintType_InquireExtruderTemperature();
+    ASSERT_TRUE(watch.WaitForTypeAfter(zelk::kReplyExtruderTemperature, replies));
+    parts.control->CloseCom();
+    const s3gsim::SimPrinter& printer = sim.Stop();
+    EXPECT_EQ(printer.ExtruderTargetC(), 0.0);
+    EXPECT_EQ(printer.PlatformTargetC(), 0.0);
 }
 
 TEST_F(Job, AFileThatIsNoPrintSendsNothingAndSaysWhy)

@@ -66,6 +66,9 @@ public:
     const std::vector<PauseToggle>& PauseToggles() const { return m_pauseToggles; }
     double ExtruderC(double nowS);
     double PlatformC(double nowS);
+    // The temperatures the heaters were last told to reach; 0 is off.
+    double ExtruderTargetC() const { return m_extruder.targetC; }
+    double PlatformTargetC() const { return m_platform.targetC; }
     // Where the axes stand (X, Y, Z, A, B steps) once what is due at nowS ran.
     const std::int32_t* PositionSteps(double nowS);
     const std::int32_t* PositionSteps() const { return m_position; }
