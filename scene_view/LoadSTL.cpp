@@ -7,6 +7,7 @@
 #include "EntityDatabase.h"
 #include "EntityReset.h"
 #include "FileIni.h"
+#include "ModelEdit.h"
 #include "PrintMode.h"
 #include "ViewUi.h"
 
@@ -117,6 +118,7 @@ int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& ta
 
     ZELKViewUi* ui = GetViewUi();
     int added = 0;
+    std::vector<int> ids;
     wxString failures;
     for (const StlFileRead& file : files) {
         if (!file.ok) {
@@ -134,7 +136,14 @@ int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& ta
         if (ui != nullptr)
             ui->ShowWnd(1);
         store->Add(id, file.mesh);
+        ids.push_back(id);
         ++added;
+    }
+    // One load is one step to undo.
+    if (!ids.empty()) {
+        ZELKModelEdit(database).RecordAddedModels(ids);
+        if (ui != nullptr)
+            ui->OnModelsChanged();
     }
     if (!failures.empty() && ui != nullptr)
         ui->ShowMessageText(failures.Trim());

@@ -23,6 +23,10 @@ public:
     // Tells the user a text that has no translation key, such as which model
     // files could not be read and why. By default a plain message box.
     virtual void ShowMessageText(const wxString& text);
+    // The models on the plate changed (added, removed, edited, undone or
+    // redone): what was shown of G-code made before goes, and the shown edit
+    // panel takes the models' values again. By default nothing.
+    virtual void OnModelsChanged() {}
 };
 
 namespace ZELKCAD {

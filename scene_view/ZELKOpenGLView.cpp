@@ -11,6 +11,7 @@
 #include <wx/dcclient.h>
 #include <wx/menu.h>
 
+#include "EditHistory.h"
 #include "EntityDatabase.h"
 #include "ModelEdit.h"
 #include "ViewCommands.h"
@@ -286,6 +287,10 @@ void ZELKOpenGLView::OnKeyDown(wxKeyEvent& event)
         m_database->SelectALL();
         Refresh(true);
         ShowSelectedModelInformation();
+    } else if (key == 'Z' && event.ControlDown() && !event.ShiftDown()) {
+        Undo();
+    } else if ((key == 'Z' && event.ControlDown() && event.ShiftDown()) || (key == 'Y' && event.ControlDown())) {
+        Redo();
     } else if (key == WXK_DELETE) {
         DeleteSelected();
     } else if (key == WXK_ESCAPE) {
@@ -299,30 +304,72 @@ void ZELKOpenGLView::OnKeyDown(wxKeyEvent& event)
 
 void ZELKOpenGLView::DeleteSelected()
 {
-    m_database->UnLoadCheckedEntity();
-    Refresh(true);
-    ShowSelectedModelInformation();
-    if (ZELKViewUi* ui = ZELKCAD::GetViewUi())
-        ui->ShowGCodeWnd(m_database->GetCount(kEntityPrint) != 0 ? 1 : 0);
+    // Kept by the edit history, so an undo brings the same models back.
+    EditService().RemoveSelectedModels();
+    ModelsChanged();
 }
 
 void ZELKOpenGLView::MoveToPlatform()
 {
-    ZELKModelEdit(m_database).MoveModelCheckedToPlatfrom();
+    EditService().MoveModelCheckedToPlatfrom();
     Refresh(true);
-    if (ZELKViewUi* ui = ZELKCAD::GetViewUi())
+    if (ZELKViewUi* ui = ZELKCAD::GetViewUi()) {
         ui->HideModelEditWnd();
+        ui->OnModelsChanged();
+    }
 }
 
 void ZELKOpenGLView::ResetModel()
 {
-    ZELKModelEdit edit(m_database);
+    ZELKModelEdit edit = EditService();
+    // The three resets are one step to undo.
+    edit.History().BeginGroup(zelk::EditKind::Reset);
     edit.ModelResettingOperation(EDIT_ROTATE);
     edit.ModelResettingOperation(EDIT_SCALE);
     edit.ModelResettingOperation(EDIT_MOVE);
+    edit.History().EndGroup();
     Refresh(true);
-    if (ZELKViewUi* ui = ZELKCAD::GetViewUi())
+    if (ZELKViewUi* ui = ZELKCAD::GetViewUi()) {
         ui->HideModelEditWnd();
+        ui->OnModelsChanged();
+    }
+}
+
+bool ZELKOpenGLView::Undo()
+{
+    if (!EditService().History().Undo())
+        return false;
+    ModelsChanged();
+    return true;
+}
+
+bool ZELKOpenGLView::Redo()
+{
+    if (!EditService().History().Redo())
+        return false;
+    ModelsChanged();
+    return true;
+}
+
+zelk::EditHistory& ZELKOpenGLView::History()
+{
+    if (m_database == ZELDBEntityDatabase::GetInterFace())
+        return zelk::EditHistory::ProcessWide();
+    if (!m_ownHistory)
+        m_ownHistory = std::make_unique<zelk::EditHistory>(m_database);
+    return *m_ownHistory;
+}
+
+ZELKModelEdit ZELKOpenGLView::EditService() { return ZELKModelEdit(m_database, &History()); }
+
+void ZELKOpenGLView::ModelsChanged()
+{
+    Refresh(true);
+    ShowSelectedModelInformation();
+    if (ZELKViewUi* ui = ZELKCAD::GetViewUi()) {
+        ui->ShowGCodeWnd(m_database->GetCount(kEntityPrint) != 0 ? 1 : 0);
+        ui->OnModelsChanged();
+    }
 }
 
 void ZELKOpenGLView::RemoveModel()
@@ -346,11 +393,9 @@ void ZELKOpenGLView::ShowSelectedModelInformation()
     ZELKViewUi* ui = ZELKCAD::GetViewUi();
     if (ui == nullptr)
         return;
-    if (m_database->GetSelectCount() == 1) {
-        ui->ShowModelInformation(ModelInformationText());
-        ui->ShowWnd(1);
-    } else {
-        ui->ShowModelInformation(wxString());
-        ui->ShowWnd(0);
-    }
+    // Move, rotate and scale act on every selected model; the information
+    // bar names a model only when one is selected.
+    const int count = m_database->GetSelectCount();
+    ui->ShowModelInformation(count == 1 ? ModelInformationText() : wxString());
+    ui->ShowWnd(count > 0 ? 1 : 0);
 }

@@ -1,9 +1,14 @@
 // ZELKOpenGLView: the 3D view window; mouse and keys become selection, navigation and the model menu.
 #pragma once
 
+#include <memory>
+
 #include <wx/glcanvas.h>
 
 #include <wx/string.h>
+
+#include "EditHistory.h"
+#include "ModelEdit.h"
 
 class CZelkOpenGL;
 class ZELDBEntityDatabase;
@@ -29,8 +34,12 @@ public:
     void MoveToPlatform();
     void ResetModel();
     void RemoveModel();
-    // The information bar's model line for exactly one selected model (and the
-    // move, rotate and scale pictures); empty and hidden otherwise.
+    // The last model edit undone, or redone (Ctrl+Z, Ctrl+Shift+Z or Ctrl+Y);
+    // false when there is none.
+    bool Undo();
+    bool Redo();
+    // The information bar's model line for exactly one selected model; the
+    // move, rotate and scale pictures while any model is selected.
     void ShowSelectedModelInformation();
     // Renders the scene now.
     void OnDraw();
@@ -71,10 +80,18 @@ private:
     void Capture();
     void ReleaseCapture();
     void DeleteSelected();
+    // After models were added, removed, undone or redone: the view, the
+    // information bar and the panels follow.
+    void ModelsChanged();
+    // The history the view's edits go into: the process-wide one over the
+    // process-wide database, else one of the view's own.
+    zelk::EditHistory& History();
+    ZELKModelEdit EditService();
     wxString ModelInformationText() const;
 
     CZelkOpenGL* m_renderer;
     ZELDBEntityDatabase* m_database;
+    std::unique_ptr<zelk::EditHistory> m_ownHistory;
     bool m_ownsRenderer;
     bool m_ownsDatabase;
     wxPoint m_dragAnchor;

@@ -330,6 +330,20 @@ void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState st
         panel->Show(state == PICTURE_CHECKED);
 }
 
+void ZELKUIOperation::OnModelsChanged()
+{
+    // Toolpaths shown were made before the change: they no longer show what
+    // a print would do.
+    if (m_toolpathWnd && m_toolpathWnd->IsShown())
+        m_toolpathWnd->Hide();
+    switch (GetModelEditState()) {
+    case MODEL_EDIT_MOVE: RefreshEditPanel(PICTURE_MOVE); break;
+    case MODEL_EDIT_ROTATE: RefreshEditPanel(PICTURE_ROTATE); break;
+    case MODEL_EDIT_SCALE: RefreshEditPanel(PICTURE_SCALE); break;
+    default: break;
+    }
+}
+
 void ZELKUIOperation::RefreshEditPanel(PictrueCtrlStyle style)
 {
     if (style == PICTURE_MOVE && m_moveWnd)

@@ -102,6 +102,7 @@ public:
     // Shows or hides the move, rotate and scale pictures, unchecked, with their panels hidden.
     void ShowWnd(int show) override;
     void HideModelEditWnd() override;
+    void OnModelsChanged() override;
     void ShowGCodeWnd(int show) override;
     // Opens the slicing panel as its tool picture would, with the picture checked.
     void ShowSlicingPanel();

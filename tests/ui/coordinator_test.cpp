@@ -237,6 +237,20 @@ TEST_F(Coordinator, TopRowClickSendsItsIdToTheView)
     EXPECT_EQ(commands, clicked);
 }
 
+// Toolpaths shown were made from the models before a change: any change of
+// the models closes them, so the view shows the models as they are now.
+TEST_F(Coordinator, AChangeOfTheModelsClosesTheToolpathsShown)
+{
+    ZELKToolpathWnd* toolpaths = m_ui->GetToolpathWnd();
+    ASSERT_NE(toolpaths, nullptr);
+    toolpaths->Show();
+    ASSERT_TRUE(toolpaths->IsShown());
+    m_ui->OnModelsChanged();
+    EXPECT_FALSE(toolpaths->IsShown());
+    m_ui->OnModelsChanged();  // nothing shown: nothing to do
+    EXPECT_FALSE(toolpaths->IsShown());
+}
+
 // A double click is the press and release of one click, a double-click
 // event and a second release: one command, so a double click on Start never
 // also stops what its first click started. The next click is a click again.

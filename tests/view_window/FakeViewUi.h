@@ -20,11 +20,13 @@ public:
     wxString GetTranslateString(const std::string& key) override { return "<" + key + ">"; }
     void MessageBox_Zelk(const std::string& key) override { messages.push_back(key); }
     void ShowMessageText(const wxString& text) override { texts.push_back(text); }
+    void OnModelsChanged() override { ++modelsChanged; }
 
     std::vector<wxString> information;
     std::vector<int> editPictures;
     int hideEditPanels = 0;
     std::vector<int> gcodePanel;
+    int modelsChanged = 0;
     std::vector<std::string> messages;
     std::vector<wxString> texts;
 

@@ -56,11 +56,12 @@ protected:
         m_renderer.TransWCSToDCS(world, window);
         return wxPoint(static_cast<int>(window.x), static_cast<int>(window.y));
     }
-    void Key(int code, bool control = false)
+    void Key(int code, bool control = false, bool shift = false)
     {
         wxKeyEvent event(wxEVT_KEY_DOWN);
         event.m_keyCode = code;
         event.SetControlDown(control);
+        event.SetShiftDown(shift);
         event.SetEventObject(m_view);
         m_view->ProcessWindowEvent(event);
     }
@@ -99,9 +100,9 @@ TEST_F(ViewWindow, ClickSelectsCtrlClickAddsAndEmptyClickClears)
     Mouse(wxEVT_LEFT_DOWN, WindowOf({30, 0, 20}), true);
     EXPECT_EQ(m_database.GetSelectCount(), 2);
     EXPECT_EQ(m_database.GetSelectEntity().count(right->GetEventId()), 1u);
-    // Two selected: no line, no edit pictures.
+    // Two selected: no line; the edit pictures act on both.
     EXPECT_EQ(m_ui.information.back(), wxString());
-    EXPECT_EQ(m_ui.editPictures.back(), 0);
+    EXPECT_EQ(m_ui.editPictures.back(), 1);
     Mouse(wxEVT_LEFT_UP, WindowOf({30, 0, 20}));
 
     Mouse(wxEVT_LEFT_DOWN, wxPoint(3, 3));
@@ -137,6 +138,21 @@ TEST_F(ViewWindow, KeysSelectAllRemoveAndClear)
     Key(WXK_DELETE);
     EXPECT_EQ(m_database.GetCount(kEntityPrint), 0);
     EXPECT_EQ(m_ui.gcodePanel.back(), 0);
+
+    // Ctrl+Z brings the last removed model back, then the first; Ctrl+Shift+Z
+    // and Ctrl+Y remove them again in the order they went.
+    Key('Z', true);
+    EXPECT_EQ(m_database.GetCount(kEntityPrint), 1);
+    EXPECT_EQ(m_ui.gcodePanel.back(), 1);
+    Key('Z', true);
+    EXPECT_EQ(m_database.GetCount(kEntityPrint), 2);
+    Key('Z', true);  // nothing older to undo
+    EXPECT_EQ(m_database.GetCount(kEntityPrint), 2);
+    Key('Z', true, true);
+    EXPECT_EQ(m_database.GetCount(kEntityPrint), 1);
+    Key('Y', true);
+    EXPECT_EQ(m_database.GetCount(kEntityPrint), 0);
+    EXPECT_EQ(m_ui.modelsChanged, 6);  // two removals, two undos, two redos; an empty undo says nothing
 }
 
 TEST_F(ViewWindow, WheelNotchForwardThenBackRestoresTheView)
