@@ -11,7 +11,13 @@
 #include <wx/log.h>
 #include <wx/sizer.h>
 
+#include "DBEntity.h"
+#include "EntityDatabase.h"
+#include "FileDrop.h"
 #include "FileIni.h"
+#include "MainMenu.h"
+#include "PrintFileChoice.h"
+#include "WindowTitle.h"
 #include "MachineProcedures.h"
 #include "RunState.h"
 #include "ZELKMachineControl.h"
@@ -54,7 +60,6 @@ zelk::ScreenRect ToScreenRect(const wxRect& r) { return {r.x, r.y, r.width, r.he
 CMainFrame::CMainFrame()
     : ZELKFrameWnd(nullptr, wxID_ANY, "Orvanel v1.0", wxDefaultPosition, wxSize(kWidth, kHeight))
 {
-    SetMenuBar(nullptr);
     // The program's icon, the same picture the desktop's menu shows (a shipped file).
     // Quietly without it (a test's program folder): a missing file is no error to show.
     const std::string iconPath = zelk::ProgramFilePath("morvadin-x.svg");
@@ -70,6 +75,12 @@ CMainFrame::CMainFrame()
         SetIcons(icons);
     }
     m_view = new COrvanelView(this);
+    m_menu = std::make_unique<MainMenu>(*this, *m_view, *ZELKFileIni::GetFileIniObject());
+    m_menu->Install();
+    m_view->SetFilesOpenedHandler([this](const std::vector<std::string>& paths) { m_menu->AddRecentFiles(paths); });
+    // Files dropped on the window open as the import opens them.
+    SetDropTarget(new FileDrop(*m_view));
+    m_view->SetDropTarget(new FileDrop(*m_view));
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(m_view, 1, wxEXPAND);
     SetSizer(sizer);
@@ -150,6 +161,22 @@ void CMainFrame::PlaceInformationBar()
     ui->SetInfoWndPosition(GetRect(), IsIconized() ? 1 : 0);
     if (ZELKInfoWnd* bar = ui->GetInfoWnd(); bar != nullptr && bar->IsShown())
         bar->Raise();
+}
+
+void CMainFrame::OnLanguageChanged()
+{
+    if (m_menu)
+        m_menu->Translate();
+}
+
+void CMainFrame::OnPlateChanged()
+{
+    std::vector<ZELKDBEntity*> entities;
+    ZELDBEntityDatabase::GetInterFace()->FindEntity(kEntityPrint, entities);
+    std::vector<std::string> models;
+    for (const ZELKDBEntity* model : entities)
+        models.push_back(model->GetName());
+    SetTitle(wxString::FromUTF8(zelk::WindowTitle(models, ZELKCAD::GetOpenedPrintFile())));
 }
 
 void CMainFrame::OnClose(wxCloseEvent& event)

@@ -1,13 +1,16 @@
 // CMainFrame: the program's top-level window, "Orvanel v1.0", holding the one view.
 #pragma once
 
+#include <memory>
+
+#include "MainMenu.h"
 #include "WindowPlacement.h"
 #include "ZELKFrameWnd.h"
 
 class COrvanelView;
 
-// No menu, toolbar or status bar: the view with its panels and tool
-// pictures fills the frame, which can be resized and maximised.
+// The menu bar above, the view with its panels and tool pictures filling the
+// rest; the frame can be resized and maximised. Files dropped on it open.
 class CMainFrame : public ZELKFrameWnd {
 public:
     static constexpr int kWidth = 1000;
@@ -31,6 +34,11 @@ public:
     bool PlaceAtStart();
     // The placement stored at close (the normal rectangle while maximised).
     const zelk::WindowPlacement& GetPlacement() const { return m_placement; }
+    MainMenu* GetMainMenu() const { return m_menu.get(); }
+
+    void OnLanguageChanged() override;
+    // The title names the models on the plate, or the print file opened.
+    void OnPlateChanged() override;
 
 private:
     void OnClose(wxCloseEvent& event);
@@ -41,6 +49,7 @@ private:
     void KeepLayoutMinimum();
 
     COrvanelView* m_view = nullptr;
+    std::unique_ptr<MainMenu> m_menu;
     zelk::WindowPlacement m_placement;
     wxSize m_decoration;
 };

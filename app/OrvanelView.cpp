@@ -138,6 +138,8 @@ void COrvanelView::OnImportModel()
 {
     // A cancelled dialog leaves the working folder as it is.
     std::vector<std::string> paths = ZELKCAD::AskStlFiles();
+    if (!paths.empty() && m_filesOpened)
+        m_filesOpened(paths);
     const std::vector<std::string> printFiles = TakePrintFiles(paths);
     if (!paths.empty()) {
         ForgetPrintFile();
@@ -156,10 +158,8 @@ void COrvanelView::ForgetPrintFile()
     if (ZELKCAD::GetOpenedPrintFile().empty())
         return;
     ZELKCAD::SetOpenedPrintFile(std::string());
-    // Its toolpaths are no longer what would print.
-    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
-    if (ZELKToolpathWnd* panel = ui->GetToolpathWnd(); panel != nullptr && panel->IsShown())
-        panel->Hide();
+    // Its toolpaths are no longer what would print, nor is it in the title.
+    ZELKUIOperation::GetUIOperationObject()->OnModelsChanged();
 }
 
 void COrvanelView::OpenPrintFile(const std::string& path)
@@ -171,15 +171,17 @@ void COrvanelView::OpenPrintFile(const std::string& path)
         return;
     }
     ZELKCAD::SetOpenedPrintFile(std::filesystem::absolute(path, ec).string());
-    // The panel shows the file's toolpaths (read anew when it was open).
-    if (ZELKToolpathWnd* panel = ui->GetToolpathWnd(); panel != nullptr && panel->IsShown())
-        panel->Hide();
+    // What prints changed: the title follows, and the panel shows the file's
+    // toolpaths (read anew when it was open).
+    ui->OnModelsChanged();
     ui->ToggleToolpathWnd();
 }
 
 void COrvanelView::ImportFiles(const std::vector<std::string>& given)
 {
     std::vector<std::string> paths = given;
+    if (!paths.empty() && m_filesOpened)
+        m_filesOpened(paths);
     const std::vector<std::string> printFiles = TakePrintFiles(paths);
     ImportModels(paths);
     if (!printFiles.empty())

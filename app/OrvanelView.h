@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -45,6 +46,12 @@ public:
     // shows its toolpaths; an import of models gives the plate back.
     void OpenPrintFile(const std::string& path);
     bool IsImporting() const { return m_importing.load(); }
+    // Called with the files the user chose to open (import dialog, drop,
+    // command line, recent files), as given.
+    void SetFilesOpenedHandler(std::function<void(const std::vector<std::string>&)> handler)
+    {
+        m_filesOpened = std::move(handler);
+    }
 
     // 1 while a print is being prepared.
     static int GetPrintPreparationFlag() { return zelk::RunState::Program().IsPreparingPrint() ? 1 : 0; }
@@ -83,5 +90,6 @@ private:
     wxTimer m_prepareTimer;
     ZELKThreadProc m_importThread;
     std::atomic<bool> m_importing{false};
+    std::function<void(const std::vector<std::string>&)> m_filesOpened;
     zelk::PrintJob m_printJob{*ZELKMachineControl::GetMachineControl(), zelk::RunState::Program()};
 };

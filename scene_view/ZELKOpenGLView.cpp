@@ -282,11 +282,11 @@ void ZELKOpenGLView::OnMouseWheel(wxMouseEvent& event)
 
 void ZELKOpenGLView::OnKeyDown(wxKeyEvent& event)
 {
+    // A key the view acts on goes no further: a menu accelerator of the same
+    // key would act a second time (two undos for one Ctrl+Z).
     const int key = event.GetKeyCode();
     if (key == 'A' && event.ControlDown()) {
-        m_database->SelectALL();
-        Refresh(true);
-        ShowSelectedModelInformation();
+        SelectAll();
     } else if (key == 'Z' && event.ControlDown() && !event.ShiftDown()) {
         Undo();
     } else if ((key == 'Z' && event.ControlDown() && event.ShiftDown()) || (key == 'Y' && event.ControlDown())) {
@@ -298,8 +298,9 @@ void ZELKOpenGLView::OnKeyDown(wxKeyEvent& event)
         Refresh(true);
         if (ZELKViewUi* ui = ZELKCAD::GetViewUi())
             ui->ShowModelInformation(wxString());
+    } else {
+        event.Skip();
     }
-    event.Skip();
 }
 
 void ZELKOpenGLView::DeleteSelected()
@@ -333,6 +334,13 @@ void ZELKOpenGLView::ResetModel()
         ui->HideModelEditWnd();
         ui->OnModelsChanged();
     }
+}
+
+void ZELKOpenGLView::SelectAll()
+{
+    m_database->SelectALL();
+    Refresh(true);
+    ShowSelectedModelInformation();
 }
 
 bool ZELKOpenGLView::Undo()

@@ -38,6 +38,11 @@ public:
     // false when there is none.
     bool Undo();
     bool Redo();
+    // Every model selected (Ctrl+A).
+    void SelectAll();
+    // The history the view's edits go into: the process-wide one over the
+    // process-wide database, else one of the view's own.
+    zelk::EditHistory& History();
     // The information bar's model line for exactly one selected model; the
     // move, rotate and scale pictures while any model is selected.
     void ShowSelectedModelInformation();
@@ -83,9 +88,6 @@ private:
     // After models were added, removed, undone or redone: the view, the
     // information bar and the panels follow.
     void ModelsChanged();
-    // The history the view's edits go into: the process-wide one over the
-    // process-wide database, else one of the view's own.
-    zelk::EditHistory& History();
     ZELKModelEdit EditService();
     wxString ModelInformationText() const;
 

@@ -21,6 +21,11 @@ public:
 
     int GetInfoBarFlag() const { return m_infoBarFlag; }
 
+    // The language changed: the frame's own texts (its menus) follow.
+    virtual void OnLanguageChanged() {}
+    // What is on the plate, or the print file opened, changed: the title follows.
+    virtual void OnPlateChanged() {}
+
 private:
     void OnMove(wxMoveEvent& event);
     void OnSize(wxSizeEvent& event);

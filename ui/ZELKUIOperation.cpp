@@ -14,6 +14,7 @@
 #include "ToolPictures.h"
 #include "ZELKMachineControl.h"
 #include "ZELKStartGCodeOperater.h"
+#include "ZELKFrameWnd.h"
 #include "ZELKTranslation.h"
 
 namespace {
@@ -330,8 +331,20 @@ void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, PictrueCtrlCheckedState st
         panel->Show(state == PICTURE_CHECKED);
 }
 
+namespace {
+
+// The program's main frame, when it is one of ours.
+ZELKFrameWnd* MainFrame()
+{
+    return wxTheApp != nullptr ? dynamic_cast<ZELKFrameWnd*>(wxTheApp->GetTopWindow()) : nullptr;
+}
+
+}  // namespace
+
 void ZELKUIOperation::OnModelsChanged()
 {
+    if (ZELKFrameWnd* frame = MainFrame())
+        frame->OnPlateChanged();
     // Toolpaths shown were made before the change: they no longer show what
     // a print would do.
     if (m_toolpathWnd && m_toolpathWnd->IsShown())
@@ -600,6 +613,8 @@ void ZELKUIOperation::UpdatePrintToolTipText(const wxString& text)
 
 void ZELKUIOperation::Translate()
 {
+    if (ZELKFrameWnd* frame = MainFrame())
+        frame->OnLanguageChanged();
     if (m_infoWnd)
         m_infoWnd->SetModelInformation(wxString());
     if (m_viewWnd) {

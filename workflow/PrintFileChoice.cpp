@@ -1,6 +1,8 @@
 // Which file a print, an X3G export and the toolpath preview use.
 #include "PrintFileChoice.h"
 
+#include <filesystem>
+
 #include <algorithm>
 #include <cctype>
 
@@ -38,6 +40,18 @@ PrintFileKind PrintFileKindOf(const std::string& path)
 const std::string& GetOpenedPrintFile()
 {
     return Opened();
+}
+
+std::vector<std::string> OpenableFiles(const std::vector<std::string>& files, std::vector<std::string>& refused)
+{
+    std::vector<std::string> openable;
+    for (const std::string& path : files) {
+        std::string extension = std::filesystem::path(path).extension().string();
+        for (char& c : extension)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        (extension == ".stl" || PrintFileKindOf(path) != PrintFileKind::kNone ? openable : refused).push_back(path);
+    }
+    return openable;
 }
 
 void SetOpenedPrintFile(const std::string& path)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ZELKCAD {
 
@@ -10,6 +11,10 @@ enum class PrintFileKind { kNone, kGCode, kX3g };
 
 // By the file's name: ".gcode", ".gco", ".g" (any case) G-code, ".x3g" X3G.
 PrintFileKind PrintFileKindOf(const std::string& path);
+
+// The files the program opens (STL models, G-code and X3G files, by name, any
+// case), in the order given; `refused` gets the others.
+std::vector<std::string> OpenableFiles(const std::vector<std::string>& files, std::vector<std::string>& refused);
 
 // The G-code or X3G file the user opened to print (empty: none). Set on the
 // user-interface thread; an import of models clears it, so the plate prints

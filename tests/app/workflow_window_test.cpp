@@ -6,6 +6,9 @@
 #include <wx/combobox.h>
 
 #include "AppTestSupport.h"
+#include "FileDrop.h"
+#include "FileIni.h"
+#include "MainMenu.h"
 #include "MachinePackages.h"
 #include "SimThread.h"
 #include "WxInput.h"
@@ -19,6 +22,18 @@ namespace {
 // The program's window started without a printer.
 using Workflow = apptest::MainWindowTest;
 
+// The title names what would print: the models loaded, or the print file
+// opened; never a folder.
+TEST_F(Workflow, TheTitleNamesTheModelsOrThePrintFileOpened)
+{
+    Start({Cube("cube20.stl", 20), Cube("bar.stl", 10, 40)});
+    EXPECT_EQ(m_frame->GetTitle(), wxString::FromUTF8("cube20.stl, bar.stl \u2014 Orvanel v1.0"));
+    const std::string gcode = m_files.File("part.gcode");
+    std::ofstream(gcode) << "G1 X1 Y1 Z0.3 F3000 E0.1\nG1 X5 Y1 Z0.3 F3000 E0.5\n";
+    m_view->OpenPrintFile(gcode);
+    EXPECT_EQ(m_frame->GetTitle(), wxString::FromUTF8("part.gcode \u2014 Orvanel v1.0"));
+}
+
 TEST_F(Workflow, TheFrameIsTheProgramsWindow)
 {
     Start();
@@ -27,7 +42,9 @@ TEST_F(Workflow, TheFrameIsTheProgramsWindow)
     // described 420 rows hide half of it).
     EXPECT_EQ(m_frame->GetSize().x, 1000);
     EXPECT_GE(m_frame->GetSize().y, m_frame->LayoutMinimumSize().y);
-    EXPECT_EQ(m_frame->GetMenuBar(), nullptr);
+    // The menu bar: File, Edit, View, Printer, Help.
+    ASSERT_NE(m_frame->GetMenuBar(), nullptr);
+    EXPECT_EQ(m_frame->GetMenuBar()->GetMenuCount(), 5u);
     EXPECT_TRUE(m_frame->GetView()->IsShown());
     // The tool pictures are the view's children and send it their commands.
     for (int id : {100, 107, 109, 110})
@@ -279,3 +296,88 @@ TEST_F(Workflow, ChoosingALanguageInTheConnectionPanelTranslatesEveryWindowAtOnc
 }
 
 }  // namespace
+
+// The menu bar runs what the keys and pictures run: select all, remove, undo
+// and redo against the model database; the Print item waits while a job runs.
+TEST_F(Workflow, MenuCommandsEditTheModelsAndUndoRedoThem)
+{
+    Start({Cube("a.stl", 10), Cube("b.stl", 12)});
+    ASSERT_EQ(Models().size(), 2u);
+    m_frame->ProcessCommand(wxID_SELECTALL);
+    EXPECT_EQ(ZELDBEntityDatabase::GetInterFace()->GetSelectCount(), 2);
+    m_frame->ProcessCommand(wxID_DELETE);
+    EXPECT_TRUE(Models().empty());
+    m_frame->ProcessCommand(wxID_UNDO);
+    EXPECT_EQ(Models().size(), 2u);
+    m_frame->ProcessCommand(wxID_REDO);
+    EXPECT_TRUE(Models().empty());
+    m_frame->ProcessCommand(wxID_UNDO);
+    ASSERT_EQ(Models().size(), 2u);
+
+    // Undo is offered only when there is something to undo.
+    wxUpdateUIEvent update(wxID_REDO);
+    update.SetEventObject(m_frame);
+    m_frame->ProcessWindowEvent(update);
+    EXPECT_TRUE(update.GetEnabled());
+}
+
+// What the user opened is offered again, newest first, also after a restart
+// (the profile keeps it); a file gone since is said and dropped from the list.
+TEST_F(Workflow, RecentFilesAreKeptInTheProfile)
+{
+    const std::string first = Cube("first.stl", 10);
+    const std::string second = Cube("second.stl", 10);
+    Start({first});
+    m_view->ImportFiles({second});
+    ASSERT_TRUE(apptest::PumpUntil([this] { return !m_view->IsImporting() && Models().size() == 2; }));
+    MainMenu* menu = m_frame->GetMainMenu();
+    ASSERT_GE(menu->RecentFiles().size(), 2u);
+    EXPECT_EQ(menu->RecentFiles()[0], second);
+    EXPECT_EQ(menu->RecentFiles()[1], first);
+
+    wxFrame other(nullptr, wxID_ANY, "other");
+    MainMenu elsewhere(other, *m_view, *ZELKFileIni::GetFileIniObject());
+    elsewhere.Install();
+    EXPECT_EQ(elsewhere.RecentFiles()[0], second);
+
+    std::filesystem::remove(first);
+    m_frame->ProcessCommand(wxID_FILE1 + 1);
+    EXPECT_EQ(m_messages.Count("id_message_gcodeUnusable"), 1);
+    EXPECT_EQ(menu->RecentFiles()[0], second);
+    for (const std::string& path : menu->RecentFiles())
+        EXPECT_NE(path, first);
+}
+
+// Files dropped on the window open as an import opens them; others are named.
+TEST_F(Workflow, DroppedFilesOpenAndOthersAreNamed)
+{
+    Start();
+    const std::string model = Cube("dropped.stl", 15);
+    const std::string notes = m_files.File("notes.txt");
+    std::ofstream(notes) << "not a model";
+    FileDrop drop(*m_view);
+    wxArrayString names;
+    names.Add(wxString::FromUTF8(model));
+    names.Add(wxString::FromUTF8(notes));
+    EXPECT_TRUE(drop.OnDropFiles(10, 10, names));
+    ASSERT_TRUE(apptest::PumpUntil([this] { return !m_view->IsImporting() && Models().size() == 1; }));
+    EXPECT_EQ(m_messages.keys, std::vector<std::string>{"id_message_dropUnknown"});
+    EXPECT_TRUE(m_messages.texts.front().Contains("notes.txt"));
+
+    wxArrayString nothingToOpen;
+    nothingToOpen.Add(wxString::FromUTF8(notes));
+    EXPECT_FALSE(drop.OnDropFiles(10, 10, nothingToOpen));
+}
+
+// The menus follow the language at once.
+TEST_F(Workflow, TheMenusFollowTheLanguage)
+{
+    Start();
+    ZELKTranslation* translation = ZELKTranslation::GetTranslationObject();
+    const int before = translation->GetLanguage();
+    translation->Translate(LANGUAGE_FRENCH);
+    EXPECT_EQ(m_frame->GetMenuBar()->GetMenuLabelText(0), "Fichier");
+    translation->Translate(LANGUAGE_ENGLISH);
+    EXPECT_EQ(m_frame->GetMenuBar()->GetMenuLabelText(0), "File");
+    translation->Translate(static_cast<LANGUAGE>(before));
+}
