@@ -104,16 +104,18 @@ void ZELKMachineConnectWnd::Translate()
                                                  {wxID_OK, "id_button_settingOK"}};
     for (const auto& [id, key] : texts)
         ZELKTranslation::SetDlgItemText(this, id, key);
-    const std::pair<wxChoice*, std::vector<const char*>> lists[] = {
-        {m_backgroundList, {"id_combox_settingGray", "id_combox_settingLightBlue", "id_combox_settingDarkBlue"}},
-        {m_languageList, {"id_combox_settingChinese", "id_combox_settingEnglish", "id_combox_settingFrench"}}};
-    for (const auto& [list, keys] : lists) {
-        const int selection = list->GetSelection();
-        list->Clear();
-        for (const char* key : keys)
-            list->Append(Text(key));
-        list->SetSelection(selection);
-    }
+    const int background = m_backgroundList->GetSelection();
+    m_backgroundList->Clear();
+    for (const char* key : {"id_combox_settingGray", "id_combox_settingLightBlue", "id_combox_settingDarkBlue"})
+        m_backgroundList->Append(Text(key));
+    m_backgroundList->SetSelection(background);
+    // Each language named in its own words, so a user who reads none of the
+    // current one still finds theirs.
+    const int language = m_languageList->GetSelection();
+    m_languageList->Clear();
+    for (int entry : {LANGUAGE_CHINESE, LANGUAGE_ENGLISH, LANGUAGE_FRENCH})
+        m_languageList->Append(ZELKTranslation::NativeName(entry));
+    m_languageList->SetSelection(language);
     ShowStatus();
 }
 

@@ -1,6 +1,8 @@
 // The translation object: built-in Chinese table, XML languages, profile setting.
 #include "ZELKTranslation.h"
 
+#include <cstdlib>
+
 #include <wx/window.h>
 
 #include "ChineseWords.h"
@@ -44,10 +46,35 @@ ZELKTranslation* ZELKTranslation::GetTranslationObject()
 ZELKTranslation::ZELKTranslation(ZELKFileIniBase* profile, std::string programFolder)
     : m_profile(profile), m_programFolder(std::move(programFolder))
 {
+    // Until the user chooses a language, the program speaks the desktop's.
     int stored = 0;
-    if (m_profile != nullptr)
-        m_profile->GetIniProfileInt(kSection, kKey, stored);
+    if (m_profile == nullptr || m_profile->GetIniProfileInt(kSection, kKey, stored) == 0)
+        stored = LanguageOfLocale(DesktopLocale());
     Load(stored);
+}
+
+const wxString& ZELKTranslation::NativeName(int language)
+{
+    static const wxString names[] = {wxString::FromUTF8("中文"), "English", wxString::FromUTF8("Français")};
+    return names[language >= LANGUAGE_CHINESE && language <= LANGUAGE_FRENCH ? language : LANGUAGE_ENGLISH];
+}
+
+int ZELKTranslation::LanguageOfLocale(const std::string& locale)
+{
+    if (locale.rfind("zh", 0) == 0)
+        return LANGUAGE_CHINESE;
+    if (locale.rfind("fr", 0) == 0)
+        return LANGUAGE_FRENCH;
+    return LANGUAGE_ENGLISH;
+}
+
+std::string ZELKTranslation::DesktopLocale()
+{
+    // The order the C library reads them in for messages.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* value = std::getenv(name); value != nullptr && *value != '\0')
+            return value;
+    return std::string();
 }
 
 std::string ZELKTranslation::LanguageFileName(int language)

@@ -18,7 +18,8 @@ enum LANGUAGE { LANGUAGE_CHINESE = 0, LANGUAGE_ENGLISH = 1, LANGUAGE_FRENCH = 2 
 // lacks (the whole file, when it cannot be read) shows its built-in text, or
 // the key itself when the table lacks it too, so no message is ever blank.
 // The language is kept in the profile (section "Multi-language", key
-// "language"); a stored value other than 1 or 2 means Chinese. Changed only on
+// "language"); a stored value other than 1 or 2 means Chinese. Until the user
+// has chosen one, the desktop's locale decides. Changed only on
 // the user-interface thread; the reply callback reads it from the serial
 // reader thread.
 class ZELKTranslation {
@@ -57,6 +58,14 @@ public:
 
     // The language file appended to the program folder for 1 and 2, "" otherwise.
     static std::string LanguageFileName(int language);
+
+    // The language of a locale name ("zh_CN.UTF-8" Chinese, "fr_FR" French,
+    // any other, "C" and empty included, English).
+    static int LanguageOfLocale(const std::string& locale);
+    // The locale messages are shown in: LC_ALL, else LC_MESSAGES, else LANG.
+    static std::string DesktopLocale();
+    // Each language's name in that language, in the order of LANGUAGE.
+    static const wxString& NativeName(int language);
 
 private:
     void PrepareChineseWords();

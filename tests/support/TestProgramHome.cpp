@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include <wx/debug.h>
 
@@ -35,6 +36,9 @@ public:
             ASSERT_TRUE(fs::is_directory(from)) << from << " is missing from the build";
             fs::copy(from, m_home.Path() / shipped, fs::copy_options::recursive);
         }
+        // The window tests were written against the program's own first
+        // language: the profile has it chosen, whatever the machine's locale.
+        std::ofstream(m_home.Path() / "morvadin.ini") << "[Multi-language]\nlanguage=0\n";
         ::setenv("MORVADIN_HOME", m_home.Path().c_str(), 1);
         g_home = &m_home;
         wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,

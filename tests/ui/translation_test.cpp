@@ -1,6 +1,10 @@
 // Translation: the built-in table, the shipped language files and the profile setting.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include <optional>
+
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -113,8 +117,82 @@ TEST(XmlParse, ReferencesToNoCharacterAreLeftOut)
     EXPECT_EQ(value, "caf\xC3\xA9");
 }
 
-TEST_F(TranslationFolder, FreshProfileStartsInChineseWithEveryText)
+// Sets the locale variables for one scope, as a desktop session would.
+class Locale {
+public:
+    Locale(const char* all, const char* messages, const char* lang)
+    {
+        for (auto [name, value] : {std::pair{"LC_ALL", all}, {"LC_MESSAGES", messages}, {"LANG", lang}}) {
+            const char* before = std::getenv(name);
+            m_saved.emplace_back(name, before != nullptr ? std::optional<std::string>(before) : std::nullopt);
+            if (value != nullptr)
+                ::setenv(name, value, 1);
+            else
+                ::unsetenv(name);
+        }
+    }
+    ~Locale()
+    {
+        for (const auto& [name, value] : m_saved)
+            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+TEST(FirstLanguage, FollowsTheLocaleZhFrOrElseEnglish)
 {
+    EXPECT_EQ(ZELKTranslation::LanguageOfLocale("zh_CN.UTF-8"), LANGUAGE_CHINESE);
+    EXPECT_EQ(ZELKTranslation::LanguageOfLocale("zh_TW"), LANGUAGE_CHINESE);
+    EXPECT_EQ(ZELKTranslation::LanguageOfLocale("fr_FR.UTF-8"), LANGUAGE_FRENCH);
+    EXPECT_EQ(ZELKTranslation::LanguageOfLocale("fr_CA"), LANGUAGE_FRENCH);
+    EXPECT_EQ(ZELKTranslation::LanguageOfLocale("en_US.UTF-8"), LANGUAGE_ENGLISH);
+    EXPECT_EQ(ZELKTranslation::LanguageOfLocale("de_DE.UTF-8"), LANGUAGE_ENGLISH);
+    EXPECT_EQ(ZELKTranslation::LanguageOfLocale("C.UTF-8"), LANGUAGE_ENGLISH);
+    EXPECT_EQ(ZELKTranslation::LanguageOfLocale(""), LANGUAGE_ENGLISH);
+    {
+        Locale session(nullptr, nullptr, "fr_FR.UTF-8");
+        EXPECT_EQ(ZELKTranslation::DesktopLocale(), "fr_FR.UTF-8");
+    }
+    {
+        Locale session("zh_CN.UTF-8", "en_US.UTF-8", "fr_FR.UTF-8");  // LC_ALL wins
+        EXPECT_EQ(ZELKTranslation::DesktopLocale(), "zh_CN.UTF-8");
+    }
+    {
+        Locale session(nullptr, "en_GB.UTF-8", "fr_FR.UTF-8");  // then LC_MESSAGES
+        EXPECT_EQ(ZELKTranslation::DesktopLocale(), "en_GB.UTF-8");
+    }
+    // Every language is listed in its own words.
+    EXPECT_EQ(ZELKTranslation::NativeName(LANGUAGE_CHINESE), wxString::FromUTF8("中文"));
+    EXPECT_EQ(ZELKTranslation::NativeName(LANGUAGE_ENGLISH), "English");
+    EXPECT_EQ(ZELKTranslation::NativeName(LANGUAGE_FRENCH), wxString::FromUTF8("Français"));
+}
+
+// Before the user chooses, a fresh profile takes the desktop's language, in
+// French and in English; the choice, once made, wins over the locale.
+TEST_F(TranslationFolder, AFreshProfileSpeaksTheDesktopsLanguageUntilTheUserChooses)
+{
+    {
+        Locale session(nullptr, nullptr, "fr_FR.UTF-8");
+        ZELKTranslation translation(&Profile(), Folder());
+        EXPECT_EQ(translation.GetLanguage(), LANGUAGE_FRENCH);
+        EXPECT_EQ(translation.GetString("id_menu_file"), "Fichier");
+    }
+    {
+        Locale session(nullptr, nullptr, "en_US.UTF-8");
+        ZELKTranslation translation(&Profile(), Folder());
+        EXPECT_EQ(translation.GetLanguage(), LANGUAGE_ENGLISH);
+        translation.Translate(LANGUAGE_CHINESE);
+    }
+    Locale session(nullptr, nullptr, "fr_FR.UTF-8");
+    ZELKTranslation chosen(&Profile(), Folder());
+    EXPECT_EQ(chosen.GetLanguage(), LANGUAGE_CHINESE);
+}
+
+TEST_F(TranslationFolder, AFreshProfileInAChineseLocaleStartsInChineseWithEveryText)
+{
+    Locale session(nullptr, nullptr, "zh_CN.UTF-8");
     ZELKTranslation translation(&Profile(), Folder());
     EXPECT_EQ(translation.GetLanguage(), LANGUAGE_CHINESE);
     EXPECT_EQ(translation.GetBuiltInCount(), 179u);
@@ -125,6 +203,7 @@ TEST_F(TranslationFolder, FreshProfileStartsInChineseWithEveryText)
 
 TEST_F(TranslationFolder, KeysAreCaseSensitive)
 {
+    Locale session(nullptr, nullptr, "zh_CN.UTF-8");
     ZELKTranslation translation(&Profile(), Folder());
     wxString text = "untouched";
     EXPECT_EQ(translation.GetKeyValue("id_message_InPrintting", text), 0);
