@@ -17,8 +17,10 @@ namespace {
 
 std::string DefaultSaveX3g(const std::string& folder, const std::string& fileName)
 {
-    wxFileDialog dialog(nullptr, wxFileSelectorPromptStr, wxString::FromUTF8(folder), wxString::FromUTF8(fileName),
-                        "Model Files (*.x3g)|*.x3g", wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
+    wxFileDialog dialog(nullptr, ui->GetTranslateString("id_dialog_saveX3gCaption"), wxString::FromUTF8(folder),
+                        wxString::FromUTF8(fileName), ui->GetTranslateString("id_filter_x3g") + " (*.x3g)|*.x3g;*.X3G",
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return std::string();
     const std::string chosen = dialog.GetPath().utf8_string();

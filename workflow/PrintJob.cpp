@@ -48,7 +48,10 @@ PrintSource PlateSource()
         source.outcome = Outcome::Message("id_message_noLoadModel");
         return source;
     }
-    source.dialogStart = ExportDialogStartForModel(plate.modelPath);
+    // The save dialog opens beside the first model's own file (the slicer's
+    // model file lives in the program's working folder, which goes).
+    const std::vector<std::string> models = ModelFilePaths();
+    source.dialogStart = ExportDialogStartForModel(models.empty() ? plate.modelPath : models.front());
     source.path = plate.gcodePath;
     if (!FileExists(source.path)) {
         source.outcome = Outcome::Message("id_message_noGenerateGCode");

@@ -30,7 +30,9 @@ struct PrintSource {
     // G-code sliced from models that changed since: the user chooses between
     // slicing again and using it as it is.
     bool stale = false;
-    ExportDialogStart dialogStart;  // export: where the save dialog opens
+    // Export: where the save dialog opens, the folder of the first model's
+    // own file (or of the opened G-code file), named after it.
+    ExportDialogStart dialogStart;
 };
 
 // An opened G-code or X3G file, else the G-code of the plate's models.

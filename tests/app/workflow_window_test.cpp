@@ -129,7 +129,8 @@ TEST_F(Workflow, SaveX3gRefusalsAndCancel)
     std::ofstream(ImportFolder() + "part.gcode") << linktest::PrintGCode(5);
     view->OnSaveX3g();  // cancelled: nothing runs
     ASSERT_EQ(m_saveAsked.size(), 1u);
-    EXPECT_EQ(m_saveAsked[0], ImportFolder() + "|part.x3g");
+    // Beside the model's own file, not in the program's working folder.
+    EXPECT_EQ(m_saveAsked[0], m_files.Path().string() + "/|part.x3g");
     EXPECT_FALSE(view->IsExporting());
     EXPECT_EQ(m_messages.keys.size(), 2u);
 }
