@@ -21,7 +21,8 @@ status=0
 for file in usr/bin/Morvadin-X usr/bin/gcode2x3g usr/bin/s3g-sim usr/bin/s3g-print usr/bin/slicer-bridge \
             usr/lib/morvadin-x/libZELKUI.so usr/share/morvadin-x/ini/Multi-languase/English.xml \
             usr/share/applications/morvadin-x.desktop usr/share/metainfo/io.github.morvadin.morvadin_x.metainfo.xml \
-            usr/share/icons/hicolor/scalable/apps/morvadin-x.svg usr/share/man/man1/Morvadin-X.1; do
+            usr/share/icons/hicolor/scalable/apps/morvadin-x.svg usr/share/man/man1/Morvadin-X.1 \
+            usr/share/doc/morvadin-x/copyright; do
   if ! grep -q " \./$file\$" <<<"$contents"; then
     echo "package.sh: $deb lacks /$file" >&2
     status=1

@@ -95,7 +95,8 @@ TEST_F(InstalledProgram, LaysOutProgramsLibrariesAndSharedFiles)
                              "share/applications/morvadin-x.desktop",
                              "share/metainfo/io.github.morvadin.morvadin_x.metainfo.xml",
                              "share/icons/hicolor/scalable/apps/morvadin-x.svg", "share/man/man1/Morvadin-X.1",
-                             "share/man/man1/gcode2x3g.1", "share/man/man1/s3g-sim.1", "share/man/man1/s3g-print.1"})
+                             "share/man/man1/gcode2x3g.1", "share/man/man1/s3g-sim.1", "share/man/man1/s3g-print.1",
+                             "share/doc/morvadin-x/copyright"})
         EXPECT_TRUE(fs::exists(Prefix() / file)) << file;
     EXPECT_EQ(ReadAll(Prefix() / "share/morvadin-x" / kStartGCode),
               ReadAll(fs::path(Env("MORVADIN_BIN")) / kStartGCode));
