@@ -179,6 +179,8 @@ const std::vector<KeyText>& ChineseWords()
         {"id_static_toolpathLayer", "第 %1 层，共 %2 层（%3 mm）"},
         {"id_static_toolpathNone", "没有可显示的路径"},
         {"id_check_toolpathTravel", "显示空驶路径"},
+        // the machine control panel
+        {"id_static_controlSetsNextPrint", "在此设置的温度或高度也将用于下一次打印。"},
         // the X3G save dialog
         {"id_dialog_saveX3gCaption", "将打印保存为 X3G 文件"},
         {"id_filter_x3g", "X3G 打印文件"},

@@ -58,7 +58,8 @@ void ZELKMachineControlWnd::SetMeasurePeriodMs(int ms) { g_measurePeriodMs = ms;
 ZELKMachineControlWnd::ZELKMachineControlWnd(wxWindow* parent, const wxPoint& pos)
     : m_measureTimer(this, ID_TIMER_MEASURE)
 {
-    Create(parent, IDD, pos, wxSize(220, 204));
+    // Taller than its controls by the note on what Set also changes.
+    Create(parent, IDD, pos, wxSize(220, kHeightDlu));
     CreateControls();
     Bind(wxEVT_BUTTON, &ZELKMachineControlWnd::OnCommand, this);
     Bind(wxEVT_CHAR_HOOK, &ZELKMachineControlWnd::OnCharHook, this);
@@ -160,10 +161,18 @@ void ZELKMachineControlWnd::CreateControls()
         const wxRect rect = DluRect(0, y, 220, 1);
         new wxStaticLine(this, wxID_ANY, rect.GetPosition(), wxSize(rect.width, 1));
     }
+    // A temperature or height set here is stored in the start G-code: the
+    // panel says so, so the next print's temperature never surprises.
+    AddStatic(ID_LABEL_NEXT_PRINT, wxString(),
+              {kNextPrintNoteDlu[0], kNextPrintNoteDlu[1], kNextPrintNoteDlu[2], kNextPrintNoteDlu[3]});
 }
 
 void ZELKMachineControlWnd::Translate()
 {
+    if (auto* note = static_cast<wxStaticText*>(FindWindow(ID_LABEL_NEXT_PRINT))) {
+        note->SetLabelText(ZELKTranslation::GetTranslationObject()->GetString("id_static_controlSetsNextPrint"));
+        note->Wrap(note->GetSize().x);
+    }
     const std::pair<int, const char*> texts[] = {
         {ID_CAPTION, "id_static_controlCaption"},
         {ID_LABEL_EXTRUDER, "id_static_controlTemperature"},

@@ -18,6 +18,9 @@ class wxTextCtrl;
 class ZELKMachineControlWnd : public ZELKTransparentDlg, public ZELKJogPanel {
 public:
     enum { IDD = 3060, ID_TIMER_MEASURE = 2000 };
+    static constexpr int kHeightDlu = 226;
+    // The note: two lines below the bottom row (x, y, width, height).
+    static constexpr int kNextPrintNoteDlu[4] = {8, 201, 204, 22};
     enum ControlId {
         ID_ARROW_X_MINUS = 3061, ID_ARROW_X_PLUS = 3062, ID_ARROW_Y_MINUS = 3063, ID_ARROW_Y_PLUS = 3064,
         ID_ARROW_Z_PLUS = 3065, ID_ARROW_Z_MINUS = 3066, ID_EDIT_EXTRUDER = 3067, ID_EDIT_PLATFORM = 3068,
@@ -25,7 +28,9 @@ public:
         ID_LABEL_PLATFORM = 3073, ID_LIST_JOG = 3074, ID_BUTTON_LOCK = 3075, ID_BUTTON_UNLOCK = 3076,
         ID_BUTTON_SET_EXTRUDER = 3077, ID_BUTTON_SET_PLATFORM = 3078, ID_BUTTON_FEED = 3079,
         ID_BUTTON_RETRACT = 3080, ID_BUTTON_STOP = 3081, ID_BUTTON_COARSE = 3082, ID_BUTTON_FINE = 3083,
-        ID_BUTTON_MEASURE = 3084, ID_BUTTON_SET_HEIGHT = 3085
+        ID_BUTTON_MEASURE = 3084, ID_BUTTON_SET_HEIGHT = 3085,
+        // Says that what Set stores is what the next print starts with.
+        ID_LABEL_NEXT_PRINT = 3086
     };
     static constexpr int kMeasurePeriodMs = 500;
 

@@ -587,3 +587,35 @@ TEST_F(MachineControlPanel, EveryTextFitsInChineseEnglishAndFrench)
 }
 
 }  // namespace
+
+// The panel says that what Set stores is what the next print starts with, in
+// each language, on lines that fit inside the panel (measured, not guessed).
+TEST_F(MachineControlPanel, TheNoteOnTheNextPrintFitsInEveryLanguage)
+{
+    auto* note = dynamic_cast<wxStaticText*>(m_panel->FindWindow(ZELKMachineControlWnd::ID_LABEL_NEXT_PRINT));
+    ASSERT_NE(note, nullptr);
+    ZELKTranslation* translation = ZELKTranslation::GetTranslationObject();
+    const int before = translation->GetLanguage();
+    for (LANGUAGE language : {LANGUAGE_CHINESE, LANGUAGE_ENGLISH, LANGUAGE_FRENCH}) {
+        SCOPED_TRACE(language);
+        translation->Translate(language);
+        m_panel->Translate();
+        const wxString text = note->GetLabelText();
+        EXPECT_FALSE(text.empty());
+        // Every wrapped line is as wide as the label at most, and the lines
+        // together as tall as it at most.
+        wxClientDC dc(note);
+        dc.SetFont(note->GetFont());
+        int height = 0;
+        for (const wxString& line : wxSplit(text, '\n')) {
+            const wxSize extent = dc.GetTextExtent(line);
+            EXPECT_LE(extent.x, note->GetSize().x) << line;
+            height += extent.y;
+        }
+        EXPECT_LE(height, note->GetSize().y) << text;
+        // Inside the panel, below its lowest button.
+        EXPECT_TRUE(wxRect(m_panel->GetClientSize()).Contains(note->GetRect())) << note->GetRect().y;
+        EXPECT_GE(note->GetRect().y, m_panel->FindWindow(ZELKMachineControlWnd::ID_BUTTON_SET_HEIGHT)->GetRect().GetBottom());
+    }
+    translation->Translate(static_cast<LANGUAGE>(before));
+}
