@@ -2,6 +2,8 @@
 // printer simulator running in a thread of the test.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 
@@ -9,6 +11,14 @@
 #include "SimThread.h"
 
 namespace apptest {
+
+// A simulator whose heaters reach their targets at once.
+inline s3gsim::SimOptions QuickHeating()
+{
+    s3gsim::SimOptions options;
+    options.heatRateCPerS = 10000.0;
+    return options;
+}
 
 class ProgramWithPrinter : public MainWindowTest {
 protected:
@@ -24,6 +34,15 @@ protected:
         Start(options);
         ASSERT_FALSE(HasFailure());
         m_gcode = ImportFolder() + "part.gcode";
+    }
+
+    // The plate's G-code as the slicer would have written it, of `moves`
+    // moves. What is there goes first, also what is no regular file (the
+    // pipe an earlier test read its G-code from).
+    void WriteModelGCode(int moves)
+    {
+        std::filesystem::remove(m_gcode);
+        std::ofstream(m_gcode) << linktest::PrintGCode(moves);
     }
 
     linktest::SimThread m_sim;

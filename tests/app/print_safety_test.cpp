@@ -14,24 +14,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-s3gsim::SimOptions FastHeating()
-{
-    s3gsim::SimOptions options;
-    options.heatRateCPerS = 1e6;
-    return options;
-}
-
 class PrintSafety : public apptest::ProgramWithPrinter {
 protected:
-    PrintSafety() : ProgramWithPrinter(FastHeating()) {}
+    PrintSafety() : ProgramWithPrinter(apptest::QuickHeating()) {}
 
     void SetUp() override
     {
         ProgramWithPrinter::SetUp();
-        if (HasFatalFailure())
-            return;
-        fs::remove(m_gcode);
-        std::ofstream(m_gcode) << linktest::PrintGCode(3000);
+        if (!HasFatalFailure())
+            WriteModelGCode(3000);
     }
     void TearDown() override
     {

@@ -22,8 +22,7 @@ namespace {
 
 s3gsim::SimOptions FastHeating()
 {
-    s3gsim::SimOptions options;
-    options.heatRateCPerS = 10000.0;
+    s3gsim::SimOptions options = apptest::QuickHeating();
     // The line rate makes the print last long enough to be seen running.
     options.baudEmulation = true;
     return options;
@@ -48,12 +47,8 @@ protected:
     void SetUp() override
     {
         ProgramWithPrinter::SetUp();
-        if (HasFatalFailure())
-            return;
-        // The program leaves what is no regular file in its working folder,
-        // such as the pipe an earlier test read its G-code from.
-        fs::remove(m_gcode);
-        std::ofstream(m_gcode) << linktest::PrintGCode(600);
+        if (!HasFatalFailure())
+            WriteModelGCode(600);
     }
 };
 

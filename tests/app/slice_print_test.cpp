@@ -27,18 +27,11 @@ if [ -n "$GATE" ]; then read go < "$GATE"; fi
 exit $status
 )";
 
-s3gsim::SimOptions FastHeating()
-{
-    s3gsim::SimOptions options;
-    options.heatRateCPerS = 10000.0;
-    return options;
-}
-
 // The program with its slicing panel open; the engine is the gated one and
 // questions are answered with m_answer.
 class SliceAndPrint : public apptest::ProgramWithPrinter {
 protected:
-    SliceAndPrint() : ProgramWithPrinter(FastHeating()) {}
+    SliceAndPrint() : ProgramWithPrinter(apptest::QuickHeating()) {}
 
     void SetUp() override
     {
