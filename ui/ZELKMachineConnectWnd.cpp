@@ -121,10 +121,13 @@ void ZELKMachineConnectWnd::Translate()
 
 void ZELKMachineConnectWnd::RefreshPortList()
 {
+    // The list offers the devices there now; the field keeps what it held (a
+    // path the user typed, the port connected to).
+    const wxString kept = m_portList->GetValue();
     m_portList->Clear();
     for (const std::string& device : zelk::ListSerialDevices())
         m_portList->Append(wxString::FromUTF8(device));
-    m_portList->SetValue(wxString());
+    m_portList->SetValue(kept);
 }
 
 wxString ZELKMachineConnectWnd::GetStatusText() const { return m_status->GetLabelText(); }

@@ -43,6 +43,7 @@ public:
     // told why.
     void OnPrinterLost(const std::string& reason);
 
+    // The serial devices there now; the port field keeps its text.
     void RefreshPortList();
     // Texts and list entries in the current language, selections kept.
     void Translate();

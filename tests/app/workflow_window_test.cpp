@@ -235,8 +235,10 @@ TEST_F(Workflow, TheConnectionPanelSaysWhyAPortFailsAndConnectsToATypedPseudoTer
     ASSERT_TRUE(apptest::PumpUntil([panel] { return !panel->IsShown(); }));
     EXPECT_EQ(panel->GetStatusText(), ui->GetTranslateString("id_static_settingMachineCon"));
 
-    // Disconnect closes the port a moment later, without blocking the window.
+    // Opened again, the panel still names the port it connected to.
     ui->ShowMachineConnectWnd();
+    EXPECT_EQ(ports->GetValue(), wxString::FromUTF8(sim.DevicePath()));
+    // Disconnect closes the port a moment later, without blocking the window.
     click(ZELKMachineConnectWnd::ID_BUTTON_DISCONNECT);
     EXPECT_NE(control->IsComOpened(), 0) << "closed before the worker could send the stop";
     ASSERT_TRUE(apptest::PumpUntil([control] { return control->IsComOpened() == 0; }));
