@@ -150,7 +150,7 @@ TEST(SliceJob, ACancelEndsEvenAChildThatIgnoresIt)
 {
     TempDir dir;
     const std::string stubborn =
-        Script(dir, "stubborn", "trap '' TERM\necho 'Inset layer count 0 of 5'\nwhile :; do sleep 0.05; done\n");
+        Script(dir, "stubborn", "trap '' TERM\necho 'Inset layer count 0 of 5'\nexec tail -f /dev/null\n");
     const int grace = SliceJob::CancelGraceMs();
     SliceJob::SetCancelGraceMs(50);
 
