@@ -207,6 +207,15 @@ const std::vector<KeyText>& ChineseWords()
         {"id_menu_about", "关于 Orvanel"},
         {"id_message_shortcuts", "Ctrl+O  打开文件\nCtrl+S  保存为 X3G\nCtrl+Z  撤销\nCtrl+Shift+Z 或 Ctrl+Y  重做\nCtrl+A  选择所有模型\nDelete  移除所选模型\nEsc  取消选择\nCtrl+1、2、3、0  俯视、侧视、正视、标准视图\nCtrl+P  打印\nCtrl+Q  退出\nF1  本列表"},
         {"id_message_dropUnknown", "以下文件不是 STL、G-code 或 X3G 文件，未打开："},
+        // slicing stages, the scale panel, refusals
+        {"id_status_sliceLayer", "切片（第 %1 层）"},
+        {"id_status_insetLayer", "轮廓（第 %1 层，共 %2 层）"},
+        {"id_status_fillLayer", "填充（第 %1 层，共 %2 层）"},
+        {"id_status_raftLayer", "底座（第 %1 层，共 %2 层）"},
+        {"id_static_scaleSize", "尺寸:"},
+        {"id_message_heightNotNumber", "起始高度必须是以毫米为单位的数字，例如 140.5。"},
+        {"id_message_slicerStillEnding", "上一次切片仍在结束中，请稍后再按开始。"},
+        {"id_message_modelNotRead", "无法读取以下模型文件："},
     };
     return words;
 }

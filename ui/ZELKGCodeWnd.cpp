@@ -10,6 +10,7 @@
 
 #include "EntityDatabase.h"
 #include "SlicedGCode.h"
+#include "WorkflowText.h"
 #include "ZELKStartGCodeOperater.h"
 #include "ZELKStatic.h"
 #include "ZELKTranslation.h"
@@ -276,10 +277,9 @@ void ZELKGCodeWnd::StartSlicing()
     }
     ResetProgressDisplay();
     SetButtons(State::Slicing);
-    std::string why;
-    if (!m_job.Start(std::move(plan.arguments), why)) {
+    if (const zelk::Outcome started = m_job.Start(std::move(plan.arguments)); !started) {
         SetButtons(State::Idle);
-        ShowFailure(zelk::Outcome::Message("id_message_slicerNotStarted", why));
+        ShowFailure(started);
         return;
     }
     m_gcodePath = plan.gcodePath;
@@ -334,8 +334,11 @@ void ZELKGCodeWnd::OnJobUpdate(unsigned run, const zelk::SliceProgress::Update& 
         m_progress->SetRange(std::max(update.rangeMax, 1));
     if (update.setPosition)
         m_progress->SetValue(std::min(update.position, m_progress->GetRange()));
-    if (update.setStatus)
-        m_status->SetText(wxString::FromUTF8(update.status));
+    if (update.setStatus) {
+        const std::string pattern = Text(update.statusKey).utf8_string();
+        m_status->SetText(wxString::FromUTF8(
+            zelk::FillPattern(pattern, {std::to_string(update.layer), std::to_string(update.total)})));
+    }
     if (!update.completed)
         return;
     ZELKCAD::RecordSlicedGCode(m_gcodePath, m_fingerprint);

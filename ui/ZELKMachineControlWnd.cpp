@@ -342,7 +342,9 @@ void ZELKMachineControlWnd::SetStartHeight()
 {
     double heightMm = 0;
     if (!zelk::ReadHeight(Utf8(m_heightEdit), heightMm)) {
-        ShowMessage("id_message_temperatureHeightRange_Tessaron");
+        // Any number is taken here (no range applies), so the refusal says
+        // only that it must be one.
+        ShowMessage("id_message_heightNotNumber");
         return;
     }
     CheckStored(procedures::StoreStartHeight(heightMm));

@@ -109,21 +109,17 @@ SliceJob::SliceJob(ProgressHandler progress, EndHandler ended)
 
 SliceJob::~SliceJob() { Stop(); }
 
-bool SliceJob::Start(std::vector<std::string> arguments, std::string& why)
+Outcome SliceJob::Start(std::vector<std::string> arguments)
 {
-    if (m_thread.IsThreadRunning() && !m_thread.EndThread(100)) {
-        why = "the last slicer run is still ending";
-        return false;
-    }
+    if (m_thread.IsThreadRunning() && !m_thread.EndThread(100))
+        return Outcome::Message("id_message_slicerStillEnding");
     m_arguments = std::move(arguments);
     ++m_run;
     m_cancelled = false;
     m_cancelSteps = 0;
-    if (!m_thread.BeginThread()) {
-        why = "no thread for the slicer";
-        return false;
-    }
-    return true;
+    if (!m_thread.BeginThread())
+        return Outcome::Message("id_message_slicerNotStarted", "no thread for the slicer");
+    return Outcome::Done();
 }
 
 void SliceJob::Cancel()

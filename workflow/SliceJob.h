@@ -75,9 +75,9 @@ public:
     SliceJob(const SliceJob&) = delete;
     SliceJob& operator=(const SliceJob&) = delete;
 
-    // Starts a run. False when the last run's thread is still reaping its
-    // child after 100 ms, or no thread could start (`why` then says so).
-    bool Start(std::vector<std::string> arguments, std::string& why);
+    // Starts a run. Refused (with the message's key) when the last run's
+    // thread is still reaping its child after 100 ms, or no thread could start.
+    Outcome Start(std::vector<std::string> arguments);
     // The run the handlers' calls belong to when they are the latest.
     unsigned Run() const { return m_run; }
 

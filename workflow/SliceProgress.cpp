@@ -83,27 +83,36 @@ SliceProgress::Update SliceProgress::Apply(const std::string& text)
             std::snprintf(status, sizeof status, "Slice (layer %d)", line.layer);
             update.setStatus = true;
             update.status = status;
+            update.statusKey = "id_status_sliceLayer";
+            update.layer = line.layer;
         }
         if (line.hasTotal)
             m_total = line.total;
         update.setRange = true;
         update.rangeMax = 4 * m_total;
         const char* form = nullptr;
+        const char* key = nullptr;
         int position = 0;
         if (!line.hasTotal && line.stage.rfind("Inset", 0) == 0) {
             form = "Inset (layer %d of %d)";
+            key = "id_status_insetLayer";
             position = line.layer;
         } else if (!line.hasTotal && line.stage.rfind("Raft", 0) == 0) {
             form = "Raft (layer %d of %d)";
+            key = "id_status_raftLayer";
             position = line.layer / 2 + 3 * m_total;
         } else if (line.hasTotal && line.stage.rfind("Fill", 0) == 0) {
             form = "Fill (layer %d of %d)";
+            key = "id_status_fillLayer";
             position = m_total + 2 * line.layer;
         }
         if (form != nullptr) {
             std::snprintf(status, sizeof status, form, line.layer, m_total);
             update.setStatus = true;
             update.status = status;
+            update.statusKey = key;
+            update.layer = line.layer;
+            update.total = m_total;
             update.setPosition = true;
             update.position = position;
         }

@@ -46,7 +46,12 @@ public:
         bool setPosition = false;
         int position = 0;
         bool setStatus = false;
-        std::string status;
+        std::string status;  // in English
+        // The same line for the window's language: the key of its pattern,
+        // whose %1 and %2 take the layer and the layer count.
+        std::string statusKey;
+        int layer = 0;
+        int total = 0;
         bool completed = false;  // the exported file was reported
     };
 

@@ -25,6 +25,23 @@ std::string WithoutExtension(const std::string& path)
 
 }  // namespace
 
+std::string FillPattern(const std::string& pattern, const std::vector<std::string>& values)
+{
+    std::string text;
+    text.reserve(pattern.size());
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        const std::size_t index = static_cast<std::size_t>(next - '1');
+        if (pattern[i] == '%' && next >= '1' && next <= '9' && index < values.size()) {
+            text += values[index];
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
 std::string FormatPrepareClock(int seconds)
 {
     if (seconds > 3600)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ModelFilePaths.h"  // GCodePathForModel
 
@@ -24,6 +25,10 @@ ExportDialogStart ExportDialogStartForModel(const std::string& modelPath);
 // The path a Save-As dialog returned, with ".x3g" added when its file name has
 // no extension at all.
 std::string WithX3gExtension(const std::string& path);
+
+// A translated pattern with its placeholders %1 .. %9 replaced by `values`
+// (a placeholder without a value, and every other character, kept as it is).
+std::string FillPattern(const std::string& pattern, const std::vector<std::string>& values);
 
 // Empties the working folder of what the program writes there: the model
 // files (".stl") and their G-code (".gcode") directly inside it. Other files,

@@ -483,11 +483,14 @@ TEST_F(MachineControlPanel, EnterInAFieldDoesItsButtonAndKeepsThePanelOpen)
     ClearQueue();
     Item<wxTextCtrl>(Panel::ID_EDIT_HEIGHT)->ChangeValue("high");
     Enter(Panel::ID_EDIT_HEIGHT);
-    EXPECT_EQ(m_capture.Keys().back(), "id_message_temperatureHeightRange_Tessaron");
+    // No range applies here, so the refusal quotes none.
+    EXPECT_EQ(m_capture.Keys().back(), "id_message_heightNotNumber");
+    const std::size_t refusals = m_capture.Keys().size();
     Item<wxTextCtrl>(Panel::ID_EDIT_HEIGHT)->ChangeValue("141.5");
     Enter(Panel::ID_EDIT_HEIGHT);
     EXPECT_TRUE(m_panel->IsShown());
     EXPECT_TRUE(Queued().empty()) << "the start height is only stored";
+    EXPECT_EQ(m_capture.Keys().size(), refusals) << "a number is taken without a message";
     EXPECT_FLOAT_EQ(StartGCodeRestore::Editor()->GetExtrudeHeight(), 141.5f);
     EXPECT_EQ(dynamic_cast<wxTextCtrl*>(m_ui->GetGCodeWnd()->FindWindow(ZELKGCodeWnd::ID_EDIT_HEIGHT))->GetValue(),
               wxString::FromUTF8(StartGCodeRestore::Editor()->GetZAxisHeight()));

@@ -50,7 +50,7 @@ TEST_F(Panels, SwitchingLanguageRetranslatesPanelsAndTooltips)
     EXPECT_EQ(m_ui->GetToolPicture(PICTURE_ROTATE)->GetToolTipText(), "Pivoter");
 
     ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_CHINESE);
-    EXPECT_EQ(ZELKTranslation::GetTranslationObject()->GetBuiltInCount(), 182u);
+    EXPECT_EQ(ZELKTranslation::GetTranslationObject()->GetBuiltInCount(), 190u);
     EXPECT_EQ(Label(view, ZELKViewWnd::ID_BUTTON_TOP), Utf8("顶视图"));
     EXPECT_EQ(m_ui->GetToolPicture(PICTURE_MOVE)->GetToolTipText(), Utf8("平移"));
 }

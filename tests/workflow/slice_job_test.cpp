@@ -89,8 +89,8 @@ TEST(SliceJob, ABridgesLinesDriveTheProgressToCompletion)
 
     Recorder recorder;
     SliceJob job(recorder.Progress(), recorder.Ended());
-    std::string why;
-    ASSERT_TRUE(job.Start({bridge, "--profile", "QUEN"}, why)) << why;
+    const zelk::Outcome started = job.Start({bridge, "--profile", "QUEN"});
+    ASSERT_TRUE(started) << started.reason;
     const SliceJob::End end = recorder.WaitForEnd();
     EXPECT_TRUE(end.started);
     EXPECT_TRUE(end.completed);
@@ -133,8 +133,8 @@ TEST(SliceJob, FailuresNameTheirCause)
         SCOPED_TRACE(c.arguments.front());
         Recorder recorder;
         SliceJob job(recorder.Progress(), recorder.Ended());
-        std::string why;
-        ASSERT_TRUE(job.Start(c.arguments, why)) << why;
+        const zelk::Outcome started = job.Start(c.arguments);
+        ASSERT_TRUE(started) << started.reason;
         const SliceJob::End end = recorder.WaitForEnd();
         EXPECT_FALSE(end.completed);
         const zelk::Outcome failure = end.Failure();
@@ -156,9 +156,12 @@ TEST(SliceJob, ACancelEndsEvenAChildThatIgnoresIt)
 
     Recorder recorder;
     SliceJob job(recorder.Progress(), recorder.Ended());
-    std::string why;
-    ASSERT_TRUE(job.Start({stubborn}, why)) << why;
+    ASSERT_TRUE(job.Start({stubborn}));
     ASSERT_TRUE(recorder.WaitForUpdate());  // the child runs and has trapped the request
+    // A start while the run still goes is refused with a message that says so.
+    const zelk::Outcome again = job.Start({stubborn});
+    EXPECT_FALSE(again);
+    EXPECT_EQ(again.key, "id_message_slicerStillEnding");
     job.Cancel();
     int steps = 0;
     // The end handler proves the run ended; each further step is taken only while it has not.
@@ -170,7 +173,7 @@ TEST(SliceJob, ACancelEndsEvenAChildThatIgnoresIt)
     EXPECT_FALSE(end.completed);
 
     const std::string quick = Script(dir, "quick", "echo 'The exported file is saved as x.gcode'\n");
-    ASSERT_TRUE(job.Start({quick}, why)) << why;
+    ASSERT_TRUE(job.Start({quick}));
     EXPECT_TRUE(recorder.WaitForEnd(2).completed);
     EXPECT_EQ(recorder.EndRun(1), job.Run());
     SliceJob::SetCancelGraceMs(grace);

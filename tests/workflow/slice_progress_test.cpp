@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 #include "SliceProgress.h"
+#include "WorkflowText.h"
 
 using zelk::SliceProgress;
 
@@ -105,11 +106,36 @@ TEST(SliceProgressLines, InsetFollowsTheTotalGivenBeforeIt)
     u = progress.Apply("Slice layer count 4");
     EXPECT_EQ(u.status, "Slice (layer 4)");
     EXPECT_FALSE(u.setPosition);
+}
 
-    // Fill with three numbers but under another name moves nothing.
-    u = progress.Apply("Inset layer count 2 of 30");
+// The window shows the stage in its own language: the key of the pattern and
+// its numbers fill it to the English line too.
+TEST(SliceProgressLines, EveryStageNamesItsTranslatedPatternAndNumbers)
+{
+    const struct {
+        const char* line;
+        const char* key;
+        const char* english;
+    } stages[] = {{"Slice layer count 4", "id_status_sliceLayer", "Slice (layer %1)"},
+                  {"Inset layer count 7", "id_status_insetLayer", "Inset (layer %1 of %2)"},
+                  {"Fill layer count 3 of 12", "id_status_fillLayer", "Fill (layer %1 of %2)"},
+                  {"Raft layer count 5", "id_status_raftLayer", "Raft (layer %1 of %2)"}};
+    SliceProgress progress;
+    progress.Apply("Inset layer count 0 of 12");
+    for (const auto& stage : stages) {
+        const SliceProgress::Update u = progress.Apply(stage.line);
+        ASSERT_TRUE(u.setStatus) << stage.line;
+        EXPECT_EQ(u.statusKey, stage.key);
+        EXPECT_EQ(zelk::FillPattern(stage.english, {std::to_string(u.layer), std::to_string(u.total)}), u.status);
+    }
+    // Placeholders without a value, a lone % and %0 stay as they are.
+    EXPECT_EQ(zelk::FillPattern("%1% of %3 (%0)", {"50"}), "50% of %3 (%0)");
+    EXPECT_EQ(zelk::FillPattern("ends in %", {"x"}), "ends in %");
+
+    // Three numbers under another name than Fill set the total and move nothing.
+    const SliceProgress::Update other = progress.Apply("Inset layer count 2 of 30");
     EXPECT_EQ(progress.Total(), 30);
-    EXPECT_FALSE(u.setPosition);
+    EXPECT_FALSE(other.setPosition);
 }
 
 TEST(SliceProgressLines, CompletionErrorsAndOtherLines)
