@@ -22,6 +22,7 @@ ZELKMoveWnd::ZELKMoveWnd(wxWindow* parent, const wxPoint& pos)
     AddButton(ID_BUTTON_RESET, wxPoint(147, 173));
     AddNote(ID_NOTE);
     Bind(wxEVT_BUTTON, &ZELKMoveWnd::OnButton, this, ID_BUTTON_LAND, ID_BUTTON_RESET);
+    SetDragKind(zelk::EditKind::Move);
     OnInitDialog();
 }
 

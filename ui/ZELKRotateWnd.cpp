@@ -19,6 +19,7 @@ ZELKRotateWnd::ZELKRotateWnd(wxWindow* parent, const wxPoint& pos)
     AddButton(ID_BUTTON_RESET, wxPoint(39, 173));
     AddNote(ID_NOTE);
     Bind(wxEVT_BUTTON, &ZELKRotateWnd::OnReset, this, ID_BUTTON_RESET);
+    SetDragKind(zelk::EditKind::Rotate);
     OnInitDialog();
 }
 

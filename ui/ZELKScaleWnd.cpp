@@ -16,6 +16,7 @@ ZELKScaleWnd::ZELKScaleWnd(wxWindow* parent, const wxPoint& pos)
     AddRow(ID_SLIDER, wxPoint(53, 44), ID_EDIT, wxPoint(170, 45), wxString(), 44);
     AddButton(ID_BUTTON_RESET, wxPoint(164, 82));
     Bind(wxEVT_BUTTON, &ZELKScaleWnd::OnReset, this, ID_BUTTON_RESET);
+    SetDragKind(zelk::EditKind::Scale);
     OnInitDialog();
 }
 
@@ -50,6 +51,7 @@ void ZELKScaleWnd::RefreshFromSelection()
 void ZELKScaleWnd::Translate()
 {
     ZELKTranslation::SetDlgItemText(this, ID_CAPTION, "id_static_scaleScaleCaption");
+    ZELKTranslation::SetDlgItemText(this, ID_LABEL_SIZE, "id_static_scaleSize");
     ZELKTranslation::SetDlgItemText(this, ID_BUTTON_RESET, "id_button_scaleScaleReset");
     Refresh();
 }

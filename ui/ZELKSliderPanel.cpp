@@ -41,6 +41,11 @@ void ZELKSliderPanel::AddRow(int sliderId, const wxPoint& sliderDlu, int editId,
     row.edit = new wxTextCtrl(this, editId, edit, box.GetPosition(), wxSize(box.width, -1));
     m_rows.push_back(row);
     Bind(wxEVT_SLIDER, &ZELKSliderPanel::OnSlider, this, sliderId);
+    // The thumb's track comes before each move it makes; its release (or the
+    // change a keyboard or wheel makes) ends the drag.
+    row.slider->Bind(wxEVT_SCROLL_THUMBTRACK, &ZELKSliderPanel::OnThumbTrack, this);
+    row.slider->Bind(wxEVT_SCROLL_THUMBRELEASE, &ZELKSliderPanel::OnThumbEnd, this);
+    row.slider->Bind(wxEVT_SCROLL_CHANGED, &ZELKSliderPanel::OnThumbEnd, this);
     if (m_rows.size() == 1)
         Bind(wxEVT_CHAR_HOOK, &ZELKSliderPanel::OnCharHook, this);
 }
@@ -54,7 +59,9 @@ wxButton* ZELKSliderPanel::AddButton(int id, const wxPoint& dlu)
 void ZELKSliderPanel::AddAxisRows(const AxisIds (&axes)[3], const wxString& edit)
 {
     const char* const names[3] = {"X:", "Y:", "Z:"};
-    const wxColour colours[3] = {wxColour(0, 0, 255), wxColour(0, 255, 0), wxColour(255, 0, 0)};
+    // Blue, green and red, light enough to read on the dark panel (a contrast
+    // of at least 4.5 to its background).
+    const wxColour colours[3] = {wxColour(100, 150, 255), wxColour(0, 255, 0), wxColour(255, 100, 100)};
     const int rowsY[3] = {46, 90, 134};
     for (int a = 0; a < 3; ++a) {
         AddLabel(axes[a].label, names[a], wxPoint(26, rowsY[a]), 20, colours[a]);
@@ -90,6 +97,38 @@ void ZELKSliderPanel::SliderMoved(int row)
     const int position = m_rows[row].slider->GetValue();
     m_rows[row].edit->ChangeValue(PositionText(row, position));
     ApplyPosition(row, position);
+}
+
+ZELKSliderPanel::~ZELKSliderPanel() { EndDrag(); }
+
+bool ZELKSliderPanel::Show(bool show)
+{
+    if (!show)
+        EndDrag();
+    return ZELKTransparentDlg::Show(show);
+}
+
+void ZELKSliderPanel::OnThumbTrack(wxScrollEvent& event)
+{
+    if (!m_dragging) {
+        m_dragging = true;
+        ModelEditService()->History().BeginGroup(m_dragKind);
+    }
+    event.Skip();
+}
+
+void ZELKSliderPanel::OnThumbEnd(wxScrollEvent& event)
+{
+    EndDrag();
+    event.Skip();
+}
+
+void ZELKSliderPanel::EndDrag()
+{
+    if (!m_dragging)
+        return;
+    m_dragging = false;
+    ModelEditService()->History().EndGroup();
 }
 
 void ZELKSliderPanel::OnSlider(wxCommandEvent& event)

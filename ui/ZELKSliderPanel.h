@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "EditHistory.h"
 #include "ZELKTransparentDlg.h"
 
 class wxButton;
@@ -16,8 +17,15 @@ class ZELKModelEdit;
 // from the whole number typed), applies the position to the selected models,
 // and only when it differs from their current value: setting a slider from the
 // model never edits the model. Every Enter that reaches the panel is consumed.
+// One drag of a slider's thumb, however many edits it makes on the way, is
+// one step to undo.
 class ZELKSliderPanel : public ZELKTransparentDlg {
 public:
+    ~ZELKSliderPanel() override;
+    bool Show(bool show = true) override;
+    // True while a thumb is held (its edits gather into one step).
+    bool Dragging() const { return m_dragging; }
+
     // The slider and edit box of row `row`, for the coordinator and tests.
     wxSlider* GetSlider(int row) const { return m_rows.at(row).slider; }
     wxTextCtrl* GetEdit(int row) const { return m_rows.at(row).edit; }
@@ -62,11 +70,18 @@ protected:
     void SetRowRange(int row, int min, int max);
     // Redraws the 3D view after an edit.
     static void Redraw();
+    // The kind of step a drag of this panel's thumbs records.
+    void SetDragKind(zelk::EditKind kind) { m_dragKind = kind; }
 
 private:
     void OnSlider(wxCommandEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void SliderMoved(int row);
+    void OnThumbTrack(wxScrollEvent& event);
+    void OnThumbEnd(wxScrollEvent& event);
+    void EndDrag();
 
     std::vector<Row> m_rows;
+    zelk::EditKind m_dragKind = zelk::EditKind::Other;
+    bool m_dragging = false;
 };

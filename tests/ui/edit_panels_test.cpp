@@ -1,4 +1,7 @@
 // The move, rotate and scale panels on real windows against a model of the process-wide database.
+#include <cmath>
+#include <initializer_list>
+
 #include <wx/button.h>
 #include <wx/slider.h>
 #include <wx/textctrl.h>
@@ -59,6 +62,25 @@ protected:
         moved.SetEventObject(slider);
         moved.SetInt(position);
         slider->ProcessWindowEvent(moved);
+    }
+
+    // What a held thumb sends: a track before each move, the release after the last.
+    static void Drag(ZELKSliderPanel* panel, int row, std::initializer_list<int> positions)
+    {
+        wxSlider* slider = panel->GetSlider(row);
+        for (int position : positions) {
+            wxScrollEvent track(wxEVT_SCROLL_THUMBTRACK, slider->GetId(), position);
+            track.SetEventObject(slider);
+            slider->ProcessWindowEvent(track);
+            Slide(panel, row, position);
+        }
+    }
+    static void Release(ZELKSliderPanel* panel, int row)
+    {
+        wxSlider* slider = panel->GetSlider(row);
+        wxScrollEvent release(wxEVT_SCROLL_THUMBRELEASE, slider->GetId(), slider->GetValue());
+        release.SetEventObject(slider);
+        slider->ProcessWindowEvent(release);
     }
 
     static void Type(ZELKSliderPanel* panel, int row, const char* text)
@@ -188,8 +210,10 @@ TEST_F(EditPanels, CaptionsAndButtonsInEveryLanguage)
         const char* land;
         const char* rotate;
         const char* scale;
-    } languages[] = {{LANGUAGE_ENGLISH, "Move:", "Drop", "Rotate:", "Scale:"},
-                     {LANGUAGE_CHINESE, "移动:", "降落", "旋转:", "缩放:"}};
+        const char* size;
+    } languages[] = {{LANGUAGE_ENGLISH, "Move:", "Drop", "Rotate:", "Scale:", "Size:"},
+                     {LANGUAGE_CHINESE, "移动:", "降落", "旋转:", "缩放:", "尺寸:"},
+                     {LANGUAGE_FRENCH, "Déplacer :", "Poser", "Pivoter :", "Échelle :", "Taille :"}};
     for (const auto& l : languages) {
         ZELKTranslation::GetTranslationObject()->Translate(l.language);
         EXPECT_EQ(m_ui->GetMoveWnd()->FindWindow(ZELKMoveWnd::ID_CAPTION)->GetLabel(), wxString::FromUTF8(l.move));
@@ -199,9 +223,77 @@ TEST_F(EditPanels, CaptionsAndButtonsInEveryLanguage)
                   wxString::FromUTF8(l.rotate));
         EXPECT_EQ(m_ui->GetScaleWnd()->FindWindow(ZELKScaleWnd::ID_CAPTION)->GetLabel(),
                   wxString::FromUTF8(l.scale));
+        EXPECT_EQ(m_ui->GetScaleWnd()->FindWindow(ZELKScaleWnd::ID_LABEL_SIZE)->GetLabel(),
+                  wxString::FromUTF8(l.size));
     }
-    ZELKTranslation::GetTranslationObject()->Translate(LANGUAGE_FRENCH);
     EXPECT_FALSE(m_ui->GetScaleWnd()->FindWindow(ZELKScaleWnd::ID_BUTTON_RESET)->GetLabel().empty());
+}
+
+// Relative luminance and contrast ratio of two colours, as accessibility
+// guidelines define them.
+double Luminance(const wxColour& c)
+{
+    const auto channel = [](unsigned char v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.Red()) + 0.7152 * channel(c.Green()) + 0.0722 * channel(c.Blue());
+}
+double Contrast(const wxColour& a, const wxColour& b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(EditPanels, AxisLabelsAreReadableOnTheDarkPanels)
+{
+    const int moveLabels[3] = {ZELKMoveWnd::ID_LABEL_X, ZELKMoveWnd::ID_LABEL_Y, ZELKMoveWnd::ID_LABEL_Z};
+    const int rotateLabels[3] = {ZELKRotateWnd::ID_LABEL_X, ZELKRotateWnd::ID_LABEL_Y, ZELKRotateWnd::ID_LABEL_Z};
+    for (int a = 0; a < 3; ++a) {
+        for (wxWindow* label : {m_ui->GetMoveWnd()->FindWindow(moveLabels[a]),
+                                m_ui->GetRotateWnd()->FindWindow(rotateLabels[a])}) {
+            ASSERT_NE(label, nullptr);
+            EXPECT_GE(Contrast(label->GetForegroundColour(), ZELKTransparentDlg::kBackground), 4.5)
+                << label->GetLabel() << " is hard to read";
+        }
+    }
+    // Still the axes' colours: X mostly blue, Y green, Z red.
+    const wxColour x = m_ui->GetMoveWnd()->FindWindow(moveLabels[0])->GetForegroundColour();
+    const wxColour z = m_ui->GetMoveWnd()->FindWindow(moveLabels[2])->GetForegroundColour();
+    EXPECT_GT(x.Blue(), std::max(x.Red(), x.Green()));
+    EXPECT_GT(z.Red(), std::max(z.Green(), z.Blue()));
+}
+
+// However many moves one drag of a thumb makes, it is one step to undo; a
+// drag cut short by hiding the panel still ends its step.
+TEST_F(EditPanels, OneDragOfAThumbIsOneStep)
+{
+    zelk::EditHistory& history = ZELKModelEdit::GetModelEditObject()->History();
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_ROTATE));
+    ZELKRotateWnd* rotate = m_ui->GetRotateWnd();
+    const std::size_t steps = history.UndoCount();
+    Drag(rotate, 2, {10, 20, 45});
+    EXPECT_TRUE(rotate->Dragging());
+    Release(rotate, 2);
+    EXPECT_FALSE(rotate->Dragging());
+    EXPECT_EQ(m_model->GetDegreesZAxis(), 45);
+    EXPECT_EQ(history.UndoCount(), steps + 1);
+    EXPECT_EQ(history.NextUndoKind(), zelk::EditKind::Rotate);
+    ASSERT_TRUE(history.Undo());
+    EXPECT_EQ(m_model->GetDegreesZAxis(), 0) << "the whole drag went back at once";
+
+    m_ui->OnPictureClicked(m_ui->GetToolPicture(PICTURE_SCALE));
+    ZELKScaleWnd* scale = m_ui->GetScaleWnd();
+    Drag(scale, 0, {110, 120});
+    scale->Hide();
+    EXPECT_FALSE(scale->Dragging());
+    EXPECT_EQ(history.NextUndoKind(), zelk::EditKind::Scale);
+    ASSERT_TRUE(history.Undo());
+    EXPECT_EQ(m_model->GetScaleValue(), 100);
+    // A click on the track (no thumb held) is a step of its own, as before.
+    scale->Show();
+    Slide(scale, 0, 130);
+    EXPECT_EQ(history.UndoCount(), steps + 1);
 }
 
 ZELKGePoint3d CentreOf(ZELKDBPrint* model)
