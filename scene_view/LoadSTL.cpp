@@ -145,8 +145,9 @@ int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& ta
         if (ui != nullptr)
             ui->OnModelsChanged();
     }
+    // Headed in the window's language; each file's reason follows its name.
     if (!failures.empty() && ui != nullptr)
-        ui->ShowMessageText(failures.Trim());
+        ui->ShowMessageText(ui->GetTranslateString("id_message_modelNotRead") + "\n" + failures.Trim());
     return added;
 }
 

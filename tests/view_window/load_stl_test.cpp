@@ -120,6 +120,7 @@ TEST_F(LoadStl, UnreadableFilesAreSkippedAndNamedInOneMessage)
     EXPECT_EQ(m_database.GetCount(kEntityPrint), 1);
     EXPECT_EQ(m_store.GetCount(), 1);
     ASSERT_EQ(m_ui.texts.size(), 1u);
+    EXPECT_TRUE(m_ui.texts[0].StartsWith("<id_message_modelNotRead>\n")) << "headed in the window's language";
     EXPECT_NE(m_ui.texts[0].Find("missing.stl"), wxNOT_FOUND);
     EXPECT_NE(m_ui.texts[0].Find("junk.stl"), wxNOT_FOUND);
     EXPECT_EQ(m_ui.texts[0].Find("good.stl"), wxNOT_FOUND);
