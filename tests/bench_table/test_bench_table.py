@@ -1,0 +1,290 @@
+#!/usr/bin/env python3
+"""scripts/bench_table.py against the logs of a real quick benchmark run.
+
+quick/ holds what "scripts/bench.sh --quick" kept of one run (the checkout's
+folder taken out of the paths); serial_stream_one_line.log is bench_serial_stream's
+earlier form, one rate a line.
+"""
+
+import importlib.util
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+SCRIPT = os.path.join(ROOT, "scripts", "bench_table.py")
+QUICK = os.path.join(HERE, "quick")
+
+spec = importlib.util.spec_from_file_location("bench_table", SCRIPT)
+bench_table = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(bench_table)
+
+
+def table_rows(section):
+    """The rows of both tables, by their first cell: the list of cells."""
+    rows = {}
+    for line in section.splitlines():
+        if line.startswith("| ") and not line.startswith("| Measure"):
+            cells = [c.strip() for c in line.strip().strip("|").split(" | ")]
+            rows[cells[0]] = cells
+    return rows
+
+
+def row(rows, prefix):
+    found = [cells for name, cells in rows.items() if name.startswith(prefix)]
+    assert len(found) == 1, f"{len(found)} rows start with {prefix!r}"
+    return found[0]
+
+
+class LogFolder:
+    """A copy of the captured logs that a test may change."""
+
+    def __init__(self, test):
+        self.path = tempfile.mkdtemp(prefix="bench_table.")
+        test.addCleanup(shutil.rmtree, self.path)
+        for name in os.listdir(QUICK):
+            shutil.copy(os.path.join(QUICK, name), self.path)
+
+    def edit(self, bench, old, new, count=1):
+        path = os.path.join(self.path, bench + ".log")
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        assert text.count(old) >= count, f"{old!r} not in {bench}.log"
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text.replace(old, new))
+
+    def section(self):
+        return bench_table.render_section(bench_table.parse_all(self.path), bench_table.read_machine(self.path),
+                                          "scripts/bench.sh")
+
+
+def run_cli(*args):
+    return subprocess.run([sys.executable, SCRIPT, *args], capture_output=True, text=True)
+
+
+class TableFromCapturedLogs(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.section = bench_table.render_section(bench_table.parse_all(QUICK), bench_table.read_machine(QUICK),
+                                                 "scripts/bench.sh")
+        cls.rows = table_rows(cls.section)
+
+    def test_goal_rows_hold_our_figure_the_peer_the_ratio_and_the_verdict(self):
+        # bench_gcode2x3g: best 0.018 s against gpx 0.034 s -> 1.89x, short of 5x.
+        self.assertEqual(row(self.rows, "G-code → X3G, printer's dialect (20,000 lines, 0.9 MB)"),
+                         ["G-code → X3G, printer's dialect (20,000 lines, 0.9 MB)", "0.018 s (median 0.018 s)",
+                          "gpx -m r1", "0.034 s (median 0.034 s)", "1.89× (median 1.89×)", "≥ 5× gpx",
+                          "**missed**"])
+        self.assertEqual(row(self.rows, "G-code → X3G, RepRap")[4:], ["1.80× (median 1.80×)", "≥ 5× gpx",
+                                                                       "**missed**"])
+        # Peak memory: 7.7 MB of a 0.9 MB input, within 64 MB.
+        self.assertEqual(row(self.rows, "G-code → X3G peak memory, printer's")[1:],
+                         ["7.7 MB", "input file (gpx's peak)", "0.9 MB (2.3 MB)", "8.56× the input", "≤ 64 MB",
+                          "met"])
+        # bench_stl_load: admesh 0.004 s / loader 0.006 s (binary), 0.021 / 0.009 (ASCII).
+        self.assertEqual(row(self.rows, "Loading the binary STL")[2:], ["admesh -c", "0.004 s", "0.67×",
+                                                                       "≥ 8× admesh", "**missed**"])
+        self.assertEqual(row(self.rows, "Loading the ASCII STL")[4:], ["2.33×", "≥ 5× admesh", "**missed**"])
+        self.assertEqual(row(self.rows, "Peak memory while loading the binary")[1:],
+                         ["3.1 MB", "input file (mesh + file)", "1.0 MB (2.9 MB)", "3.10× the input",
+                          "≤ mesh + file", "**missed**"])
+        # bench_render: immediate 196.3 ms / cached 24.5 ms.
+        self.assertEqual(row(self.rows, "Frame from the cached arrays, one mesh")[1:],
+                         ["24.5 ms", "immediate mode", "196.3 ms", "8.01×", "≥ 10× immediate", "**missed**"])
+        self.assertEqual(row(self.rows, "Frame from the cached arrays, ten meshes")[4], "7.69×")
+        # bench_startup: 291 ms best is within 500 ms.
+        self.assertEqual(row(self.rows, "Start → first frame, a 1,000,000-triangle STL")[1:],
+                         ["291 ms best (median 291 ms)", "limit", "500 ms", "0.58× the limit", "≤ 500 ms best",
+                          "met"])
+        # bench_serial_stream: the machine control's rows, not the bare loops'.
+        self.assertEqual(row(self.rows, "Streaming at 115,200 baud")[1:],
+                         ["315 packages/s", "line-rate limit", "323 packages/s", "97.6 %", "≥ 99 % of line rate",
+                          "**missed**"])
+        self.assertEqual(row(self.rows, "Streaming over a raw pseudo-terminal")[1:],
+                         ["11,183 packages/s best (median 10,745)", "goal", "25,000 packages/s", "0.45×",
+                          "≥ 25,000 packages/s", "**missed**"])
+
+    def test_every_goal_has_one_full_row(self):
+        goal_table = self.section.split("Other measures")[0]
+        rows = table_rows(goal_table)
+        self.assertEqual(len(rows), 13)
+        for cells in rows.values():
+            self.assertEqual(len(cells), 7, cells)
+            self.assertIn(cells[6], {"met", "**missed**", "—"})
+
+    def test_other_measures_from_the_remaining_benchmarks(self):
+        self.assertEqual(row(self.rows, "Print time estimate")[1:], ["13.1 ms", "its translation", "715.2 ms",
+                                                                    "0.018×"])
+        self.assertEqual(row(self.rows, "Toolpath model of a 1,001,212-line print")[1:],
+                         ["171.0 ms", "line reader alone", "20.0 ms", "8.55×"])
+        self.assertEqual(row(self.rows, "Slowest edit panel step")[0:2][1], "43.1 ms")
+        self.assertIn("(panel scale, median)", row(self.rows, "Slowest edit panel step")[0])
+        self.assertEqual(row(self.rows, "Resident memory after the 10th removal")[1:],
+                         ["224.2 MB", "after the first", "241.0 MB", "0.93×"])
+        self.assertEqual(row(self.rows, "Slicer bridge on sphere (1006008)")[1:],
+                         ["13.886 s", "slicing engine alone", "11.372 s", "1.22×"])
+        self.assertEqual(row(self.rows, "Translator, canonical line mix")[1:],
+                         ["465 ns a line", "—", "2.15 M lines/s", "—"])
+
+    def test_machine_date_command_and_noise_under_the_table(self):
+        tail = self.section.split("Other measures")[1]
+        self.assertRegex(tail, r"Machine: Intel\(R\) Xeon\(R\) Processor, 2 cores, 23\.5 GiB memory; "
+                               r"OpenGL renderer llvmpipe \(LLVM 15\.0\.6, 256 bits\) under Xvfb\. "
+                               r"Run 2026-12-09 07:20 UTC")
+        self.assertIn("Rerun: `scripts/bench.sh`", tail)
+        self.assertRegex(tail, r"\nNoise: .*median.*shared machine")
+        self.assertNotRegex(self.section, r"/(work|tmp|home)/")
+
+    def test_verdicts_come_from_the_goals_not_the_benchmarks_words(self):
+        logs = LogFolder(self)
+        logs.edit("bench_gcode2x3g", "(target: at least 3.0x)   MISS", "(target: at least 1.5x)   PASS", 2)
+        logs.edit("bench_serial_stream", "(target >= 99 %: MISSED)", "(target >= 95 %: met)")
+        logs.edit("bench_serial_stream", "target >= 25000 packages/s: median MISSED, best MISSED",
+                  "target >= 10000 packages/s: median met, best met")
+        self.assertEqual(logs.section(), self.section)
+
+    def test_a_ratio_on_the_goal_is_met_and_just_below_is_missed(self):
+        logs = LogFolder(self)
+        logs.edit("bench_gcode2x3g", "gcode2x3g       0.018 s", "gcode2x3g       0.100 s")
+        logs.edit("bench_gcode2x3g", "gpx             0.034 s", "gpx             0.500 s")
+        self.assertEqual(row(table_rows(logs.section()), "G-code → X3G, printer's")[4:],
+                         ["5.00× (median 1.89×)", "≥ 5× gpx", "met"])
+        logs.edit("bench_gcode2x3g", "gpx             0.500 s", "gpx             0.499 s")
+        self.assertEqual(row(table_rows(logs.section()), "G-code → X3G, printer's")[6], "**missed**")
+
+    def test_the_earlier_one_line_serial_form(self):
+        logs = LogFolder(self)
+        shutil.copy(os.path.join(HERE, "serial_stream_one_line.log"),
+                    os.path.join(logs.path, "bench_serial_stream.log"))
+        rows = table_rows(logs.section())
+        self.assertEqual(row(rows, "Streaming at 115,200 baud")[1:5],
+                         ["313 packages/s", "line-rate limit", "323 packages/s", "97.1 %"])
+        self.assertEqual(row(rows, "Streaming over a raw pseudo-terminal")[1], "13,318 packages/s best")
+        self.assertNotIn("Raw pseudo-terminal's own limit", "".join(rows))
+
+
+README = (b"# Title\r\n\r\nCaf\xc3\xa9 \xe2\x80\x94 text before, CRLF and all.\r\n\r\n## Performance\r\n\r\n"
+          b"<!-- performance:begin -->\r\n| old | table |\r\n<!-- performance:end -->\r\n\r\n"
+          b"## After\n\ttabs, no newline at the end")
+
+
+class ReadmeMarkers(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="bench_table.")
+        self.addCleanup(shutil.rmtree, self.folder)
+        self.readme = os.path.join(self.folder, "README.md")
+
+    def write(self, data):
+        with open(self.readme, "wb") as f:
+            f.write(data)
+
+    def read(self):
+        with open(self.readme, "rb") as f:
+            return f.read()
+
+    def test_only_the_text_between_the_markers_is_replaced(self):
+        self.write(README)
+        result = run_cli("table", "--logs", QUICK, "--readme", self.readme)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        new = self.read()
+        begin = README.index(bench_table.BEGIN_MARKER) + len(bench_table.BEGIN_MARKER)
+        end_tail = README[README.index(bench_table.END_MARKER):]
+        self.assertTrue(new.startswith(README[:begin]))
+        self.assertTrue(new.endswith(end_tail))
+        middle = new[begin:len(new) - len(end_tail)]
+        self.assertNotIn(b"| old | table |", middle)
+        self.assertIn("| G-code → X3G, printer's dialect".encode(), middle)
+        # The table takes the README's line ends.
+        self.assertNotIn(b"\n", middle.replace(b"\r\n", b""))
+        self.assertEqual(middle.decode("utf-8"), "\r\n" + result.stdout.replace("\n", "\r\n"))
+
+    def test_a_second_run_rewrites_the_table_and_nothing_else(self):
+        self.write(README)
+        run_cli("table", "--logs", QUICK, "--readme", self.readme)
+        once = self.read()
+        logs = LogFolder(self)
+        logs.edit("bench_render", "frame from cached arrays             24.5 ms",
+                  "frame from cached arrays             12.0 ms")
+        self.assertEqual(run_cli("table", "--logs", logs.path, "--readme", self.readme).returncode, 0)
+        twice = self.read()
+        self.assertIn("| 12.0 ms | immediate mode | 196.3 ms | 16.36× | ≥ 10× immediate | met |".encode(), twice)
+        self.assertEqual(twice.count(b"| G-code"), once.count(b"| G-code"))
+        self.assertEqual(run_cli("table", "--logs", QUICK, "--readme", self.readme).returncode, 0)
+        self.assertEqual(self.read(), once)
+
+    def test_the_projects_readme_keeps_every_other_byte(self):
+        with open(os.path.join(ROOT, "README.md"), "rb") as f:
+            original = f.read()
+        self.write(original)
+        result = run_cli("table", "--logs", QUICK, "--readme", self.readme)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        new = self.read()
+        before, _, rest = original.partition(bench_table.BEGIN_MARKER)
+        _, _, after = rest.partition(bench_table.END_MARKER)
+        self.assertTrue(new.startswith(before + bench_table.BEGIN_MARKER))
+        self.assertTrue(new.endswith(bench_table.END_MARKER + after))
+
+    def test_missing_doubled_or_swapped_markers_fail_and_leave_the_file(self):
+        begin, end = bench_table.BEGIN_MARKER, bench_table.END_MARKER
+        for data in (b"# No markers\n", README.replace(end, b"end"),
+                     README + b"\n" + begin + b"\n" + end + b"\n",
+                     b"x\n" + end + b"\ntable\n" + begin + b"\ny\n"):
+            with self.subTest(data=data[-40:]):
+                self.write(data)
+                result = run_cli("table", "--logs", QUICK, "--readme", self.readme)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("performance:", result.stderr)
+                self.assertEqual(self.read(), data)
+                self.assertEqual(result.stdout, "")
+
+
+class LoudFailure(unittest.TestCase):
+    CHANGES = [
+        ("bench_gcode2x3g", "median    gpx / ours", "median    ours vs gpx", "the printer block's median line"),
+        ("bench_gcode2x3g", "foreign input     0.5 MB", "foreign input     0.5 MiB", "the foreign block's input"),
+        ("bench_stl_load", "admesh -c", "admesh", "the binary STL times"),
+        ("bench_render", "frame in immediate mode", "frame, immediate mode", "immediate-mode frame time"),
+        ("bench_startup", "1184       1184", "  -1         -1", "first frame with the model"),
+        ("bench_serial_stream", "machine control, simulator       315.1 packages/s",
+         "machine control, simulator       315.1 pkg/s", "115,200-baud rate"),
+        ("bench_serial_stream", "    line-rate limit", "    line rate", "the line-rate limit"),
+        ("bench_translator", "BM_Translate_CanonicalMix", "BM_Translate_Mix", "canonical mix row"),
+        ("bench_print_estimate", "estimate     best", "estimate:    best", "the estimate times"),
+        ("bench_toolpath", "toolpath model ", "toolpath build ", "toolpath model"),
+        ("bench_edit_step", "drag ", "mouse ", "drag steps"),
+        ("bench_model_memory", "cycle", "round", "cycle lines"),
+        ("bench_slicer_bridge", "count + write", "count and write", "count + write row"),
+    ]
+
+    def test_a_changed_line_stops_the_table_naming_the_benchmark_and_the_line(self):
+        for bench, old, new, expected in self.CHANGES:
+            with self.subTest(bench=bench, change=new):
+                logs = LogFolder(self)
+                logs.edit(bench, old, new, count=1)
+                readme = os.path.join(logs.path, "README.md")
+                with open(readme, "wb") as f:
+                    f.write(README)
+                result = run_cli("table", "--logs", logs.path, "--readme", readme)
+                self.assertEqual(result.returncode, 1)
+                self.assertEqual(result.stdout, "")
+                self.assertRegex(result.stderr, rf"^bench_table: {bench}: its output has changed: expected .*"
+                                                rf"{re.escape(expected)}")
+                self.assertIn(f"{bench}.log", result.stderr)
+                with open(readme, "rb") as f:
+                    self.assertEqual(f.read(), README)
+
+    def test_a_missing_log_names_its_benchmark(self):
+        logs = LogFolder(self)
+        os.remove(os.path.join(logs.path, "bench_toolpath.log"))
+        result = run_cli("table", "--logs", logs.path)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("bench_toolpath: its output has changed: expected its log", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
