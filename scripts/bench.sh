@@ -3,7 +3,7 @@
 # build/bench/<date>/ (build/bench/latest is the last run) and prints it, then
 # rewrites the table between the performance markers of README.md from the
 # logs (scripts/bench_table.py; nothing is written when a benchmark failed or
-# its output is not as expected). A full run takes about ten minutes on two
+# its output is not as expected). A full run takes about six minutes on two
 # cores; run it on an otherwise quiet machine.
 #
 # Usage: scripts/bench.sh [--quick] [--no-setup | --no-build] [--no-readme]
@@ -12,7 +12,8 @@
 #                configure if needed and build only the benchmarks and the programs they time
 #   --no-build   nor that: run the benchmarks as they were last built
 #   --no-readme  print the table without writing README.md
-# MORVADIN_BUILD_LOCK=FILE: the lock taken while building (default build/.build.lock).
+# MORVADIN_BUILD_LOCK=FILE: the lock taken while building, and held shared while the
+# benchmarks run (default build/.build.lock).
 # The drawing benchmarks run on a private Xvfb server (tests/support/with-display.sh;
 # MORVADIN_USE_DISPLAY=1 uses the current display and its renderer instead).
 set -euo pipefail
@@ -45,6 +46,14 @@ elif ((build)) && [ ! -f build/release/CMakeCache.txt ]; then
 fi
 if ((build)); then
   flock "$lock" cmake --build --preset release --target "${targets[@]}"
+fi
+
+# The benchmarks run holding the lock shared: no build relinks a program
+# under them (nor takes the processors) while they are timed.
+exec 9>>"$lock"
+if ! flock -s -n 9; then
+  echo "bench.sh: waiting for the build holding $lock to finish"
+  flock -s 9
 fi
 
 bin=build/release/bin

@@ -102,7 +102,7 @@ class TableFromCapturedLogs(unittest.TestCase):
                          ["291 ms best (median 291 ms)", "limit", "500 ms", "0.58× the limit", "≤ 500 ms best",
                           "met"])
         # bench_serial_stream: the machine control's rows, not the bare loops'.
-        self.assertEqual(row(self.rows, "Streaming at 115,200 baud")[1:],
+        self.assertEqual(row(self.rows, "Streaming at 115,200 baud (999 packages)")[1:],
                          ["315 packages/s", "line-rate limit", "323 packages/s", "97.6 %", "≥ 99 % of line rate",
                           "**missed**"])
         self.assertEqual(row(self.rows, "Streaming over a raw pseudo-terminal")[1:],
@@ -126,7 +126,7 @@ class TableFromCapturedLogs(unittest.TestCase):
         self.assertIn("(panel scale, median)", row(self.rows, "Slowest edit panel step")[0])
         self.assertEqual(row(self.rows, "Resident memory after the 10th removal")[1:],
                          ["224.2 MB", "after the first", "241.0 MB", "0.93×"])
-        self.assertEqual(row(self.rows, "Slicer bridge on sphere (1006008)")[1:],
+        self.assertEqual(row(self.rows, "Slicer bridge, sphere, 1,006,008 facets (best of 1)")[1:],
                          ["13.886 s", "slicing engine alone", "11.372 s", "1.22×"])
         self.assertEqual(row(self.rows, "Translator, canonical line mix")[1:],
                          ["465 ns a line", "—", "2.15 M lines/s", "—"])
@@ -156,6 +156,12 @@ class TableFromCapturedLogs(unittest.TestCase):
                          ["5.00× (median 1.89×)", "≥ 5× gpx", "met"])
         logs.edit("bench_gcode2x3g", "gpx             0.500 s", "gpx             0.499 s")
         self.assertEqual(row(table_rows(logs.section()), "G-code → X3G, printer's")[6], "**missed**")
+
+    def test_the_paced_run_names_its_own_packages(self):
+        logs = LogFolder(self)
+        logs.edit("bench_serial_stream", "(b) 115200-baud emulation, 999 packages", "(b) 115200-baud emulation, 500 packages")
+        self.assertEqual(row(table_rows(logs.section()), "Streaming at 115,200 baud")[0],
+                         "Streaming at 115,200 baud (500 packages)")
 
     def test_the_earlier_one_line_serial_form(self):
         logs = LogFolder(self)
