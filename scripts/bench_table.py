@@ -70,6 +70,15 @@ class FormatError(Exception):
         self.bench = bench
 
 
+class StartError(FormatError):
+    """A program the benchmark ran did not start: its figures are of fewer runs than it says."""
+
+    def __init__(self, bench, line, log):
+        Exception.__init__(self, f"{bench}: a program it ran did not start (rebuilt meanwhile?):\n"
+                                 f"    {line}\n  in {log} (nothing was written)")
+        self.bench = bench
+
+
 class MarkerError(Exception):
     pass
 
@@ -113,6 +122,9 @@ def read_logs(folder):
                 logs[bench] = Log(bench, path, f.read())
         except OSError as e:
             raise FormatError(bench, "its log", f"{bench}.log ({e.strerror})", folder) from None
+        for line in logs[bench].lines:
+            if "error while loading shared libraries" in line:
+                raise StartError(bench, line.strip(), path)
     return logs
 
 

@@ -284,6 +284,16 @@ class LoudFailure(unittest.TestCase):
                 with open(readme, "rb") as f:
                     self.assertEqual(f.read(), README)
 
+    def test_a_program_that_did_not_start_stops_the_table(self):
+        logs = LogFolder(self)
+        logs.edit("bench_startup", "Morvadin-X start-up",
+                  "build/release/bin/Morvadin-X: error while loading shared libraries: "
+                  "build/release/bin/libZELKUI.so: file too short\nMorvadin-X start-up")
+        result = run_cli("table", "--logs", logs.path)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("bench_startup: a program it ran did not start", result.stderr)
+        self.assertIn("libZELKUI.so: file too short", result.stderr)
+
     def test_a_missing_log_names_its_benchmark(self):
         logs = LogFolder(self)
         os.remove(os.path.join(logs.path, "bench_toolpath.log"))
