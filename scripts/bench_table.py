@@ -665,6 +665,10 @@ def main(argv):
     except FormatError as e:
         print(f"bench_table: {e}", file=sys.stderr)
         return 1
+    except ZeroDivisionError:
+        print(f"bench_table: a figure in {args.logs} is zero where the table divides by it "
+              "(inputs too small to time?); nothing was written", file=sys.stderr)
+        return 1
     except (MarkerError, OSError) as e:
         print(f"bench_table: {args.readme}: {e}", file=sys.stderr)
         return 1
