@@ -25,6 +25,9 @@ void ShowMessage(const std::string& key, const std::string& detail)
         host->MessageBox_Zelk(key, detail);
 }
 
+// The caption's band above the controls, in dialog units.
+constexpr int kCaptionDlu = 20;
+
 // The panel the machine link's printer-lost report reaches (one per program).
 wxWeakRef<ZELKMachineConnectWnd> g_reportTarget;
 
@@ -34,8 +37,8 @@ ZELKMachineConnectWnd::ZELKMachineConnectWnd(wxWindow* parent, const wxPoint& po
     : m_replyTimer(this, TIMER_WAIT_FOR_REPLY), m_temperatureTimer(this, TIMER_TEMPERATURE),
       m_closeTimer(this, TIMER_CLOSE_PORT)
 {
-    SetFrameFlag(0);
-    Create(parent, IDD, pos, wxSize(236, 140));
+    // Framed like the tool panels, with its caption and close box.
+    Create(parent, IDD, pos, wxSize(236, 140 + kCaptionDlu));
     CreateControls();
     Bind(wxEVT_BUTTON, &ZELKMachineConnectWnd::OnButton, this);
     Bind(wxEVT_CHOICE, &ZELKMachineConnectWnd::OnChoice, this);
@@ -70,7 +73,11 @@ ZELKMachineConnectWnd::~ZELKMachineConnectWnd()
 void ZELKMachineConnectWnd::CreateControls()
 {
     SetFont(wxFont(wxFontInfo(9)));
-    const auto at = [this](int x, int y, int width, int height) { return DluRect(x, y, width, height); };
+    wxStaticText* caption = AddStatic(ID_CAPTION, wxString(), wxRect(4, 2, 150, kCaptionDlu - 2), wxST_ELLIPSIZE_END);
+    caption->SetFont(wxFont(wxFontInfo(wxSize(0, 25)).Weight(900).Family(wxFONTFAMILY_ROMAN)
+                                .FaceName(wxString::FromUTF8("宋体"))));
+    // Below the caption, the controls at their places.
+    const auto at = [this](int x, int y, int width, int height) { return DluRect(x, y + kCaptionDlu, width, height); };
     const wxRect port = at(8, 6, 142, 12);
     m_portList = new wxComboBox(this, ID_PORT_LIST, wxString(), port.GetPosition(), wxSize(port.width, -1), 0,
                                 nullptr, wxCB_DROPDOWN | wxCB_SORT);
@@ -81,13 +88,13 @@ void ZELKMachineConnectWnd::CreateControls()
     button(ID_BUTTON_REFRESH, 156, 6, 72);
     button(ID_BUTTON_CONNECT, 8, 31, 74)->SetDefault();
     button(ID_BUTTON_DISCONNECT, 86, 31, 74);
-    m_status = AddStatic(ID_STATUS, wxString(), wxRect(8, 51, 220, 14), wxST_ELLIPSIZE_END);
+    m_status = AddStatic(ID_STATUS, wxString(), wxRect(8, 51 + kCaptionDlu, 220, 14), wxST_ELLIPSIZE_END);
     m_status->SetFont(wxFont(wxFontInfo(12).Bold()));
 
-    AddStatic(ID_BACKGROUND_LABEL, wxString(), wxRect(8, 73, 56, 10), wxST_ELLIPSIZE_END);
+    AddStatic(ID_BACKGROUND_LABEL, wxString(), wxRect(8, 73 + kCaptionDlu, 56, 10), wxST_ELLIPSIZE_END);
     const wxRect background = at(66, 69, 90, 12);
     m_backgroundList = new wxChoice(this, ID_BACKGROUND_LIST, background.GetPosition(), wxSize(background.width, -1));
-    AddStatic(ID_LANGUAGE_LABEL, wxString(), wxRect(8, 97, 56, 10), wxST_ELLIPSIZE_END);
+    AddStatic(ID_LANGUAGE_LABEL, wxString(), wxRect(8, 97 + kCaptionDlu, 56, 10), wxST_ELLIPSIZE_END);
     const wxRect language = at(66, 93, 90, 12);
     m_languageList = new wxChoice(this, ID_LANGUAGE_LIST, language.GetPosition(), wxSize(language.width, -1));
     button(wxID_OK, 156, 119, 72);
@@ -96,6 +103,7 @@ void ZELKMachineConnectWnd::CreateControls()
 void ZELKMachineConnectWnd::Translate()
 {
     SetLabel(Text("id_dialog_settingCaption"));
+    ZELKTranslation::SetDlgItemText(this, ID_CAPTION, "id_dialog_settingCaption");
     const std::pair<int, const char*> texts[] = {{ID_BUTTON_REFRESH, "id_button_settingFlushPort"},
                                                  {ID_BUTTON_CONNECT, "id_button_settingConnect"},
                                                  {ID_BUTTON_DISCONNECT, "id_button_settingDisConnect"},
@@ -212,6 +220,9 @@ void ZELKMachineConnectWnd::OnTimer(wxTimerEvent& event)
         m_replyTimer.Stop();
         m_temperatureTimer.Start(kTemperaturePollMs);
         ShowStatus();
+        // A machine control panel left open comes back with its picture checked.
+        if (PanelHost* host = PanelHost::Get())
+            host->ShowControlWnd(1);
         OnOK();
         return;
     case TIMER_TEMPERATURE: connection.PollTemperature(); return;

@@ -22,7 +22,7 @@ public:
     enum { IDD = 3160 };
     enum ControlId { ID_PORT_LIST = 3161, ID_BACKGROUND_LABEL = 3162, ID_STATUS = 3163, ID_BACKGROUND_LIST = 3164,
                      ID_BUTTON_REFRESH = 3165, ID_BUTTON_CONNECT = 3166, ID_BUTTON_DISCONNECT = 3167,
-                     ID_LANGUAGE_LABEL = 3168, ID_LANGUAGE_LIST = 3169 };
+                     ID_LANGUAGE_LABEL = 3168, ID_LANGUAGE_LIST = 3169, ID_CAPTION = 3170 };
     enum TimerId { TIMER_WAIT_FOR_REPLY = 2, TIMER_TEMPERATURE = 3, TIMER_CLOSE_PORT = 4 };
     static constexpr int kReplyPollMs = zelk::PrinterConnection::kReplyPollMs;
     static constexpr int kTemperaturePollMs = zelk::PrinterConnection::kTemperaturePollMs;

@@ -53,6 +53,14 @@ wxStaticText* ZELKTransparentDlg::AddStatic(int id, const wxString& text, const 
     return label;
 }
 
+wxRect ZELKTransparentDlg::CloseBox() const
+{
+    const int rightMargin = 330 - kCloseBox.GetRight();
+    const wxSize size = FromDIP(kCloseBox.GetSize());
+    const int x = GetClientSize().x - FromDIP(rightMargin) - size.x + 1;
+    return wxRect(wxPoint(x, FromDIP(kCloseBox.y)), size);
+}
+
 void ZELKTransparentDlg::OnPaint(wxPaintEvent&)
 {
     wxPaintDC dc(this);
@@ -62,11 +70,17 @@ void ZELKTransparentDlg::OnPaint(wxPaintEvent&)
     dc.SetPen(wxPen(*wxWHITE, 1));
     dc.SetBrush(*wxTRANSPARENT_BRUSH);
     dc.DrawRectangle(0, 0, size.x, size.y);
-    dc.DrawLine(305, 9, 320, 24);
-    dc.DrawLine(305, 23, 320, 8);
+    // The cross and its hover brackets, drawn in the close box's own
+    // coordinates (those of a box at kCloseBox).
+    const wxRect box = CloseBox();
+    const auto at = [this, &box](int x, int y) {
+        return box.GetPosition() + FromDIP(wxPoint(x - kCloseBox.x, y - kCloseBox.y));
+    };
+    dc.DrawLine(at(305, 9), at(320, 24));
+    dc.DrawLine(at(305, 23), at(320, 8));
     if (m_hover != 0) {
-        const wxPoint left[] = {{304, 6}, {301, 6}, {301, 26}, {304, 26}};
-        const wxPoint right[] = {{321, 6}, {324, 6}, {324, 26}, {321, 26}};
+        const wxPoint left[] = {at(304, 6), at(301, 6), at(301, 26), at(304, 26)};
+        const wxPoint right[] = {at(321, 6), at(324, 6), at(324, 26), at(321, 26)};
         dc.DrawLines(4, left);
         dc.DrawLines(4, right);
     }
@@ -78,13 +92,13 @@ void ZELKTransparentDlg::SetHover(int hover)
         return;
     m_hover = hover;
     ++m_hoverRepaints;
-    RefreshRect(kCloseBox, true);
+    RefreshRect(CloseBox(), true);
 }
 
 void ZELKTransparentDlg::OnMouseMove(wxMouseEvent& event)
 {
     if (m_frameFlag != 0)
-        SetHover(kCloseBox.Contains(event.GetPosition()) ? 1 : 0);
+        SetHover(CloseBox().Contains(event.GetPosition()) ? 1 : 0);
     event.Skip();
 }
 
@@ -97,7 +111,7 @@ void ZELKTransparentDlg::OnLeaveWindow(wxMouseEvent& event)
 
 void ZELKTransparentDlg::OnLeftDown(wxMouseEvent& event)
 {
-    if (m_frameFlag != 0 && kCloseBox.Contains(event.GetPosition())) {
+    if (m_frameFlag != 0 && CloseBox().Contains(event.GetPosition())) {
         OnOK();
         if (PanelHost* host = PanelHost::Get())
             host->UpdatePicCtrlToUnChecked();

@@ -12,7 +12,7 @@ class wxStaticText;
 class ZELKTransparentDlg : public wxDialog {
 public:
     static const wxColour kBackground;  // 0x2A2B25: red 37, green 43, blue 42
-    static const wxRect kCloseBox;      // hit rectangle, client pixels
+    static const wxRect kCloseBox;      // hit rectangle of a 330-pixel-wide panel at 100 %
     static constexpr int kAlpha = 200;
 
     ZELKTransparentDlg();
@@ -27,6 +27,10 @@ public:
     int GetHoverRepaintCount() const { return m_hoverRepaints; }
     // Whether the desktop shows the panel translucent.
     bool IsTranslucent() const { return m_translucent; }
+
+    // The close box's hit rectangle on this panel: kCloseBox kept at the same
+    // distance from the right edge, scaled with the display.
+    wxRect CloseBox() const;
 
     // Hides the panel (the close box's action).
     virtual void OnOK();

@@ -4,6 +4,7 @@
 #include "RunState.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
@@ -192,6 +193,8 @@ void ZELKUIOperation::SetWndPositon(int x, int y)
     for (int style = PICTURE_VIEW; style <= PICTURE_GCODE; ++style)
         if (wxWindow* panel = ToolPanel(static_cast<PictrueCtrlStyle>(style)))
             panel->Move(x + kToolPanelOffset.x, y + kToolPanelOffset.y);
+    if (m_connectWnd)
+        m_connectWnd->Move(x + kToolPanelOffset.x, y + kToolPanelOffset.y);
     PlaceWatchPanels(wxPoint(x, y));
 }
 
@@ -267,6 +270,7 @@ ZELKPictureCtrl* ZELKUIOperation::GetToolPicture(PictrueCtrlStyle style) const
 
 void ZELKUIOperation::HideToolPanels()
 {
+    m_controlWndBeforeConnect = false;
     for (int style = PICTURE_VIEW; style <= PICTURE_GCODE; ++style)
         if (wxWindow* panel = ToolPanel(static_cast<PictrueCtrlStyle>(style)))
             panel->Hide();
@@ -277,6 +281,8 @@ void ZELKUIOperation::ShowWnd(PictrueCtrlStyle style, int show, int selection)
     if (!m_viewWnd)
         return;
     HideToolPanels();
+    if (m_connectWnd)
+        m_connectWnd->Hide();
     wxWindow* panel = ToolPanel(style);
     switch (style) {
     case PICTURE_VIEW:
@@ -420,8 +426,11 @@ void ZELKUIOperation::ShowSlicingPanel()
 void ZELKUIOperation::ShowControlWnd(int show)
 {
     wxWindow* panel = ToolPanel(PICTURE_MACHINE_CONTROL);
-    if (panel == nullptr || !panel->IsShown())
+    const bool wasOpen = std::exchange(m_controlWndBeforeConnect, false);
+    if (panel == nullptr || !(panel->IsShown() || (show != 0 && wasOpen)))
         return;
+    if (show != 0 && m_connectWnd && m_connectWnd->IsShown())
+        m_connectWnd->Hide();
     panel->Show(show != 0);
     if (m_machineControlPic)
         m_machineControlPic->SetCheckedState(show);
@@ -435,14 +444,16 @@ void ZELKUIOperation::ShowMachineConnectWnd()
         m_connectWnd->Hide();
         return;
     }
-    // At (500, 250) from the main window's corner, kept on its display.
-    if (wxWindow* frame = wxGetTopLevelParent(m_connectWnd->GetParent())) {
-        const wxRect area = frame->GetScreenRect();
-        const wxSize size = m_connectWnd->GetSize();
-        const int x = std::max(area.x, std::min(area.x + 500, area.GetRight() - size.x));
-        const int y = std::max(area.y, std::min(area.y + 250, area.GetBottom() - size.y));
-        m_connectWnd->Move(x, y);
-    }
+    // One pop-up at a time on the tool side: the connection panel takes the
+    // tool panels' place (the watch panels on the other side stay). A machine
+    // control panel it closes comes back once a printer answers.
+    m_controlWndBeforeConnect = m_controlWnd != nullptr && m_controlWnd->IsShown();
+    if (m_toolpathWnd)
+        m_toolpathWnd->Hide();
+    HideToolPanels();
+    UpdatePicCtrlToUnChecked();
+    if (m_viewWnd)
+        m_connectWnd->Move(m_viewWnd->GetPosition());
     m_connectWnd->RefreshPortList();
     m_connectWnd->Show();
     m_connectWnd->Raise();

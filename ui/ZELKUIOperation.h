@@ -262,6 +262,9 @@ private:
     wxWeakRef<ZELKBitmapStatic> m_toolpathPic;
     ZELKThreadProc m_toolpathReader;         // reads the previewed G-code file
     bool m_toolpathReading = false;       // user-interface thread only
+    // The machine control panel was open when the connection panel took its
+    // place: a printer that answers brings it back (user-interface thread only).
+    bool m_controlWndBeforeConnect = false;
     void ShowReadToolpaths(const std::shared_ptr<zelk::ToolpathModel>& model);
     void JoinToolpathReader();
 

@@ -235,9 +235,27 @@ TEST_F(Workflow, TheConnectionPanelSaysWhyAPortFailsAndConnectsToATypedPseudoTer
     ASSERT_TRUE(apptest::PumpUntil([panel] { return !panel->IsShown(); }));
     EXPECT_EQ(panel->GetStatusText(), ui->GetTranslateString("id_static_settingMachineCon"));
 
-    // Opened again, the panel still names the port it connected to.
+    // The machine control panel opens while connected; the connection panel
+    // takes its place (one pop-up on the tool side), framed and captioned.
+    ZELKPictureCtrl* controlPicture = ui->GetToolPicture(PICTURE_MACHINE_CONTROL);
+    ui->OnPictureClicked(controlPicture);
+    ASSERT_TRUE(ui->GetControlWnd()->IsShown());
     ui->ShowMachineConnectWnd();
-    EXPECT_EQ(ports->GetValue(), wxString::FromUTF8(sim.DevicePath()));
+    EXPECT_FALSE(ui->GetControlWnd()->IsShown());
+    EXPECT_EQ(controlPicture->GetCheckedState(), 0);
+    EXPECT_EQ(panel->GetPosition(), ui->GetViewWnd()->GetPosition());
+    EXPECT_EQ(panel->GetFrameFlag(), 1);
+    EXPECT_EQ(panel->FindWindow(ZELKMachineConnectWnd::ID_CAPTION)->GetLabel(),
+              ui->GetTranslateString("id_dialog_settingCaption"));
+    EXPECT_EQ(ports->GetValue(), wxString::FromUTF8(sim.DevicePath())) << "the panel names the port it connected to";
+    // Connected again (the printer answers anew): the panel it closed comes
+    // back with its picture checked.
+    click(ZELKMachineConnectWnd::ID_BUTTON_CONNECT);
+    ASSERT_TRUE(apptest::PumpUntil([panel] { return !panel->IsShown(); }));
+    EXPECT_TRUE(ui->GetControlWnd()->IsShown());
+    EXPECT_NE(controlPicture->GetCheckedState(), 0);
+
+    ui->ShowMachineConnectWnd();
     // Disconnect closes the port a moment later, without blocking the window.
     click(ZELKMachineConnectWnd::ID_BUTTON_DISCONNECT);
     EXPECT_NE(control->IsComOpened(), 0) << "closed before the worker could send the stop";

@@ -278,7 +278,7 @@ TEST_F(SlicingPanel, BarMovesWhileTheEngineWorksAndCompletionIsReportedOnce)
     EXPECT_TRUE(CancelShown());
     // The engine is held at its gate: the bar has moved from its stages alone.
     ASSERT_TRUE(PumpUntil([this] { return Gauge() > 0; })) << Status();
-    EXPECT_TRUE(Status().StartsWith("Inset (layer ")) << Status();
+    EXPECT_TRUE(Status().StartsWith(wxString::FromUTF8("轮廓（第 "))) << Status();  // the stage, in Chinese here
     EXPECT_FALSE(fs::exists(gcode));
     std::ofstream(gate) << "go\n";
 

@@ -111,8 +111,17 @@ TEST_F(Panels, ViewPanelLayout)
     EXPECT_EQ(view->GetClientSize(), view->FromDIP(wxSize(330, 380)));
     EXPECT_EQ(view->FindWindow(ZELKViewWnd::ID_BUTTON_FRONT)->GetPosition(),
               view->FromDIP(wxPoint(120, 184)));
-    // The close box sits in the top right corner of the panel.
-    EXPECT_LT(view->GetClientSize().x - ZELKTransparentDlg::kCloseBox.GetRight(), 10);
+    // The close box sits in the top right corner of the panel, where it is
+    // drawn; on the wider connection panel too.
+    EXPECT_EQ(view->CloseBox(), wxRect(view->FromDIP(ZELKTransparentDlg::kCloseBox.GetPosition()),
+                                       view->FromDIP(ZELKTransparentDlg::kCloseBox.GetSize())));
+    for (const ZELKTransparentDlg* panel : {static_cast<ZELKTransparentDlg*>(view),
+                                            static_cast<ZELKTransparentDlg*>(m_ui->GetMachineConnectWnd())}) {
+        const wxRect box = panel->CloseBox();
+        EXPECT_LT(panel->GetClientSize().x - box.GetRight(), view->FromDIP(10));
+        EXPECT_GT(panel->GetClientSize().x, box.GetRight());
+        EXPECT_EQ(box.GetSize(), view->FromDIP(ZELKTransparentDlg::kCloseBox.GetSize()));
+    }
     EXPECT_EQ(view->GetFrameFlag(), 1);
     EXPECT_EQ(m_ui->GetInfoWnd()->GetFrameFlag(), 0);
     EXPECT_EQ(m_ui->GetInfoWnd()->GetSize().y, 30);
