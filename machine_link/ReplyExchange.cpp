@@ -45,6 +45,11 @@ ReplyExchange::ReplyExchange(Writer writer, const std::atomic<bool>& stopRequest
 
 ReplyExchange::Result ReplyExchange::Send(const Package& package)
 {
+    // A reply too late for its own package, still waiting on a taken line,
+    // is read now and forgotten below, as the reader thread would have.
+    const bool readingTheLine = package.size > 0 && m_line != nullptr && m_line->Take();
+    if (readingTheLine)
+        m_line->Await(Clock::time_point{});
     {
         std::lock_guard lock(m_mutex);
         m_signalled = false;
@@ -53,17 +58,27 @@ ReplyExchange::Result ReplyExchange::Send(const Package& package)
         return {Outcome::Answered, Next::Done};  // nothing goes out, so no reply can come
     NoteResend(package);
     m_write(package);
-    const Outcome outcome = WaitForReply();
+    const Outcome outcome = WaitForReply(readingTheLine);
     return {outcome, Settle(package, outcome)};
 }
 
-ReplyExchange::Outcome ReplyExchange::WaitForReply()
+ReplyExchange::Outcome ReplyExchange::WaitForReply(bool readingTheLine)
 {
     std::unique_lock lock(m_mutex);
     const auto woken = [&] { return m_signalled || m_linkLost || m_stopRequested.load(); };
-    for (int i = 0; i < kReplyWaits; ++i) {
-        if (m_cv.wait_for(lock, std::chrono::milliseconds(m_replyTimeoutMs.load()), woken))
-            break;
+    for (int i = 0; i < kReplyWaits && !woken(); ++i) {
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_replyTimeoutMs.load());
+        if (!readingTheLine) {
+            m_cv.wait_until(lock, deadline, woken);
+            continue;
+        }
+        // The reply is read on this thread: it has been handed over when
+        // Await returns (a stop interrupts it).
+        while (!woken() && Clock::now() < deadline) {
+            lock.unlock();
+            m_line->Await(deadline);
+            lock.lock();
+        }
     }
     if (m_signalled)
         return m_outcome;
@@ -205,6 +220,8 @@ void ReplyExchange::WakeForStop()
         std::lock_guard lock(m_mutex);
     }
     m_cv.notify_all();
+    if (m_line != nullptr)
+        m_line->Interrupt();
 }
 
 ResendCounts ReplyExchange::Counts() const

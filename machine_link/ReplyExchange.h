@@ -30,6 +30,24 @@ struct ResendCounts {
     int actionsInDoubt = 0;
 };
 
+// The line the replies come on, read by the thread that waits for them: a
+// reply reaches the exchange on that thread as it is read, so no other
+// thread has to wake it.
+class ReplyLine {
+public:
+    using Clock = std::chrono::steady_clock;
+    virtual ~ReplyLine() = default;
+    // The calling thread reads the line from now on; false when it cannot
+    // now (the port's reader thread then reports the reply).
+    virtual bool Take() = 0;
+    // Reads what is waiting and, when nothing is, waits for bytes up to
+    // deadline (not at all once it has passed); what was read has reached
+    // the exchange when it returns. Interrupt ends it early.
+    virtual void Await(Clock::time_point deadline) = 0;
+    // Any thread: ends the Await under way, or the next one.
+    virtual void Interrupt() = 0;
+};
+
 class ReplyExchange {
 public:
     using Clock = std::chrono::steady_clock;
@@ -61,10 +79,15 @@ public:
     ReplyExchange(const ReplyExchange&) = delete;
     ReplyExchange& operator=(const ReplyExchange&) = delete;
 
+    // Before the worker runs: the line the worker reads its replies from
+    // itself whenever it can take it (null: the reader thread reports them).
+    void SetLine(ReplyLine* line) { m_line = line; }
+
     // --- worker thread
     // Sends a package of at least one byte and waits for its reply: up to
     // kReplyWaits reply timeouts, less when the reader reports a reply, a
-    // garbled reply or a device gone.
+    // garbled reply or a device gone. With the line taken, what arrived
+    // before the package went out is read first and answers nothing.
     Result Send(const Package& package);
     // A refused package waits out its back-off, and so does everything else
     // (the printer said it has no room).
@@ -96,19 +119,20 @@ public:
 private:
     enum class PendingResend { None, AfterRefusal, AfterNoReply };
 
-    Outcome WaitForReply();
+    Outcome WaitForReply(bool readingTheLine);
     Next Settle(const Package& package, Outcome outcome);
     void NoteResend(const Package& package);
     void Signal(Outcome outcome);
     void Log(int level, const std::string& message);
 
     Writer m_write;
+    ReplyLine* m_line = nullptr;
     const std::atomic<bool>& m_stopRequested;
     ZELKFileLog* m_log;
     std::atomic<int> m_replyTimeoutMs{kDefaultReplyTimeoutMs};
     std::atomic<int> m_backOffLimitMs{kDefaultBackOffLimitMs};
 
-    // The reply event: set by the reader, reset by the worker before it sends.
+    // The reply event: set by the line's reader, reset by the worker before it sends.
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_signalled = false;

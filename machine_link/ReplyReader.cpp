@@ -53,19 +53,21 @@ ReplyReader::Reading ReplyReader::Read(std::span<const unsigned char> frame)
 
 void ReplyReader::Deliver(const RECEIVEBUF& record)
 {
-    std::function<void(const RECEIVEBUF&)> callback;
+    std::shared_ptr<const std::function<void(const RECEIVEBUF&)>> callback;
     {
         std::lock_guard lock(m_mutex);
         callback = m_callback;
     }
     if (callback)
-        callback(record);
+        (*callback)(record);
 }
 
 void ReplyReader::SetCallback(std::function<void(const RECEIVEBUF& reply)> callback)
 {
+    auto shared = callback ? std::make_shared<const std::function<void(const RECEIVEBUF&)>>(std::move(callback))
+                           : nullptr;
     std::lock_guard lock(m_mutex);
-    m_callback = std::move(callback);
+    m_callback = std::move(shared);
 }
 
 RECEIVEBUF ReplyReader::Record() const

@@ -1,4 +1,5 @@
-// The printer's reply frames, read on the port's reader thread: classified
+// The printer's reply frames, read by the line's reader (the port's reader
+// thread, or the worker while it reads the line itself): classified
 // into the reply record, logged when unknown or when they name a new
 // firmware, and handed by value to the receive callback.
 #pragma once
@@ -6,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 
@@ -31,7 +33,7 @@ public:
     ReplyReader(const ReplyReader&) = delete;
     ReplyReader& operator=(const ReplyReader&) = delete;
 
-    // --- the reader thread
+    // --- the line's reader
     Reading Read(std::span<const unsigned char> frame);
     // Runs the receive callback with the record.
     void Deliver(const RECEIVEBUF& record);
@@ -57,10 +59,11 @@ private:
     ZELKFileLog* m_log;
     std::atomic<int> m_platformQuery{0};
     std::atomic<int> m_versionQuery{0};
-    int m_loggedVersion = 0;  // reader thread only
+    int m_loggedVersion = 0;  // the line's reader only
     mutable std::mutex m_mutex;  // the parser's record, and the callback
     ZELKReceiveParser m_parser;
-    std::function<void(const RECEIVEBUF&)> m_callback;
+    // Shared, so that a reply takes the callback without copying it.
+    std::shared_ptr<const std::function<void(const RECEIVEBUF&)>> m_callback;
 };
 
 }  // namespace zelk

@@ -1,8 +1,10 @@
 // The serial port on POSIX termios, with a poll()-driven reader thread.
 #include "ZELKComBase.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -54,6 +56,12 @@ struct CZELKComBase::ReaderState {
     }
 };
 
+CZELKComBase::CZELKComBase()
+{
+    m_readerPokeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_lineWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
 CZELKComBase::~CZELKComBase()
 {
     // Derived classes close in their own destructors (OnReceive is theirs);
@@ -62,6 +70,8 @@ CZELKComBase::~CZELKComBase()
     const int fd = m_fd.exchange(-1);
     if (fd >= 0)
         ::close(fd);
+    ::close(m_readerPokeFd);
+    ::close(m_lineWakeFd);
 }
 
 std::string CZELKComBase::GetPortName()
@@ -89,6 +99,7 @@ int CZELKComBase::Open(std::string name)
         if (fd < 0)
             return 0;
         m_hungUp = false;
+        m_hangupReported = false;
         m_fd = fd;
     }
     StartReader();
@@ -162,6 +173,11 @@ void CZELKComBase::Close()
 {
     std::lock_guard lock(m_lifecycleMutex);
     StopReader();
+    {
+        // The next connection's reader thread reads its line from the start.
+        std::lock_guard lineLock(m_lineMutex);
+        m_lineTaken = false;
+    }
     std::lock_guard portLock(m_portMutex);
     const int fd = m_fd.exchange(-1);
     if (fd >= 0) {
@@ -169,6 +185,7 @@ void CZELKComBase::Close()
         ::close(fd);
     }
     m_hungUp = false;
+    m_hangupReported = false;
 }
 
 int CZELKComBase::IsOpened()
@@ -229,8 +246,17 @@ void CZELKComBase::StopReader()
 void CZELKComBase::ReaderLoop(std::shared_ptr<ReaderState> state)
 {
     while (!state->stop.load()) {
-        pollfd fds[2] = {{m_fd.load(), POLLIN, 0}, {state->wakeFd, POLLIN, 0}};
-        const int r = ::poll(fds, 2, QuietTimeoutMs());
+        bool taken = false;
+        {
+            std::lock_guard lock(m_lineMutex);
+            taken = m_lineTaken;
+        }
+        // While another thread holds the line the device is left alone (a
+        // negative descriptor is not polled): its bytes are that thread's.
+        pollfd fds[3] = {{taken ? -1 : m_fd.load(), POLLIN, 0},
+                         {state->wakeFd, POLLIN, 0},
+                         {m_readerPokeFd, POLLIN, 0}};
+        const int r = ::poll(fds, 3, taken ? -1 : QuietTimeoutMs());
         if (state->stop.load())
             break;
         if (r < 0) {
@@ -238,20 +264,142 @@ void CZELKComBase::ReaderLoop(std::shared_ptr<ReaderState> state)
                 continue;
             break;
         }
-        if (r == 0) {
-            OnLineQuiet();
-            continue;
+        if (fds[2].revents & POLLIN)
+            Drain(m_readerPokeFd);
+        if (taken)
+            continue;  // woken to look at the line again
+        {
+            std::lock_guard lock(m_lineMutex);
+            if (m_lineTaken)
+                continue;  // taken meanwhile: what is waiting is the holder's
+            m_readerReading = true;
         }
-        if (fds[0].revents & POLLIN)
+        if (r == 0)
+            OnLineQuiet();
+        else if (fds[0].revents & POLLIN)
             OnReceive();
-        else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-            m_hungUp = true;
-        if (m_hungUp.load()) {
-            if (m_receiver != nullptr)
-                m_receiver->OnCommHangup();
+        else
+            NoteDeviceEvent(fds[0].revents);
+        const bool hungUp = m_hungUp.load();
+        if (hungUp)
+            ReportHangup();
+        {
+            std::lock_guard lock(m_lineMutex);
+            m_readerReading = false;
+        }
+        if (hungUp)
             break;  // nothing more will come; ReOpen or Close deals with it
+    }
+}
+
+bool CZELKComBase::NoteDeviceEvent(short revents)
+{
+    if (revents & (POLLHUP | POLLERR | POLLNVAL))
+        m_hungUp = true;
+    return m_hungUp.load();
+}
+
+void CZELKComBase::ReportHangup()
+{
+    if (!m_hangupReported.exchange(true) && m_receiver != nullptr)
+        m_receiver->OnCommHangup();
+}
+
+void CZELKComBase::Drain(int eventFd)
+{
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(eventFd, &count, sizeof count);
+}
+
+void CZELKComBase::PokeReader()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_readerPokeFd, &one, sizeof one);
+}
+
+bool CZELKComBase::TakeLine()
+{
+    {
+        std::lock_guard lock(m_lineMutex);
+        if (m_lineTaken)
+            return true;
+        if (m_fd.load() < 0 || m_readerReading)
+            return false;
+        m_lineTaken = true;
+    }
+    m_lineHeardAt = Clock::now();
+    PokeReader();  // it stops polling the device now, not at the next reply
+    return true;
+}
+
+bool CZELKComBase::LineTaken() const
+{
+    std::lock_guard lock(m_lineMutex);
+    return m_lineTaken;
+}
+
+void CZELKComBase::GiveLineBack()
+{
+    {
+        std::lock_guard lock(m_lineMutex);
+        if (!m_lineTaken)
+            return;
+        m_lineTaken = false;
+    }
+    PokeReader();
+}
+
+void CZELKComBase::AwaitLine(Clock::time_point deadline)
+{
+    using std::chrono::milliseconds;
+    const int fd = m_fd.load();
+    const bool readable = fd >= 0 && !m_hungUp.load();
+    const Clock::time_point now = Clock::now();
+    // Whole milliseconds, rounded up: a wait never ends before its deadline.
+    const auto untilMs = [&](Clock::time_point t) {
+        if (t <= now)
+            return 0LL;
+        return static_cast<long long>(std::chrono::ceil<milliseconds>(t - now).count());
+    };
+    long long waitMs = untilMs(deadline);
+    // As on the reader thread, bytes held that do not yet make a frame are
+    // given up once the line has been quiet for the quiet timeout.
+    const int quietMs = readable ? QuietTimeoutMs() : -1;
+    bool quietFirst = false;
+    if (quietMs >= 0) {
+        const long long quietLeftMs = untilMs(m_lineHeardAt + milliseconds(quietMs));
+        if (quietLeftMs <= waitMs) {
+            waitMs = quietLeftMs;
+            quietFirst = true;
         }
     }
+    pollfd fds[2] = {{readable ? fd : -1, POLLIN, 0}, {m_lineWakeFd, POLLIN, 0}};
+    const int r = ::poll(fds, 2, static_cast<int>(std::min<long long>(waitMs, 1 << 30)));
+    if (r < 0)
+        return;  // a signal: the caller looks and waits again
+    if (fds[1].revents & POLLIN)
+        Drain(m_lineWakeFd);
+    if (r == 0 || (fds[0].revents == 0 && fds[1].revents != 0)) {
+        if (r == 0 && quietFirst) {
+            OnLineQuiet();
+            m_lineHeardAt = Clock::now();
+        }
+        return;
+    }
+    if (fds[0].revents & POLLIN) {
+        OnReceive();
+        m_lineHeardAt = Clock::now();
+    } else {
+        NoteDeviceEvent(fds[0].revents);
+    }
+    if (m_hungUp.load())
+        ReportHangup();
+}
+
+void CZELKComBase::WakeLineWait()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_lineWakeFd, &one, sizeof one);
 }
 
 int CZELKComBase::ReadAvailable(unsigned char* buffer, int max)

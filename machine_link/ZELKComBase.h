@@ -1,8 +1,10 @@
 // The serial port: a POSIX terminal device (USB serial adapter or
-// pseudo-terminal) in raw 8N1, with a reader thread woken by poll().
+// pseudo-terminal) in raw 8N1, with a reader thread woken by poll(), and the
+// line handed to a thread that awaits replies itself.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -38,9 +40,20 @@ enum class PortOpenError {
 // starts the reader thread, which sleeps in poll() until bytes arrive or
 // Close asks it to end. Reads and writes on the device are serialised by the
 // port mutex. Open, Close and ReOpen may be called from any thread.
+//
+// The line: whoever reads the device also reassembles and hands over what
+// it read, so one thread at a time does. That is the reader thread, unless
+// a thread that waits for replies took the line (TakeLine): it then reads
+// the device itself in AwaitLine, and the frames reach the receiver on its
+// thread the moment they are read, without a hand-off between threads; the
+// reader thread leaves the device alone until the line is given back
+// (GiveLineBack, Close). The hand-over is guarded by the line mutex, so
+// what one reader left (a half frame) the next one continues.
 class CZELKComBase {
 public:
-    CZELKComBase() = default;
+    using Clock = std::chrono::steady_clock;
+
+    CZELKComBase();
     virtual ~CZELKComBase();
 
     CZELKComBase(const CZELKComBase&) = delete;
@@ -81,6 +94,24 @@ public:
     // other end of a pseudo-terminal closed); Close or ReOpen clears it.
     bool IsHungUp() const { return m_hungUp.load(); }
 
+    // --- the line, for one thread that awaits replies (see the class)
+    // The calling thread reads the line from now on. False, and nothing
+    // changes, when the port is closed or the reader thread is handing
+    // over what it read just now (the caller then waits for the reader).
+    bool TakeLine();
+    // Whether a thread holds the line.
+    bool LineTaken() const;
+    // The line's holder, between its reads: the reader thread reads again.
+    // Also called once the holder has ended.
+    void GiveLineBack();
+    // The line's holder: reads and hands over what is waiting, then waits
+    // for bytes up to deadline (not at all when deadline has passed), reads
+    // and hands over those, and returns; earlier on WakeLineWait. The quiet
+    // line and a vanished device are dealt with as the reader thread does.
+    void AwaitLine(Clock::time_point deadline);
+    // Any thread: ends the holder's AwaitLine now, or its next one.
+    void WakeLineWait();
+
 protected:
     // Reads what is waiting, up to max bytes, under the port mutex. 0 when
     // nothing was there; a hang-up is noted and ends the reader.
@@ -104,6 +135,11 @@ private:
     void StartReader();
     void StopReader();
     void ReaderLoop(std::shared_ptr<ReaderState> state);
+    void PokeReader();
+    // After a read or a poll event on the device: true when it went away.
+    bool NoteDeviceEvent(short revents);
+    void ReportHangup();
+    static void Drain(int eventFd);
     void SetOpenError(PortOpenError error, int err);
 
     std::atomic<int> m_fd{-1};
@@ -116,11 +152,19 @@ private:
     std::string m_portName;
     std::atomic<int> m_reopenDelayMs{100};
     std::atomic<bool> m_hungUp{false};
+    std::atomic<bool> m_hangupReported{false};  // once per connection, by whoever read the line
 
     std::mutex m_portMutex;        // around each read and write on the device
     std::recursive_mutex m_lifecycleMutex;  // Open, Close, ReOpen, settings
     std::thread m_reader;
     std::shared_ptr<ReaderState> m_readerState;
+
+    mutable std::mutex m_lineMutex;  // the hand-over of the line
+    bool m_lineTaken = false;        // a thread other than the reader reads the line
+    bool m_readerReading = false;    // the reader thread is reading and handing over
+    int m_readerPokeFd = -1;         // eventfd: the reader looks at the line again
+    int m_lineWakeFd = -1;           // eventfd: ends an AwaitLine
+    Clock::time_point m_lineHeardAt{};  // the holder's last read: the quiet line counts from it
 
     mutable std::mutex m_errorMutex;
     PortOpenError m_openError = PortOpenError::None;

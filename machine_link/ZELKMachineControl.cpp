@@ -25,6 +25,18 @@ private:
     ZELKPlusCom& m_port;
 };
 
+// The printer's port as the worker reads its replies.
+class WorkerLine : public zelk::ReplyLine {
+public:
+    explicit WorkerLine(ZELKPlusCom& port) : m_port(port) {}
+    bool Take() override { return m_port.TakeLine(); }
+    void Await(Clock::time_point deadline) override { m_port.AwaitLine(deadline); }
+    void Interrupt() override { m_port.WakeLineWait(); }
+
+private:
+    ZELKPlusCom& m_port;
+};
+
 }  // namespace
 
 ZELKMachineControl* ZELKMachineControl::m_machineControl = nullptr;
@@ -42,6 +54,7 @@ ZELKMachineControl::ZELKMachineControl(ZELKMachine* machine, ZELKStartGCodeOpera
       m_machine(machine != nullptr ? machine : ZELKMachine::GetMachine()),
       m_port(std::make_unique<ZELKPlusCom>()),
       m_portForPolicy(std::make_unique<PolicyPort>(*m_port)),
+      m_line(std::make_unique<WorkerLine>(*m_port)),
       m_translator(*m_machine, machine, startGCode),
       m_replies(m_machine->GetMachineMotorZ().GetStepsPerMM(), log),
       m_worker([this] { return RunRound(); }),
@@ -55,6 +68,7 @@ ZELKMachineControl::ZELKMachineControl(ZELKMachine* machine, ZELKStartGCodeOpera
 {
     m_port->SetReceiver(this);
     m_port->SetReopenDelayMs(kDefaultRestartDelayMs);
+    m_exchange.SetLine(m_line.get());
 }
 
 ZELKMachineControl::~ZELKMachineControl()

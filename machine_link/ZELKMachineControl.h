@@ -42,8 +42,10 @@ class ZELKStartGCodeOperater;
 
 // Threads: public calls come from the user-interface thread (connection,
 // print control, operations) and from a print-preparation thread (translation,
-// X3G, StartPrint); the worker thread sends; the port's reader thread parses
-// replies and runs the receive callback, which must not wait for the worker.
+// X3G, StartPrint); the worker thread sends, and reads the replies itself
+// while it is busy (the port's line is taken); the port's reader thread reads
+// them while the worker sleeps. Whichever reads a reply parses it and runs
+// the receive callback, which must not wait for the worker or close the port.
 // OpenCom and CloseCom are called from one thread at a time.
 class ZELKMachineControl : public ComReceive {
 public:
@@ -187,8 +189,9 @@ public:
     // -1 before any was set on this connection.
     int GetExtruderTargetC() const { return m_extruderTargetC.load(); }
     int GetPlatformTargetC() const { return m_platformTargetC.load(); }
-    // Called on the reader thread with every classified reply, before the
-    // worker hears of it.
+    // Called with every classified reply, before the worker hears of it: on
+    // the worker's thread while it reads the line, else on the reader thread.
+    // The record is the callback's own copy.
     void SetReceiveCallback(std::function<void(const RECEIVEBUF& reply)> callback);
     void SetReceiveCallback(std::nullptr_t);
     // The last classified reply (any thread).
@@ -260,6 +263,9 @@ private:
     void LosePrinter(const std::string& reason);
     void StartThread();
     void EndThread();
+    // Worker thread: sleeps until the deadline or a request, with the line
+    // given back to the reader thread meanwhile.
+    void SleepUntil(Clock::time_point deadline);
     void WakeWorker() { m_worker.Wake(); }
     void OnCommReceive(std::span<const unsigned char> frame) override;
     void OnCommHangup() override;
@@ -273,6 +279,7 @@ private:
     ZELKMachine* m_machine;
     std::unique_ptr<ZELKPlusCom> m_port;
     std::unique_ptr<zelk::PrinterLostPolicy::Port> m_portForPolicy;  // m_port as the policy sees it
+    std::unique_ptr<zelk::ReplyLine> m_line;  // m_port as the worker reads its replies
     std::atomic<int> m_connected{0};
     std::atomic<int> m_extruderTargetC{-1};
     std::atomic<int> m_platformTargetC{-1};

@@ -1,7 +1,8 @@
 // The machine control's worker side: each round sends one package (an
 // operation, a pause toggle, a query or the next print package) and settles
-// its reply; the reader thread's replies are handed on to the parts that wait
-// for them; a printer that stays silent is restarted or given up.
+// its reply, read by the worker itself while it works and by the port's
+// reader thread while it sleeps; the replies are handed on to the parts that
+// wait for them; a printer that stays silent is restarted or given up.
 #include <chrono>
 
 #include "LinkLog.h"
@@ -22,7 +23,7 @@ LinkWorker::Round ZELKMachineControl::RunRound()
     // look again.
     const Clock::time_point notBefore = m_exchange.SendNotBefore();
     if (Clock::now() < notBefore) {
-        m_worker.WaitUntil(notBefore);
+        SleepUntil(notBefore);
         return LinkWorker::Round::Worked;
     }
     const int mode = m_mode.Get();
@@ -47,7 +48,16 @@ LinkWorker::Round ZELKMachineControl::RunRound()
         SendPrintStep();
         return LinkWorker::Round::Worked;
     }
+    // Asleep until a request: what the printer sends meanwhile (a late
+    // reply, the device going away) is the reader thread's again.
+    m_port->GiveLineBack();
     return LinkWorker::Round::Idle;
+}
+
+void ZELKMachineControl::SleepUntil(Clock::time_point deadline)
+{
+    m_port->GiveLineBack();
+    m_worker.WaitUntil(deadline);
 }
 
 bool ZELKMachineControl::SendFirstOperation()
@@ -87,7 +97,7 @@ void ZELKMachineControl::SendPrintStep()
         // finished (the type 7 reply ends the print).
         const Clock::time_point notBefore = m_stream.FinishedQueryNotBefore();
         if (Clock::now() < notBefore) {
-            m_worker.WaitUntil(notBefore);
+            SleepUntil(notBefore);
             return;
         }
         SendPackage(zelk::IsFinishedPackage());
@@ -176,6 +186,7 @@ void ZELKMachineControl::EndThread()
     m_exchange.WakeForStop();
     m_lostPolicy.WakeForStop();
     m_worker.Join();
+    m_port->GiveLineBack();  // the reader thread reads what still comes
 }
 
 void ZELKMachineControl::OnCommReceive(std::span<const unsigned char> frame)

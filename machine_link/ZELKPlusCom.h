@@ -7,8 +7,9 @@
 #include "S3GFrameAssembler.h"
 #include "ZELKComBase.h"
 
-// Reassembles reply frames from what the reader thread reads (checking each
-// frame's CRC) and hands every valid frame to the receiver. When the line is
+// Reassembles reply frames from what the line's reader reads (the reader
+// thread, or the thread that took the line), checking each frame's CRC, and
+// hands every valid frame to the receiver. When the line is
 // quiet for the stall timeout while a started frame waits for bytes, a false
 // start byte is given up, so it cannot hold back the replies behind it; when
 // it is quiet after a frame that failed its CRC, the receiver hears of it.
@@ -33,7 +34,8 @@ protected:
 private:
     void Deliver(const unsigned char* frame, std::size_t length);
 
-    zelk::S3GFrameAssembler m_assembler;   // reader thread only
+    // The line's reader only (see CZELKComBase): the hand-over orders them.
+    zelk::S3GFrameAssembler m_assembler;
     std::vector<unsigned char> m_frame;    // the frame being handed over
     std::vector<unsigned char> m_readBuffer;
     bool m_stallChecked = false;           // quiet since the held bytes were checked

@@ -4,10 +4,15 @@
 // again, and counts the resends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "MachinePackages.h"
 #include "ReplyExchange.h"
@@ -268,4 +273,130 @@ TEST_F(FakeLine, ResetForgetsTheConnectionButNotTheCounts)
     exchange.ResetCounts();
     EXPECT_EQ(exchange.Counts().afterRefusal, 0);
     EXPECT_EQ(exchange.Counts().afterNoReply, 0);
+}
+
+// --- a line the waiting thread reads itself
+
+namespace {
+
+// Each Await runs the next scripted event on the waiting thread, as the port
+// hands over what it read; with none left it waits for its deadline or an
+// Interrupt.
+class ScriptedLine : public zelk::ReplyLine {
+public:
+    bool Take() override
+    {
+        ++takes;
+        return takeable;
+    }
+    void Await(Clock::time_point deadline) override
+    {
+        log.push_back(deadline <= Clock::now() ? "look" : "wait");
+        if (!events.empty()) {
+            const std::function<void()> event = events.front();
+            events.pop_front();
+            event();
+            return;
+        }
+        std::unique_lock lock(m_mutex);
+        m_cv.wait_until(lock, deadline, [&] { return m_interrupted; });
+        m_interrupted = false;
+    }
+    void Interrupt() override
+    {
+        std::lock_guard lock(m_mutex);
+        m_interrupted = true;
+        m_cv.notify_all();
+    }
+
+    bool takeable = true;
+    int takes = 0;
+    std::deque<std::function<void()>> events;
+    std::vector<std::string> log;  // "look" (deadline passed), "wait", "write", in order
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_interrupted = false;
+};
+
+struct TakenLine : ::testing::Test {
+    TakenLine()
+    {
+        exchange.SetLine(&line);
+        exchange.SetReplyTimeoutMs(20000);
+    }
+    testsupport::TempDir dir;
+    ZELKFileLog log{dir.File("link.log")};
+    std::atomic<bool> stop{false};
+    ScriptedLine line;
+    ReplyExchange exchange{[this](const Package&) { line.log.push_back("write"); }, stop, &log};
+};
+
+}  // namespace
+
+TEST_F(TakenLine, WhatWasWaitingBeforeThePackageWentOutAnswersNothing)
+{
+    // A late acknowledgement is read before the package goes out; the
+    // package's own reply, a refusal, is the answer.
+    line.events = {[&] { exchange.OnReply(false); }, [&] { exchange.OnReply(true); }};
+    const ReplyExchange::Result r = exchange.Send(Move(1));
+    EXPECT_EQ(r.outcome, Outcome::Refused);
+    EXPECT_EQ(r.next, Next::SendAgain);
+    EXPECT_EQ(line.log, (std::vector<std::string>{"look", "write", "wait"}));
+
+    // With nothing waiting, the reply read during the wait ends it.
+    line.log.clear();
+    line.events = {[] {}, [&] { exchange.OnReply(false); }};
+    EXPECT_EQ(exchange.Send(Move(1)).outcome, Outcome::Answered);
+    EXPECT_EQ(line.log, (std::vector<std::string>{"look", "write", "wait"}));
+}
+
+TEST_F(TakenLine, ALineThatCannotBeTakenLeavesTheReplyToTheReaderThread)
+{
+    line.takeable = false;
+    std::thread reader;
+    ReplyExchange threaded{[&](const Package&) { reader = std::thread([&] { threaded.OnReply(false); }); }, stop, &log};
+    threaded.SetLine(&line);
+    threaded.SetReplyTimeoutMs(20000);
+    const ReplyExchange::Result r = threaded.Send(Move(1));
+    reader.join();
+    EXPECT_EQ(r.outcome, Outcome::Answered);
+    EXPECT_EQ(line.takes, 1);
+    EXPECT_TRUE(line.log.empty());  // never read by the waiting thread
+}
+
+TEST_F(TakenLine, AStopInterruptsTheWaitOnTheLine)
+{
+    std::thread stopper;
+    ReplyExchange stopped{[&](const Package&) {
+                              stopper = std::thread([&] {
+                                  stop = true;
+                                  stopped.WakeForStop();
+                              });
+                          },
+                          stop, &log};
+    stopped.SetLine(&line);
+    stopped.SetReplyTimeoutMs(20000);
+    const auto start = ReplyExchange::Clock::now();
+    const ReplyExchange::Result r = stopped.Send(Move(1));
+    stopper.join();
+    EXPECT_EQ(r.outcome, Outcome::Stopped);
+    EXPECT_LT(ReplyExchange::Clock::now() - start, 10s);  // not the 5 x 20 s of the waits
+}
+
+TEST_F(TakenLine, ASilentLineRunsOutEveryWaitAndAVanishedDeviceEndsItAtOnce)
+{
+    exchange.SetReplyTimeoutMs(5);
+    ReplyExchange::Result r = exchange.Send(Move(1));
+    EXPECT_EQ(r.outcome, Outcome::Unanswered);
+    EXPECT_EQ(r.next, Next::PrinterSilent);
+    EXPECT_GE(std::count(line.log.begin(), line.log.end(), "wait"), ReplyExchange::kReplyWaits);
+
+    line.log.clear();
+    exchange.SetReplyTimeoutMs(20000);
+    line.events = {[] {}, [&] { exchange.OnHangup(); }};
+    r = exchange.Send(Move(2));
+    EXPECT_EQ(r.outcome, Outcome::Unanswered);
+    EXPECT_EQ(line.log, (std::vector<std::string>{"look", "write", "wait"}));
 }
