@@ -1,6 +1,9 @@
 // Slicing panel: its controls, the settings, and the slicer run on the panel's worker thread.
 #include "ZELKGCodeWnd.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -106,7 +109,9 @@ void ZELKGCodeWnd::CreateControls()
 
     for (int y : {106, 178}) {
         const wxRect rect = DluRect(0, y, 221, 1);
-        new wxStaticLine(this, wxID_ANY, rect.GetPosition(), wxSize(rect.width, 1));
+        auto* line = new wxStaticLine(this, wxID_ANY, rect.GetPosition(), wxSize(rect.width, 1));
+        if (m_listsLine == nullptr)
+            m_listsLine = line;
     }
     const wxRect status = DluRect(7, 184, 205, 11);
     m_status = new ZELKStatic(this, ID_STATUS, status.GetPosition(), status.GetSize());
@@ -155,7 +160,98 @@ void ZELKGCodeWnd::Translate()
             list->Append(Text(key));
     }
     SetDefaults();
+    FitToTexts();
     Refresh();
+}
+
+namespace {
+
+int TextWidth(const wxWindow* window, const wxString& text)
+{
+    int width = 0, height = 0;
+    window->GetTextExtent(text, &width, &height);
+    return width;
+}
+
+}  // namespace
+
+// Places the columns after the texts of the language, measured in the
+// controls' own fonts: each label column as wide as its widest text, each
+// list as wide as its widest entry, the check boxes in one column, and the
+// panel wider when the texts need it. Nothing moves left of or above its
+// place in the panel's units.
+void ZELKGCodeWnd::FitToTexts()
+{
+    const int gap = FromDIP(4);
+    const auto place = [](wxWindow* window, int x, int width) {
+        window->SetSize(x, window->GetPosition().y, width, window->GetSize().y);
+    };
+    const auto labelsWidth = [this](std::initializer_list<int> ids, int atLeast) {
+        int width = atLeast;
+        for (int id : ids)
+            width = std::max(width, TextWidth(FindWindow(id), FindWindow(id)->GetLabel()));
+        return width;
+    };
+
+    // Left: the four labels and their lists.
+    const int labelX = DluRect(8, 0, 0, 0).x;
+    const int labelWidth = labelsWidth({ID_LABEL_FILL, ID_LABEL_LAYER, ID_LABEL_SHELLS, ID_LABEL_SPEED},
+                                       DluRect(0, 0, 46, 0).width);
+    for (int id : {ID_LABEL_FILL, ID_LABEL_LAYER, ID_LABEL_SHELLS, ID_LABEL_SPEED})
+        place(FindWindow(id), labelX, labelWidth);
+    const int listX = std::max(DluRect(55, 0, 0, 0).x, labelX + labelWidth + gap);
+    int listWidth = DluRect(0, 0, 76, 0).width;
+    for (wxChoice* list : {m_fillList, m_layerList, m_shellsList, m_speedList}) {
+        list->InvalidateBestSize();
+        listWidth = std::max(listWidth, list->GetBestSize().x);
+    }
+    for (wxChoice* list : {m_fillList, m_layerList, m_shellsList, m_speedList})
+        place(list, listX, listWidth);
+
+    // Right: the three labels and their boxes in one column.
+    const int rightX = std::max(DluRect(136, 0, 0, 0).x, listX + listWidth + 2 * gap);
+    const int rightWidth = labelsWidth({ID_LABEL_RAFT, ID_LABEL_SUPPORT, ID_LABEL_FULL_SUPPORT}, 0);
+    for (int id : {ID_LABEL_RAFT, ID_LABEL_SUPPORT, ID_LABEL_FULL_SUPPORT})
+        place(FindWindow(id), rightX, rightWidth);
+    const int checkX = std::max(DluRect(181, 0, 0, 0).x, rightX + rightWidth + gap);
+    int right = 0;
+    for (wxCheckBox* box : {m_raftCheck, m_supportCheck, m_fullSupportCheck}) {
+        box->Move(checkX, box->GetPosition().y);
+        right = std::max(right, checkX + box->GetBestSize().x);
+    }
+
+    // Below: the fields after the longest of their labels, then the buttons.
+    const int fieldLabelWidth =
+        labelsWidth({ID_LABEL_HEIGHT, ID_LABEL_EXTRUDER, ID_LABEL_PLATFORM}, DluRect(0, 0, 69, 0).width);
+    for (int id : {ID_LABEL_HEIGHT, ID_LABEL_EXTRUDER, ID_LABEL_PLATFORM})
+        place(FindWindow(id), FindWindow(id)->GetPosition().x, fieldLabelWidth);
+    const int fieldX = std::max(DluRect(78, 0, 0, 0).x, labelX + fieldLabelWidth + gap);
+    for (wxTextCtrl* field : {m_heightEdit, m_extruderEdit, m_platformEdit})
+        place(field, fieldX, field->GetSize().x);
+    const int buttonX = std::max(DluRect(153, 0, 0, 0).x, fieldX + m_heightEdit->GetSize().x + 2 * gap);
+    for (int id : {ID_BUTTON_RESET, ID_BUTTON_SET}) {
+        wxWindow* button = FindWindow(id);
+        button->Move(buttonX, button->GetPosition().y);
+        right = std::max(right, buttonX + button->GetSize().x);
+    }
+    const int progressLabelWidth = labelsWidth({ID_LABEL_PROGRESS}, DluRect(0, 0, 42, 0).width);
+    place(FindWindow(ID_LABEL_PROGRESS), FindWindow(ID_LABEL_PROGRESS)->GetPosition().x, progressLabelWidth);
+    const int gaugeX = std::max(DluRect(49, 0, 0, 0).x,
+                                FindWindow(ID_LABEL_PROGRESS)->GetPosition().x + progressLabelWidth + gap);
+    place(m_progress, gaugeX, DluRect(49, 0, 164, 0).GetRight() + 1 - gaugeX);
+
+    // The line under the lists runs between the last list and the fields
+    // below, however tall the lists are drawn.
+    const int listsBottom = m_speedList->GetRect().GetBottom();
+    const wxRect line = DluRect(0, 106, 221, 1);
+    m_listsLine->Move(line.x, line.y > listsBottom ? line.y : (listsBottom + 1 + m_heightEdit->GetPosition().y) / 2);
+
+    // The panel grows (never shrinks below its units) to hold what is right-most.
+    const int width = std::max(DluRect(0, 0, 221, 0).width, right + 2 * gap);
+    if (width != GetClientSize().x) {
+        SetClientSize(width, GetClientSize().y);
+        Refresh();
+    }
 }
 
 void ZELKGCodeWnd::SetDefaults()

@@ -17,6 +17,7 @@ class wxButton;
 class wxCheckBox;
 class wxChoice;
 class wxGauge;
+class wxStaticLine;
 class wxTextCtrl;
 class ZELKStatic;
 
@@ -72,6 +73,7 @@ public:
 private:
     enum class State { Idle, Slicing, Finishing };
     void CreateControls();
+    void FitToTexts();
     void OnCommand(wxCommandEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnCancelTimer(wxTimerEvent& event);
@@ -88,6 +90,7 @@ private:
     wxChoice* m_layerList = nullptr;
     wxChoice* m_fillList = nullptr;
     wxChoice* m_speedList = nullptr;
+    wxStaticLine* m_listsLine = nullptr;  // the line under the lists
     wxChoice* m_shellsList = nullptr;
     wxCheckBox* m_raftCheck = nullptr;
     wxCheckBox* m_supportCheck = nullptr;

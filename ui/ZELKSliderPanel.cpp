@@ -1,6 +1,8 @@
 // Rows of slider and edit box, their echo, Enter and the edits they apply.
 #include "ZELKSliderPanel.h"
 
+#include <algorithm>
+
 #include <wx/button.h>
 #include <wx/slider.h>
 #include <wx/stattext.h>
@@ -64,8 +66,11 @@ void ZELKSliderPanel::AddAxisRows(const AxisIds (&axes)[3], const wxString& edit
     const wxColour colours[3] = {wxColour(100, 150, 255), wxColour(0, 255, 0), wxColour(255, 100, 100)};
     const int rowsY[3] = {46, 90, 134};
     for (int a = 0; a < 3; ++a) {
-        AddLabel(axes[a].label, names[a], wxPoint(26, rowsY[a]), 20, colours[a]);
+        wxWindow* label = AddLabel(axes[a].label, names[a], wxPoint(26, rowsY[a]), 20, colours[a]);
         AddRow(axes[a].slider, wxPoint(38, rowsY[a] - 2), axes[a].edit, wxPoint(158, rowsY[a] - 1), edit);
+        // The label ends where its slider begins.
+        const int sliderX = m_rows.back().slider->GetPosition().x;
+        label->SetSize(std::min(label->GetSize().x, sliderX - label->GetPosition().x), label->GetSize().y);
     }
 }
 
