@@ -247,16 +247,21 @@ void CZELKComBase::ReaderLoop(std::shared_ptr<ReaderState> state)
 {
     while (!state->stop.load()) {
         bool taken = false;
+        int quietMs = -1;
         {
+            // The quiet timeout looks at what the line's reader holds: asked
+            // while the line cannot change hands.
             std::lock_guard lock(m_lineMutex);
             taken = m_lineTaken;
+            if (!taken)
+                quietMs = QuietTimeoutMs();
         }
         // While another thread holds the line the device is left alone (a
         // negative descriptor is not polled): its bytes are that thread's.
         pollfd fds[3] = {{taken ? -1 : m_fd.load(), POLLIN, 0},
                          {state->wakeFd, POLLIN, 0},
                          {m_readerPokeFd, POLLIN, 0}};
-        const int r = ::poll(fds, 3, taken ? -1 : QuietTimeoutMs());
+        const int r = ::poll(fds, 3, quietMs);
         if (state->stop.load())
             break;
         if (r < 0) {

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "LinkTestFrames.h"
 #include "MachineControlFixture.h"
@@ -143,6 +145,33 @@ TEST_F(HandPrinted, OperationsGoOutOneAtATimeEachAfterTheReply)
     ASSERT_TRUE(watch.WaitForCount(2));
     control().CloseCom();
     EXPECT_EQ(control().GetMachineConnectedIsSucessed(), 0);
+}
+
+TEST_F(HandPrinted, TheWorkerReadsItsOwnRepliesAndTheReaderThreadWhatComesWhileItSleeps)
+{
+    std::mutex m;
+    std::vector<std::thread::id> threads;
+    watch.onReply = [&](ZELKMachineControl&, const RECEIVEBUF&) {
+        std::lock_guard lock(m);
+        threads.push_back(std::this_thread::get_id());
+    };
+    const Package a = Command(137, 1), b = Command(137, 2);
+    control().AddOperationPackage(std::vector<Package>{a, b});
+    EXPECT_EQ(NextFrame(), FrameOf(a));
+    Ack();
+    EXPECT_EQ(NextFrame(), FrameOf(b));
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(2));
+    // Nothing left to send: a reply that comes anyway is still read, by the
+    // port's reader thread, and reaches the callback.
+    Ack();
+    ASSERT_TRUE(watch.WaitForCount(3));
+    std::lock_guard lock(m);
+    ASSERT_EQ(threads.size(), 3u);
+    EXPECT_EQ(threads[0], threads[1]);
+    EXPECT_NE(threads[2], threads[0]);
+    EXPECT_NE(threads[0], std::this_thread::get_id());
+    EXPECT_NE(threads[2], std::this_thread::get_id());
 }
 
 TEST_F(HandPrinted, RefusedPackageIsSentAgainAtOnceThenBacksOff)
