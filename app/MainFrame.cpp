@@ -89,6 +89,21 @@ CMainFrame::CMainFrame()
     // tool panels with the frame and hides the bar when the frame is iconised.
     Bind(wxEVT_MOVE, &CMainFrame::OnMoveOrSize, this);
     Bind(wxEVT_SIZE, &CMainFrame::OnMoveOrSize, this);
+    // A window manager raises the frame when it is clicked, and may stack it
+    // over its pop-ups: the information bar and the shown panels go back on
+    // top each time.
+    Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& event) {
+        event.Skip();
+        if (event.GetActive())
+            CallAfter([this] {
+                if (!IsShown())
+                    return;
+                PlaceInformationBar();
+                for (wxWindow* child : GetChildren())
+                    if (child->IsTopLevel() && child->IsShown())
+                        child->Raise();
+            });
+    });
 }
 
 void CMainFrame::OnMoveOrSize(wxEvent& event)

@@ -10,7 +10,7 @@
 
 ZELKPrepareWnd::ZELKPrepareWnd(wxWindow* parent, const wxPoint& pos)
 {
-    wxDialog::Create(parent, IDD, wxString(), pos, wxDefaultSize,
+    wxDialog::Create(ZELKTransparentDlg::OwnerFor(parent), IDD, wxString(), pos, wxDefaultSize,
                      wxBORDER_NONE | wxFRAME_NO_TASKBAR | wxFRAME_FLOAT_ON_PARENT);
     SetBackgroundColour(ZELKTransparentDlg::kBackground);
     SetClientSize(zelk::DluToPixels(this, wxSize(236, 55)));

@@ -20,7 +20,7 @@ const wxColour kPausedBar(230, 160, 40);
 
 ZELKPrintMonitorWnd::ZELKPrintMonitorWnd(wxWindow* parent, const wxPoint& pos) : m_timer(this, TIMER_TICK)
 {
-    wxDialog::Create(parent, IDD, wxString(), pos, wxDefaultSize,
+    wxDialog::Create(ZELKTransparentDlg::OwnerFor(parent), IDD, wxString(), pos, wxDefaultSize,
                      wxBORDER_NONE | wxFRAME_NO_TASKBAR | wxFRAME_FLOAT_ON_PARENT);
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetBackgroundColour(ZELKTransparentDlg::kBackground);

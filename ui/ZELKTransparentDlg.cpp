@@ -12,9 +12,15 @@ const wxRect ZELKTransparentDlg::kCloseBox(wxPoint(298, 5), wxPoint(325, 27));
 
 ZELKTransparentDlg::ZELKTransparentDlg() = default;
 
+wxWindow* ZELKTransparentDlg::OwnerFor(wxWindow* parent)
+{
+    wxWindow* top = parent != nullptr ? wxGetTopLevelParent(parent) : nullptr;
+    return top != nullptr ? top : parent;
+}
+
 bool ZELKTransparentDlg::Create(wxWindow* parent, int id, const wxPoint& pos, const wxSize& sizeDlu)
 {
-    if (!wxDialog::Create(parent, id, wxString(), pos, wxDefaultSize,
+    if (!wxDialog::Create(OwnerFor(parent), id, wxString(), pos, wxDefaultSize,
                           wxBORDER_NONE | wxFRAME_NO_TASKBAR | wxFRAME_FLOAT_ON_PARENT))
         return false;
     SetBackgroundColour(kBackground);

@@ -16,7 +16,13 @@ public:
     static constexpr int kAlpha = 200;
 
     ZELKTransparentDlg();
-    // Creates the hidden panel; sizeDlu is the client size in dialog units.
+    // The window a pop-up is owned by: the top-level window of `parent`, so
+    // that a window manager keeps the pop-up above it (GTK can only tie a
+    // pop-up to a top-level window).
+    static wxWindow* OwnerFor(wxWindow* parent);
+
+    // Creates the hidden panel over `parent` (owned by its top-level window);
+    // sizeDlu is the client size in dialog units.
     bool Create(wxWindow* parent, int id, const wxPoint& pos, const wxSize& sizeDlu);
 
     // 0 for panels without frame and close box; set before Create.

@@ -85,6 +85,7 @@ void ZELKUIOperation::CreateViewWnd(wxWindow* parent)
 {
     if (parent == nullptr)
         return;
+    m_viewParent = parent;
     CreateMachineConnectWnd(parent);
     CreatePrepareWnd(parent);
     CreatePrintWatch(parent);

@@ -265,6 +265,8 @@ private:
     // The machine control panel was open when the connection panel took its
     // place: a printer that answers brings it back (user-interface thread only).
     bool m_controlWndBeforeConnect = false;
+    // The view the pop-ups are placed over (their owner is its top-level window).
+    wxWeakRef<wxWindow> m_viewParent;
     void ShowReadToolpaths(const std::shared_ptr<zelk::ToolpathModel>& model);
     void JoinToolpathReader();
 

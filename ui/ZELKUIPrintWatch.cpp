@@ -158,10 +158,9 @@ void ZELKUIOperation::AddTemperatureSample(int extruderC, int platformC)
 void ZELKUIOperation::PlaceWatchPanels(wxPoint view)
 {
     if (view == wxDefaultPosition) {
-        wxWindow* parent = m_printMonitorWnd ? m_printMonitorWnd->GetParent() : nullptr;
-        if (parent == nullptr)
+        if (!m_viewParent)
             return;
-        view = parent->ClientToScreen(wxPoint(0, 0));
+        view = m_viewParent->ClientToScreen(wxPoint(0, 0));
     }
     const std::pair<wxWindow*, wxPoint> panels[] = {
         {m_printMonitorWnd, kMonitorOffset}, {m_temperatureWnd, kTemperatureOffset}, {m_toolpathWnd, kToolpathOffset}};

@@ -1,6 +1,7 @@
 // The program's window under a window manager: at the first start every picture and panel is reachable,
 // and its size, position and maximised state come back at the next start.
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -201,6 +202,56 @@ TEST_F(WindowLayout, SizePositionAndMaximisedStateComeBackAtTheNextStart)
     EXPECT_TRUE(apptest::PumpUntil([&] { return frame->GetRect() == normal; }))
         << frame->GetRect().x << "," << frame->GetRect().y << " " << frame->GetRect().width << "x"
         << frame->GetRect().height;
+}
+
+// The share of the pixels of `area` on the screen that are the panels' dark background.
+double BackgroundShare(const wxImage& screen, const wxRect& area)
+{
+    const wxRect visible = area.Intersect(wxRect(screen.GetSize()));
+    if (visible.IsEmpty())
+        return 0;
+    long dark = 0;
+    for (int y = visible.y; y <= visible.GetBottom(); ++y)
+        for (int x = visible.x; x <= visible.GetRight(); ++x) {
+            const wxColour& b = ZELKTransparentDlg::kBackground;
+            dark += std::abs(screen.GetRed(x, y) - b.Red()) + std::abs(screen.GetGreen(x, y) - b.Green()) +
+                            std::abs(screen.GetBlue(x, y) - b.Blue()) <
+                        24
+                    ? 1
+                    : 0;
+        }
+    return static_cast<double>(dark) / (static_cast<double>(visible.width) * visible.height);
+}
+
+// A click on the view raises the main window; the information bar stays on
+// top of it, as the screen shows it.
+TEST_F(WindowLayout, TheInformationBarStaysAboveTheWindowAfterAClickOnTheView)
+{
+    if (!WindowManager::Running())
+        GTEST_SKIP() << "no window manager (openbox) to stack the windows";
+    CMainFrame* frame = Start();
+    ZELKInfoWnd* bar = ZELKUIOperation::GetUIOperationObject()->GetInfoWnd();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(bar->IsShown());
+    const wxRect view = frame->GetView()->GetScreenRect();
+    const wxPoint click(view.x + view.width / 2, view.y + view.height / 3);
+    ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(click.x) + " " + std::to_string(click.y) +
+                           " click 1")
+                              .c_str()),
+              0);
+    frame->Raise();
+    ASSERT_TRUE(apptest::PumpUntil([frame] { return frame->IsActive(); }));
+    const wxRect barRect = ScreenRectOf(bar);
+    // The bar's own pixels are mostly its dark background; the same strip of
+    // the view just above it is not, so the measure tells one from the other.
+    const wxRect above(barRect.x, barRect.y - barRect.height - 40, barRect.width, barRect.height);
+    wxImage screen;
+    EXPECT_TRUE(apptest::PumpUntil([&] {
+        screen = testsupport::CaptureScreen(testsupport::ArtefactFolder("app") + "bar-after-click.png");
+        return screen.IsOk() && BackgroundShare(screen, barRect) > 0.6;
+    })) << "the information bar is hidden: " << BackgroundShare(screen, barRect) << " shown " << bar->IsShown()
+        << " at " << barRect.x << "," << barRect.y << " " << barRect.width << "x" << barRect.height;
+    EXPECT_LT(BackgroundShare(screen, above), 0.3);
 }
 
 }  // namespace
