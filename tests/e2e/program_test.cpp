@@ -223,6 +223,39 @@ TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
     Screenshot("start_print_without_printer.png");
 }
 
+// Files dragged from a file manager and dropped on the view open as if
+// imported: the drop speaks the X drag-and-drop protocol from a client of its own.
+TEST_F(Program, FilesDroppedFromAnotherProgramOpen)
+{
+    WriteBox(m_home.File("dropped box.stl"), 20, 20, 20);
+    std::ofstream(m_home.File("notes.txt")) << "not a model\n";
+    ::setenv("MORVADIN_FRAME_TIMES", "1", 1);
+    testsupport::ChildProcess program({Bin() + "/Morvadin-X"});
+    ::unsetenv("MORVADIN_FRAME_TIMES");
+    ASSERT_TRUE(program.Started());
+    const std::string window = FindWindow("Orvanel v1.0", 20);
+    ASSERT_FALSE(window.empty());
+    ASSERT_TRUE(WaitForFrameWith(program, 0, 20000)) << "no first frame";
+    const wxRect frame = WindowRect(window);
+    const wxPoint drop(frame.x + frame.width / 2, frame.y + frame.height / 3);
+
+    const auto dropped = testsupport::RunProcess({Bin() + "/xdnd-drop", window, std::to_string(drop.x),
+                                                  std::to_string(drop.y), m_home.File("dropped box.stl")});
+    EXPECT_EQ(dropped.exitCode, 0) << dropped.err;
+    ASSERT_TRUE(WaitForFrameWith(program, 1, 20000)) << "no frame drew the dropped model";
+    EXPECT_EQ(testsupport::Shell("xdotool getwindowname " + window), "dropped box.stl \u2014 Orvanel v1.0\n");
+
+    // A file that is no model is refused with a message that names it; the
+    // model stays.
+    const auto refused = testsupport::RunProcess({Bin() + "/xdnd-drop", window, std::to_string(drop.x),
+                                                  std::to_string(drop.y), m_home.File("notes.txt")});
+    EXPECT_EQ(refused.exitCode, 1) << refused.out << refused.err;
+    EXPECT_EQ(refused.out, "finished, refused\n") << refused.err;
+    EXPECT_FALSE(FindWindow("^Orvanel$", 10).empty()) << "no message about the text file";
+    Screenshot("dropped_text_file_message.png");
+    EXPECT_TRUE(program.Running());
+}
+
 TEST_F(Program, ConnectsToThePrinterNamedOnTheCommandLine)
 {
     testsupport::ChildProcess sim({Bin() + "/s3g-sim"});
