@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <wx/display.h>
+#include <wx/frame.h>
 
 #include "AppTestSupport.h"
 #include "FileIni.h"
@@ -223,35 +224,57 @@ double BackgroundShare(const wxImage& screen, const wxRect& area)
     return static_cast<double>(dark) / (static_cast<double>(visible.width) * visible.height);
 }
 
-// A click on the view raises the main window; the information bar stays on
-// top of it, as the screen shows it.
-TEST_F(WindowLayout, TheInformationBarStaysAboveTheWindowAfterAClickOnTheView)
+// A click on the view or on any tool picture raises the main window; the
+// information bar stays on top of it, as the screen shows it.
+TEST_F(WindowLayout, TheInformationBarStaysAboveTheWindowAfterEveryClick)
 {
     if (!WindowManager::Running())
         GTEST_SKIP() << "no window manager (openbox) to stack the windows";
+    apptest::MessageCapture messages;  // the pictures that refuse say why without a modal box
     CMainFrame* frame = Start();
     ZELKInfoWnd* bar = ZELKUIOperation::GetUIOperationObject()->GetInfoWnd();
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(bar->IsShown());
-    const wxRect view = frame->GetView()->GetScreenRect();
-    const wxPoint click(view.x + view.width / 2, view.y + view.height / 3);
-    ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(click.x) + " " + std::to_string(click.y) +
-                           " click 1")
-                              .c_str()),
-              0);
-    frame->Raise();
-    ASSERT_TRUE(apptest::PumpUntil([frame] { return frame->IsActive(); }));
     const wxRect barRect = ScreenRectOf(bar);
     // The bar's own pixels are mostly its dark background; the same strip of
-    // the view just above it is not, so the measure tells one from the other.
+    // the view above it is not, so the measure tells one from the other.
     const wxRect above(barRect.x, barRect.y - barRect.height - 40, barRect.width, barRect.height);
-    wxImage screen;
-    EXPECT_TRUE(apptest::PumpUntil([&] {
-        screen = testsupport::CaptureScreen(testsupport::ArtefactFolder("app") + "bar-after-click.png");
-        return screen.IsOk() && BackgroundShare(screen, barRect) > 0.6;
-    })) << "the information bar is hidden: " << BackgroundShare(screen, barRect) << " shown " << bar->IsShown()
-        << " at " << barRect.x << "," << barRect.y << " " << barRect.width << "x" << barRect.height;
-    EXPECT_LT(BackgroundShare(screen, above), 0.3);
+
+    std::vector<std::pair<std::string, wxPoint>> clicks;
+    const wxRect view = frame->GetView()->GetScreenRect();
+    clicks.emplace_back("view", wxPoint(view.x + view.width / 2, view.y + view.height / 3));
+    for (int id : {ID_PIC_VIEW, ID_PIC_GCODE, ID_PIC_MACHINE_CONTROL, ID_PIC_MOVE, ID_PIC_ROTATE, ID_PIC_SCALE,
+                   ID_PIC_SETTING}) {
+        wxWindow* picture = wxWindow::FindWindowById(id, frame);
+        ASSERT_NE(picture, nullptr) << id;
+        picture->Show();  // the edit pictures, as after a load
+        const wxRect r = ScreenRectOf(picture);
+        clicks.emplace_back("picture " + std::to_string(id), wxPoint(r.x + r.width / 2, r.y + r.height / 2));
+    }
+    // Another program's window takes the focus before each click, so that
+    // every click activates and raises the main window again.
+    auto* other = new wxFrame(nullptr, wxID_ANY, "another program", wxPoint(600, 40), wxSize(200, 100));
+    other->Show();
+    for (const auto& [what, at] : clicks) {
+        other->Raise();
+        ASSERT_TRUE(apptest::PumpUntil([other] { return other->IsActive(); })) << what;
+        ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                               " click 1")
+                                  .c_str()),
+                  0);
+        // The click took the focus from the other window; the program raises
+        // its window as it does after an import.
+        ASSERT_TRUE(apptest::PumpUntil([other] { return !other->IsActive(); })) << what;
+        frame->Raise();
+        wxImage screen;
+        EXPECT_TRUE(apptest::PumpUntil([&] {
+            screen = testsupport::CaptureScreen(testsupport::ArtefactFolder("app") + "bar-after-click.png");
+            return screen.IsOk() && BackgroundShare(screen, barRect) > 0.6;
+        })) << "the information bar is hidden after a click on the " << what << ": "
+            << BackgroundShare(screen, barRect);
+        EXPECT_LT(BackgroundShare(screen, above), 0.3) << what;
+    }
+    other->Destroy();
 }
 
 }  // namespace
