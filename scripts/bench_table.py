@@ -87,6 +87,8 @@ class MarkerError(Exception):
 # Reading the logs
 
 NUM = r"(-?\d+(?:\.\d+)?)"
+# The rest of a row's label (words apart by single spaces, no digits), then the gap before its figures.
+LABEL_REST = r"[^\d\s]*(?: [^\d\s]+)*\s{2,}"
 
 
 class Log:
@@ -211,12 +213,13 @@ def parse_startup(log):
 
 
 def parse_serial_stream(log):
-    """Either form: one rate per line ("(a) raw pseudo-terminal:  13318 packages/s"), or the
-    table of medians and bests of each loop with the machine control's row."""
+    """Either form: one rate per line ("(a) raw pseudo-terminal:  13318 packages/s"), or
+    tables of medians and bests of each loop (packages/s raw, shares of the line-rate limit
+    at 115,200 baud) with the machine control's rows."""
     m = log.match(r"^canonical print: (\d+) packages \((\d+) G-code lines\)", "the print's size",
                   "canonical print: 2999 packages (3000 G-code lines)")
     out = {"packages": int(m.group(1)), "lines": int(m.group(2)), "raw_median": None, "pty_best": None,
-           "paced_packages": int(m.group(1))}
+           "paced_packages": int(m.group(1)), "percent_median": None}
     if any(re.match(r"^\(a\)[^:]*:\s+\d", line) for line in log.lines):
         m = log.match(rf"^\(a\)[^:]*:\s+{NUM} packages/s", "the raw pseudo-terminal rate",
                       "(a) raw pseudo-terminal:         13318 packages/s  (0.075 s; ...)")
@@ -239,19 +242,27 @@ def parse_serial_stream(log):
         for key, label, example in (
                 ("raw", "machine control", "    machine control, simulator       10745     11183    0.30 x ..."),
                 ("pty", "bare loop, echo", "    bare loop, echo (pty limit)      35757     50743")):
-            m = log.match(rf"^\s+{label}[^\d]*?\s{NUM}\s+{NUM}", f'the row "{label}" (median, best)', example,
+            m = log.match(rf"^\s+{label}{LABEL_REST}{NUM}\s+{NUM}\b", f'the row "{label}" (median, best)', example,
                           a_at + 1, b_at)
             median, best = (f(m, 1), f(m, 2)) if median_first else (f(m, 2), f(m, 1))
             out[key + "_best"] = best
             if key == "raw":
                 out["raw_median"] = median
-        m = log.match(rf"^\s+machine control[^\d]*?\s{NUM} packages/s\s+{NUM}\s*% of the limit",
-                      "the machine control's 115,200-baud rate and its share of the limit",
-                      "    machine control, simulator       315.1 packages/s   97.64 % of the limit (...)", b_at + 1)
-        out["paced"], out["percent"] = f(m, 1), f(m, 2)
-    m = log.match(rf"line-rate limit[^\d]*?\s{NUM} packages/s", "the line-rate limit",
+        header, share_at = log.find(r"^\s+share of the limit.*\bmedian\b.*\bbest\b",
+                                    "the 115,200-baud share table's header",
+                                    "    share of the limit              median      best", b_at + 1)
+        line = log.lines[share_at]
+        median_first = line.index("median") < line.index("best")
+        m = log.match(rf"^\s+machine control{LABEL_REST}{NUM}\s*%\s+{NUM}\s*%",
+                      "the machine control's share of the line-rate limit (median, best)",
+                      "    machine control, simulator      91.63 %    95.10 %   0.984 x the bare loop (...)", share_at + 1)
+        median, best = (f(m, 1), f(m, 2)) if median_first else (f(m, 2), f(m, 1))
+        out["percent"], out["percent_median"] = best, median
+    m = log.match(rf"line-rate limit(?: [^\d\s]+)*\s+{NUM} packages/s", "the line-rate limit",
                   "    line-rate limit                  322.7 packages/s", b_at)
     out["limit"] = f(m, 1)
+    if "paced" not in out:
+        out["paced"] = out["limit"] * out["percent"] / 100
     m = log.match(rf"^idle connected worker:\s+{NUM}\s*% of a core", "the idle worker's CPU share",
                   "idle connected worker:            0.00 % of a core  (...)")
     out["idle_percent"] = f(m, 1)
@@ -432,10 +443,11 @@ def goal_rows(r):
                  f"{GOAL_STARTUP_MS:,.0f} ms", f"{times(st['best'] / GOAL_STARTUP_MS)} the limit",
                  f"≤ {GOAL_STARTUP_MS:,.0f} ms best", st["best"] <= GOAL_STARTUP_MS))
     ser = r["bench_serial_stream"]
+    paced_median = "" if ser["percent_median"] is None else f" (median {ser['percent_median']:.1f} %)"
     rows.append((f"Streaming at 115,200 baud ({num(ser['paced_packages'])} packages)",
-                 f"{num(ser['paced'])} packages/s", "line-rate limit", f"{num(ser['limit'])} packages/s",
-                 f"{ser['percent']:.1f} %", f"≥ {GOAL_LINE_RATE_PERCENT:g} % of line rate",
-                 ser["percent"] >= GOAL_LINE_RATE_PERCENT))
+                 f"{num(ser['paced'])} packages/s{' best' if paced_median else ''}", "line-rate limit",
+                 f"{num(ser['limit'])} packages/s", f"{ser['percent']:.1f} %{paced_median}",
+                 f"≥ {GOAL_LINE_RATE_PERCENT:g} % of line rate", ser["percent"] >= GOAL_LINE_RATE_PERCENT))
     raw = ser["raw_best"]
     median = "" if ser["raw_median"] is None else f" (median {num(ser['raw_median'])})"
     rows.append(("Streaming over a raw pseudo-terminal", f"{num(raw)} packages/s best{median}", "goal",
