@@ -202,7 +202,7 @@ def parse_startup(log):
             ("empty", r"empty window: first rendered frame", "empty window: first rendered frame"),
             ("file_first", r"STL: first rendered frame", "1M-triangle STL: first rendered frame (file loading)"),
             ("file_model", r"STL: first frame with the model", "1M-triangle STL: first frame with the model")):
-        m = log.match(rf"{label}.*?\s{NUM}\s+{NUM}\s+{NUM}", f'the row "{example}" (best, median, ...)',
+        m = log.match(rf"{label}{LABEL_REST}{NUM}\s+{NUM}\s+{NUM}", f'the row "{example}" (best, median, ...)',
                       f"{example:<52}        266        270       1000")
         best, median = f(m, 1), f(m, 2)
         if best < 0:
