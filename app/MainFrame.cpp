@@ -89,19 +89,18 @@ CMainFrame::CMainFrame()
     // tool panels with the frame and hides the bar when the frame is iconised.
     Bind(wxEVT_MOVE, &CMainFrame::OnMoveOrSize, this);
     Bind(wxEVT_SIZE, &CMainFrame::OnMoveOrSize, this);
-    // A window manager raises the frame when it is clicked, and may stack it
-    // over its pop-ups: the information bar and the shown panels go back on
-    // top each time.
+    // A window manager raises the frame when it is clicked, over the pop-ups
+    // it owns: the information bar and the shown panels go back on top each
+    // time the frame is activated (without taking the keyboard from it).
     Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& event) {
         event.Skip();
         if (event.GetActive())
             CallAfter([this] {
                 if (!IsShown())
                     return;
-                PlaceInformationBar();
                 for (wxWindow* child : GetChildren())
-                    if (child->IsTopLevel() && child->IsShown())
-                        child->Raise();
+                    if (child->IsTopLevel())
+                        ZELKTransparentDlg::RaiseWithoutFocus(child);
             });
     });
 }
@@ -174,8 +173,7 @@ void CMainFrame::PlaceInformationBar()
 {
     ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
     ui->SetInfoWndPosition(GetRect(), IsIconized() ? 1 : 0);
-    if (ZELKInfoWnd* bar = ui->GetInfoWnd(); bar != nullptr && bar->IsShown())
-        bar->Raise();
+    ZELKTransparentDlg::RaiseWithoutFocus(ui->GetInfoWnd());
 }
 
 void CMainFrame::OnLanguageChanged()

@@ -211,8 +211,7 @@ void COrvanelView::ImportModels(const std::vector<std::string>& paths)
             ui->ShowPrepareWnd(0);
             ZELKCAD::AddStlModels(files);
             // The information bar stays above the view where no window manager stacks it.
-            if (ZELKInfoWnd* bar = ui->GetInfoWnd(); bar != nullptr && bar->IsShown())
-                bar->Raise();
+            ZELKTransparentDlg::RaiseWithoutFocus(ui->GetInfoWnd());
             ShowSelectedModelInformation();
             Refresh(true);
             ui->ShowGCodeWnd(ZELKModelEdit::GetModelEditObject()->GetPrintModelNumber() != 0 ? 1 : 0);

@@ -1,6 +1,10 @@
 // Frame, close box and translucency of the panels.
 #include "ZELKTransparentDlg.h"
 
+#ifdef __WXGTK__
+#include <dlfcn.h>
+#endif
+
 #include <wx/dcclient.h>
 #include <wx/stattext.h>
 
@@ -16,6 +20,27 @@ wxWindow* ZELKTransparentDlg::OwnerFor(wxWindow* parent)
 {
     wxWindow* top = parent != nullptr ? wxGetTopLevelParent(parent) : nullptr;
     return top != nullptr ? top : parent;
+}
+
+void ZELKTransparentDlg::RaiseWithoutFocus(wxWindow* popup)
+{
+    if (popup == nullptr || !popup->IsShown())
+        return;
+#ifdef __WXGTK__
+    // GTK raises a window only by presenting it, which also focuses it; the
+    // window system's own raise is looked up in the toolkit the program
+    // already runs on.
+    using GetWindow = void* (*)(void*);
+    using Raise = void (*)(void*);
+    static const auto getWindow = reinterpret_cast<GetWindow>(::dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
+    static const auto raise = reinterpret_cast<Raise>(::dlsym(RTLD_DEFAULT, "gdk_window_raise"));
+    if (getWindow != nullptr && raise != nullptr) {
+        if (void* window = getWindow(popup->GetHandle()))
+            raise(window);
+        return;
+    }
+#endif
+    popup->Raise();
 }
 
 bool ZELKTransparentDlg::Create(wxWindow* parent, int id, const wxPoint& pos, const wxSize& sizeDlu)

@@ -20,6 +20,9 @@ public:
     // that a window manager keeps the pop-up above it (GTK can only tie a
     // pop-up to a top-level window).
     static wxWindow* OwnerFor(wxWindow* parent);
+    // Puts a shown pop-up on top of the windows stacked with it without
+    // taking the keyboard focus (wxWindow::Raise also activates the window).
+    static void RaiseWithoutFocus(wxWindow* popup);
 
     // Creates the hidden panel over `parent` (owned by its top-level window);
     // sizeDlu is the client size in dialog units.
