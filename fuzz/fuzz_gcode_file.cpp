@@ -1,10 +1,51 @@
-// Fuzzes the translation of a whole G-code file: reading, cleaning and translating every line.
+// Fuzzes the translation of a whole G-code file: reading, cleaning and translating every line, and the same file streamed.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "GCodeFuzz.h"
 #include "MachinePackages.h"
 #include "S3GFrameAssembler.h"
+#include "X3gWriter.h"
+
+namespace {
+
+// The same file streamed (read in blocks of a size the input picks, its
+// packages spooled, for some inputs through the spool's file) gives the same
+// outcome and, unless refused, the X3G bytes of the whole file's list.
+void CheckStreamed(const std::string& path, const std::uint8_t* data, std::size_t size,
+                   const std::vector<Package>& packages, const zelk::GCodeFileOutcome& whole)
+{
+    ZELKMachine machine;
+    ZELKGCodeParser streamer(&machine, &fuzzsupport::FuzzStartGCode());
+    zelk::X3gSpool::Options options;
+    options.memoryBytes = size % 2 == 0 ? 64 : std::size_t(1) << 16;
+    zelk::X3gSpool spool(options);
+    zelk::GCodeFileOutcome streamed;
+    streamer.StreamFile(path.c_str(), spool, streamed, 1 + (size > 0 ? data[size - 1] % 97 : 0));
+    FUZZ_CHECK(!spool.Failed(), spool.Error().c_str());
+    FUZZ_CHECK(streamed.read == whole.read && streamed.refused == whole.refused, "streamed: read or refused");
+    FUZZ_CHECK(streamed.reason == whole.reason, streamed.reason.c_str());
+    FUZZ_CHECK(streamed.moveCount == whole.moveCount && streamed.skippedLineCount == whole.skippedLineCount,
+               "streamed: moves or skipped lines");
+    FUZZ_CHECK(streamed.flavor == whole.flavor && streamed.flavorMark == whole.flavorMark, "streamed: flavour");
+    FUZZ_CHECK(streamed.leftOut.Summary() == whole.leftOut.Summary(), "streamed: left out");
+    if (whole.refused)
+        return;
+    std::vector<unsigned char> x3g, expected;
+    FUZZ_CHECK(spool.WriteTo([&x3g](const unsigned char* bytes, std::size_t n) {
+        x3g.insert(x3g.end(), bytes, bytes + n);
+        return true;
+    }),
+               spool.Error().c_str());
+    zelk::WriteX3gStream(packages, [&expected](const unsigned char* bytes, std::size_t n) {
+        expected.insert(expected.end(), bytes, bytes + n);
+        return true;
+    });
+    FUZZ_CHECK(x3g == expected, "the streamed X3G differs from the whole file's");
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -17,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // may be refused, and then with its line and nothing to print.
     const zelk::GCodeFileOutcome& outcome = parser.LastFileOutcome();
     FUZZ_CHECK(outcome.read, parser.LastFileError().c_str());
+    CheckStreamed(file.Path(), data, size, packages, outcome);
     if (!parser.LastFileError().empty()) {
         FUZZ_CHECK(outcome.refused && outcome.flavor != zelk::gcode::GCodeFlavor::kPrinter,
                    parser.LastFileError().c_str());

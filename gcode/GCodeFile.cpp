@@ -7,8 +7,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include <cstdlib>
+#include <vector>
+
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zelk {
 
@@ -48,6 +53,39 @@ bool ReadAll(std::FILE* file, std::unique_ptr<char[]>& text, std::size_t& size)
         if (n == 0)
             return !std::ferror(file);
     }
+}
+
+// An unlinked file for reading and writing in $TMPDIR, else /tmp; null
+// (errno says why) when neither has room for one.
+std::FILE* UnlinkedTemporaryFile()
+{
+    std::vector<std::string> folders;
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && tmp[0] != '\0')
+        folders.emplace_back(tmp);
+    folders.emplace_back("/tmp");
+    int firstErr = 0;
+    for (const std::string& folder : folders) {
+        int fd = -1;
+#ifdef O_TMPFILE
+        fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+#endif
+        if (fd < 0) {
+            std::string name = folder + "/.gcode-input-XXXXXX";
+            fd = ::mkostemp(name.data(), O_CLOEXEC);
+            if (fd >= 0)
+                ::unlink(name.c_str());
+        }
+        if (fd >= 0) {
+            std::FILE* file = ::fdopen(fd, "w+b");
+            if (file != nullptr)
+                return file;
+            ::close(fd);
+        }
+        if (firstErr == 0)
+            firstErr = errno;
+    }
+    errno = firstErr != 0 ? firstErr : EIO;
+    return nullptr;
 }
 
 }  // namespace
@@ -136,6 +174,8 @@ bool ReadGCodeEnds(const std::string& path, std::size_t headBytes, std::size_t t
     return ok || SetError(error, "cannot read", path, err);
 }
 
+GCodeLineStream::GCodeLineStream(std::size_t blockBytes) : m_blockBytes(blockBytes != 0 ? blockBytes : kBlockBytes) {}
+
 GCodeLineStream::~GCodeLineStream()
 {
     if (m_file != nullptr)
@@ -155,9 +195,20 @@ bool GCodeLineStream::Open(const std::string& path)
         if (S_ISREG(info.st_mode))
             m_sizeBytes = static_cast<std::size_t>(info.st_size);
     }
-    m_capacity = kBlockBytes;
+    m_capacity = m_blockBytes;
     m_buffer.reset(new char[m_capacity]);
     return true;
+}
+
+void GCodeLineStream::Open(std::FILE* file, const std::string& path)
+{
+    m_path = path;
+    m_file = file;
+    struct stat info {};
+    if (::fstat(::fileno(m_file), &info) == 0 && S_ISREG(info.st_mode))
+        m_sizeBytes = static_cast<std::size_t>(info.st_size);
+    m_capacity = m_blockBytes;
+    m_buffer.reset(new char[m_capacity]);
 }
 
 void GCodeLineStream::Open(GCodeText&& text)
@@ -198,15 +249,16 @@ bool GCodeLineStream::Fill()
     return true;
 }
 
-bool GCodeLineStream::Next(std::string_view& line)
+bool GCodeLineStream::Next(char*& line, std::size_t& size)
 {
     for (;;) {
-        const char* data = m_buffer.get();
-        const char* newline =
-            m_end > m_begin ? static_cast<const char*>(std::memchr(data + m_begin, '\n', m_end - m_begin)) : nullptr;
+        char* data = m_buffer.get();
+        char* newline =
+            m_end > m_begin ? static_cast<char*>(std::memchr(data + m_begin, '\n', m_end - m_begin)) : nullptr;
         if (newline != nullptr) {
             const std::size_t at = static_cast<std::size_t>(newline - data);
-            line = std::string_view(data + m_begin, at - m_begin);
+            line = data + m_begin;
+            size = at - m_begin;
             m_begin = at + 1;
             ++m_lineNumber;
             return true;
@@ -215,12 +267,84 @@ bool GCodeLineStream::Next(std::string_view& line)
             if (!m_error.empty() || m_begin == m_end)
                 return false;
             // The last line, without a newline.
-            line = std::string_view(m_buffer.get() + m_begin, m_end - m_begin);
+            line = m_buffer.get() + m_begin;
+            size = m_end - m_begin;
             m_begin = m_end;
             ++m_lineNumber;
             return true;
         }
     }
+}
+
+bool GCodeLineStream::Next(std::string_view& line)
+{
+    char* data = nullptr;
+    std::size_t size = 0;
+    if (!Next(data, size))
+        return false;
+    line = std::string_view(data, size);
+    return true;
+}
+
+bool SpoolGCodeInput(const std::string& path, std::size_t headBytes, std::size_t tailBytes, std::FILE*& spooled,
+                     std::string& head, std::string& tail, std::string* error)
+{
+    spooled = nullptr;
+    head.clear();
+    tail.clear();
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr)
+        return SetError(error, "cannot open", path, errno);
+    std::FILE* out = UnlinkedTemporaryFile();
+    if (out == nullptr) {
+        const int err = errno;
+        std::fclose(in);
+        return SetError(error, "cannot keep in a temporary file", path, err);
+    }
+    constexpr std::size_t kPiece = 1 << 16;
+    std::unique_ptr<char[]> piece(new char[kPiece]);
+    bool ok = true;
+    int err = 0;
+    const char* what = "cannot read";
+    for (;;) {
+        errno = 0;
+        const std::size_t n = std::fread(piece.get(), 1, kPiece, in);
+        if (n == 0) {
+            if (std::ferror(in)) {
+                ok = false;
+                err = errno != 0 ? errno : EIO;
+            }
+            break;
+        }
+        if (head.size() < headBytes)
+            head.append(piece.get(), std::min(n, headBytes - head.size()));
+        tail.append(piece.get(), n);
+        if (tail.size() > 2 * tailBytes + kPiece)
+            tail.erase(0, tail.size() - tailBytes);
+        errno = 0;
+        if (std::fwrite(piece.get(), 1, n, out) != n) {
+            ok = false;
+            err = errno != 0 ? errno : EIO;
+            what = "cannot keep in a temporary file";
+            break;
+        }
+    }
+    std::fclose(in);
+    if (ok && (std::fflush(out) != 0 || std::fseek(out, 0, SEEK_SET) != 0)) {
+        ok = false;
+        err = errno != 0 ? errno : EIO;
+        what = "cannot keep in a temporary file";
+    }
+    if (!ok) {
+        std::fclose(out);
+        head.clear();
+        tail.clear();
+        return SetError(error, what, path, err);
+    }
+    if (tail.size() > tailBytes)
+        tail.erase(0, tail.size() - tailBytes);
+    spooled = out;
+    return true;
 }
 
 std::size_t CountGCodeLines(const GCodeText& text)

@@ -33,14 +33,17 @@ bool ReadGCodeText(const std::string& path, GCodeText& out, std::string* error =
 bool ReadGCodeEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes, std::string& head,
                    std::string& tail, std::string* error = nullptr);
 
-// A file read line by line in blocks, so a file of any size costs a block.
-// Next() hands out each raw line (without its "\n"), valid until the next
-// call; false at the end, or on a read error (Error() says which).
+// A file read line by line in blocks, so a file of any size costs a block
+// (and its longest line). Next() hands out each raw line (without its "\n"),
+// valid until the next call; false at the end, or on a read error (Error()
+// says which).
 class GCodeLineStream {
 public:
     static constexpr std::size_t kBlockBytes = 1 << 20;
 
-    GCodeLineStream() = default;
+    // blockBytes: how much is read at a time (0: kBlockBytes); a line longer
+    // than a block is still handed out whole.
+    explicit GCodeLineStream(std::size_t blockBytes = kBlockBytes);
     ~GCodeLineStream();
     GCodeLineStream(const GCodeLineStream&) = delete;
     GCodeLineStream& operator=(const GCodeLineStream&) = delete;
@@ -49,7 +52,12 @@ public:
     bool Open(const std::string& path);
     // Hands out the lines of a text read already (a pipe read whole).
     void Open(GCodeText&& text);
+    // Reads an open file from where it stands, and closes it at the end;
+    // path names it in errors.
+    void Open(std::FILE* file, const std::string& path);
     bool Next(std::string_view& line);
+    // The same line, writable in place (for CleanGCodeLine).
+    bool Next(char*& line, std::size_t& size);
     // The number of the line Next() handed out last, from 1.
     std::size_t LineNumber() const { return m_lineNumber; }
     // The file's size when opened (0 when not known).
@@ -61,6 +69,7 @@ private:
 
     std::FILE* m_file = nullptr;
     std::string m_path;
+    std::size_t m_blockBytes;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_capacity = 0;
     std::size_t m_begin = 0, m_end = 0;  // unread bytes in the buffer
@@ -69,6 +78,16 @@ private:
     std::size_t m_sizeBytes = 0;
     std::string m_error;
 };
+
+// A pipe or a device read to its end into an unlinked temporary file, so
+// that a stream of any length costs a block of memory, with its first
+// headBytes and last tailBytes kept for what the file says of itself (the
+// tail holds the whole stream when it is shorter). `spooled` is then the
+// temporary file, at its start, for GCodeLineStream::Open(FILE*). False, with
+// error naming path, when the stream cannot be read or no temporary file can
+// be made (in $TMPDIR, else /tmp).
+bool SpoolGCodeInput(const std::string& path, std::size_t headBytes, std::size_t tailBytes, std::FILE*& spooled,
+                     std::string& head, std::string& tail, std::string* error = nullptr);
 
 // The number of lines of the text: an upper bound of the lines kept.
 std::size_t CountGCodeLines(const GCodeText& text);

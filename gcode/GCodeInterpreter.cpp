@@ -33,7 +33,7 @@ void GCodeInterpreter::LeaveOut(const GCodeLine& line, bool changesMotion)
 
 bool GCodeInterpreter::Feed(std::string_view raw, std::vector<Action>& actions, std::string& error)
 {
-    GCodeLine line;
+    GCodeLine& line = m_line;
     if (!ReadGCodeLine(raw, line, error)) {
         // The arguments of a command with no translation here (a file name,
         // a printer model) need not read as numbers: it is left out all the
@@ -215,8 +215,11 @@ bool GCodeInterpreter::MoveTo(double x, double y, double z, double e, std::vecto
     }
     if (x == m_x && y == m_y && z == m_z && e == m_e)
         return true;
-    if (m_setup.checkVolume) {
-        const double t = m_setup.volumeToleranceMm;
+    const double t = m_setup.volumeToleranceMm;
+    if (m_setup.checkVolume &&
+        (x < m_setup.minX - t || x > m_setup.maxX + t || y < m_setup.minY - t || y > m_setup.maxY + t ||
+         z < m_setup.minZ - t || z > m_setup.maxZ + t)) {
+        // Outside: the first axis that leaves it is named.
         const struct {
             const char* name;
             double v, lo, hi;

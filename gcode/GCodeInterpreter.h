@@ -93,6 +93,7 @@ private:
     bool m_eRelative = false;                   // M83
     bool m_inches = false;                      // G20
     CommandCensus m_leftOut;
+    GCodeLine m_line;  // the line Feed() reads, kept from call to call
 };
 
 }  // namespace zelk::gcode

@@ -2,8 +2,10 @@
 #include "GCodeLine.h"
 
 #include <charconv>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
+
+#include "GCodeWords.h"
 
 namespace zelk::gcode {
 
@@ -35,7 +37,45 @@ constexpr double kMaxCode = 1e9;
 // A number at `at`: an optional sign, digits, a point, more digits. G-code
 // numbers have no exponent: the E of "X10E5" is the next word. Moves `at`
 // past it; false when there is none.
-bool ReadNumber(std::string_view text, std::size_t& at, double& value)
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+bool ReadNumberDigitByDigit(std::string_view text, std::size_t& at, double& value);
+
+// The common case first: at most 15 digits in all, so that none is dropped
+// and the division is exact, with the result ReadNumberDigitByDigit gives.
+inline bool ReadNumber(std::string_view text, std::size_t& at, double& value)
+{
+    const char* const begin = text.data() + at;
+    const char* const end = text.data() + text.size();
+    const char* p = begin;
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '+' || *p == '-'))
+        ++p;
+    const char* const first = p;
+    unsigned long long mantissa = 0;
+    while (p < end && static_cast<unsigned>(*p - '0') <= 9)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+    int fraction = 0;
+    if (p < end && *p == '.') {
+        const char* const fractionBegin = ++p;
+        while (p < end && static_cast<unsigned>(*p - '0') <= 9)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+        fraction = static_cast<int>(p - fractionBegin);
+    }
+    const std::ptrdiff_t chars = p - first;  // digits and the point
+    if (chars > kFastDigits || (p < end && *p == '.'))
+        return ReadNumberDigitByDigit(text, at, value);
+    if (chars == 0 || (chars == 1 && *first == '.'))
+        return false;  // no digit at all
+    value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    if (negative)
+        value = -value;
+    at += static_cast<std::size_t>(p - begin);
+    return true;
+}
+
+bool ReadNumberDigitByDigit(std::string_view text, std::size_t& at, double& value)
 {
     std::size_t i = at;
     const std::size_t n = text.size();
@@ -83,6 +123,49 @@ bool ReadNumber(std::string_view text, std::size_t& at, double& value)
     return true;
 }
 
+// The common line in one pass, as the long way below reads it: a command
+// ("G1", "M104", "T0": its letter and up to nine digits) and words of an
+// upper-case letter and a number each, spaces between them. False for any
+// other line (a comment, a checksum, a line number, lower case, a word
+// without a number or without a space after it, M117's text, ...), which is
+// then read the long way; what was written to line by then is to be reset.
+bool ReadPlainLine(std::string_view raw, GCodeLine& line)
+{
+    const char* p = raw.data();
+    const char* const end = p + raw.size();
+    if (p == end || (*p != 'G' && *p != 'M' && *p != 'T'))
+        return false;
+    const char letter = *p++;
+    const char* const digits = p;
+    int code = 0;
+    while (p < end && static_cast<unsigned>(*p - '0') <= 9 && p - digits < 9)
+        code = code * 10 + (*p++ - '0');
+    if (p == digits || (p < end && *p != ' ') || (letter == 'M' && code == 117))
+        return false;
+    line.letter = letter;
+    line.code = code;
+    while (p < end) {
+        while (p < end && *p == ' ')
+            ++p;
+        if (p == end)
+            break;
+        const char word = *p;
+        if (word < 'A' || word > 'Z')
+            return false;
+        std::size_t at = static_cast<std::size_t>(p + 1 - raw.data());
+        double number = 0;
+        if (!ReadNumber(raw, at, number))
+            return false;
+        p = raw.data() + at;
+        if (p < end && *p != ' ')
+            return false;
+        const unsigned index = static_cast<unsigned>(word - 'A');
+        line.has[index] = true;
+        line.value[index] = number;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool GCodeLine::Empty() const
@@ -108,11 +191,25 @@ std::string GCodeLine::Name() const
 
 bool ReadGCodeLine(std::string_view raw, GCodeLine& line, std::string& error)
 {
-    line = GCodeLine();
+    // Everything but the values, which Value() reads only where has[] is set.
+    line.letter = 0;
+    line.code = -1;
+    line.subcode = -1;
+    line.has.fill(false);
+    line.numbered = false;
+    line.badChecksum = false;
+    line.lineNumber = 0;
+    line.text = std::string_view();
     if (raw.substr(0, 3) == "\xEF\xBB\xBF")
         raw.remove_prefix(3);
     while (!raw.empty() && (raw.back() == '\r' || raw.back() == '\n'))
         raw.remove_suffix(1);
+    if (ReadPlainLine(raw, line))
+        return true;
+    // Read the long way, from nothing.
+    line.letter = 0;
+    line.code = -1;
+    line.has.fill(false);
 
     // The checksum covers the bytes before the "*" of the command part.
     std::size_t star = raw.find('*');

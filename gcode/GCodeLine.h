@@ -21,7 +21,14 @@ struct GCodeLine {
     std::string_view text;      // what M117 and its kind show: the rest of the line after the command
 
     bool Has(char c) const { return has[static_cast<unsigned>(c - 'A')]; }
-    double Value(char c) const { return value[static_cast<unsigned>(c - 'A')]; }
+    // 0 for a letter the line does not have (value[] is only written for
+    // the letters it has: a line read into a GCodeLine used before keeps
+    // the older values there).
+    double Value(char c) const
+    {
+        const unsigned i = static_cast<unsigned>(c - 'A');
+        return has[i] ? value[i] : 0.0;
+    }
     // Whether the line holds anything to do (a command, or stray words).
     bool Empty() const;
     // The command's name as people write it: "G1", "M862.3", "T1"; empty without one.

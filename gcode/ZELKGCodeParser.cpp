@@ -4,12 +4,15 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <system_error>
 
 #include <sys/stat.h>
 
+#include "DialectLineReader.h"
 #include "GCodeLimits.h"
 #include "GCodeWords.h"
 #include "MachinePackages.h"
+#include "MovePayload.h"
 #include "S3GCommands.h"
 #include "ScanNumbers.h"
 #include "ZELKMachine.h"
@@ -45,7 +48,10 @@ ZELKGCodeParser::ZELKGCodeParser(ZELKMachine* machine, ZELKStartGCodeOperater* s
 
 ZELKMachine& ZELKGCodeParser::Machine()
 {
-    return m_machine != nullptr ? *m_machine : *ZELKMachine::GetMachine();
+    // The process-wide machine, once asked for, stays the same one.
+    if (m_machine == nullptr)
+        m_machine = ZELKMachine::GetMachine();
+    return *m_machine;
 }
 
 ZELKStartGCodeOperater& ZELKGCodeParser::StartGCode()
@@ -58,6 +64,10 @@ const CPoint5D& ZELKGCodeParser::StepsPerMM()
     if (!m_constantsRead) {
         m_stepsPerMM = Machine().GetStepsPerMM();
         m_maxFeedrate = Machine().GetMaxFeedrate();
+        for (int i = 0; i < 5; ++i) {
+            m_moveConstants.stepsPerMM[i] = m_stepsPerMM.get(i);
+            m_moveConstants.maxFeedrate[i] = m_maxFeedrate.get(i);
+        }
         m_constantsRead = true;
     }
     return m_stepsPerMM;
@@ -75,6 +85,31 @@ int ZELKGCodeParser::GetFileData(const std::string& path, zelk::GCodeText& text)
     return zelk::ReadGCodeText(path, text, &m_lastFileError) ? 1 : 0;
 }
 
+namespace {
+
+// A print list as a sink: each payload framed into its package.
+class ListSink final : public zelk::PayloadSink {
+public:
+    explicit ListSink(std::vector<Package>& list) : m_list(list) {}
+    bool Add(const unsigned char* payload, std::size_t size) override
+    {
+        zelk::PackagePayload::FrameInto(payload, size, m_list.emplace_back());
+        return true;
+    }
+
+private:
+    std::vector<Package>& m_list;
+};
+
+}  // namespace
+
+struct ZELKGCodeParser::FileRun {
+    zelk::PayloadSink& sink;
+    zelk::GCodeFileOutcome& outcome;
+    std::size_t lines = 0;    // cleaned lines that were not empty
+    std::size_t emitted = 0;  // packages handed to the sink
+};
+
 std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
 {
     zelk::GCodeFileOutcome outcome;
@@ -87,7 +122,10 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path, zelk::GCodeFi
     m_skippedLines = 0;
     std::vector<Package> packages;
     try {
-        TranslateFile(path, packages, outcome);
+        ListSink sink(packages);
+        TranslateFile(path, sink, outcome, &packages, 0);
+        if (outcome.refused || !outcome.read)
+            std::vector<Package>().swap(packages);  // nothing half-translated
     } catch (const std::bad_alloc&) {
         // A file too large for the memory there is: refused like an
         // unreadable one, with nothing half-translated left behind.
@@ -95,21 +133,86 @@ std::vector<Package> ZELKGCodeParser::FileParser(const char* path, zelk::GCodeFi
         outcome.read = false;
         outcome.moveCount = 0;
         m_lastFileError = std::string("cannot translate ") + path + ": out of memory";
+    } catch (const std::system_error& e) {
+        // No thread to read a flavoured file on.
+        std::vector<Package>().swap(packages);
+        outcome.read = false;
+        outcome.moveCount = 0;
+        m_lastFileError = std::string("cannot translate ") + path + ": " + e.what();
     }
+    FinishOutcome(path, outcome);
+    return packages;
+}
+
+void ZELKGCodeParser::StreamFile(const char* path, zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome,
+                                 std::size_t blockBytes)
+{
+    outcome = zelk::GCodeFileOutcome();
+    m_skippedLines = 0;
+    try {
+        TranslateFile(path, sink, outcome, nullptr, blockBytes);
+    } catch (const std::bad_alloc&) {
+        outcome.read = false;
+        outcome.moveCount = 0;
+        m_lastFileError = std::string("cannot translate ") + path + ": out of memory";
+    } catch (const std::system_error& e) {
+        // No thread to read the file on.
+        outcome.read = false;
+        outcome.moveCount = 0;
+        m_lastFileError = std::string("cannot translate ") + path + ": " + e.what();
+    }
+    FinishOutcome(path, outcome);
+}
+
+void ZELKGCodeParser::FinishOutcome(const char* path, zelk::GCodeFileOutcome& outcome)
+{
     if (!outcome.read || outcome.refused)
         outcome.reason = m_lastFileError;
     else if (outcome.moveCount == 0)
         outcome.reason = std::string(path) + ": no move (G1) in the file";
     outcome.skippedLineCount = m_skippedLines;
     m_lastOutcome = outcome;
-    return packages;
 }
 
-void ZELKGCodeParser::TranslateFile(const char* path, std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
+bool ZELKGCodeParser::EmitDialectLine(std::string_view line, const zelk::DialectLine* read, FileRun& run)
+{
+    if (run.lines == 0 && line.find("M104") != std::string_view::npos)
+        m_m104Flag = 1;
+    if (run.lines == 1 && line.find("M109") != std::string_view::npos)
+        m_m109Flag = 1;
+    ++run.lines;
+    zelk::PackagePayload payload;
+    // A G1 read ahead goes as TranslateG1 takes it; any other line is read here.
+    int result = 0;
+    if (read != nullptr && read->isG1)
+        result = read->moveRead ? BuildMove(read->move, payload) : Skip();
+    else
+        result = TranslateLine(line, payload);
+    if (result == 0)
+        return true;  // no package (an M1's is dropped too)
+    if (payload.size != 0 && payload.bytes[0] == kCmdQueueAcceleratedPoint)
+        ++run.outcome.moveCount;
+    // A list of 13 or more packages carries the wait-for-tool packet at
+    // index 12, before the package that would have been there.
+    if (run.emitted == 12) {
+        static const Package waitForTool = zelk::WaitForToolPackage();
+        if (!run.sink.Add(waitForTool.Payload(), static_cast<std::size_t>(waitForTool.PayloadSize())))
+            return false;
+        ++run.emitted;
+    }
+    ++run.emitted;
+    return run.sink.Add(payload.bytes, payload.size);
+}
+
+void ZELKGCodeParser::TranslateFile(const char* path, zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome,
+                                    std::vector<Package>* list, std::size_t blockBytes)
 {
     // The flavour from the file's own ends, unless the caller chose it. A
-    // pipe or a device can be read only once: it is read whole first.
+    // pipe or a device can be read only once: for a list it is read whole
+    // first; streamed, it goes to a temporary file (its ends kept) unless the
+    // flavour is chosen, and then it is read as it comes.
     zelk::GCodeText file;
+    std::FILE* spooled = nullptr;
     struct stat info {};
     const bool regular = ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
     m_lastFileError.clear();
@@ -123,50 +226,75 @@ void ZELKGCodeParser::TranslateFile(const char* path, std::vector<Package>& pack
         const zelk::gcode::FlavorMark mark = zelk::gcode::DetectFlavor(head, tail);
         outcome.flavor = mark.flavor;
         outcome.flavorMark = mark.mark;
-    } else {
+    } else if (list != nullptr) {
         if (!GetFileData(path, file))
             return;
         const zelk::gcode::FlavorMark mark = zelk::gcode::DetectFlavor(std::string_view(file.data.get(), file.size));
         outcome.flavor = mark.flavor;
         outcome.flavorMark = mark.mark;
+    } else {
+        std::string head, tail;
+        if (!zelk::SpoolGCodeInput(path, zelk::gcode::kFlavorHeadBytes, zelk::gcode::kFlavorTailBytes, spooled, head,
+                                   tail, &m_lastFileError))
+            return;
+        const zelk::gcode::FlavorMark mark = zelk::gcode::DetectFlavor(head, tail);
+        outcome.flavor = mark.flavor;
+        outcome.flavorMark = mark.mark;
     }
+
     if (outcome.flavor != zelk::gcode::GCodeFlavor::kPrinter) {
-        TranslateFlavoredFile(path, outcome.flavor, packages, outcome, file.data ? &file : nullptr);
+        FlavoredInput input{file.data ? &file : nullptr, spooled, blockBytes, list};
+        TranslateFlavoredFile(path, outcome.flavor, sink, outcome, input);
         return;
     }
-    if (!file.data && !GetFileData(path, file))
+
+    FileRun run{sink, outcome};
+    if (list != nullptr) {
+        // A list: the file read whole, the list reserved for one slot more
+        // than the lines that can give a package (for the wait-for-tool
+        // packet); blank lines take none.
+        if (!file.data && !GetFileData(path, file))
+            return;
+        outcome.read = true;
+        m_census = &outcome.leftOut;
+        list->reserve(zelk::CountNonBlankGCodeLines(file) + 1);
+        zelk::AdviseHugePages(list->data(), list->capacity() * sizeof(Package));
+        zelk::ForEachGCodeLine(file, [&](std::string_view line) { EmitDialectLine(line, nullptr, run); });
+        m_census = nullptr;
         return;
+    }
+
+    // The lines are read, cleaned and split on a thread of their own, a
+    // block ahead; the machine's state is kept here, line after line.
+    zelk::DialectLineReader reader(blockBytes);
+    if (spooled != nullptr) {
+        reader.Open(spooled, path);
+    } else if (!reader.Open(path)) {
+        m_lastFileError = reader.Error();
+        return;
+    }
     outcome.read = true;
     m_census = &outcome.leftOut;
-
-    // One slot more than the lines that can give a package, for the
-    // wait-for-tool packet; blank lines take none.
-    packages.reserve(zelk::CountNonBlankGCodeLines(file) + 1);
-    zelk::AdviseHugePages(packages.data(), packages.capacity() * sizeof(Package));
-    std::size_t n = 0;
-    zelk::ForEachGCodeLine(file, [&](std::string_view line) {
-        if (n == 0 && line.find("M104") != std::string_view::npos)
-            m_m104Flag = 1;
-        if (n == 1 && line.find("M109") != std::string_view::npos)
-            m_m109Flag = 1;
-        ++n;
-        // Translated in place: the slot is dropped again when the line gives
-        // no package.
-        Package& slot = packages.emplace_back();
-        if (GetGCodeCommandPackage(line, slot) == 0) {
-            packages.pop_back();
-            return;
+    const std::vector<zelk::DialectLine>* lines = nullptr;
+    bool sinkOk = true;
+    while (sinkOk && reader.Next(lines)) {
+        for (const zelk::DialectLine& line : *lines) {
+            if (!EmitDialectLine(line.text, &line, run)) {
+                sinkOk = false;
+                break;
+            }
         }
-        if (slot.size != 0 && slot.Payload()[0] == kCmdQueueAcceleratedPoint)
-            ++outcome.moveCount;
-        // A list of 13 or more packages carries the wait-for-tool packet at
-        // index 12, before the package that would have been there.
-        if (packages.size() == 13) {
-            packages.push_back(packages[12]);
-            packages[12] = zelk::WaitForToolPackage();
-        }
-    });
+    }
     m_census = nullptr;
+    if (!reader.Error().empty()) {
+        outcome.read = false;
+        outcome.moveCount = 0;
+        m_lastFileError = reader.Error();
+    } else if (!sinkOk) {
+        outcome.read = false;
+        outcome.moveCount = 0;
+        m_lastFileError = std::string("cannot translate ") + path + ": its packages could not be kept";
+    }
 }
 
 void ZELKGCodeParser::LeaveOut(char letter, int code)
@@ -196,6 +324,16 @@ int ZELKGCodeParser::GetGCodeCommandPackage(const std::string& line, Package& ou
 
 int ZELKGCodeParser::GetGCodeCommandPackage(std::string_view line, Package& out)
 {
+    zelk::PackagePayload payload;
+    const int result = TranslateLine(line, payload);
+    // A line that builds no package leaves out as it was.
+    if (payload.size != 0)
+        payload.Frame(out);
+    return result;
+}
+
+int ZELKGCodeParser::TranslateLine(std::string_view line, zelk::PackagePayload& out)
+{
     Words words;
     zelk::SplitGCodeWords(line, words);
     if (words.count == 0)
@@ -209,36 +347,44 @@ int ZELKGCodeParser::GetGCodeCommandPackage(std::string_view line, Package& out)
     return 1;
 }
 
-int ZELKGCodeParser::TranslateM(int code, const Words& words, Package& out)
+int ZELKGCodeParser::TranslateM(int code, const Words& words, zelk::PackagePayload& out)
 {
-    using ZELKMachineCodeBuild::GetPackage;
+    static const Package isFinished = zelk::IsFinishedPackage();
+    static const Package changeTool = zelk::ChangeToolPackage();
+    static const Package enableAll = zelk::EnableAllAxesPackage();
+    static const Package extruderMotor = zelk::ExtruderMotorPackage();
     int value = 0;
     bool read = false;
     switch (code) {
     case 1:
-        out = zelk::IsFinishedPackage();
+        out.Set(isFinished);
         return 0;
     case 6:
-        out = zelk::ChangeToolPackage();
+        out.Set(changeTool);
         return 1;
     case 17:
-        out = zelk::EnableAllAxesPackage();
+        out.Set(enableAll);
         return 1;
     case 18:
-        GetPackage(kCmdEnableAxes, {{kField8, kAllAxes}}, out);
+        out.Begin(kCmdEnableAxes);
+        out.Add8(kAllAxes);
         return 1;
     case 73:
         ScanLetterInt(words[1], 'P', value);
-        GetPackage(kCmdSetBuildPercentage, {{kField8, value}, {kField8, kPercentReserved}}, out);
+        out.Begin(kCmdSetBuildPercentage);
+        out.Add8(value);
+        out.Add8(kPercentReserved);
         return 1;
     case 101:
-        GetPackage(kCmdEnableAxes, {{kField8, kEnableAxesBit | kAxisA}}, out);
+        out.Begin(kCmdEnableAxes);
+        out.Add8(kEnableAxesBit | kAxisA);
         return 1;
     case 102:
-        out = zelk::ExtruderMotorPackage();
+        out.Set(extruderMotor);
         return 1;
     case 103:
-        GetPackage(kCmdEnableAxes, {{kField8, kAxisA}}, out);
+        out.Begin(kCmdEnableAxes);
+        out.Add8(kAxisA);
         return 1;
     case 104:
         if (m_m104Flag != 0) {
@@ -266,19 +412,21 @@ int ZELKGCodeParser::TranslateM(int code, const Words& words, Package& out)
     }
 }
 
-int ZELKGCodeParser::TranslateTemperature(int action, int limitC, bool read, int tempC, Package& out)
+int ZELKGCodeParser::TranslateTemperature(int action, int limitC, bool read, int tempC, zelk::PackagePayload& out)
 {
     // An unreadable or wild temperature would wrap in its 16-bit field.
     if (!read || tempC < 0 || tempC > limitC)
         return Skip();
     constexpr int kTemperatureBytes = 2;
-    ZELKMachineCodeBuild::GetPackage(
-        kCmdToolAction, {{kField8, kTool0}, {kField8, action}, {kField8, kTemperatureBytes}, {kField16, tempC}},
-        out);
+    out.Begin(kCmdToolAction);
+    out.Add8(kTool0);
+    out.Add8(action);
+    out.Add8(kTemperatureBytes);
+    out.Add16(tempC);
     return 1;
 }
 
-int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
+int ZELKGCodeParser::TranslateG(int code, const Words& words, zelk::PackagePayload& out)
 {
     switch (code) {
     case 1:
@@ -286,10 +434,14 @@ int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
     case 4:
         // A relative extruder move of 2400 steps over 15 s (the dwell primes
         // the nozzle); the P word is not used.
-        ZELKMachineCodeBuild::GetPackage(kCmdQueueRelativePoint,
-                                         {{kField32, 0}, {kField32, 0}, {kField32, 0}, {kField32, -2400}, {kField32, 0},
-                                          {kField32, 15000000}, {kField8, kAllAxes}},
-                                         out);
+        out.Begin(kCmdQueueRelativePoint);
+        out.Add32(0);
+        out.Add32(0);
+        out.Add32(0);
+        out.Add32(-2400);
+        out.Add32(0);
+        out.Add32(15000000);
+        out.Add8(kAllAxes);
         return 1;
     case 92:
         return TranslateG92(words, out);
@@ -313,7 +465,7 @@ int ZELKGCodeParser::TranslateG(int code, const Words& words, Package& out)
     }
 }
 
-int ZELKGCodeParser::TranslateHoming(int command, int mask, std::string_view feedWord, Package& out)
+int ZELKGCodeParser::TranslateHoming(int command, int mask, std::string_view feedWord, zelk::PackagePayload& out)
 {
     // Homing gives up after 20 s.
     constexpr int kHomingTimeoutS = 20;
@@ -321,8 +473,10 @@ int ZELKGCodeParser::TranslateHoming(int command, int mask, std::string_view fee
     int interval = 0;
     if (ScanLetterFloat(feedWord, 'F', feed))
         interval = TransMachineSpeed(TruncateToInt(feed));
-    ZELKMachineCodeBuild::GetPackage(command, {{kField8, mask}, {kField32, interval}, {kField16, kHomingTimeoutS}},
-                                     out);
+    out.Begin(command);
+    out.Add8(mask);
+    out.Add32(interval);
+    out.Add16(kHomingTimeoutS);
     return 1;
 }
 
@@ -335,7 +489,7 @@ int ZELKGCodeParser::TransMachineSpeed(int feedrate)
     return TruncateToInt(60000000.0 / (feedrate * kHomingStepsPerMM));
 }
 
-int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
+int ZELKGCodeParser::TranslateG92(const Words& words, zelk::PackagePayload& out)
 {
     ZELKMachine& machine = Machine();
     CPoint5D position = machine.getCurrentPosition();
@@ -345,10 +499,12 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
     const double spmA = StepsPerMM().Axis_A();
     auto steps = [](double spm, double mm) { return TruncateToInt(spm * mm + 0.5); };
     auto setPosition = [&](double x, double y, double z, double a) {
-        ZELKMachineCodeBuild::GetPackage(kCmdSetExtendedPosition,
-                                         {{kField32, steps(spmX, x)}, {kField32, steps(spmY, y)},
-                                          {kField32, steps(spmZ, z)}, {kField32, steps(spmA, a)}, {kField32, 0}},
-                                         out);
+        out.Begin(kCmdSetExtendedPosition);
+        out.Add32(steps(spmX, x));
+        out.Add32(steps(spmY, y));
+        out.Add32(steps(spmZ, z));
+        out.Add32(steps(spmA, a));
+        out.Add32(0);
     };
 
     const zelk::PositionReset reset = zelk::ReadPositionReset(words);
@@ -380,7 +536,7 @@ int ZELKGCodeParser::TranslateG92(const Words& words, Package& out)
     return 1;
 }
 
-int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
+int ZELKGCodeParser::TranslateG1(const Words& words, zelk::PackagePayload& out)
 {
     MoveWords move;
     if (!zelk::ReadMoveWords(words, move))
@@ -388,7 +544,7 @@ int ZELKGCodeParser::TranslateG1(const Words& words, Package& out)
     return BuildMove(move, out);
 }
 
-int ZELKGCodeParser::BuildMove(const MoveWords& move, Package& out)
+int ZELKGCodeParser::BuildMove(const MoveWords& move, zelk::PackagePayload& out)
 {
     ZELKMachine& machine = Machine();
     if (move.named[kWordF] && (move.setsFeedrate || move.feedrateOnly))
@@ -397,102 +553,30 @@ int ZELKGCodeParser::BuildMove(const MoveWords& move, Package& out)
         return 0;
 
     // Axes the line does not name stay where they are, in single precision.
-    const CPoint5D current = machine.getCurrentPosition();
+    CPoint5D position = machine.getCurrentPosition();
+    const double current[5] = {position.Axis_X(), position.Axis_Y(), position.Axis_Z(), position.Axis_A(),
+                               position.Axis_B()};
     auto axis = [&](int which, double now) {
         return move.named[which] ? move.value[which] : static_cast<float>(now);
     };
-    const float x = axis(kWordX, current.Axis_X()), y = axis(kWordY, current.Axis_Y());
-    const float z = axis(kWordZ, current.Axis_Z()), e = axis(kWordE, current.Axis_A());
-    const CPoint5D target(x, y, z, e, 0);
-    CPoint5D delta;
-    delta.sub(target, current);
-    CPoint5D absDelta = delta;
-    absDelta.absolute();
-    if (!(absDelta.magnitude() > 0))
+    const double target[5] = {axis(kWordX, current[0]), axis(kWordY, current[1]), axis(kWordZ, current[2]),
+                              axis(kWordE, current[3]), 0};
+    const double length = zelk::MoveLength(current, target);
+    if (!(length > 0))
         return 0;
-    WriteMovePackage(current, target, out);
-    machine.SetCurrentPosition(target);
+    WriteMovePackage(current, target, length, out);
+    position.setX(target[0]);
+    position.setY(target[1]);
+    position.setZ(target[2]);
+    position.setA(target[3]);
+    position.setB(0);
+    machine.SetCurrentPosition(position);
     return 1;
 }
 
-void ZELKGCodeParser::WriteMovePackage(const CPoint5D& current, const CPoint5D& target, Package& out)
+void ZELKGCodeParser::WriteMovePackage(const double current[5], const double target[5], double length,
+                                       zelk::PackagePayload& out)
 {
-    CPoint5D delta;
-    delta.sub(target, current);
-    CPoint5D absDelta = delta;
-    absDelta.absolute();
-    double distance = std::sqrt(delta.Axis_X() * delta.Axis_X() + delta.Axis_Y() * delta.Axis_Y() +
-                                delta.Axis_Z() * delta.Axis_Z());
-    const double feedrate = getSafeFeedrate(absDelta);
-    double minutes = distance / feedrate;
-    if (minutes == 0) {  // an extruder-only move
-        distance = absDelta.Axis_A();
-        minutes = absDelta.Axis_A() / feedrate;
-    }
-
-    // A and B travel as relative moves, with the opposite sign of the
-    // filament change: negative steps push filament out.
-    const CPoint5D targetSteps =
-        mmToSteps(CPoint5D(target.Axis_X(), target.Axis_Y(), target.Axis_Z(), -delta.Axis_A(), -delta.Axis_B()));
-    const CPoint5D deltaSteps = getAbsDeltaSteps(current, target);
-    const double maxSteps = deltaSteps.absolute_maximum();
-    const int dda = maxSteps == 0 ? 0 : TruncateToInt(1000000.0 / (minutes * 60000000.0 / maxSteps));
-
-    const float distanceF = static_cast<float>(distance);
-    int distanceBits = 0;
-    std::memcpy(&distanceBits, &distanceF, sizeof distanceBits);
-
-    ZELKMachineCodeBuild::GetPackage(
-        kCmdQueueAcceleratedPoint,
-        {{kField32, TruncateToInt(targetSteps.Axis_X())}, {kField32, TruncateToInt(targetSteps.Axis_Y())},
-         {kField32, TruncateToInt(targetSteps.Axis_Z())}, {kField32, TruncateToInt(targetSteps.Axis_A())},
-         {kField32, TruncateToInt(targetSteps.Axis_B())}, {kField32, dda}, {kField8, kAxisA | kAxisB},
-         {kField32, distanceBits}, {kField16, TruncateToInt(feedrate / 60.0 * 64.0)}},
-        out);
-}
-
-double ZELKGCodeParser::getSafeFeedrate(CPoint5D absoluteDelta)
-{
-    const CPoint5D& limits = MaxFeedrate();
-    double feedrate = Machine().GetCurrentFeedrate();
-    if (feedrate == 0) {
-        for (int i = 0; i < 5; ++i) {
-            if (limits.get(i) >= feedrate)
-                feedrate = limits.get(i);
-        }
-        if (!(feedrate > 1))
-            feedrate = 1;
-    }
-    const double length = absoluteDelta.magnitude();
-    for (int i = 0; i < 5; ++i) {
-        const double d = absoluteDelta.get(i);
-        if (d != 0 && feedrate * d / length > limits.get(i))
-            feedrate = limits.get(i) * length / d;
-    }
-    return feedrate;
-}
-
-CPoint5D ZELKGCodeParser::mmToSteps(CPoint5D mm, CPoint5D excess)
-{
-    CPoint5D steps;
-    steps.mul(StepsPerMM(), mm);
-    steps.add(excess);
-    steps.round();
-    return steps;
-}
-
-CPoint5D ZELKGCodeParser::mmToSteps(CPoint5D mm)
-{
-    CPoint5D steps;
-    steps.mul(StepsPerMM(), mm);
-    steps.round();
-    return steps;
-}
-
-CPoint5D ZELKGCodeParser::getAbsDeltaSteps(CPoint5D from, CPoint5D to)
-{
-    CPoint5D delta;
-    delta.sub(to, from);
-    delta.absolute();
-    return mmToSteps(delta);
+    StepsPerMM();
+    zelk::WriteMovePayload(m_moveConstants, current, target, length, Machine().GetCurrentFeedrate(), out);
 }

@@ -13,12 +13,17 @@
 #include "GCodeFlavor.h"
 #include "GCodeInterpreter.h"
 #include "GCodeWords.h"
+#include "MovePayload.h"
 #include "Package.h"
+#include "PackagePayload.h"
+#include "X3gWriter.h"
 
 class ZELKMachine;
 class ZELKStartGCodeOperater;
 
 namespace zelk {
+
+struct DialectLine;
 
 // What the translation of a whole file came to.
 struct GCodeFileOutcome {
@@ -71,6 +76,18 @@ public:
     // (not read, an empty list), never an exception.
     std::vector<Package> FileParser(const char* path, zelk::GCodeFileOutcome& outcome);
 
+    // Translates a whole file as FileParser does, handing each package to
+    // sink in order instead of keeping a list: the file is read a block
+    // (blockBytes; 0: the readers' own size) at a time, the printer's
+    // dialect a few blocks ahead on a thread of its own (DialectLineReader),
+    // so memory stays a few blocks and the sink's own, whatever the file's
+    // size. A pipe whose flavour must be read from its end first goes to a
+    // temporary file. The outcome is FileParser's, and so are the packages,
+    // in order; when the file is refused (or the sink fails, reason then
+    // says so) the sink holds part of it, for the caller to drop.
+    void StreamFile(const char* path, zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome,
+                    std::size_t blockBytes = 0);
+
     // Translates one line. Nonzero: out holds the package for this line (or
     // was left as given, for lines without a G or M code). Zero: the line
     // produces no package (M1 still writes out).
@@ -97,35 +114,53 @@ private:
 
     int GetFileData(const std::string& path, zelk::GCodeText& text);
 
-    int TranslateG(int code, const Words& words, Package& out);
-    int TranslateM(int code, const Words& words, Package& out);
-    int TranslateG1(const Words& words, Package& out);
-    int BuildMove(const MoveWords& move, Package& out);
-    void WriteMovePackage(const CPoint5D& current, const CPoint5D& target, Package& out);
-    int TranslateTemperature(int action, int limitC, bool read, int tempC, Package& out);
-    void TranslateFile(const char* path, std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome);
+    // One line into out (size 0: no package, or an empty one); the return
+    // value as GetGCodeCommandPackage's.
+    int TranslateLine(std::string_view line, zelk::PackagePayload& out);
+    int TranslateG(int code, const Words& words, zelk::PackagePayload& out);
+    int TranslateM(int code, const Words& words, zelk::PackagePayload& out);
+    int TranslateG1(const Words& words, zelk::PackagePayload& out);
+    int BuildMove(const MoveWords& move, zelk::PackagePayload& out);
+    // The move from current to target (X, Y, Z, A, B in mm); `length` is the
+    // magnitude of their difference.
+    void WriteMovePackage(const double current[5], const double target[5], double length, zelk::PackagePayload& out);
+    int TranslateTemperature(int action, int limitC, bool read, int tempC, zelk::PackagePayload& out);
     int Skip();
-    int TranslateG92(const Words& words, Package& out);
-    int TranslateHoming(int command, int mask, std::string_view feedWord, Package& out);
+    int TranslateG92(const Words& words, zelk::PackagePayload& out);
+    int TranslateHoming(int command, int mask, std::string_view feedWord, zelk::PackagePayload& out);
     void LeaveOut(char letter, int code);
+
+    // What a whole file's translation runs through; `list` is FileParser's
+    // (the file then read whole, the list reserved for it), null for StreamFile.
+    struct FileRun;
+    void TranslateFile(const char* path, zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome,
+                       std::vector<Package>* list, std::size_t blockBytes);
+    void FinishOutcome(const char* path, zelk::GCodeFileOutcome& outcome);
+    // One cleaned line of the printer's dialect: its package (if any) to the
+    // sink, the wait-for-tool packet before the package at index 12. `read`:
+    // the line as DialectLineReader read it ahead, or null. False when the
+    // sink fails.
+    bool EmitDialectLine(std::string_view line, const zelk::DialectLine* read, FileRun& run);
 
     // Files of another flavour, read through the G-code interpreter.
     // The file is read and interpreted on a thread of its own while this one
-    // turns the actions into packages, a block of actions at a time.
-    // `text`, when given, is the file already read whole (a pipe), read from there.
-    void TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor, std::vector<Package>& packages,
-                               zelk::GCodeFileOutcome& outcome, zelk::GCodeText* text);
-    // `texts` holds the messages of the actions (an action's value is its index).
-    void AppendActionPackages(const std::vector<zelk::gcode::Action>& actions, const std::vector<std::string>& texts,
-                              std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome);
-    void SetPositionPackage(double x, double y, double z, double a, Package& out);
+    // turns the actions into packages, a block of actions at a time. `input`
+    // says where the lines come from (the path, a text read whole, or an
+    // open file).
+    struct FlavoredInput {
+        zelk::GCodeText* text = nullptr;            // a text read whole
+        std::FILE* file = nullptr;                  // an open file (a pipe kept in a temporary file)
+        std::size_t blockBytes = 0;                 // read at a time from the path or the file
+        std::vector<Package>* list = nullptr;       // FileParser's list, reserved for the file
+    };
+    void TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor, zelk::PayloadSink& sink,
+                               zelk::GCodeFileOutcome& outcome, FlavoredInput& input);
+    // `texts` holds the messages of the actions (an action's value is its
+    // index). False when the sink fails.
+    bool AppendActionPackages(const std::vector<zelk::gcode::Action>& actions, const std::vector<std::string>& texts,
+                              zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome);
+    void SetPositionPackage(double x, double y, double z, double a, zelk::PackagePayload& out);
 
-    // Current feedrate (or the largest limit when none is set yet), lowered so
-    // that no axis of the move exceeds its own limit.
-    double getSafeFeedrate(CPoint5D absoluteDelta);
-    CPoint5D mmToSteps(CPoint5D mm, CPoint5D excess);
-    CPoint5D mmToSteps(CPoint5D mm);
-    CPoint5D getAbsDeltaSteps(CPoint5D from, CPoint5D to);
     int TransMachineSpeed(int feedrate);
 
     ZELKMachine& Machine();
@@ -140,6 +175,7 @@ private:
     bool m_constantsRead = false;
     CPoint5D m_stepsPerMM;
     CPoint5D m_maxFeedrate;
+    zelk::MoveConstants m_moveConstants;  // the two above, as moves are computed with them
     ZELKStartGCodeOperater* m_startGCode;
     int m_m104Flag = 0;
     int m_m109Flag = 0;

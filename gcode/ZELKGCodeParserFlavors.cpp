@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 #include "FileIni.h"
 #include "MachinePackages.h"
+#include "MovePayload.h"
 #include "S3GCommands.h"
 #include "ScanNumbers.h"
 #include "ZELKMachine.h"
@@ -39,51 +41,47 @@ constexpr int kMessageClear = 0x01;
 constexpr int kMessageLastPiece = 0x02;
 constexpr unsigned kMaxDelayUs = 0xFFFFFFFFu;
 
-Package Build(int command, std::initializer_list<PackageData> params)
-{
-    return ZELKMachineCodeBuild::GetPackage(command, params);
-}
-
-// A display message: its pieces of text, each ended by a zero byte.
-void MessagePackages(std::string_view text, std::vector<Package>& out)
+// A display message: its pieces of text, each ended by a zero byte. False
+// when the sink fails.
+bool MessagePackages(std::string_view text, zelk::PayloadSink& sink)
 {
     std::size_t at = 0;
     do {
         const std::size_t n = std::min(kMessagePieceBytes, text.size() - at);
         const bool last = at + n >= text.size();
-        Package p;
-        CPacketBuilder builder(kCmdDisplayMessage);
-        builder.add8((at == 0 ? kMessageClear : 0) | (last ? kMessageLastPiece : 0));
-        builder.add8(0);  // x
-        builder.add8(0);  // y
-        builder.add8(0);  // timeout: until the next message
+        zelk::PackagePayload p;
+        p.Begin(kCmdDisplayMessage);
+        p.Add8((at == 0 ? kMessageClear : 0) | (last ? kMessageLastPiece : 0));
+        p.Add8(0);  // x
+        p.Add8(0);  // y
+        p.Add8(0);  // timeout: until the next message
         for (std::size_t i = 0; i < n; ++i)
-            builder.add8(static_cast<unsigned char>(text[at + i]));
-        builder.add8(0);
-        const unsigned char* frame = builder.getPacket();
-        p.size = builder.GetPacketCount();
-        std::memcpy(p.data, frame, static_cast<std::size_t>(p.size));
-        out.push_back(p);
+            p.Add8(static_cast<unsigned char>(text[at + i]));
+        p.Add8(0);
+        if (!sink.Add(p.bytes, p.size))
+            return false;
         at += n;
     } while (at < text.size());
+    return true;
 }
 
 }  // namespace
 
-void ZELKGCodeParser::SetPositionPackage(double x, double y, double z, double a, Package& out)
+void ZELKGCodeParser::SetPositionPackage(double x, double y, double z, double a, zelk::PackagePayload& out)
 {
     ZELKMachine& machine = Machine();
     auto steps = [](double spm, double mm) { return TruncateToInt(std::floor(spm * mm + 0.5)); };
-    ZELKMachineCodeBuild::GetPackage(
-        kCmdSetExtendedPosition,
-        {{kField32, steps(machine.GetMachineMotorX().GetStepsPerMM(), x)},
-         {kField32, steps(machine.GetMachineMotorY().GetStepsPerMM(), y)},
-         {kField32, steps(machine.GetMachineMotorZ().GetStepsPerMM(), z)}, {kField32, steps(StepsPerMM().Axis_A(), a)},
-         {kField32, 0}},
-        out);
+    out.Begin(kCmdSetExtendedPosition);
+    out.Add32(steps(machine.GetMachineMotorX().GetStepsPerMM(), x));
+    out.Add32(steps(machine.GetMachineMotorY().GetStepsPerMM(), y));
+    out.Add32(steps(machine.GetMachineMotorZ().GetStepsPerMM(), z));
+    out.Add32(steps(StepsPerMM().Axis_A(), a));
+    out.Add32(0);
 }
 
 namespace {
+
+constexpr std::size_t kActionsPerBlock = 4096;
 
 // What the reading thread hands over: a block of actions with their messages,
 // and at the end why the reading stopped, if it was refused.
@@ -119,6 +117,34 @@ public:
         m_space.notify_one();
         return block;
     }
+    // A block the translator is done with, for the reader to fill again:
+    // its vectors keep their room, so no block costs new memory.
+    void Recycle(ActionBlock block)
+    {
+        block.actions.clear();
+        block.texts.clear();
+        block.last = false;
+        block.failed = false;
+        block.error.clear();
+        std::lock_guard lock(m_mutex);
+        if (m_spare.size() < kDepth + 1)
+            m_spare.push_back(std::move(block));
+    }
+    // A recycled block, or a new one.
+    ActionBlock Fresh()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_spare.empty()) {
+                ActionBlock block = std::move(m_spare.back());
+                m_spare.pop_back();
+                return block;
+            }
+        }
+        ActionBlock block;
+        block.actions.reserve(kActionsPerBlock + 64);
+        return block;
+    }
     // The translator gives up (out of memory): the reader stops pushing.
     void Abandon()
     {
@@ -136,20 +162,22 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_ready, m_space;
     std::deque<ActionBlock> m_blocks;
+    std::vector<ActionBlock> m_spare;
     bool m_abandoned = false;
 };
 
-constexpr std::size_t kActionsPerBlock = 4096;
-
 // Reads and interprets the whole file, handing its actions over in blocks.
-void ReadActions(const std::string& path, zelk::GCodeText* text, zelk::gcode::GCodeInterpreter& interpreter,
-                 BlockQueue& queue)
+void ReadActions(const std::string& path, zelk::GCodeText* text, std::FILE* file, std::size_t blockBytes,
+                 zelk::gcode::GCodeInterpreter& interpreter, BlockQueue& queue)
 {
     ActionBlock block;
     try {
-        zelk::GCodeLineStream stream;
+        block = queue.Fresh();
+        zelk::GCodeLineStream stream(blockBytes);
         if (text != nullptr)
             stream.Open(std::move(*text));
+        else if (file != nullptr)
+            stream.Open(file, path);
         else if (!stream.Open(path)) {
             block.failed = true;
             block.error = stream.Error();
@@ -176,8 +204,7 @@ void ReadActions(const std::string& path, zelk::GCodeText* text, zelk::gcode::GC
                 queue.Push(std::move(block));
                 if (queue.Abandoned())
                     return;
-                block = ActionBlock();
-                block.actions.reserve(kActionsPerBlock + 64);
+                block = queue.Fresh();
             }
         }
         if (!block.failed && !stream.Error().empty()) {
@@ -195,9 +222,8 @@ void ReadActions(const std::string& path, zelk::GCodeText* text, zelk::gcode::GC
 
 }  // namespace
 
-void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor,
-                                            std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome,
-                                            zelk::GCodeText* text)
+void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor, zelk::PayloadSink& sink,
+                                            zelk::GCodeFileOutcome& outcome, FlavoredInput& input)
 {
     // The platform of the profile; its height is the start height here.
     const ZELKGeBuildVolume platform = zelk::ProfileBuildVolume();
@@ -213,34 +239,52 @@ void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCode
     zelk::gcode::GCodeInterpreter interpreter(flavor, setup);
     StepsPerMM();  // read here, on this thread, before the reader starts
 
-    // About one package a line of some 25 bytes (arcs give more, comments
-    // none): reserved, not touched, so only what is used is memory.
-    std::error_code ec;
-    const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
-    if (!ec)
-        packages.reserve(static_cast<std::size_t>(bytes / 20) + 64);
+    // A list: about one package a line of some 25 bytes (arcs give more,
+    // comments none), reserved, not touched, so only what is used is memory.
+    if (input.list != nullptr) {
+        std::error_code ec;
+        const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
+        if (!ec)
+            input.list->reserve(static_cast<std::size_t>(bytes / 20) + 64);
+    }
 
     // The printer starts from where the last homing left it; a file that
     // moves before it homes moves from there.
     Machine().SetCurrentPosition(CPoint5D(0, 0, 0, 0, 0));
     Machine().SetCurrentFeedrate(0);
     BlockQueue queue;
-    std::thread reader(ReadActions, std::string(path), text, std::ref(interpreter), std::ref(queue));
-    ActionBlock block;
+    std::thread reader;
     try {
-        do {
+        reader = std::thread(ReadActions, std::string(path), input.text, input.file, input.blockBytes,
+                             std::ref(interpreter), std::ref(queue));
+    } catch (const std::system_error&) {
+        if (input.file != nullptr)
+            std::fclose(input.file);  // the reader would have closed it
+        throw;
+    }
+    ActionBlock block;
+    bool sinkOk = true;
+    try {
+        for (;;) {
             block = queue.Pop();
-            AppendActionPackages(block.actions, block.texts, packages, outcome);
-        } while (!block.last);
+            if (!AppendActionPackages(block.actions, block.texts, sink, outcome)) {
+                sinkOk = false;
+                break;
+            }
+            if (block.last)
+                break;
+            queue.Recycle(std::move(block));
+        }
     } catch (const std::bad_alloc&) {
         queue.Abandon();
         reader.join();
         throw;
     }
+    if (!sinkOk)
+        queue.Abandon();  // the reader stops at its next block
     reader.join();
     outcome.leftOut = interpreter.LeftOut();
     if (block.failed) {
-        std::vector<Package>().swap(packages);
         outcome.moveCount = 0;
         m_lastFileError = block.error;
         // Only a file that was read and then refused is "read": a file that
@@ -249,54 +293,77 @@ void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCode
         outcome.refused = outcome.read;
         return;
     }
+    if (!sinkOk && !block.failed) {
+        outcome.moveCount = 0;
+        outcome.read = false;
+        m_lastFileError = std::string("cannot translate ") + path + ": its packages could not be kept";
+        return;
+    }
     outcome.read = true;
 }
 
-void ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, const std::vector<std::string>& texts,
-                                           std::vector<Package>& packages, zelk::GCodeFileOutcome& outcome)
+bool ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, const std::vector<std::string>& texts,
+                                           zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome)
 {
+    static const Package waitForTool = zelk::WaitForToolPackage();
+    static const Package enableAll = zelk::EnableAllAxesPackage();
     ZELKMachine& machine = Machine();
     for (const Action& a : actions) {
-        Package p;
+        zelk::PackagePayload p;
         switch (a.kind) {
         case ActionKind::kMove: {
-            const CPoint5D current = machine.getCurrentPosition();
-            const CPoint5D target(a.x, a.y, a.z, a.e, 0);
-            CPoint5D delta;
-            delta.sub(target, current);
-            delta.absolute();
-            if (!(delta.magnitude() > 0))
+            CPoint5D position = machine.getCurrentPosition();
+            const double current[5] = {position.Axis_X(), position.Axis_Y(), position.Axis_Z(), position.Axis_A(),
+                                       position.Axis_B()};
+            const double target[5] = {a.x, a.y, a.z, a.e, 0};
+            const double length = zelk::MoveLength(current, target);
+            if (!(length > 0))
                 continue;
             machine.SetCurrentFeedrate(a.feedMmPerMin);
-            WriteMovePackage(current, target, p);
-            machine.SetCurrentPosition(target);
+            WriteMovePackage(current, target, length, p);
+            position.setX(a.x);
+            position.setY(a.y);
+            position.setZ(a.z);
+            position.setA(a.e);
+            position.setB(0);
+            machine.SetCurrentPosition(position);
             ++outcome.moveCount;
             break;
         }
-        case ActionKind::kSetPosition:
+        case ActionKind::kSetPosition: {
             SetPositionPackage(a.x, a.y, a.z, a.e, p);
-            machine.SetCurrentPosition(CPoint5D(a.x, a.y, a.z, a.e, 0));
+            CPoint5D position = machine.getCurrentPosition();
+            position.setX(a.x);
+            position.setY(a.y);
+            position.setZ(a.z);
+            position.setA(a.e);
+            position.setB(0);
+            machine.SetCurrentPosition(position);
             break;
+        }
         case ActionKind::kHome: {
             const bool up = (a.axes & zelk::gcode::kAxisZ) != 0;
             const int mask = (a.axes & zelk::gcode::kAxisX ? kAxisX : 0) | (a.axes & zelk::gcode::kAxisY ? kAxisY : 0) |
                              (up ? kAxisZ : 0);
             constexpr int kHomingTimeoutS = 20;
-            ZELKMachineCodeBuild::GetPackage(up ? kCmdFindAxesMaximum : kCmdFindAxesMinimum,
-                                             {{kField8, mask},
-                                              {kField32, TransMachineSpeed(TruncateToInt(a.feedMmPerMin))},
-                                              {kField16, kHomingTimeoutS}},
-                                             p);
+            p.Begin(up ? kCmdFindAxesMaximum : kCmdFindAxesMinimum);
+            p.Add8(mask);
+            p.Add32(TransMachineSpeed(TruncateToInt(a.feedMmPerMin)));
+            p.Add16(kHomingTimeoutS);
             break;
         }
         case ActionKind::kDwell: {
             // Long waits go as several delays, each within its 32-bit field.
             unsigned long long us = static_cast<unsigned long long>(a.value) * 1000ULL;
             while (us > kMaxDelayUs) {
-                packages.push_back(Build(kCmdDelay, {{kField32, static_cast<int>(kMaxDelayUs)}}));
+                p.Begin(kCmdDelay);
+                p.Add32(static_cast<int>(kMaxDelayUs));
+                if (!sink.Add(p.bytes, p.size))
+                    return false;
                 us -= kMaxDelayUs;
             }
-            p = Build(kCmdDelay, {{kField32, static_cast<int>(static_cast<unsigned>(us))}});
+            p.Begin(kCmdDelay);
+            p.Add32(static_cast<int>(static_cast<unsigned>(us)));
             break;
         }
         case ActionKind::kExtruderTemp:
@@ -307,20 +374,34 @@ void ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, c
             if (TranslateTemperature(kToolSetPlatformTemperature, zelk::kMaxPlatformTempC, true, a.value, p) == 0)
                 continue;
             break;
-        case ActionKind::kWaitExtruder: p = zelk::WaitForToolPackage(); break;
+        case ActionKind::kWaitExtruder: p.Set(waitForTool); break;
         case ActionKind::kWaitPlatform:
-            p = Build(kCmdWaitForPlatform, {{kField8, kTool0}, {kField16, kPlatformPollMs}, {kField16, kPlatformTimeoutS}});
+            p.Begin(kCmdWaitForPlatform);
+            p.Add8(kTool0);
+            p.Add16(kPlatformPollMs);
+            p.Add16(kPlatformTimeoutS);
             break;
         case ActionKind::kFan:
-            p = Build(kCmdToolAction, {{kField8, kTool0}, {kField8, kToolToggleFan}, {kField8, 1}, {kField8, a.value}});
+            p.Begin(kCmdToolAction);
+            p.Add8(kTool0);
+            p.Add8(kToolToggleFan);
+            p.Add8(1);
+            p.Add8(a.value);
             break;
-        case ActionKind::kPercent: p = zelk::PrintPercentPackage(a.value); break;
+        case ActionKind::kPercent: p.Set(zelk::PrintPercentPackage(a.value)); break;
         case ActionKind::kMessage:
-            MessagePackages(static_cast<std::size_t>(a.value) < texts.size() ? texts[a.value] : std::string(), packages);
+            if (!MessagePackages(
+                    static_cast<std::size_t>(a.value) < texts.size() ? texts[a.value] : std::string(), sink))
+                return false;
             continue;
-        case ActionKind::kMotorsOff: p = Build(kCmdEnableAxes, {{kField8, kAllAxes}}); break;
-        case ActionKind::kMotorsOn: p = zelk::EnableAllAxesPackage(); break;
+        case ActionKind::kMotorsOff:
+            p.Begin(kCmdEnableAxes);
+            p.Add8(kAllAxes);
+            break;
+        case ActionKind::kMotorsOn: p.Set(enableAll); break;
         }
-        packages.push_back(p);
+        if (!sink.Add(p.bytes, p.size))
+            return false;
     }
+    return true;
 }

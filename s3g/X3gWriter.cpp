@@ -1,8 +1,15 @@
 // The X3G offline print file: the payloads of a print list back to back.
 #include "X3gWriter.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "AtomicFileWriter.h"
 #include "MachinePackages.h"
@@ -18,9 +25,12 @@ public:
 
     bool Append(const unsigned char* bytes, std::size_t size)
     {
-        if (m_used + size > sizeof m_block && !Flush())
+        if (m_used + size > kBlockBytes && !Flush())
             return false;
-        std::memcpy(m_block + m_used, bytes, size);
+        if (size <= kMaxPayloadBytes)
+            CopyPayloadBytes(m_block.get() + m_used, bytes, size);
+        else
+            std::memcpy(m_block.get() + m_used, bytes, size);
         m_used += size;
         return true;
     }
@@ -34,42 +44,109 @@ public:
     {
         if (m_used == 0)
             return true;
-        const bool ok = m_sink(m_block, m_used);
+        const bool ok = m_sink(m_block.get(), m_used);
         m_used = 0;
         return ok;
     }
 
 private:
+    static constexpr std::size_t kBlockBytes = std::size_t(1) << 18;
+
     const X3gSink& m_sink;
-    unsigned char m_block[1 << 16];
+    std::unique_ptr<unsigned char[]> m_block{new unsigned char[kBlockBytes]};
     std::size_t m_used = 0;
 };
+
+// Where the percentages and the extra wait go in a stream of n packages, as
+// WriteX3gStream lays them out; the packages are handed in one at a time.
+class StreamLayout {
+public:
+    StreamLayout(std::size_t n, BlockBuffer& buffer) : m_n(n), m_step(n / 100), m_buffer(buffer) {}
+
+    bool Add(const unsigned char* payload, std::size_t size)
+    {
+        if (m_i == m_next) {
+            if (!m_buffer.AppendPayload(PrintPercentPackage(m_percent)))
+                return false;
+            ++m_percent;
+            m_next += m_step;
+        }
+        if (!m_buffer.Append(payload, size))
+            return false;
+        if (m_i == 11 && !m_buffer.AppendPayload(WaitForToolPackage()))
+            return false;
+        ++m_i;
+        return true;
+    }
+
+    bool End()
+    {
+        if (m_n > 0 && m_step > 0 && m_n % m_step != 0 && !m_buffer.AppendPayload(PrintPercentPackage(100)))
+            return false;
+        return m_buffer.Flush();
+    }
+
+private:
+    std::size_t m_n;
+    std::size_t m_step;
+    BlockBuffer& m_buffer;
+    std::size_t m_i = 0;
+    std::size_t m_next = 0;
+    int m_percent = 0;
+};
+
+bool WriteAll(int fd, const unsigned char* bytes, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// An unlinked file in folder, open for reading and writing; -1 when none
+// can be made there (errno says why).
+int OpenUnlinkedFile(const std::string& folder)
+{
+    if (folder.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+#ifdef O_TMPFILE
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        return fd;
+    // Not every file system has O_TMPFILE: a named file, unlinked at once.
+#endif
+    std::string name = folder + "/.x3g-spool-XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named < 0)
+        return -1;
+    ::unlink(name.c_str());
+    return named;
+}
 
 }  // namespace
 
 bool WriteX3gStream(const std::vector<Package>& packages, const X3gSink& sink)
 {
-    static const Package waitForTool = WaitForToolPackage();
-    auto buffer = std::make_unique<BlockBuffer>(sink);
-    const std::size_t n = packages.size();
-    const std::size_t step = n / 100;
-    std::size_t next = 0;
-    int percent = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i == next) {
-            if (!buffer->AppendPayload(PrintPercentPackage(percent)))
-                return false;
-            ++percent;
-            next += step;
-        }
-        if (!buffer->AppendPayload(packages[i]))
-            return false;
-        if (i == 11 && !buffer->AppendPayload(waitForTool))
+    BlockBuffer buffer(sink);
+    StreamLayout layout(packages.size(), buffer);
+    for (const Package& p : packages) {
+        if (!layout.Add(p.Payload(), static_cast<std::size_t>(p.PayloadSize())))
             return false;
     }
-    if (n > 0 && step > 0 && n % step != 0 && !buffer->AppendPayload(PrintPercentPackage(100)))
-        return false;
-    return buffer->Flush();
+    return layout.End();
 }
 
 bool WriteX3gFile(const std::vector<Package>& packages, const std::string& path, std::string* error)
@@ -84,6 +161,171 @@ bool WriteX3gFile(const std::vector<Package>& packages, const std::string& path,
     ok = ok && writer.Commit(false);
     if (!ok && error != nullptr)
         *error = writer.Error();
+    return ok;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+X3gSpool::Options X3gSpoolOptionsFor(const std::string& path)
+{
+    X3gSpool::Options options;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode))
+        options.folder = FolderOf(path);
+    options.name = path;
+    return options;
+}
+
+X3gSpool::X3gSpool() : X3gSpool(Options()) {}
+
+X3gSpool::X3gSpool(Options options) : m_options(std::move(options))
+{
+    // Room for at least one record, whatever the budget.
+    m_capacity = std::max<std::size_t>(m_options.memoryBytes, 1 + kMaxPayloadBytes);
+    m_buffer.reset(new unsigned char[m_capacity]);
+}
+
+X3gSpool::~X3gSpool()
+{
+    if (m_file >= 0)
+        ::close(m_file);
+}
+
+bool X3gSpool::Fail(const std::string& what, int err)
+{
+    if (!m_failed) {
+        m_failed = true;
+        m_error = what + " " + (m_options.name.empty() ? std::string("the X3G stream") : m_options.name) + ": " +
+                  std::strerror(err);
+    }
+    return false;
+}
+
+bool X3gSpool::Refuse(std::size_t size)
+{
+    if (m_failed)
+        return false;
+    return Fail("cannot write a package of " + std::to_string(size) + " bytes to", EINVAL);
+}
+
+bool X3gSpool::OpenFile()
+{
+    std::vector<std::string> folders;
+    if (!m_options.folder.empty())
+        folders.push_back(m_options.folder);
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && tmp[0] != '\0')
+        folders.emplace_back(tmp);
+    folders.emplace_back("/tmp");
+    int firstErr = 0;
+    for (const std::string& folder : folders) {
+        m_file = OpenUnlinkedFile(folder);
+        if (m_file >= 0)
+            return true;
+        if (firstErr == 0)
+            firstErr = errno;
+    }
+    return Fail("cannot write", firstErr != 0 ? firstErr : EIO);
+}
+
+bool X3gSpool::Spill()
+{
+    if (m_failed)
+        return false;
+    if (m_file < 0 && !OpenFile())
+        return false;
+    if (!WriteAll(m_file, m_buffer.get(), m_used))
+        return Fail("cannot write", errno != 0 ? errno : EIO);
+    m_fileBytes += m_used;
+    m_used = 0;
+    return true;
+}
+
+void X3gSpool::Clear()
+{
+    if (m_file >= 0)
+        ::close(m_file);
+    m_file = -1;
+    m_fileBytes = 0;
+    m_used = 0;
+    m_count = 0;
+    m_failed = false;
+    m_error.clear();
+}
+
+bool X3gSpool::WriteTo(const X3gSink& sink)
+{
+    if (m_failed)
+        return false;
+    BlockBuffer buffer(sink);
+    StreamLayout layout(m_count, buffer);
+    auto replay = [&layout](const unsigned char* at, const unsigned char* end) -> const unsigned char* {
+        // The whole records in [at, end); returns where the first partial one begins.
+        while (at < end && static_cast<std::size_t>(end - at) >= 1u + at[0]) {
+            if (!layout.Add(at + 1, at[0]))
+                return nullptr;
+            at += 1 + at[0];
+        }
+        return at;
+    };
+    if (m_file < 0) {
+        const unsigned char* rest = replay(m_buffer.get(), m_buffer.get() + m_used);
+        if (rest == nullptr)
+            return false;
+    } else {
+        // Everything to the file, then read back in order through the same buffer.
+        if (!Spill())
+            return false;
+        unsigned long long offset = 0;
+        std::size_t kept = 0;  // a record cut by the end of the last read
+        while (offset < m_fileBytes) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<unsigned long long>(m_capacity - kept, m_fileBytes - offset));
+            const ssize_t n = ::pread(m_file, m_buffer.get() + kept, want, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return Fail("cannot read back the spool of", n < 0 ? errno : EIO);
+            offset += static_cast<unsigned long long>(n);
+            const unsigned char* end = m_buffer.get() + kept + static_cast<std::size_t>(n);
+            const unsigned char* rest = replay(m_buffer.get(), end);
+            if (rest == nullptr)
+                return false;
+            kept = static_cast<std::size_t>(end - rest);
+            std::memmove(m_buffer.get(), rest, kept);
+        }
+        if (kept != 0)
+            return Fail("cannot read back the spool of", EIO);
+    }
+    if (!layout.End())
+        return false;
+    return true;
+}
+
+bool WriteX3gFile(X3gSpool& spool, const std::string& path, std::string* error)
+{
+    if (spool.Failed()) {
+        if (error != nullptr)
+            *error = spool.Error();
+        return false;
+    }
+    AtomicFileWriter writer(path);
+    bool ok = writer.Open();
+    if (ok)
+        ok = spool.WriteTo(
+            [&writer](const unsigned char* bytes, std::size_t size) { return writer.Write(bytes, size); });
+    ok = ok && writer.Commit(false);
+    if (!ok && error != nullptr)
+        *error = spool.Failed() ? spool.Error() : writer.Error();
+    if (!ok)
+        writer.Discard();
     return ok;
 }
 

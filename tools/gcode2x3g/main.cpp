@@ -1,5 +1,6 @@
 // gcode2x3g: converts a G-code file (the printer's own dialect, or another
-// slicer's flavour) into an X3G offline print file, as the program's "save X3G" does.
+// slicer's flavour) into an X3G offline print file, as the program's "save X3G" does,
+// reading and translating it as a stream in bounded memory.
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -144,10 +145,16 @@ int Convert(const Options& options)
     if (!startGCode.IsStartGCodeUsable(reason))
         return Fail("start G-code: " + reason);
 
+    // Translated as the file is read, the packages kept in a spool (memory
+    // up to a budget, then a temporary file beside the output): the X3G
+    // layout needs their count, so the file is written once they are all in.
     ZELKGCodeParser translator(nullptr, &startGCode);
     translator.SetFlavor(options.flavor);
+    zelk::X3gSpool spool(zelk::X3gSpoolOptionsFor(options.output));
     zelk::GCodeFileOutcome outcome;
-    const std::vector<Package> packages = translator.FileParser(options.input.c_str(), outcome);
+    translator.StreamFile(options.input.c_str(), spool, outcome);
+    if (spool.Failed())
+        return Fail(spool.Error());
     if (outcome.skippedLineCount > 0) {
         std::fprintf(stderr, "gcode2x3g: %s: %zu line%s skipped (a number not finite or out of range)\n",
                      options.input.c_str(), outcome.skippedLineCount, outcome.skippedLineCount == 1 ? "" : "s");
@@ -164,7 +171,7 @@ int Convert(const Options& options)
     if (!outcome.IsUsable())
         return Fail(outcome.reason);
     std::string error;
-    if (!zelk::WriteX3gFile(packages, options.output, &error))
+    if (!zelk::WriteX3gFile(spool, options.output, &error))
         return Fail(error);
     return 0;
 }
