@@ -14,9 +14,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Heaters at their targets at once, moves in their own time (sped up)
+// through a small buffer: the print still runs when a test stops it.
+s3gsim::SimOptions RunningPrinter()
+{
+    s3gsim::SimOptions options = apptest::QuickHeating();
+    options.moveSpeedFactor = 60;
+    options.bufferBytes = 512;
+    return options;
+}
+
 class PrintSafety : public apptest::ProgramWithPrinter {
 protected:
-    PrintSafety() : ProgramWithPrinter(apptest::QuickHeating()) {}
+    PrintSafety() : ProgramWithPrinter(RunningPrinter()) {}
 
     void SetUp() override
     {
