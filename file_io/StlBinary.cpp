@@ -1,4 +1,5 @@
 // Binary STL: an 80-byte header, a facet count, then 50 bytes per facet.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -36,25 +37,47 @@ std::size_t FacetCount(std::uint32_t announced, std::size_t size, std::string& r
     return count;
 }
 
-// Converts one facet record; false when a vertex coordinate is not finite.
-bool ConvertFacet(const char* record, Triangle& t, ZELKGePoint3d& lo, ZELKGePoint3d& hi)
+// Converts `n` facet records into triangles appended to `out` (whose room is
+// reserved), widening the box [lo, hi]. Returns n, or the index of the first
+// facet with a vertex coordinate that is not finite.
+std::size_t ConvertFacets(const char* records, std::size_t n, std::vector<Triangle>& out, float lo[3], float hi[3])
 {
-    float v[12];
-    std::memcpy(v, record, sizeof v);
-    for (int k = 0; k < 3; ++k) {
-        const float x = v[3 + 3 * k], y = v[4 + 3 * k], z = v[5 + 3 * k];
-        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
-            return false;
-        t.point[k] = ZELKGePoint3d(x, y, z);
-        lo.Set(std::min<double>(lo.x, x), std::min<double>(lo.y, y), std::min<double>(lo.z, z));
-        hi.Set(std::max<double>(hi.x, x), std::max<double>(hi.y, y), std::max<double>(hi.z, z));
+    // The box in locals: stores through `out` could otherwise alias it.
+    float lx = lo[0], ly = lo[1], lz = lo[2], hx = hi[0], hy = hi[1], hz = hi[2];
+    std::size_t i = 0;
+    for (; i < n; ++i) {
+        const char* record = records + i * kFacetBytes;
+        float v[12];
+        std::uint32_t bits[12];
+        std::memcpy(v, record, sizeof v);
+        std::memcpy(bits, record, sizeof bits);
+        // Infinity and NaN have every exponent bit set.
+        std::uint32_t vertexBad = 0, normalBad = 0;
+        for (int k = 0; k < 3; ++k)
+            normalBad |= static_cast<std::uint32_t>((bits[k] & 0x7F800000u) == 0x7F800000u);
+        for (int k = 3; k < 12; ++k)
+            vertexBad |= static_cast<std::uint32_t>((bits[k] & 0x7F800000u) == 0x7F800000u);
+        if (vertexBad != 0)
+            break;
+        // The same comparisons as on the widened values: float to double is exact.
+        for (int k = 3; k < 12; k += 3) {
+            lx = std::min(lx, v[k]);
+            ly = std::min(ly, v[k + 1]);
+            lz = std::min(lz, v[k + 2]);
+            hx = std::max(hx, v[k]);
+            hy = std::max(hy, v[k + 1]);
+            hz = std::max(hz, v[k + 2]);
+        }
+        Triangle t;
+        for (int k = 0; k < 3; ++k)
+            t.point[k] = ZELKGePoint3d(v[3 + 3 * k], v[4 + 3 * k], v[5 + 3 * k]);
+        // A broken normal is dropped; the renderer computes one from the vertices.
+        if (normalBad == 0)
+            t.normal = ZELKGeVector3d(v[0], v[1], v[2]);
+        out.push_back(t);
     }
-    // A broken normal is dropped; the renderer computes one from the vertices.
-    if (std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]))
-        t.normal = ZELKGeVector3d(v[0], v[1], v[2]);
-    else
-        t.normal = ZELKGeVector3d();
-    return true;
+    lo[0] = lx, lo[1] = ly, lo[2] = lz, hi[0] = hx, hi[1] = hy, hi[2] = hz;
+    return i;
 }
 
 bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, std::string& reason)
@@ -76,7 +99,7 @@ bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, st
     std::vector<Triangle>& triangles = mesh.GetGePrint();
     ReserveTriangles(mesh, count);
     const std::unique_ptr<char[]> piece(new char[std::min(kFacetsPerRead, count) * kFacetBytes]);
-    ZELKGePoint3d lo(INFINITY, INFINITY, INFINITY), hi(-INFINITY, -INFINITY, -INFINITY);
+    float lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min(kFacetsPerRead, count - done);
         const long long got = input.ReadAt(kHeaderBytes + done * kFacetBytes, piece.get(), n * kFacetBytes, reason);
@@ -86,18 +109,15 @@ bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, st
             mesh.Clear();
             return false;
         }
-        for (std::size_t i = 0; i < n; ++i) {
-            Triangle t;
-            if (!ConvertFacet(piece.get() + i * kFacetBytes, t, lo, hi)) {
-                mesh.Clear();
-                reason = "triangle " + std::to_string(done + i + 1) + " has a coordinate that is not a finite number";
-                return false;
-            }
-            triangles.push_back(t);
+        const std::size_t converted = ConvertFacets(piece.get(), n, triangles, lo, hi);
+        if (converted != n) {
+            mesh.Clear();
+            reason = "triangle " + std::to_string(done + converted + 1) + " has a coordinate that is not a finite number";
+            return false;
         }
         done += n;
     }
-    mesh.SetMinMaxPoint(lo, hi);
+    mesh.SetMinMaxPoint(ZELKGePoint3d(lo[0], lo[1], lo[2]), ZELKGePoint3d(hi[0], hi[1], hi[2]));
     return true;
 }
 

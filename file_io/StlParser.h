@@ -15,7 +15,8 @@ public:
     virtual ~StlInput() = default;
     virtual std::size_t Size() const = 0;
     // Copies up to `count` bytes from `offset` into `buffer`. Returns how many
-    // were copied (fewer only at the end), or -1 with `error` set.
+    // were copied (fewer only at the end), or -1 with `error` set. Two threads
+    // may read different parts at once (large ASCII files are read in halves).
     virtual long long ReadAt(std::size_t offset, char* buffer, std::size_t count, std::string& error) = 0;
 };
 
@@ -29,6 +30,17 @@ bool ParseStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string
 // The two formats on their own, with the same contract.
 bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
 bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
+
+// How the ASCII reader divides its work; the mesh and any refusal are the
+// same whatever they are set to.
+struct StlReadOptions {
+    std::size_t pieceBytes = std::size_t{1} << 20;  // read at once
+    // Files of at least this many bytes are read as two halves at once, split
+    // at the first facet from `splitAt` on (0: from the middle).
+    std::size_t splitBytes = std::size_t{8} << 20;
+    std::size_t splitAt = 0;
+};
+bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options);
 
 // Reserves room for `count` triangles and has the kernel back it with memory
 // at once (in large pages where it can), which is several times cheaper than
