@@ -6,7 +6,7 @@
 //        m_temperatureWnd = new ZELKTemperatureWnd(view, pos);   // keep as wxWeakRef
 //    and show it from its tool picture while a printer is connected.
 //  - Feed it on the user-interface thread. The temperature replies arrive on
-//    the serial reader thread (ZELKUIOperation::HandleReceive); build the
+//    a thread of the machine link (ZELKUIOperation::HandleReceive); build the
 //    sample there and hand it over in the same CallAfter as the other
 //    window updates, in reply order:
 //        zelk::TemperatureSample s;

@@ -20,8 +20,8 @@ enum LANGUAGE { LANGUAGE_CHINESE = 0, LANGUAGE_ENGLISH = 1, LANGUAGE_FRENCH = 2 
 // The language is kept in the profile (section "Multi-language", key
 // "language"); a stored value other than 1 or 2 means Chinese. Until the user
 // has chosen one, the desktop's locale decides. Changed only on
-// the user-interface thread; the reply callback reads it from the serial
-// reader thread.
+// the user-interface thread; the reply callback reads it from the machine
+// link's thread that read the reply.
 class ZELKTranslation {
 public:
     // The process-wide object over the program folder and its profile.

@@ -56,7 +56,8 @@ enum PictureId { ID_PIC_IMPORT = 100, ID_PIC_VIEW = 101, ID_PIC_MOVE = 102, ID_P
                  ID_PIC_TEMPERATURE = 112, ID_PIC_TOOLPATH = 113 };
 
 // Everything but the reply callback runs on the user-interface thread. The
-// reply callback runs on the serial reader thread: it never touches a window
+// reply callback runs on the link's thread that read the reply (the worker
+// while it streams, the port's reader while it sleeps): it never touches a window
 // and never waits; it queues the window updates to the user-interface thread
 // in the order the replies came. It is the 3D view's user interface
 // (ZELKViewUi), registered with the view library when it is created.

@@ -1,4 +1,4 @@
-// The printer's replies, arriving on the serial reader thread, become window
+// The printer's replies, arriving on a thread of the machine link, become window
 // updates queued to the user-interface thread in the order of the replies.
 #include <wx/app.h>
 
