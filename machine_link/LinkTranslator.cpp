@@ -19,6 +19,15 @@ std::vector<Package> LinkTranslator::TranslateFile(const char* gcodePath)
     return m_translator.FileParser(gcodePath);
 }
 
+GCodeFileOutcome LinkTranslator::StreamFile(const char* gcodePath, PayloadSink& sink)
+{
+    std::lock_guard translating(m_translatorMutex);
+    ApplyReportedPosition();
+    GCodeFileOutcome outcome;
+    m_translator.StreamFile(gcodePath, sink, outcome);
+    return outcome;
+}
+
 void LinkTranslator::TranslateLine(const std::string& line, Package& out)
 {
     std::lock_guard translating(m_translatorMutex);

@@ -31,6 +31,9 @@ public:
 
     // The file's print list; Translator().LastFileOutcome() says how it went.
     std::vector<Package> TranslateFile(const char* gcodePath);
+    // The file's packages handed to sink as they are translated (no list is
+    // kept); the outcome says how it went.
+    GCodeFileOutcome StreamFile(const char* gcodePath, PayloadSink& sink);
     void TranslateLine(const std::string& line, Package& out);
     // The translator's position (mm), with a reported position taken over first.
     CPoint5D Position();

@@ -64,7 +64,14 @@ ZELKMachineControl::ZELKMachineControl(ZELKMachine* machine, ZELKStartGCodeOpera
             [this](const std::string& gcodePath) {
                 GCodeParser(gcodePath.c_str());
                 return m_translator.Translator().LastFileOutcome();
-            })
+            }),
+      // The program's export: the G-code saved as X3G in a stream, in
+      // bounded memory, without touching the print list.
+      m_x3gStreamed(
+          startGCode, m_stream, [this](const std::string&) { return zelk::GCodeFileOutcome(); },
+          [this](const std::string& gcodePath, zelk::PayloadSink& sink) {
+              return m_translator.StreamFile(gcodePath.c_str(), sink);
+          })
 {
     m_port->SetReceiver(this);
     m_port->SetReopenDelayMs(kDefaultRestartDelayMs);
@@ -191,6 +198,12 @@ CPoint5D ZELKMachineControl::GetTranslatorPosition()
 int ZELKMachineControl::SaveX3gFile(const std::string& gcodePath, const char* x3gPath)
 {
     return m_x3g.FromGCode(gcodePath, x3gPath) ? 1 : 0;
+}
+
+zelk::Outcome ZELKMachineControl::SaveX3gFromGCode(const std::string& gcodePath, const std::string& x3gPath,
+                                                   const zelk::X3gSave::Accept& accept)
+{
+    return m_x3gStreamed.FromGCode(gcodePath, x3gPath, accept);
 }
 
 int ZELKMachineControl::SaveX3gFile(const char* x3gPath)

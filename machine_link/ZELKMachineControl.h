@@ -127,6 +127,13 @@ public:
     // or holds no move) no file is left at x3gPath and GetSaveX3gError() says why.
     int SaveX3gFile(const std::string& gcodePath, const char* x3gPath);
     int SaveX3gFile(const char* x3gPath);
+    // The G-code file translated straight into an X3G file, in a stream (the
+    // print list is left as it is); accept, when given, may turn the
+    // translated file down before anything is written.
+    zelk::Outcome SaveX3gFromGCode(const std::string& gcodePath, const std::string& x3gPath,
+                                   const zelk::X3gSave::Accept& accept = {});
+    // How the last X3G save's translation went (flavour, left-out commands, skipped lines).
+    const zelk::GCodeFileOutcome& GetLastX3gTranslation() const { return m_x3gStreamed.LastTranslation(); }
     const std::string& GetSaveX3gError() const { return m_x3g.LastError(); }
 
     // Read it only while no print runs.
@@ -293,4 +300,5 @@ private:
     zelk::ReplyExchange m_exchange;
     zelk::PrinterLostPolicy m_lostPolicy;
     zelk::X3gSave m_x3g;
+    zelk::X3gSave m_x3gStreamed;
 };

@@ -283,20 +283,22 @@ void PrintJob::RunPrint()
 
 void PrintJob::RunExport()
 {
-    // Translated first, so a file that looks foreign is asked about before
-    // anything is written.
+    // Translated as it is written, in a stream; a file that looks foreign is
+    // turned down before anything is written, and asked about.
+    bool askFlavor = false;
     m_control.SetGCodeFlavor(m_flavor);
-    m_control.GCodeParser(m_source.c_str());
+    const Outcome saved = m_control.SaveX3gFromGCode(m_source, m_target, [&](const GCodeFileOutcome& translated) {
+        askFlavor = translated.read && translated.LooksForeign() && !m_flavor;
+        return !askFlavor;
+    });
     m_control.SetGCodeFlavor(std::nullopt);
-    const GCodeFileOutcome outcome = m_control.GetTranslator().LastFileOutcome();
+    const GCodeFileOutcome& outcome = m_control.GetLastX3gTranslation();
     LogSkippedLines(outcome, m_source);
-    if (AskedForFlavor(outcome))
+    if (askFlavor && AskedForFlavor(outcome))
         return;
     Result result;
-    const bool saved = outcome.IsUsable() && m_control.SaveX3gFile(m_target.c_str()) != 0;
     result.kind = saved ? Result::kDone : Result::kFailed;
-    result.detail = saved ? LeftOutDetail(outcome)
-                          : (outcome.IsUsable() ? m_control.GetSaveX3gError() : outcome.reason);
+    result.detail = saved ? LeftOutDetail(outcome) : saved.reason;
     m_done(result);
 }
 

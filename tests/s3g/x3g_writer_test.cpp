@@ -206,6 +206,22 @@ TEST_F(TranslatorTest, SaveX3gTranslatesTheFileAndWritesItsStream)
     });
     const std::string written = ReadFile(out);
     EXPECT_EQ(std::vector<unsigned char>(written.begin(), written.end()), expected);
+
+    // The export's streamed save, from the same start, writes the same bytes
+    // and keeps no print list.
+    ZELKMachine streamingMachine;
+    ZELKMachineControl streaming(&streamingMachine, &m_startGCode);
+    const std::string streamed = m_dir.File("streamed.x3g");
+    const zelk::Outcome saved = streaming.SaveX3gFromGCode(m_dir.File("part.gcode"), streamed);
+    ASSERT_TRUE(saved) << saved.reason;
+    EXPECT_EQ(ReadFile(streamed), written);
+    EXPECT_TRUE(streaming.GetPrintList().empty());
+    EXPECT_EQ(streaming.GetLastX3gTranslation().moveCount, 300u);
+    // A file turned down after its translation leaves no file.
+    const std::string declined = m_dir.File("declined.x3g");
+    EXPECT_FALSE(streaming.SaveX3gFromGCode(m_dir.File("part.gcode"), declined,
+                                            [](const zelk::GCodeFileOutcome&) { return false; }));
+    EXPECT_FALSE(std::filesystem::exists(declined));
 }
 
 // A G-code file that holds no move, or a start G-code without its
