@@ -3,8 +3,8 @@
 # build/bench/<date>/ (build/bench/latest is the last run) and prints it, then
 # rewrites the table between the performance markers of README.md from the
 # logs (scripts/bench_table.py; nothing is written when a benchmark failed or
-# its output is not as expected). A full run takes about six minutes on two
-# cores; run it on an otherwise quiet machine.
+# its output is not as expected). The benchmarks take about four minutes on
+# two cores; run them on an otherwise quiet machine.
 #
 # Usage: scripts/bench.sh [--quick] [--no-setup | --no-build] [--no-readme]
 #   --quick      small inputs, one round: a smoke run; prints the table, leaves README.md alone
