@@ -196,6 +196,8 @@ public:
     bool Failed() const { return m_failed; }
     // Whether a skipped line ran to the end of the range.
     bool LineCut() const { return m_lineCut; }
+    // Whether every byte of the range came in and was read.
+    bool ReachedEnd() const { return m_offset >= m_limit && m_pos == m_end; }
 
     // Direct access for the facet fast path: the unread bytes in the buffer,
     // at least `bytes` of them unless the data ends sooner.
@@ -277,6 +279,7 @@ public:
 
     bool Failed() const { return m_tokens.Failed(); }
     bool LineCut() const { return m_tokens.LineCut(); }
+    bool ReachedEnd() const { return m_tokens.ReachedEnd(); }
     const ZELKGePoint3d& Lo() const { return m_lo; }
     const ZELKGePoint3d& Hi() const { return m_hi; }
 
@@ -632,7 +635,7 @@ bool ReadInTwo(StlInput& input, std::size_t border, ZELKGePrint& mesh, const Stl
         AsciiReader reader(input, 0, border, options.pieceBytes, mesh.GetGePrint(), ignored);
         bool open = true;
         firstOk = reader.ReadHeader() && reader.ReadBody(open) == AsciiReader::Stop::kData && !reader.Failed() &&
-                  !reader.LineCut() && open;
+                  reader.ReachedEnd() && !reader.LineCut() && open;
         lo = reader.Lo();
         hi = reader.Hi();
     } catch (...) {
