@@ -436,8 +436,10 @@ def goal_rows(r):
                      ms(scene["cached"]),
                      "immediate mode", ms(scene["immediate"]), times(ratio),
                      f"≥ {GOAL_RENDER_SPEED:g}× immediate", ratio >= GOAL_RENDER_SPEED))
-    st = r["bench_startup"]["file_first"]
-    rows.append((f"Start → first frame, a 1,000,000-triangle STL on the command line "
+    # The goal is the first frame that shows the model (the window's first
+    # frame, drawn while the file still loads, is listed among the others).
+    st = r["bench_startup"]["file_model"]
+    rows.append((f"Start → first frame showing a 1,000,000-triangle STL given on the command line "
                  f"({r['bench_startup']['runs']} run{'' if r['bench_startup']['runs'] == 1 else 's'})",
                  f"{st['best']:,.0f} ms best (median {st['median']:,.0f} ms)", "limit",
                  f"{GOAL_STARTUP_MS:,.0f} ms", f"{times(st['best'] / GOAL_STARTUP_MS)} the limit",
@@ -461,8 +463,8 @@ def other_rows(r):
     rows = []
     st = r["bench_startup"]
     rows.append(("Start → first frame, empty window", f"{st['empty']['best']:,.0f} ms best", "—", "—", "—"))
-    rows.append(("Start → first frame showing the 1,000,000-triangle model",
-                 f"{st['file_model']['best']:,.0f} ms best (median {st['file_model']['median']:,.0f} ms)",
+    rows.append(("Start → first frame while the 1,000,000-triangle STL still loads",
+                 f"{st['file_first']['best']:,.0f} ms best (median {st['file_first']['median']:,.0f} ms)",
                  "—", "—", "—"))
     t = r["bench_translator"]
     rows.append(("Translator, canonical line mix", f"{t['ns_per_line']:.0f} ns a line",

@@ -100,9 +100,11 @@ class TableFromCapturedLogs(unittest.TestCase):
                          ["21.4 ms", "immediate mode", "350.2 ms", "16.36×", "≥ 10× immediate", "met"])
         self.assertEqual(row(self.rows, "Frame from the cached arrays, ten meshes")[4], "11.67×")
         # bench_startup: 362 ms best is within 500 ms.
-        self.assertEqual(row(self.rows, "Start → first frame, a 1,000,000-triangle STL on the command line (1 run)")[1:],
-                         ["362 ms best (median 362 ms)", "limit", "500 ms", "0.72× the limit", "≤ 500 ms best",
-                          "met"])
+        # The goal is the frame that shows the model, not the window's first.
+        self.assertEqual(row(self.rows, "Start → first frame showing a 1,000,000-triangle STL given on the command "
+                                        "line (1 run)")[1:],
+                         ["979 ms best (median 979 ms)", "limit", "500 ms", "1.96× the limit", "≤ 500 ms best",
+                          "**missed**"])
         # bench_serial_stream: the machine control's rows, not the bare loops'.
         # 92.86 % of 322.7 packages/s is 300 packages/s.
         self.assertEqual(row(self.rows, "Streaming at 115,200 baud (999 packages)")[1:],
