@@ -2,6 +2,7 @@
 #include "MeshCache.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "GePlane.h"
@@ -11,7 +12,8 @@ namespace zelk {
 namespace {
 
 MeshDrawing g_drawing = MeshDrawing::Cached;
-unsigned long g_buildSerial = 0;
+// Builds may run on a reading thread while the user-interface thread draws.
+std::atomic<unsigned long> g_buildSerial{0};
 
 void Append(std::vector<float>& out, const ZELKGeVector3d& n, const ZELKGePoint3d& p)
 {
@@ -60,33 +62,94 @@ void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision)
 
 namespace {
 
+// Rounding of the window coordinates (single precision, snapped to a
+// fraction of a pixel by the rasteriser) is kept well inside this tolerance.
+constexpr double kSlack = 0.01;
+// How far the rasteriser may place a corner from its window coordinates
+// found here, along each axis: it snaps them to 1/256 pixel (half of that
+// when rounding) after a single-precision transform; kept half as large again.
+constexpr double kCornerSlack = 1.5 / 256;
+// A facet whose window box spans more pixel centres than this on an axis is
+// kept without trying them.
+constexpr int kMostCentresTried = 4;
+
 // Whether some pixel centre (k + 0.5) lies in [lo, hi], give or take the
 // rasteriser's snapping of vertices to a fraction of a pixel: whether an
 // integer lies in [lo - slack - 0.5, hi + slack - 0.5].
 inline bool HoldsPixelCentre(double lo, double hi)
 {
-    constexpr double kSlack = 0.01;
     return std::floor(hi + kSlack - 0.5) >= lo - kSlack - 0.5;
 }
 
-// Whether some pixel centre lies in the window range of the three vertices
-// along row r of the window transform.
-inline bool SpansPixelCentre(const float* vertices, const double* r)
+// The window coordinates of the three vertices along row r of the window transform.
+inline void WindowRow(const float* vertices, const double* r, double w[3])
 {
-    double w[3];
     for (int k = 0; k < 3; ++k)
         w[k] = r[0] * vertices[6 * k + 3] + r[1] * vertices[6 * k + 4] + r[2] * vertices[6 * k + 5] + r[3];
+}
+
+inline bool SpansPixelCentre(const double w[3])
+{
     return HoldsPixelCentre(std::min(std::min(w[0], w[1]), w[2]), std::max(std::max(w[0], w[1]), w[2]));
 }
 
 // Runs for half the facets of every model each time the view or a model's
-// transform changes; most facets of a dense mesh fail already along x.
+// transform changes; most facets of a dense mesh fail already along x, and
+// the box test along both axes comes before the exact one.
 inline bool PaintsAPixel(const float* vertices, const FacetFilter& filter)
 {
-    return SpansPixelCentre(vertices, filter.window[0]) && SpansPixelCentre(vertices, filter.window[1]);
+    double x[3], y[3];
+    WindowRow(vertices, filter.window[0], x);
+    if (!SpansPixelCentre(x))
+        return false;
+    WindowRow(vertices, filter.window[1], y);
+    return SpansPixelCentre(y) && CoversPixelCentre(x, y, filter.viewport);
 }
 
 }  // namespace
+
+bool CoversPixelCentre(const double x[3], const double y[3], const double viewport[4])
+{
+    // The pixel columns and rows whose centres lie in the window box (with
+    // the tolerance), cut to the viewport.
+    const double lo[2] = {std::min(std::min(x[0], x[1]), x[2]), std::min(std::min(y[0], y[1]), y[2])};
+    const double hi[2] = {std::max(std::max(x[0], x[1]), x[2]), std::max(std::max(y[0], y[1]), y[2])};
+    double first[2], last[2];
+    for (int i = 0; i < 2; ++i) {
+        first[i] = std::max(std::ceil(lo[i] - kSlack - 0.5), viewport[i]);
+        last[i] = std::min(std::floor(hi[i] + kSlack - 0.5), viewport[2 + i] - 1);
+        if (first[i] > last[i])
+            return false;
+        if (last[i] - first[i] >= kMostCentresTried)
+            return true;
+    }
+    // Twice the signed area gives the side the inside lies on; a facet with
+    // none is kept (whatever the rasteriser makes of it).
+    const double area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    if (area == 0.0)
+        return true;
+    const double side = area > 0 ? 1.0 : -1.0;
+    for (double py = first[1]; py <= last[1]; ++py) {
+        const double cy = py + 0.5;
+        for (double px = first[0]; px <= last[0]; ++px) {
+            const double cx = px + 0.5;
+            bool inside = true;
+            for (int e = 0; e < 3 && inside; ++e) {
+                const int a = e, b = e == 2 ? 0 : e + 1;
+                // The edge function of the centre; moving each corner by up
+                // to d along each axis changes it by at most d times the sum
+                // of the centre's distances to the two corners (plus 4 d^2).
+                const double edge = side * ((x[b] - x[a]) * (cy - y[a]) - (y[b] - y[a]) * (cx - x[a]));
+                const double reach = std::fabs(cx - x[a]) + std::fabs(cy - y[a]) + std::fabs(cx - x[b]) +
+                                     std::fabs(cy - y[b]);
+                inside = edge >= -kCornerSlack * (reach + 4 * kCornerSlack);
+            }
+            if (inside)
+                return true;
+        }
+    }
+    return false;
+}
 
 void ForEachVisibleBlock(const MeshVertexArray& arrays, const FacetFilter& filter,
                          const std::function<void(const float* vertices, std::size_t facets)>& take)

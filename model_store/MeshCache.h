@@ -36,15 +36,26 @@ private:
 };
 
 // Which facets a frame can show: those facing the viewer (facing . winding > 0)
-// and, when bySize is set, of those only the ones whose window box holds a
-// pixel centre (a facet between pixel centres paints nothing).
+// and, when bySize is set, of those only the ones that cover a pixel centre of
+// the viewport (a facet between pixel centres, or beside the window, paints
+// nothing). The centre test leans towards keeping a facet: one that passes a
+// centre so closely that the rasteriser's snapping of its corners to a
+// fraction of a pixel could take it over the centre is kept.
 struct FacetFilter {
     float facing[3] = {0, 0, 0};
     bool bySize = false;
     // Window x and y (pixels) of a point p: window[i] . (p, 1).
     double window[2][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}};
+    // The viewport's pixels: x from viewport[0] to viewport[2], y from
+    // viewport[1] to viewport[3] (ends excluded).
+    double viewport[4] = {0, 0, 0, 0};
     bool operator==(const FacetFilter&) const = default;
 };
+
+// Whether a facet with these window corners (x, y in pixels) covers a pixel
+// centre inside the viewport, under the filter's tolerance; true as well when
+// its window box is too large for the centres in it to be tried one by one.
+bool CoversPixelCentre(const double x[3], const double y[3], const double viewport[4]);
 
 // Hands over the interleaved vertices (18 floats a facet) of the facets of
 // `arrays` that pass the filter, in their order, in blocks of at most

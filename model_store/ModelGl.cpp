@@ -242,6 +242,8 @@ bool CurrentFilter(FacetFilter& filter)
         for (int j = 0; j < 4; ++j)
             filter.window[i][j] = half * r[i][j];
         filter.window[i][3] += viewport[i] + half;
+        filter.viewport[i] = viewport[i];
+        filter.viewport[2 + i] = static_cast<double>(viewport[i]) + viewport[2 + i];
     }
     return true;
 }
@@ -371,6 +373,15 @@ void MeshBuffers::DrawVisible(const MeshVertexArray& arrays, const FacetFilter& 
     glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(m_visibleVertices));
 }
+
+namespace gl {
+
+bool FrameFacetFilter(FacetFilter& filter)
+{
+    return CurrentFilter(filter);
+}
+
+}  // namespace gl
 
 void MeshBuffers::Draw(const MeshVertexArray& arrays)
 {

@@ -39,6 +39,10 @@ void Quad(const ZELKGePoint3d* points);
 void MultMatrix(const ZELKGeMatrix3d& matrix);
 // One run of independent triangles from cached arrays, through the buffers.
 void Triangles(const MeshVertexArray& arrays, MeshBuffers& buffers);
+// The facets the current state lets paint (see FacetFilter); false when the
+// state leaves the choice to OpenGL (selection, no back-face culling, a
+// perspective projection).
+bool FrameFacetFilter(FacetFilter& filter);
 // One run of independent triangles sent vertex by vertex in double precision.
 void TrianglesImmediate(const ZELKGePrint& mesh);
 

@@ -12,6 +12,7 @@
 #include "GlCheck.h"
 #include "GlTestWindow.h"
 #include "MeshCache.h"
+#include "ModelGl.h"
 #include "ModelFixtures.h"
 #include "ViewConversion.h"
 
@@ -300,6 +301,62 @@ TEST_F(DrawingScene, CachedDrawingPaintsWhatImmediateModePaints)
     EXPECT_GT(lit, 2000);
     EXPECT_TRUE(cached[0] == immediate);
     EXPECT_TRUE(cached[1] == immediate);
+}
+
+// A sphere of facets far smaller than a pixel, seen from several sides and
+// reaching beyond the window: only facets that cover a pixel centre of the
+// window are drawn (hardly more than the pixels it paints: those passing
+// within the tolerance of a centre are kept too), and the picture is the one
+// immediate mode paints from every facet.
+TEST_F(DrawingScene, FacetsSmallerThanAPixelPaintWhatImmediateModePaints)
+{
+    ZELKGePrint sphere;
+    const int stacks = 200, slices = 400;
+    auto at = [&](int i, int j) {
+        const double t = M_PI * i / stacks, p = 2 * M_PI * j / slices;
+        return ZELKGePoint3d(40 + 25 * std::sin(t) * std::cos(p), 25 * std::sin(t) * std::sin(p), 25 * std::cos(t));
+    };
+    for (int i = 0; i < stacks; ++i)
+        for (int j = 0; j < slices; ++j) {
+            const ZELKGePoint3d q[4] = {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+            for (const auto& f : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+                Triangle t;
+                for (int k = 0; k < 3; ++k)
+                    t.point[k] = q[f[k]];
+                t.normal = ZELKGeVector3d(t.point[0] - ZELKGePoint3d(40, 0, 0)).Normalize();
+                sphere.GetGePrint().push_back(t);
+            }
+        }
+    sphere.UpdateMinMaxPoint();
+    LightTheScene();
+    OnPlatform model(sphere);
+    const double turns[3][2] = {{0, 0}, {-60, 25}, {-35, -140}};
+    for (const auto& turn : turns) {
+        glLoadIdentity();
+        glRotated(turn[0], 1, 0, 0);
+        glRotated(turn[1], 0, 0, 1);
+        Draw(model);
+        const std::vector<unsigned char> cached = pixels;
+        zelk::FacetFilter filter;
+        ASSERT_TRUE(zelk::gl::FrameFacetFilter(filter));
+        ASSERT_TRUE(filter.bySize);
+        std::vector<float> kept;
+        zelk::MeshVertexArray arrays;
+        arrays.Build(model.GetPrint(), 1);
+        zelk::VisibleVertices(arrays, filter, kept);
+        zelk::SetMeshDrawing(zelk::MeshDrawing::Immediate);
+        Draw(model);
+        zelk::SetMeshDrawing(zelk::MeshDrawing::Cached);
+        std::size_t painted = 0;
+        for (std::size_t i = 0; i < pixels.size(); i += 3)
+            painted += pixels[i] != 0 || pixels[i + 1] != 0 || pixels[i + 2] != 0;
+        EXPECT_GT(painted, 3000u);
+        EXPECT_LT(painted, static_cast<std::size_t>(kSize * kSize));
+        EXPECT_LE(kept.size() / 18, painted + painted / 6);
+        EXPECT_TRUE(cached == pixels);
+    }
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
 }
 
 // Edits drawn through the pending transform, each step choosing again which

@@ -157,7 +157,8 @@ TEST(MeshDrawing, FrontFacingVerticesKeepOrderAndLeaveOutTheBackFacets)
 
 namespace {
 
-// Seen from above at one pixel per unit: facets between pixel centres are left out.
+// Seen from above at one pixel per unit in a 100 x 100 viewport: facets that
+// cover no pixel centre of it are left out.
 TEST(MeshDrawing, FacetsBetweenPixelCentresAreLeftOut)
 {
     auto facet = [](double x0, double y0, double size) {
@@ -167,27 +168,66 @@ TEST(MeshDrawing, FacetsBetweenPixelCentresAreLeftOut)
         t.point[2] = {x0, y0 + size, 0};
         return t;
     };
+    // The upper right half of a square: its box holds the centre (60.5,
+    // 60.5), which lies 0.07 pixels beyond its long edge.
+    Triangle corner;
+    corner.point[0] = {60.95, 60.15, 0};
+    corner.point[1] = {60.95, 60.95, 0};
+    corner.point[2] = {60.15, 60.95, 0};
+    Triangle grazing = corner;  // the same, its long edge through the centre: kept
+    for (ZELKGePoint3d& p : grazing.point)
+        p = p - ZELKGeVector3d(0.05, 0.05, 0);
     ZELKGePrint mesh;
     mesh.GetGePrint() = {facet(10.1, 10.1, 0.3),    // inside one pixel, away from its centre: nothing
-                         facet(10.3, 10.3, 0.4),    // holds the centre (10.5, 10.5)
+                         facet(10.3, 10.3, 0.4),    // holds the centre (10.5, 10.5) on its long edge
                          facet(20.6, 20.6, 0.8),    // between centres 20.5 and 21.5: nothing
-                         facet(30.0, 30.0, 0.5),    // touches the centre (30.5, 30.5) at its corner: kept
-                         facet(40.0, 40.0, 5.0)};
+                         facet(30.0, 30.0, 0.5),    // its box reaches the centre (30.5, 30.5), the facet does not
+                         facet(40.0, 40.0, 5.0),
+                         corner,
+                         grazing,
+                         facet(150.0, 40.0, 5.0),   // beside the viewport: nothing
+                         facet(98.0, -3.0, 5.0),    // over its corner, covering (99.5, 0.5): kept
+                         facet(99.7, 50.2, 0.9)};   // its only centre (100.5, 50.5) is beside it: nothing
     zelk::MeshVertexArray arrays;
     arrays.Build(mesh, 1);
     zelk::FacetFilter filter;
     filter.facing[2] = 1;
     filter.bySize = true;
     filter.window[0][0] = filter.window[1][1] = 1.0;
+    filter.viewport[2] = filter.viewport[3] = 100;
     std::vector<float> kept;
     zelk::VisibleVertices(arrays, filter, kept);
-    ASSERT_EQ(kept.size(), 3u * 18u);
-    EXPECT_FLOAT_EQ(kept[3], 10.3f);
-    EXPECT_FLOAT_EQ(kept[18 + 3], 30.0f);
-    EXPECT_FLOAT_EQ(kept[36 + 3], 40.0f);
+    std::vector<float> firstX;
+    for (std::size_t i = 0; i < kept.size(); i += 18)
+        firstX.push_back(kept[i + 3]);
+    EXPECT_EQ(firstX, (std::vector<float>{10.3f, 40.0f, 60.9f, 98.0f}));
     filter.bySize = false;
     zelk::VisibleVertices(arrays, filter, kept);
-    EXPECT_EQ(kept.size(), 5u * 18u);
+    EXPECT_EQ(kept.size(), 10u * 18u);
+}
+
+// The centre test on its own: a facet is tried against every centre in its
+// box, and one whose box spans many centres is kept untried.
+TEST(MeshDrawing, CentreTestTriesTheCentresOfTheBox)
+{
+    const double viewport[4] = {0, 0, 800, 600};
+    // A thin facet across three pixels: its box holds the centres (2.5, 4.5)
+    // to (4.5, 4.5), which all lie 0.04 pixels or more beyond its edges.
+    const double x[3] = {2.2, 4.8, 2.2}, y[3] = {4.3, 4.9, 4.4};
+    EXPECT_FALSE(zelk::CoversPixelCentre(x, y, viewport));
+    // Its third corner raised: it covers (2.5, 4.5).
+    const double y2[3] = {4.3, 4.9, 4.8};
+    EXPECT_TRUE(zelk::CoversPixelCentre(x, y2, viewport));
+    // Clockwise corners are tried the same way.
+    const double xr[3] = {x[0], x[2], x[1]}, yr[3] = {y2[0], y2[2], y2[1]}, yr0[3] = {y[0], y[2], y[1]};
+    EXPECT_TRUE(zelk::CoversPixelCentre(xr, yr, viewport));
+    EXPECT_FALSE(zelk::CoversPixelCentre(xr, yr0, viewport));
+    // Eight pixels wide: kept without trying, though it covers no centre.
+    const double xl[3] = {1.2, 9.8, 1.2}, yl[3] = {4.6, 4.9, 4.62};
+    EXPECT_TRUE(zelk::CoversPixelCentre(xl, yl, viewport));
+    // In no row of the viewport.
+    const double yo[3] = {-3.0, -0.6, -2.0};
+    EXPECT_FALSE(zelk::CoversPixelCentre(x, yo, viewport));
 }
 
 }  // namespace
