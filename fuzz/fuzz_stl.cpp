@@ -96,6 +96,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ok)
         FUZZ_CHECK(SameMesh(mesh, binary) || SameMesh(mesh, ascii), "the load matches neither format");
 
+    // Read as two halves split near any offset, the ASCII reading is the same,
+    // refusals and their line numbers included.
+    zelk::StlReadOptions halves;
+    halves.splitBytes = 0;
+    halves.splitAt = failAt % (bytes.size() + 1);
+    ZELKGePrint split;
+    std::string splitReason;
+    const bool splitOk = zelk::ReadAsciiStl(memory, split, splitReason, halves);
+    FUZZ_CHECK(splitOk == !ascii.IsEmpty() && SameMesh(split, ascii), "the halves read other facets");
+    FUZZ_CHECK(splitOk || splitReason == asciiReason, "the halves refuse for another reason");
+    FUZZ_CHECK(std::memcmp(&split.MinPoint(), &ascii.MinPoint(), sizeof(ZELKGePoint3d)) == 0 &&
+                   std::memcmp(&split.MaxPoint(), &ascii.MaxPoint(), sizeof(ZELKGePoint3d)) == 0,
+               "the halves give other corners");
+
     // A read error part-way gives either the full result (the failing part
     // was never needed) or a clean refusal.
     FailingInput failing(bytes.data(), bytes.size(), failAt);
