@@ -2,11 +2,13 @@
 #include "OrvanelView.h"
 
 #include <filesystem>
+#include <memory>
 
 #include <wx/tooltip.h>
 
 #include "AppDialogs.h"
 #include "LoadSTL.h"
+#include "StlPreload.h"
 #include "PrintFileChoice.h"
 #include "ModelEdit.h"
 #include "ProgramFolder.h"
@@ -203,13 +205,14 @@ void COrvanelView::ImportModels(const std::vector<std::string>& paths)
     ui->SetPrepareAction(names);
     ui->SetPrepareTime(wxString());
     m_importThread.SetTechFun([this, paths] {
-        std::vector<ZELKCAD::StlFileRead> files;
+        // Held by pointer: the meshes are handed over, never copied.
+        auto files = std::make_shared<std::vector<ZELKCAD::StlFileRead>>();
         for (const std::string& path : paths)
-            files.push_back(ZELKCAD::ReadStlFile(path));
-        CallAfter([this, files = std::move(files)] {
+            files->push_back(ZELKCAD::ReadOrTakeStlFile(path));
+        CallAfter([this, files] {
             ZELKUIOperation* ui = ZELKUIOperation::GetUIOperationObject();
             ui->ShowPrepareWnd(0);
-            ZELKCAD::AddStlModels(files);
+            ZELKCAD::AddStlModels(std::move(*files));
             // The information bar stays above the view where no window manager stacks it.
             ZELKTransparentDlg::RaiseWithoutFocus(ui->GetInfoWnd());
             ShowSelectedModelInformation();

@@ -8,6 +8,8 @@
 #include "CommandLine.h"
 #include "DisplayBackend.h"
 #include "OrvanelApp.h"
+#include "PrintFileChoice.h"
+#include "StlPreload.h"
 
 int main(int argc, char** argv)
 {
@@ -43,6 +45,13 @@ int main(int argc, char** argv)
                      std::getenv("DISPLAY"));
         return 1;
     }
+    // The model files given are read while the toolkit and the window start;
+    // the import after the first frame takes them from here.
+    std::vector<std::string> models;
+    for (const std::string& path : options.stlFiles)
+        if (ZELKCAD::PrintFileKindOf(path) == ZELKCAD::PrintFileKind::kNone)
+            models.push_back(path);
+    ZELKCAD::StlPreload preload(std::move(models));
     wxApp::SetInstance(new COrvanelApp(options));
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};

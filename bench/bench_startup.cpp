@@ -157,8 +157,8 @@ int main(int argc, char** argv)
                     Median(v), target, !v.empty() && Median(v) <= target ? "" : "  (over)");
     };
     row("empty window: first rendered frame", empty, 1000);
-    row("1M-triangle STL: first rendered frame (file loading)", withFileFirst, 1000);
-    row("1M-triangle STL: first frame with the model", withFileModel, 3000);
+    row("1M-triangle STL: first rendered frame (file loading)", withFileFirst, 500);
+    row("1M-triangle STL: first frame with the model", withFileModel, 500);
     std::printf("frames drawn while the file loaded: %d (the window answers meanwhile)\n", framesDuringLoad);
     return empty.empty() || withFileModel.empty() ? 1 : 0;
 }

@@ -23,6 +23,14 @@ ZELKDBPrint::ZELKDBPrint(const ZELKGePrint& mesh)
     m_center = (m_boxMin + m_boxMax) * 0.5;
 }
 
+ZELKDBPrint::ZELKDBPrint(ZELKGePrint&& mesh)
+    : ZELKDBEntity(kEntityPrint), m_source(std::make_shared<const ZELKGePrint>(std::move(mesh)))
+{
+    m_print = *m_source;
+    GetMinMaxPoint();
+    m_center = (m_boxMin + m_boxMax) * 0.5;
+}
+
 ZELKDBPrint::~ZELKDBPrint() = default;
 
 void ZELKDBPrint::RefreshRunBoxes() const
@@ -69,9 +77,14 @@ void ZELKDBPrint::ApplyPendingTransform() const
 {
     if (!m_hasPending)
         return;
+    // Vertices still equal to their source need no fresh copy of it.
+    const bool verticesAreSource = !m_sourceStale && m_baked.IsIdentity(0.0);
     Rebase();
     m_baked *= m_pending;
-    DeriveVertices();
+    if (verticesAreSource && !m_baked.IsIdentity(0.0))
+        m_print.TransformBy(m_baked);
+    else
+        DeriveVertices();
     m_pending.Reset();
     m_hasPending = false;
     m_runBoxesCurrent = false;

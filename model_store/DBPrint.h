@@ -49,6 +49,8 @@ public:
     };
 
     explicit ZELKDBPrint(const ZELKGePrint& mesh);
+    // The same, the mesh moved in as the source (one copy fewer).
+    explicit ZELKDBPrint(ZELKGePrint&& mesh);
     ~ZELKDBPrint() override;
 
     void GetMinMaxPoint(ZELKGePoint3d& min, ZELKGePoint3d& max) override;
@@ -90,6 +92,12 @@ public:
     // Transforms the vertices by the transforms gathered since they were last
     // transformed (the drawing and the box already show them).
     void ApplyPendingTransform() const;
+    // Builds the arrays the next draw would build (the vertices caught up
+    // first), without OpenGL: a model read on another thread comes ready to
+    // draw. The model belongs to that thread until it is handed over.
+    void PrepareDrawing();
+    // Whether the next draw uses the arrays as they are, without building them.
+    bool IsDrawingPrepared() const;
     bool HasPendingTransform() const { return m_hasPending; }
     std::size_t GetFacetCount() const { return m_print.GetGePrint().size(); }
     // Counts replacements of the mesh (a new mesh, or one handed out for

@@ -43,17 +43,27 @@ void ZELKDBPrint::DrawTriangles(const GLColor& color)
         ApplyPendingTransform();
         zelk::gl::TrianglesImmediate(m_print);
     } else {
-        // The cache follows transforms through the drawing transform; a new
-        // mesh, or a mirroring (which swaps the vertex order), rebuilds it.
-        if (!m_vertexArray.IsCurrent(m_meshRevision) || m_drawTransform.Determinant3x3() < 0) {
-            ApplyPendingTransform();
-            m_vertexArray.Build(m_print, m_meshRevision);
-            m_drawTransform.Reset();
-        }
+        PrepareDrawing();
         zelk::gl::MultMatrix(m_drawTransform);
         zelk::gl::Triangles(m_vertexArray, m_buffers);
     }
     zelk::gl::PopMatrix();
+}
+
+bool ZELKDBPrint::IsDrawingPrepared() const
+{
+    // The cache follows transforms through the drawing transform; a new
+    // mesh, or a mirroring (which swaps the vertex order), rebuilds it.
+    return m_vertexArray.IsCurrent(m_meshRevision) && m_drawTransform.Determinant3x3() >= 0;
+}
+
+void ZELKDBPrint::PrepareDrawing()
+{
+    if (IsDrawingPrepared())
+        return;
+    ApplyPendingTransform();
+    m_vertexArray.Build(m_print, m_meshRevision);
+    m_drawTransform.Reset();
 }
 
 void ZELKDBPrint::DrawMaxBox()

@@ -50,15 +50,22 @@ void PlatformCorners(ZELKFileIniBase* profile, ZELKGePoint3d& lo, ZELKGePoint3d&
     hi.Set(length / 2, width / 2, height);
 }
 
-// Stands the model centred on the origin, then, when models are already
-// there, moves it 2 mm beyond their +X side.
-void PlaceModel(ZELKDBPrint& model, ZELDBEntityDatabase& database)
+// Stands the model centred on the origin.
+void CentreOnOrigin(ZELKDBPrint& model)
 {
     ZELKGePoint3d a, b;
     model.GetMinMaxPoint(a, b);
     model.InitialMove(ZELKGePoint3d((a.x + b.x) / 2, (a.y + b.y) / 2, a.z), ZELKGePoint3d(0, 0, 0));
+}
+
+// Stands the model centred on the origin, then, when models are already
+// there, moves it 2 mm beyond their +X side.
+void PlaceModel(ZELKDBPrint& model, ZELDBEntityDatabase& database)
+{
+    CentreOnOrigin(model);
     if (database.GetCount(kEntityPrint) <= 0)
         return;
+    ZELKGePoint3d a, b;
     ZELKGePoint3d boxA, boxB;
     database.GetDatabaseModelMaxBox(boxA, boxB);
     model.GetMinMaxPoint(a, b);
@@ -108,7 +115,21 @@ int LoadSTLFiles(const std::vector<std::string>& paths, const StlLoadTargets& ta
     return AddStlModels(files, targets);
 }
 
-int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& targets)
+void PrepareStlModel(StlFileRead& file)
+{
+    if (!file.ok || file.model != nullptr)
+        return;
+    file.model = std::make_unique<ZELKDBPrint>(std::move(file.mesh));
+    file.mesh = ZELKGePrint();
+    CentreOnOrigin(*file.model);
+    file.model->PrepareDrawing();
+}
+
+namespace {
+
+// Adds the files' models in order; `take` says whether prepared models may be
+// taken over (else they are left to the caller and made again).
+int AddModels(const std::vector<StlFileRead>& files, bool take, const StlLoadTargets& targets)
 {
     ZELDBEntityDatabase* database = targets.database != nullptr ? targets.database : ZELDBEntityDatabase::GetInterFace();
     ZELKDBEntityReset* store = targets.resetStore != nullptr ? targets.resetStore : ZELKDBEntityReset::getInstance();
@@ -125,17 +146,26 @@ int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& ta
             failures += wxString::FromUTF8(file.error.empty() ? file.path + ": cannot be read" : file.error) + "\n";
             continue;
         }
-        auto* model = new ZELKDBPrint(file.mesh);
-        model->SetName(file.path);
-        model->SetPlatformMinMaxPoint(platformLo, platformHi);
-        PlaceModel(*model, *database);
+        ZELKDBPrint* model = nullptr;
+        if (file.model != nullptr && take && database->GetCount(kEntityPrint) <= 0) {
+            // Placed as it would be here, and its drawing built.
+            model = const_cast<StlFileRead&>(file).model.release();
+            model->SetName(file.path);
+            model->SetPlatformMinMaxPoint(platformLo, platformHi);
+        } else {
+            model = new ZELKDBPrint(file.model != nullptr ? *file.model->GetSourceMesh() : file.mesh);
+            model->SetName(file.path);
+            model->SetPlatformMinMaxPoint(platformLo, platformHi);
+            PlaceModel(*model, *database);
+        }
         int id = 0;
         database->Add(model, id);
         database->ClearSelect();
         database->AddSelect(id);
         if (ui != nullptr)
             ui->ShowWnd(1);
-        store->Add(id, file.mesh);
+        // The mesh as read, shared with the model (which never changes it).
+        store->Add(id, model->GetSourceMesh());
         ids.push_back(id);
         ++added;
     }
@@ -149,6 +179,18 @@ int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& ta
     if (!failures.empty() && ui != nullptr)
         ui->ShowMessageText(ui->GetTranslateString("id_message_modelNotRead") + "\n" + failures.Trim());
     return added;
+}
+
+}  // namespace
+
+int AddStlModels(std::vector<StlFileRead>&& files, const StlLoadTargets& targets)
+{
+    return AddModels(files, true, targets);
+}
+
+int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& targets)
+{
+    return AddModels(files, false, targets);
 }
 
 }  // namespace ZELKCAD

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "DBPrint.h"
 #include "GePrint.h"
 
 class ZELDBEntityDatabase;
@@ -45,9 +47,20 @@ struct StlFileRead {
     ZELKGePrint mesh;
     bool ok = false;
     std::string error;
+    // Set by PrepareStlModel: the model made of the mesh (which it then
+    // holds instead of `mesh`), standing as the first model of an empty plate
+    // does, its drawing built.
+    std::unique_ptr<ZELKDBPrint> model;
 };
 StlFileRead ReadStlFile(const std::string& path);
-// The placing half of LoadSTLFiles, for files read elsewhere (user-interface thread).
+// Makes the model of a file read well, on the reading thread, so that the
+// user-interface thread only adds it: placed as the first model of an empty
+// plate, ready to draw. A file that could not be read stays as it is.
+void PrepareStlModel(StlFileRead& file);
+// The placing half of LoadSTLFiles, for files read elsewhere (user-interface
+// thread). A prepared model is taken as it is when the plate is still empty
+// as it comes; else it is made again from its mesh and placed.
+int AddStlModels(std::vector<StlFileRead>&& files, const StlLoadTargets& targets = {});
 int AddStlModels(const std::vector<StlFileRead>& files, const StlLoadTargets& targets = {});
 
 }  // namespace ZELKCAD

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "DBPrint.h"
@@ -356,6 +357,39 @@ TEST_F(DrawingScene, FacetsSmallerThanAPixelPaintWhatImmediateModePaints)
         EXPECT_TRUE(cached == pixels);
     }
     glLoadIdentity();
+    glDisable(GL_LIGHTING);
+}
+
+// A model made from a moved mesh, placed and prepared on another thread (as
+// the files given at start are), paints what a model placed here and built by
+// its first draw paints; its first draw builds nothing.
+TEST_F(DrawingScene, AModelPreparedOnAnotherThreadPaintsWhatOneBuiltByItsDrawPaints)
+{
+    LightTheScene();
+    glRotated(-60, 1, 0, 0);
+    glRotated(25, 0, 0, 1);
+    OnPlatform drawn(SmallFacetSphere());
+    drawn.InitialMove({0, 0, -30}, {3.3, -2.1, 0});
+    std::unique_ptr<ZELKDBPrint> prepared;
+    std::thread reader([&] {
+        prepared = std::make_unique<ZELKDBPrint>(SmallFacetSphere());
+        prepared->InitialMove({0, 0, -30}, {3.3, -2.1, 0});
+        prepared->PrepareDrawing();
+    });
+    reader.join();
+    prepared->SetPlatformMinMaxPoint({-75, -75, 0}, {75, 75, 150});
+    EXPECT_TRUE(prepared->IsDrawingPrepared());
+    EXPECT_FALSE(prepared->HasPendingTransform());
+    EXPECT_FALSE(drawn.IsDrawingPrepared());
+    Draw(drawn);
+    EXPECT_TRUE(drawn.IsDrawingPrepared());
+    const std::vector<unsigned char> built = pixels;
+    Draw(*prepared);
+    EXPECT_TRUE(built == pixels);
+    int lit = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 3)
+        lit += pixels[i + 1] > 0;
+    EXPECT_GT(lit, 2000);
     glDisable(GL_LIGHTING);
 }
 
