@@ -78,7 +78,14 @@ constexpr int kMostCentresTried = 4;
 // integer lies in [lo - slack - 0.5, hi + slack - 0.5].
 inline bool HoldsPixelCentre(double lo, double hi)
 {
-    return std::floor(hi + kSlack - 0.5) >= lo - kSlack - 0.5;
+    // floor(top), without the library call: truncation, one down below zero.
+    const double top = hi + kSlack - 0.5;
+    if (!(std::fabs(top) < 1e15))
+        return std::floor(top) >= lo - kSlack - 0.5;
+    double whole = static_cast<double>(static_cast<long long>(top));
+    if (whole > top)
+        whole -= 1.0;
+    return whole >= lo - kSlack - 0.5;
 }
 
 // The window coordinates of the three vertices along row r of the window transform.
