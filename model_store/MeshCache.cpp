@@ -65,10 +65,6 @@ namespace {
 // Rounding of the window coordinates (single precision, snapped to a
 // fraction of a pixel by the rasteriser) is kept well inside this tolerance.
 constexpr double kSlack = 0.01;
-// How far the rasteriser may place a corner from its window coordinates
-// found here, along each axis: it snaps them to 1/256 pixel (half of that
-// when rounding) after a single-precision transform; kept half as large again.
-constexpr double kCornerSlack = 1.5 / 256;
 // A facet whose window box spans more pixel centres than this on an axis is
 // kept without trying them.
 constexpr int kMostCentresTried = 4;
@@ -76,16 +72,23 @@ constexpr int kMostCentresTried = 4;
 // Whether some pixel centre (k + 0.5) lies in [lo, hi], give or take the
 // rasteriser's snapping of vertices to a fraction of a pixel: whether an
 // integer lies in [lo - slack - 0.5, hi + slack - 0.5].
-inline bool HoldsPixelCentre(double lo, double hi)
+inline bool HoldsPixelCentre(double lo, double hi, double slack)
 {
     // floor(top), without the library call: truncation, one down below zero.
-    const double top = hi + kSlack - 0.5;
+    const double top = hi + slack - 0.5;
     if (!(std::fabs(top) < 1e15))
-        return std::floor(top) >= lo - kSlack - 0.5;
+        return std::floor(top) >= lo - slack - 0.5;
     double whole = static_cast<double>(static_cast<long long>(top));
     if (whole > top)
         whole -= 1.0;
-    return whole >= lo - kSlack - 0.5;
+    return whole >= lo - slack - 0.5;
+}
+
+// The slack of the window boxes: at least kSlack, and never less than a
+// corner may move.
+inline double BoxSlack(double cornerSlack)
+{
+    return std::max(kSlack, cornerSlack);
 }
 
 // The window coordinates of the three vertices along row r of the window transform.
@@ -95,9 +98,9 @@ inline void WindowRow(const float* vertices, const double* r, double w[3])
         w[k] = r[0] * vertices[6 * k + 3] + r[1] * vertices[6 * k + 4] + r[2] * vertices[6 * k + 5] + r[3];
 }
 
-inline bool SpansPixelCentre(const double w[3])
+inline bool SpansPixelCentre(const double w[3], double slack)
 {
-    return HoldsPixelCentre(std::min(std::min(w[0], w[1]), w[2]), std::max(std::max(w[0], w[1]), w[2]));
+    return HoldsPixelCentre(std::min(std::min(w[0], w[1]), w[2]), std::max(std::max(w[0], w[1]), w[2]), slack);
 }
 
 // Runs for half the facets of every model each time the view or a model's
@@ -105,26 +108,28 @@ inline bool SpansPixelCentre(const double w[3])
 // the box test along both axes comes before the exact one.
 inline bool PaintsAPixel(const float* vertices, const FacetFilter& filter)
 {
+    const double slack = BoxSlack(filter.cornerSlack);
     double x[3], y[3];
     WindowRow(vertices, filter.window[0], x);
-    if (!SpansPixelCentre(x))
+    if (!SpansPixelCentre(x, slack))
         return false;
     WindowRow(vertices, filter.window[1], y);
-    return SpansPixelCentre(y) && CoversPixelCentre(x, y, filter.viewport);
+    return SpansPixelCentre(y, slack) && CoversPixelCentre(x, y, filter.viewport, filter.cornerSlack);
 }
 
 }  // namespace
 
-bool CoversPixelCentre(const double x[3], const double y[3], const double viewport[4])
+bool CoversPixelCentre(const double x[3], const double y[3], const double viewport[4], double cornerSlack)
 {
+    const double slack = BoxSlack(cornerSlack);
     // The pixel columns and rows whose centres lie in the window box (with
     // the tolerance), cut to the viewport.
     const double lo[2] = {std::min(std::min(x[0], x[1]), x[2]), std::min(std::min(y[0], y[1]), y[2])};
     const double hi[2] = {std::max(std::max(x[0], x[1]), x[2]), std::max(std::max(y[0], y[1]), y[2])};
     double first[2], last[2];
     for (int i = 0; i < 2; ++i) {
-        first[i] = std::max(std::ceil(lo[i] - kSlack - 0.5), viewport[i]);
-        last[i] = std::min(std::floor(hi[i] + kSlack - 0.5), viewport[2 + i] - 1);
+        first[i] = std::max(std::ceil(lo[i] - slack - 0.5), viewport[i]);
+        last[i] = std::min(std::floor(hi[i] + slack - 0.5), viewport[2 + i] - 1);
         if (first[i] > last[i])
             return false;
         if (last[i] - first[i] >= kMostCentresTried)
@@ -149,7 +154,7 @@ bool CoversPixelCentre(const double x[3], const double y[3], const double viewpo
                 const double edge = side * ((x[b] - x[a]) * (cy - y[a]) - (y[b] - y[a]) * (cx - x[a]));
                 const double reach = std::fabs(cx - x[a]) + std::fabs(cy - y[a]) + std::fabs(cx - x[b]) +
                                      std::fabs(cy - y[b]);
-                inside = edge >= -kCornerSlack * (reach + 4 * kCornerSlack);
+                inside = edge >= -cornerSlack * (reach + 4 * cornerSlack);
             }
             if (inside)
                 return true;

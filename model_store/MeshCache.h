@@ -49,13 +49,20 @@ struct FacetFilter {
     // The viewport's pixels: x from viewport[0] to viewport[2], y from
     // viewport[1] to viewport[3] (ends excluded).
     double viewport[4] = {0, 0, 0, 0};
+    // How far the rasteriser may place a corner from the window coordinates
+    // found here, along each axis: it snaps corners to its subpixel grid
+    // (1/256 pixel with 8 subpixel bits) after a single-precision transform;
+    // one and a half grid steps.
+    double cornerSlack = 1.5 / 256;
     bool operator==(const FacetFilter&) const = default;
 };
 
 // Whether a facet with these window corners (x, y in pixels) covers a pixel
-// centre inside the viewport, under the filter's tolerance; true as well when
-// its window box is too large for the centres in it to be tried one by one.
-bool CoversPixelCentre(const double x[3], const double y[3], const double viewport[4]);
+// centre inside the viewport, with corners that may lie `cornerSlack` away;
+// true as well when its window box is too large for the centres in it to be
+// tried one by one.
+bool CoversPixelCentre(const double x[3], const double y[3], const double viewport[4],
+                       double cornerSlack = 1.5 / 256);
 
 // Hands over the interleaved vertices (18 floats a facet) of the facets of
 // `arrays` that pass the filter, in their order, in blocks of at most

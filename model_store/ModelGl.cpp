@@ -237,6 +237,10 @@ bool CurrentFilter(FacetFilter& filter)
     if (filter.facing[0] == 0.0f && filter.facing[1] == 0.0f && filter.facing[2] == 0.0f)
         return false;
     filter.bySize = PaintsOnlyPixelCentres();
+    // The rasteriser's subpixel grid (OpenGL asks for at least 4 bits).
+    GLint subpixelBits = 0;
+    glGetIntegerv(GL_SUBPIXEL_BITS, &subpixelBits);
+    filter.cornerSlack = 1.5 / static_cast<double>(1 << std::clamp(subpixelBits, 4, 16));
     for (int i = 0; i < 2; ++i) {
         const double half = viewport[2 + i] / 2.0;
         for (int j = 0; j < 4; ++j)

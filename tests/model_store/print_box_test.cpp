@@ -222,6 +222,9 @@ TEST(MeshDrawing, CentreTestTriesTheCentresOfTheBox)
     const double xr[3] = {x[0], x[2], x[1]}, yr[3] = {y2[0], y2[2], y2[1]}, yr0[3] = {y[0], y[2], y[1]};
     EXPECT_TRUE(zelk::CoversPixelCentre(xr, yr, viewport));
     EXPECT_FALSE(zelk::CoversPixelCentre(xr, yr0, viewport));
+    // A rasteriser with a coarse subpixel grid (4 bits) may move a corner
+    // far enough to reach a centre 0.04 pixels away: the facet is kept.
+    EXPECT_TRUE(zelk::CoversPixelCentre(x, y, viewport, 1.5 / 16));
     // Eight pixels wide: kept without trying, though it covers no centre.
     const double xl[3] = {1.2, 9.8, 1.2}, yl[3] = {4.6, 4.9, 4.62};
     EXPECT_TRUE(zelk::CoversPixelCentre(xl, yl, viewport));
