@@ -116,21 +116,12 @@ inline bool ReadPlainDecimal(const char*& p, const char* end, float& value)
         return false;
     const double exact = static_cast<double>(mantissa) / kPow10[decimals];
     const float rounded = static_cast<float>(exact);
-    const double back = rounded;
     // A double halfway between two floats has at most 25 significant bits:
     // with any of its low 28 bits set, it is none, and one rounding is right.
     unsigned long long exactBits = 0;
     std::memcpy(&exactBits, &exact, sizeof exactBits);
-    if (back != exact && (exactBits & 0x0FFFFFFFull) == 0) {
-        unsigned bits = 0;
-        std::memcpy(&bits, &rounded, sizeof bits);
-        const bool furtherFromZero = (exact > back) == (rounded > 0);
-        bits = furtherFromZero ? bits + 1 : bits - 1;
-        float other = 0;
-        std::memcpy(&other, &bits, sizeof other);
-        if ((back + static_cast<double>(other)) * 0.5 == exact)
-            return false;
-    }
+    if ((exactBits & 0x0FFFFFFFull) == 0 && IsFloatTie(exact, rounded))
+        return false;
     value = negative ? -rounded : rounded;
     p = q;
     return true;

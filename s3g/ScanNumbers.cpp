@@ -89,20 +89,8 @@ inline bool ScanShortDecimal(const char* p, const char* end, float& value)
         return false;  // an exponent or a hexadecimal number
     const double exact = static_cast<double>(mantissa) / kPow10[decimals];
     const float rounded = static_cast<float>(exact);
-    const double back = rounded;
-    if (back != exact) {
-        // The neighbouring float on the side of the exact value: one step of
-        // the bit pattern, up in magnitude when the exact value lies further
-        // from zero.
-        uint32_t bits = 0;
-        std::memcpy(&bits, &rounded, sizeof bits);
-        const bool furtherFromZero = (exact > back) == (rounded > 0);
-        bits = furtherFromZero ? bits + 1 : bits - 1;
-        float other = 0;
-        std::memcpy(&other, &bits, sizeof other);
-        if ((back + static_cast<double>(other)) * 0.5 == exact)
-            return false;
-    }
+    if (IsFloatTie(exact, rounded))
+        return false;
     value = rounded;
     return true;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <climits>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace zelk {
@@ -35,6 +37,26 @@ inline int TruncateToInt(double v)
     if (!(v > -2147483649.0 && v < 2147483648.0))
         return INT_MIN;
     return static_cast<int>(v);
+}
+
+// True when `exact` lies exactly halfway between its nearest float
+// `rounded` and the float next to it on its side: a tie, which a conversion
+// from the decimal digits breaks by them (not by rounding the double), so a
+// fast reader must leave such a number to the exact one.
+inline bool IsFloatTie(double exact, float rounded)
+{
+    const double back = rounded;
+    if (back == exact)
+        return false;
+    // The neighbouring float on the side of the exact value: one step of the
+    // bit pattern, up in magnitude when the exact value lies further from zero.
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &rounded, sizeof bits);
+    const bool furtherFromZero = (exact > back) == (rounded > 0);
+    bits = furtherFromZero ? bits + 1 : bits - 1;
+    float other = 0;
+    std::memcpy(&other, &bits, sizeof other);
+    return (back + static_cast<double>(other)) * 0.5 == exact;
 }
 
 }  // namespace zelk
