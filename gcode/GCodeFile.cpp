@@ -1,5 +1,6 @@
 // Reads a G-code file whole and cleans its lines for translation.
 #include "GCodeFile.h"
+#include "TemporaryFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -59,33 +60,13 @@ bool ReadAll(std::FILE* file, std::unique_ptr<char[]>& text, std::size_t& size)
 // (errno says why) when neither has room for one.
 std::FILE* UnlinkedTemporaryFile()
 {
-    std::vector<std::string> folders;
-    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && tmp[0] != '\0')
-        folders.emplace_back(tmp);
-    folders.emplace_back("/tmp");
-    int firstErr = 0;
-    for (const std::string& folder : folders) {
-        int fd = -1;
-#ifdef O_TMPFILE
-        fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
-#endif
-        if (fd < 0) {
-            std::string name = folder + "/.gcode-input-XXXXXX";
-            fd = ::mkostemp(name.data(), O_CLOEXEC);
-            if (fd >= 0)
-                ::unlink(name.c_str());
-        }
-        if (fd >= 0) {
-            std::FILE* file = ::fdopen(fd, "w+b");
-            if (file != nullptr)
-                return file;
-            ::close(fd);
-        }
-        if (firstErr == 0)
-            firstErr = errno;
-    }
-    errno = firstErr != 0 ? firstErr : EIO;
-    return nullptr;
+    const int fd = zelk::OpenUnlinkedTemporaryFile();
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(fd, "w+b");
+    if (file == nullptr)
+        ::close(fd);
+    return file;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The X3G offline print file: the payloads of a print list back to back.
 #include "X3gWriter.h"
 
+#include "TemporaryFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -114,28 +116,6 @@ bool WriteAll(int fd, const unsigned char* bytes, std::size_t size)
     return true;
 }
 
-// An unlinked file in folder, open for reading and writing; -1 when none
-// can be made there (errno says why).
-int OpenUnlinkedFile(const std::string& folder)
-{
-    if (folder.empty()) {
-        errno = ENOENT;
-        return -1;
-    }
-#ifdef O_TMPFILE
-    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        return fd;
-    // Not every file system has O_TMPFILE: a named file, unlinked at once.
-#endif
-    std::string name = folder + "/.x3g-spool-XXXXXX";
-    const int named = ::mkostemp(name.data(), O_CLOEXEC);
-    if (named < 0)
-        return -1;
-    ::unlink(name.c_str());
-    return named;
-}
-
 }  // namespace
 
 bool WriteX3gStream(const std::vector<Package>& packages, const X3gSink& sink)
@@ -218,21 +198,8 @@ bool X3gSpool::Refuse(std::size_t size)
 
 bool X3gSpool::OpenFile()
 {
-    std::vector<std::string> folders;
-    if (!m_options.folder.empty())
-        folders.push_back(m_options.folder);
-    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && tmp[0] != '\0')
-        folders.emplace_back(tmp);
-    folders.emplace_back("/tmp");
-    int firstErr = 0;
-    for (const std::string& folder : folders) {
-        m_file = OpenUnlinkedFile(folder);
-        if (m_file >= 0)
-            return true;
-        if (firstErr == 0)
-            firstErr = errno;
-    }
-    return Fail("cannot write", firstErr != 0 ? firstErr : EIO);
+    m_file = OpenUnlinkedTemporaryFile(m_options.folder);
+    return m_file >= 0 || Fail("cannot write", errno != 0 ? errno : EIO);
 }
 
 bool X3gSpool::Spill()
