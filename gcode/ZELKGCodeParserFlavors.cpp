@@ -302,6 +302,22 @@ void ZELKGCodeParser::TranslateFlavoredFile(const char* path, zelk::gcode::GCode
     outcome.read = true;
 }
 
+namespace {
+
+// The machine model now stands where the action put the head and filament
+// (the second extruder's count is not kept).
+void MoveMachineTo(ZELKMachine& machine, CPoint5D position, const Action& a)
+{
+    position.setX(a.x);
+    position.setY(a.y);
+    position.setZ(a.z);
+    position.setA(a.e);
+    position.setB(0);
+    machine.SetCurrentPosition(position);
+}
+
+}  // namespace
+
 bool ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, const std::vector<std::string>& texts,
                                            zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome)
 {
@@ -321,24 +337,13 @@ bool ZELKGCodeParser::AppendActionPackages(const std::vector<Action>& actions, c
                 continue;
             machine.SetCurrentFeedrate(a.feedMmPerMin);
             WriteMovePackage(current, target, length, p);
-            position.setX(a.x);
-            position.setY(a.y);
-            position.setZ(a.z);
-            position.setA(a.e);
-            position.setB(0);
-            machine.SetCurrentPosition(position);
+            MoveMachineTo(machine, position, a);
             ++outcome.moveCount;
             break;
         }
         case ActionKind::kSetPosition: {
             SetPositionPackage(a.x, a.y, a.z, a.e, p);
-            CPoint5D position = machine.getCurrentPosition();
-            position.setX(a.x);
-            position.setY(a.y);
-            position.setZ(a.z);
-            position.setA(a.e);
-            position.setB(0);
-            machine.SetCurrentPosition(position);
+            MoveMachineTo(machine, machine.getCurrentPosition(), a);
             break;
         }
         case ActionKind::kHome: {
