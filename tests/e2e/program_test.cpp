@@ -110,6 +110,21 @@ int ModelPixels(const wxImage& image, const wxRect& rect)
     return n;
 }
 
+// A frame's line comes before its buffers are swapped, so the screen may
+// still show the frame before it: the model pixels of `plate` on screenshots
+// taken until `shows` holds of them or timeoutMs passed; the last count.
+template <typename Shows>
+int ModelPixelsOnScreen(const std::string& name, const wxRect& frame, const wxRect& plate, Shows shows, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const wxImage shot = Screenshot(name, frame);
+        const int pixels = shot.IsOk() ? ModelPixels(shot, plate) : -1;
+        if (shows(pixels) || std::chrono::steady_clock::now() >= deadline)
+            return pixels;
+    }
+}
+
 // Reads the program's frame lines (MORVADIN_FRAME_TIMES) until a frame
 // draws `models` models; false when none did within timeoutMs.
 bool WaitForFrameWith(testsupport::ChildProcess& program, int models, int timeoutMs)
@@ -195,22 +210,26 @@ TEST_F(Program, StartsWithTheModelsGivenAndEmptiesTheImportFolder)
     EXPECT_FALSE(fs::exists(import / "old.stl"));
     EXPECT_TRUE(fs::exists(import / "sub" / "old.gcode"));
 
+    // The middle of the platform, where the models stand.
+    const wxRect plate(330, frame.height * 6 / 10, 340, frame.height / 4);
+    const int modelPixelsBefore =
+        ModelPixelsOnScreen("main_window_two_models.png", frame, plate, [](int n) { return n > 500; }, 5000);
+    EXPECT_GT(modelPixelsBefore, 500);
     const wxImage shot = Screenshot("main_window_two_models.png", frame);
     ASSERT_TRUE(shot.IsOk());
     // The information bar along the bottom names the selected model in white.
     EXPECT_GT(BrightPixels(shot, wxRect(300, frame.height - 32, 600, 25), 200), 40);
     EXPECT_TRUE(program.Running());
-    // The middle of the platform, where the models stand.
-    const wxRect plate(330, frame.height * 6 / 10, 340, frame.height / 4);
-    const int modelPixelsBefore = ModelPixels(shot, plate);
-    EXPECT_GT(modelPixelsBefore, 500);
 
     // Keys from the keyboard reach the view once it was clicked: Ctrl+A and
     // Delete remove both models.
     testsupport::Shell("xdotool mousemove --window " + window + " 800 200 click 1");
     testsupport::Shell("xdotool key ctrl+a Delete");
     ASSERT_TRUE(WaitForFrameWith(program, 0, 10000)) << "no frame came without the models";
-    EXPECT_LT(ModelPixels(Screenshot("after_ctrl_a_delete.png", frame), plate), modelPixelsBefore / 20);
+    EXPECT_LT(ModelPixelsOnScreen(
+                  "after_ctrl_a_delete.png", frame, plate,
+                  [modelPixelsBefore](int n) { return n >= 0 && n < modelPixelsBefore / 20; }, 5000),
+              modelPixelsBefore / 20);
     // Ctrl+Z (the Edit menu's accelerator) brings them back.
     testsupport::Shell("xdotool key ctrl+z");
     ASSERT_TRUE(WaitForFrameWith(program, 2, 10000)) << "the undo brought no model back";
