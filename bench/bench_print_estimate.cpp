@@ -42,17 +42,18 @@ int main(int argc, char** argv)
     ZELKStartGCodeOperater startGCode(zelk::ProgramFilePath(ZELKStartGCodeOperater::kRelativePath));
 
     std::vector<double> translate, estimate;
-    std::size_t packages = 0;
+    std::size_t packages = 0, listBytes = 0;
     double total = 0;
     for (int round = 0; round < rounds; ++round) {
         ZELKMachine machine;
         ZELKGCodeParser translator(&machine, &startGCode);
-        std::vector<Package> list;
+        zelk::PrintList list;
         translate.push_back(bench::Milliseconds([&] { list = translator.FileParser(path.c_str()); }));
         zelk::PrintTimeEstimate made;
         estimate.push_back(bench::Milliseconds([&] { made.Start(list, 0.0); }));
         packages = made.PackageCount();
         total = made.TotalSeconds();
+        listBytes = list.MemoryBytes();
     }
     std::remove(path.c_str());
     ::rmdir(dir.c_str());
@@ -62,6 +63,8 @@ int main(int argc, char** argv)
     std::printf("%zu packages, moves take %s\n", packages, zelk::FormatDuration(total).c_str());
     std::printf("translation  best %8.1f ms  median %8.1f ms\n", bestT, bench::Median(translate));
     std::printf("estimate     best %8.1f ms  median %8.1f ms\n", bestE, bench::Median(estimate));
+    std::printf("print list   %.1f bytes a package (a package record holds %zu)\n",
+                packages > 0 ? static_cast<double>(listBytes) / static_cast<double>(packages) : 0.0, sizeof(Package));
     const double ratio = bench::Median(estimate) / bench::Median(translate);
     std::printf("estimate / translation (medians): %.3f  (target <= 0.10: %s)\n", ratio, ratio <= 0.10 ? "met" : "MISSED");
     return 0;

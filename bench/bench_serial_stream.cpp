@@ -313,7 +313,7 @@ int main(int argc, char** argv)
     ZELKMachineControl control(&machine, &startGCode, &log);
     control.GCodeParser(gcodePath.c_str());
     std::remove(gcodePath.c_str());
-    const std::vector<Package> full = control.GetPrintList();
+    const std::vector<Package> full = control.GetPrintList().ToVector();
 
     // (a): the three loops in turn, so that the noise of the machine falls
     // on all of them alike.

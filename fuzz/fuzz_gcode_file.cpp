@@ -14,7 +14,7 @@ namespace {
 // packages spooled, for some inputs through the spool's file) gives the same
 // outcome and, unless refused, the X3G bytes of the whole file's list.
 void CheckStreamed(const std::string& path, const std::uint8_t* data, std::size_t size,
-                   const std::vector<Package>& packages, const zelk::GCodeFileOutcome& whole)
+                   const zelk::PrintList& packages, const zelk::GCodeFileOutcome& whole)
 {
     ZELKMachine machine;
     ZELKGCodeParser streamer(&machine, &fuzzsupport::FuzzStartGCode());
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.Set(data, size);
     ZELKMachine machine;
     ZELKGCodeParser parser(&machine, &fuzzsupport::FuzzStartGCode());
-    const std::vector<Package> packages = parser.FileParser(file.Path().c_str());
+    const zelk::PrintList packages = parser.FileParser(file.Path().c_str());
     // The file is always read; only one marked as another slicer's flavour
     // may be refused, and then with its line and nothing to print.
     const zelk::GCodeFileOutcome& outcome = parser.LastFileOutcome();

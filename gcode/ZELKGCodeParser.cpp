@@ -90,15 +90,15 @@ namespace {
 // A print list as a sink: each payload framed into its package.
 class ListSink final : public zelk::PayloadSink {
 public:
-    explicit ListSink(std::vector<Package>& list) : m_list(list) {}
+    explicit ListSink(zelk::PrintList& list) : m_list(list) {}
     bool Add(const unsigned char* payload, std::size_t size) override
     {
-        zelk::PackagePayload::FrameInto(payload, size, m_list.emplace_back());
+        m_list.AppendPayload(payload, size);
         return true;
     }
 
 private:
-    std::vector<Package>& m_list;
+    zelk::PrintList& m_list;
 };
 
 }  // namespace
@@ -110,32 +110,32 @@ struct ZELKGCodeParser::FileRun {
     std::size_t emitted = 0;  // packages handed to the sink
 };
 
-std::vector<Package> ZELKGCodeParser::FileParser(const char* path)
+zelk::PrintList ZELKGCodeParser::FileParser(const char* path)
 {
     zelk::GCodeFileOutcome outcome;
     return FileParser(path, outcome);
 }
 
-std::vector<Package> ZELKGCodeParser::FileParser(const char* path, zelk::GCodeFileOutcome& outcome)
+zelk::PrintList ZELKGCodeParser::FileParser(const char* path, zelk::GCodeFileOutcome& outcome)
 {
     outcome = zelk::GCodeFileOutcome();
     m_skippedLines = 0;
-    std::vector<Package> packages;
+    zelk::PrintList packages;
     try {
         ListSink sink(packages);
         TranslateFile(path, sink, outcome, &packages, 0);
         if (outcome.refused || !outcome.read)
-            std::vector<Package>().swap(packages);  // nothing half-translated
+            packages.clear();  // nothing half-translated
     } catch (const std::bad_alloc&) {
         // A file too large for the memory there is: refused like an
         // unreadable one, with nothing half-translated left behind.
-        std::vector<Package>().swap(packages);
+        packages.clear();
         outcome.read = false;
         outcome.moveCount = 0;
         m_lastFileError = std::string("cannot translate ") + path + ": out of memory";
     } catch (const std::system_error& e) {
         // No thread to read a flavoured file on.
-        std::vector<Package>().swap(packages);
+        packages.clear();
         outcome.read = false;
         outcome.moveCount = 0;
         m_lastFileError = std::string("cannot translate ") + path + ": " + e.what();
@@ -205,7 +205,7 @@ bool ZELKGCodeParser::EmitDialectLine(std::string_view line, const zelk::Dialect
 }
 
 void ZELKGCodeParser::TranslateFile(const char* path, zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome,
-                                    std::vector<Package>* list, std::size_t blockBytes)
+                                    zelk::PrintList* list, std::size_t blockBytes)
 {
     // The flavour from the file's own ends, unless the caller chose it. A
     // pipe or a device can be read only once: for a list it is read whole
@@ -258,7 +258,6 @@ void ZELKGCodeParser::TranslateFile(const char* path, zelk::PayloadSink& sink, z
         outcome.read = true;
         m_census = &outcome.leftOut;
         list->reserve(zelk::CountNonBlankGCodeLines(file) + 1);
-        zelk::AdviseHugePages(list->data(), list->capacity() * sizeof(Package));
         zelk::ForEachGCodeLine(file, [&](std::string_view line) { EmitDialectLine(line, nullptr, run); });
         m_census = nullptr;
         return;

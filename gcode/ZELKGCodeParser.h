@@ -16,6 +16,7 @@
 #include "MovePayload.h"
 #include "Package.h"
 #include "PackagePayload.h"
+#include "PrintList.h"
 #include "X3gWriter.h"
 
 class ZELKMachine;
@@ -70,11 +71,11 @@ public:
 
     // Translates a whole file. A file that cannot be read gives an empty list
     // (LastFileError() tells why; LastFileOutcome() tells the rest).
-    std::vector<Package> FileParser(const char* path);
+    zelk::PrintList FileParser(const char* path);
     // The same, with the outcome: whether the file was read, why not, its
     // moves and its skipped lines. Running out of memory is an outcome too
     // (not read, an empty list), never an exception.
-    std::vector<Package> FileParser(const char* path, zelk::GCodeFileOutcome& outcome);
+    zelk::PrintList FileParser(const char* path, zelk::GCodeFileOutcome& outcome);
 
     // Translates a whole file as FileParser does, handing each package to
     // sink in order instead of keeping a list: the file is read a block
@@ -134,7 +135,7 @@ private:
     // (the file then read whole, the list reserved for it), null for StreamFile.
     struct FileRun;
     void TranslateFile(const char* path, zelk::PayloadSink& sink, zelk::GCodeFileOutcome& outcome,
-                       std::vector<Package>* list, std::size_t blockBytes);
+                       zelk::PrintList* list, std::size_t blockBytes);
     void FinishOutcome(const char* path, zelk::GCodeFileOutcome& outcome);
     // One cleaned line of the printer's dialect: its package (if any) to the
     // sink, the wait-for-tool packet before the package at index 12. `read`:
@@ -151,7 +152,7 @@ private:
         zelk::GCodeText* text = nullptr;            // a text read whole
         std::FILE* file = nullptr;                  // an open file (a pipe kept in a temporary file)
         std::size_t blockBytes = 0;                 // read at a time from the path or the file
-        std::vector<Package>* list = nullptr;       // FileParser's list, reserved for the file
+        zelk::PrintList* list = nullptr;            // FileParser's list, reserved for the file
     };
     void TranslateFlavoredFile(const char* path, zelk::gcode::GCodeFlavor flavor, zelk::PayloadSink& sink,
                                zelk::GCodeFileOutcome& outcome, FlavoredInput& input);

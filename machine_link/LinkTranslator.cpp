@@ -12,7 +12,7 @@ LinkTranslator::LinkTranslator(ZELKMachine& machine, ZELKMachine* translatorMach
 {
 }
 
-std::vector<Package> LinkTranslator::TranslateFile(const char* gcodePath)
+PrintList LinkTranslator::TranslateFile(const char* gcodePath)
 {
     std::lock_guard translating(m_translatorMutex);
     ApplyReportedPosition();

@@ -30,7 +30,7 @@ public:
     LinkTranslator& operator=(const LinkTranslator&) = delete;
 
     // The file's print list; Translator().LastFileOutcome() says how it went.
-    std::vector<Package> TranslateFile(const char* gcodePath);
+    PrintList TranslateFile(const char* gcodePath);
     // The file's packages handed to sink as they are translated (no list is
     // kept); the outcome says how it went.
     GCodeFileOutcome StreamFile(const char* gcodePath, PayloadSink& sink);

@@ -2,7 +2,7 @@
 
 namespace zelk {
 
-void PrintStream::ReplaceList(std::vector<Package> list)
+void PrintStream::ReplaceList(PrintList list)
 {
     std::lock_guard lock(m_listMutex);
     m_list = std::move(list);
@@ -11,7 +11,7 @@ void PrintStream::ReplaceList(std::vector<Package> list)
 void PrintStream::ClearList()
 {
     std::lock_guard lock(m_listMutex);
-    std::vector<Package>().swap(m_list);
+    m_list.clear();
 }
 
 int PrintStream::Size() const

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Package.h"
+#include "PrintList.h"
 
 namespace zelk {
 
@@ -19,13 +20,13 @@ public:
     static constexpr int kDefaultPollIntervalMs = 250;
 
     // --- the list: replaced from any thread, against the worker's reads
-    void ReplaceList(std::vector<Package> list);
+    void ReplaceList(PrintList list);
     // Empties the list and gives its memory back (before a large translation).
     void ClearList();
     int Size() const;
     // The list itself: read it only while no print streams and nothing
     // replaces it.
-    const std::vector<Package>& List() const { return m_list; }
+    const PrintList& List() const { return m_list; }
 
     // --- the index (any thread)
     int Index() const { return m_index.load(); }
@@ -66,7 +67,7 @@ public:
 
 private:
     mutable std::mutex m_listMutex;
-    std::vector<Package> m_list;
+    PrintList m_list;
     std::atomic<int> m_index{0};
     std::atomic<bool> m_hostPaused{false};
     std::atomic<bool> m_printerPaused{false};

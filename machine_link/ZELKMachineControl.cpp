@@ -179,7 +179,7 @@ void ZELKMachineControl::GCodeParser(const char* gcodePath)
     m_stream.ReplaceList(m_translator.TranslateFile(gcodePath));
 }
 
-void ZELKMachineControl::SetPrintList(std::vector<Package> list)
+void ZELKMachineControl::SetPrintList(zelk::PrintList list)
 {
     m_stream.ReplaceList(std::move(list));
 }

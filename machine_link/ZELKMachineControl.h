@@ -114,7 +114,7 @@ public:
     // Print list := the translation of the G-code file (the old list is dropped).
     void GCodeParser(const char* gcodePath);
     // A print list made elsewhere (an X3G file read back), printed as it is.
-    void SetPrintList(std::vector<Package> list);
+    void SetPrintList(zelk::PrintList list);
     // Translates one line into out; always 1, so out is used even for M1.
     // A position answer of the printer (query 21) sets the translator's X, Y
     // and Z to where the printer reports it stands, so that a move translated
@@ -137,7 +137,7 @@ public:
     const std::string& GetSaveX3gError() const { return m_x3g.LastError(); }
 
     // Read it only while no print runs.
-    const std::vector<Package>& GetPrintList() const { return m_stream.List(); }
+    const zelk::PrintList& GetPrintList() const { return m_stream.List(); }
     const ZELKGCodeParser& GetTranslator() const { return m_translator.Translator(); }
     // The flavour the next translations read files as (nothing: each file's own mark).
     void SetGCodeFlavor(std::optional<zelk::gcode::GCodeFlavor> flavor) { m_translator.SetFlavor(flavor); }

@@ -24,10 +24,15 @@ std::uint32_t ReadU32(const unsigned char* p)
 
 double MoveSeconds(const Package& package)
 {
-    const int n = package.PayloadSize();
+    return MoveSeconds(std::span<const unsigned char>(package.Payload(), static_cast<std::size_t>(package.PayloadSize())));
+}
+
+double MoveSeconds(std::span<const unsigned char> payload)
+{
+    const int n = static_cast<int>(payload.size());
     if (n <= 0)
         return 0;
-    const unsigned char* p = package.Payload();
+    const unsigned char* p = payload.data();
     double seconds = 0;
     if (p[0] == kCmdDelay && n >= 5) {
         // A dwell: its time in microseconds.
@@ -48,11 +53,11 @@ double MoveSeconds(const Package& package)
     return std::isfinite(seconds) && seconds > 0 ? seconds : 0;
 }
 
-void PrintTimeEstimate::Start(const std::vector<Package>& list, double nowS)
+void PrintTimeEstimate::Start(const PrintList& list, double nowS)
 {
     m_prefix.assign(list.size() + 1, 0.0);
     for (std::size_t i = 0; i < list.size(); ++i)
-        m_prefix[i + 1] = m_prefix[i] + MoveSeconds(list[i]);
+        m_prefix[i + 1] = m_prefix[i] + MoveSeconds(list.Payload(i));
     m_sent = 0;
     m_startS = nowS;
     m_busyUntil = nowS;

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "Package.h"
+#include "PrintList.h"
 
 namespace zelk {
 
@@ -14,6 +16,8 @@ namespace zelk {
 // other package (queries, temperatures, waits, homing) and for a move whose
 // fields do not give a finite, positive time.
 double MoveSeconds(const Package& package);
+// The same, of a payload (command byte first).
+double MoveSeconds(std::span<const unsigned char> payload);
 
 // The time of a print list and what is left of it while it streams. The total
 // and the remaining moves are sums over the list (kept as running sums, so each
@@ -31,7 +35,7 @@ class PrintTimeEstimate {
 public:
     PrintTimeEstimate() = default;
     // A new print over `list`, started at nowS with nothing sent.
-    void Start(const std::vector<Package>& list, double nowS);
+    void Start(const PrintList& list, double nowS);
     bool IsStarted() const { return m_started; }
 
     // The next package to send is `sentCount` (the packages before it are with

@@ -11,7 +11,6 @@ namespace zelk {
 
 namespace {
 
-constexpr unsigned char kFrameStart = 0xD5;
 constexpr std::size_t kNoSuchCommand = static_cast<std::size_t>(-1);
 
 // The bytes after the command byte of a command whose length is fixed;
@@ -73,7 +72,7 @@ std::size_t CommandLength(std::string_view bytes, std::size_t at, std::size_t fi
 
 }  // namespace
 
-bool ReadX3gPackages(std::string_view bytes, std::vector<Package>& packages, std::string& error)
+bool ReadX3gPackages(std::string_view bytes, PrintList& packages, std::string& error)
 {
     packages.clear();
     std::size_t at = 0;
@@ -95,19 +94,13 @@ bool ReadX3gPackages(std::string_view bytes, std::vector<Package>& packages, std
                     std::to_string(length) + " bytes long, more than a frame holds";
             return false;
         }
-        Package p;
-        p.data[0] = kFrameStart;
-        p.data[1] = static_cast<unsigned char>(length);
-        std::memcpy(p.data + 2, bytes.data() + at, length);
-        p.data[2 + length] = CPacketBuilder::CaculateCRC_8C(p.data, 2, static_cast<unsigned>(length));
-        p.size = static_cast<int>(length) + 3;
-        packages.push_back(p);
+        packages.AppendPayload(reinterpret_cast<const unsigned char*>(bytes.data() + at), length);
         at += length;
     }
     return true;
 }
 
-bool ReadX3gFile(const std::string& path, std::vector<Package>& packages, std::string& error)
+bool ReadX3gFile(const std::string& path, PrintList& packages, std::string& error)
 {
     errno = 0;
     std::ifstream in(path, std::ios::binary);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Package.h"
+#include "PrintList.h"
 
 namespace zelk {
 
@@ -13,10 +14,10 @@ namespace zelk {
 // order. Every buffered command of the protocol whose length is fixed or
 // carried in the command is known; false, with the byte offset and the
 // command, for any other command or a stream that ends inside one.
-bool ReadX3gPackages(std::string_view bytes, std::vector<Package>& packages, std::string& error);
+bool ReadX3gPackages(std::string_view bytes, PrintList& packages, std::string& error);
 
 // The same for a file; the error names it.
-bool ReadX3gFile(const std::string& path, std::vector<Package>& packages, std::string& error);
+bool ReadX3gFile(const std::string& path, PrintList& packages, std::string& error);
 
 // Whether a file's name says it holds X3G (".x3g", any case).
 bool IsX3gFileName(const std::string& path);

@@ -118,18 +118,19 @@ bool WriteAll(int fd, const unsigned char* bytes, std::size_t size)
 
 }  // namespace
 
-bool WriteX3gStream(const std::vector<Package>& packages, const X3gSink& sink)
+bool WriteX3gStream(const PrintList& packages, const X3gSink& sink)
 {
     BlockBuffer buffer(sink);
     StreamLayout layout(packages.size(), buffer);
-    for (const Package& p : packages) {
-        if (!layout.Add(p.Payload(), static_cast<std::size_t>(p.PayloadSize())))
+    for (std::size_t i = 0; i < packages.size(); ++i) {
+        const std::span<const unsigned char> payload = packages.Payload(i);
+        if (!layout.Add(payload.data(), payload.size()))
             return false;
     }
     return layout.End();
 }
 
-bool WriteX3gFile(const std::vector<Package>& packages, const std::string& path, std::string* error)
+bool WriteX3gFile(const PrintList& packages, const std::string& path, std::string* error)
 {
     AtomicFileWriter writer(path);
     bool ok = writer.Open();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Package.h"
+#include "PrintList.h"
 
 namespace zelk {
 
@@ -21,12 +22,12 @@ using X3gSink = std::function<bool(const unsigned char* bytes, std::size_t size)
 // (only the 0 % one when n < 100); after package 11 the wait-for-tool
 // payload; a final 100 % when n is not a multiple of step. Empty packages
 // write nothing. Returns false as soon as the sink fails.
-bool WriteX3gStream(const std::vector<Package>& packages, const X3gSink& sink);
+bool WriteX3gStream(const PrintList& packages, const X3gSink& sink);
 
 // Writes the stream to a file at path. The file appears only complete: on
 // any failure (create, write, flush, close) nothing is left at path and
 // error (when given) says what went wrong.
-bool WriteX3gFile(const std::vector<Package>& packages, const std::string& path, std::string* error = nullptr);
+bool WriteX3gFile(const PrintList& packages, const std::string& path, std::string* error = nullptr);
 
 // Copies the few bytes of a payload (at most kMaxPayloadBytes) with fixed
 // moves that overlap, rather than a general copy's set-up per package.

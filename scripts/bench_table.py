@@ -283,6 +283,10 @@ def parse_print_estimate(log):
         m = log.match(rf"^{key}\s+best\s+{NUM} ms\s+median\s+{NUM} ms", f"the {key} times",
                       f"{key:<12} best    682.8 ms  median    690.1 ms")
         out[key] = {"best": f(m, 1), "median": f(m, 2)}
+    m = log.match(rf"^print list\s+{NUM} bytes a package \(a package record holds (\d+)\)", "the print list's size",
+                  "print list   36.1 bytes a package (a package record holds 72)")
+    out["list_bytes"] = f(m, 1)
+    out["record_bytes"] = f(m, 2)
     return out
 
 
@@ -473,6 +477,8 @@ def other_rows(r):
     rows.append(("Print time estimate of the translated print (median)", ms(e["estimate"]["median"]),
                  "its translation", ms(e["translation"]["median"]),
                  times(e["estimate"]["median"] / e["translation"]["median"])))
+    rows.append(("Print list of the translated print, memory a package", f"{e['list_bytes']:.1f} bytes",
+                 "a package record", f"{e['record_bytes']:.0f} bytes", times(e["list_bytes"] / e["record_bytes"])))
     tp = r["bench_toolpath"]
     rows.append((f"Toolpath model of a {num(tp['lines'])}-line print", ms(tp["model"]),
                  "line reader alone", ms(tp["reader"]), times(tp["model"] / tp["reader"])))

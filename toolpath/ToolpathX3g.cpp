@@ -25,7 +25,7 @@ ToolpathModel ReadToolpathX3g(const std::string& path, const double (&stepsPerMm
 {
     ToolpathModel model;
     try {
-        std::vector<Package> packages;
+        PrintList packages;
         if (!ReadX3gFile(path, packages, model.reason))
             return model;
         model.read = true;

@@ -83,10 +83,11 @@ GCodeFileOutcome LoadPrintList(ZELKMachineControl& control, const std::string& p
         return control.GetTranslator().LastFileOutcome();
     }
     GCodeFileOutcome outcome;
-    std::vector<Package> packages;
+    PrintList packages;
     outcome.read = ReadX3gFile(path, packages, outcome.reason);
-    for (const Package& p : packages) {
-        const int command = p.PayloadSize() > 0 ? p.Payload()[0] : 0;
+    for (std::size_t i = 0; i < packages.size(); ++i) {
+        const std::span<const unsigned char> payload = packages.Payload(i);
+        const int command = payload.empty() ? 0 : payload[0];
         outcome.moveCount += command == 155 || command == 142 || command == 139 ? 1 : 0;
     }
     if (outcome.read && outcome.moveCount == 0)

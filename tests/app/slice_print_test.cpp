@@ -106,7 +106,7 @@ TEST_F(SliceAndPrint, SlicedModelPrintsToTheSimulatorAsTheConverterWritesIt)
     m_view->OnStartOrStopPrint();
     ASSERT_TRUE(apptest::PumpUntil([this] { return m_messages.Count("id_message_printComplete") > 0; }, 120000));
     EXPECT_TRUE(m_questions.empty());
-    const std::vector<Package> printList = control->GetPrintList();
+    const std::vector<Package> printList = control->GetPrintList().ToVector();
     ASSERT_GT(printList.size(), 1000u);
     const s3gsim::SimPrinter& printer = m_sim.Stop();
     EXPECT_TRUE(printer.Record() == linktest::ExpectedRecord(printList)) << "the printer did not get the print list";

@@ -127,6 +127,8 @@ class TableFromCapturedLogs(unittest.TestCase):
     def test_other_measures_from_the_remaining_benchmarks(self):
         self.assertEqual(row(self.rows, "Print time estimate")[1:], ["18.6 ms", "its translation", "635.7 ms",
                                                                     "0.029×"])
+        self.assertEqual(row(self.rows, "Print list of the translated print")[1:],
+                         ["36.0 bytes", "a package record", "72 bytes", "0.50×"])
         self.assertEqual(row(self.rows, "Toolpath model of a 1,001,212-line print")[1:],
                          ["227.6 ms", "line reader alone", "21.9 ms", "10.39×"])
         self.assertEqual(row(self.rows, "Slowest edit panel step")[0:2][1], "42.5 ms")
@@ -278,6 +280,7 @@ class LoudFailure(unittest.TestCase):
         ("bench_serial_stream", "    line-rate limit", "    line rate", "the line-rate limit"),
         ("bench_translator", "BM_Translate_CanonicalMix", "BM_Translate_Mix", "canonical mix row"),
         ("bench_print_estimate", "estimate     best", "estimate:    best", "the estimate times"),
+        ("bench_print_estimate", "bytes a package", "bytes per package", "the print list's size"),
         ("bench_toolpath", "toolpath model ", "toolpath build ", "toolpath model"),
         ("bench_edit_step", "drag ", "mouse ", "drag steps"),
         ("bench_model_memory", "cycle", "round", "cycle lines"),

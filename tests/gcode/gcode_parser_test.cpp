@@ -370,7 +370,7 @@ TEST_F(TranslatorTest, PositionCarriesFromOneFileToTheNext)
 
 TEST_F(TranslatorTest, UnreadableFileGivesAnEmptyListAndAReason)
 {
-    std::vector<Package> list = m_parser.FileParser(m_dir.File("missing.gcode").c_str());
+    zelk::PrintList list = m_parser.FileParser(m_dir.File("missing.gcode").c_str());
     EXPECT_TRUE(list.empty());
     EXPECT_NE(m_parser.LastFileError().find("missing.gcode"), std::string::npos);
     File("M17\n");
@@ -420,7 +420,7 @@ TEST_F(TranslatorTest, FileOutcomeCountsMovesAndSkippedLines)
     const std::string path = m_dir.File("print.gcode");
     testsupport::WriteFile(path, "M17\nG1 X1 Y0 Z0 F3000\nG1 Xinf Y0 Z0 F3000\nG1 E2\nM104 S999\nG1 F1200\n");
     zelk::GCodeFileOutcome outcome;
-    std::vector<Package> list = m_parser.FileParser(path.c_str(), outcome);
+    zelk::PrintList list = m_parser.FileParser(path.c_str(), outcome);
     EXPECT_TRUE(outcome.read);
     EXPECT_TRUE(outcome.IsUsable());
     EXPECT_TRUE(outcome.reason.empty()) << outcome.reason;

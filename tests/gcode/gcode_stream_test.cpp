@@ -35,7 +35,7 @@ struct Translation {
     double feedrate = 0;
 };
 
-Bytes StreamOf(const std::vector<Package>& list)
+Bytes StreamOf(const zelk::PrintList& list)
 {
     Bytes bytes;
     zelk::WriteX3gStream(list, [&bytes](const unsigned char* data, std::size_t size) {
@@ -77,7 +77,7 @@ protected:
         ZELKGCodeParser parser(&machine, &m_startGCode);
         parser.SetFlavor(flavor);
         Translation t;
-        const std::vector<Package> list = parser.FileParser(path.c_str(), t.outcome);
+        const zelk::PrintList list = parser.FileParser(path.c_str(), t.outcome);
         t.x3g = StreamOf(list);
         t.position = machine.getCurrentPosition();
         t.feedrate = machine.GetCurrentFeedrate();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Package.h"
+#include "PrintList.h"
 #include "SimServer.h"
 
 namespace linktest {
@@ -68,7 +69,7 @@ inline std::string PrintGCode(int moveCount)
 }
 
 // What the printer must have recorded: every package's payload, in order.
-inline std::vector<unsigned char> ExpectedRecord(const std::vector<Package>& list)
+inline std::vector<unsigned char> ExpectedRecord(const zelk::PrintList& list)
 {
     std::vector<unsigned char> out;
     for (const Package& p : list)

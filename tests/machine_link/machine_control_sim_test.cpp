@@ -127,7 +127,7 @@ TEST_F(SimPrint, PrinterGoneQuietIsLostAfterOneRestartWithTheRecordUpToIt)
     EXPECT_EQ(control().IsMachinePrinting(), 0);
     EXPECT_EQ(control().IsComOpened(), 0);
     const s3gsim::SimPrinter& printer = sim->Stop();
-    const std::vector<Package>& list = control().GetPrintList();
+    const std::vector<Package> list = control().GetPrintList().ToVector();
     EXPECT_EQ(printer.Record(), linktest::ExpectedRecord(std::vector<Package>(list.begin(), list.begin() + 30)));
     // Package 30 went out once, and once more after the restart.
     EXPECT_EQ(sim->Stats().packets.load(), 30 + 2);
@@ -146,7 +146,7 @@ TEST_F(SimPrint, GarbledRepliesAreDecidedAtOnceAndTheirActionsSentOnceMore)
     const s3gsim::SimPrinter& printer = sim->Stop();
     EXPECT_EQ(sim->Stats().corrupted.load(), 2);
     EXPECT_EQ(control().GetPortRestartCount(), 0);
-    std::vector<Package> expected = control().GetPrintList();
+    std::vector<Package> expected = control().GetPrintList().ToVector();
     expected.insert(expected.begin() + 98, expected[98]);
     expected.insert(expected.begin() + 39, expected[39]);
     EXPECT_EQ(printer.Record(), linktest::ExpectedRecord(expected));

@@ -429,7 +429,7 @@ TEST_F(HandPrinted, SuspendKeepsThePlaceAndRestorationContinuesThere)
     const std::string gcode = parts.dir.File("p.gcode");
     testsupport::WriteFile(gcode, "G1 X1 Y1 Z1 F1000 E1\nG1 X2 Y2 Z1 F1000 E2\nG1 X3 Y3 Z1 F1000 E3\n");
     control().GCodeParser(gcode.c_str());
-    const std::vector<Package> list = control().GetPrintList();
+    const std::vector<Package> list = control().GetPrintList().ToVector();
     ASSERT_EQ(list.size(), 3u);
     control().StartPrint();
     EXPECT_EQ(NextFrame(), FrameOf(list[0]));
@@ -499,7 +499,7 @@ TEST_F(HandPrinted, QueriesAheadOfAResendDoNotHideIt)
     const std::string gcode = parts.dir.File("p.gcode");
     testsupport::WriteFile(gcode, "G1 X1 Y1 Z1 F1000 E1\nG1 X2 Y2 Z1 F1000 E2\n");
     control().GCodeParser(gcode.c_str());
-    const std::vector<Package> list = control().GetPrintList();
+    const std::vector<Package> list = control().GetPrintList().ToVector();
     ASSERT_EQ(list.size(), 2u);
     control().StartPrint();
     EXPECT_EQ(NextFrame(), FrameOf(list[0]));

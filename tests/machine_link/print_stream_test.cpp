@@ -90,8 +90,9 @@ TEST(PrintStream, ReplacingTheListWhileTheWorkerReadsIt)
         while (!done.load()) {
             const PrintStream::Next next = stream.Peek();
             // Whatever list it read from, the package is that list's own.
-            if (next.package)
+            if (next.package) {
                 EXPECT_EQ(next.package->Payload()[1], next.index);
+            }
             stream.Took(next.index);
             if (!next.package)
                 stream.Rewind();

@@ -554,7 +554,7 @@ TEST_F(PrintProcesses, ActionResentAfterALostReplyIsNamedInTheSummary)
         ZELKStartGCodeOperater start(startGCode);
         ZELKMachineControl control(&machine, &start);
         control.GCodeParser(gcode.c_str());
-        const std::vector<Package>& list = control.GetPrintList();
+        const std::vector<Package> list = control.GetPrintList().ToVector();
         int repeats = 0;
         for (std::size_t i = 0; i < list.size(); ++i) {
             std::vector<Package> twice = list;

@@ -20,7 +20,7 @@ std::string Stream(const std::vector<Package>& packages)
     return bytes;
 }
 
-std::string Payloads(const std::vector<Package>& packages)
+std::string Payloads(const zelk::PrintList& packages)
 {
     std::string bytes;
     for (const Package& p : packages)
@@ -42,7 +42,7 @@ TEST_F(TranslatorTest, X3gFilesReadBackIntoTheFramesTheyWereWrittenFrom)
         const std::vector<Package> translated = File(text);
         ASSERT_FALSE(translated.empty());
         const std::string x3g = Stream(translated);
-        std::vector<Package> read;
+        zelk::PrintList read;
         std::string error;
         ASSERT_TRUE(zelk::ReadX3gPackages(x3g, read, error)) << error;
         EXPECT_EQ(Payloads(read), x3g);
@@ -59,7 +59,7 @@ TEST_F(TranslatorTest, X3gFilesReadBackIntoTheFramesTheyWereWrittenFrom)
 
 TEST(X3gReader, DamagedOrForeignBytesAreRefusedWithTheirPlace)
 {
-    std::vector<Package> read;
+    zelk::PrintList read;
     std::string error;
     EXPECT_FALSE(zelk::ReadX3gPackages("G1 X10 Y10\n", read, error));
     EXPECT_EQ(error, "byte 0: 71 is no command an X3G file holds (the file is damaged, or not X3G)");

@@ -197,7 +197,7 @@ TEST_F(TranslatorTest, SaveX3gTranslatesTheFileAndWritesItsStream)
     ZELKMachineControl control(&machine, &m_startGCode);
     const std::string out = m_dir.File("part.x3g");
     ASSERT_EQ(control.SaveX3gFile(m_dir.File("part.gcode"), out.c_str()), 1);
-    const std::vector<Package>& list = control.GetPrintList();
+    const zelk::PrintList& list = control.GetPrintList();
     ASSERT_EQ(list.size(), 301u);
     std::vector<unsigned char> expected;
     zelk::WriteX3gStream(list, [&expected](const unsigned char* d, std::size_t n) {

@@ -55,7 +55,7 @@ protected:
     {
         const std::string path = m_dir.File("print.gcode");
         testsupport::WriteFile(path, content);
-        return m_parser.FileParser(path.c_str());
+        return m_parser.FileParser(path.c_str()).ToVector();
     }
 
     void SetPosition(double x, double y, double z, double a = 0) { m_machine.SetCurrentPosition(CPoint5D(x, y, z, a, 0)); }

@@ -126,7 +126,7 @@ bool PrintJob::LoadPrintList()
 {
     const char* file = m_options.gcode.c_str();
     if (zelk::IsX3gFileName(m_options.gcode)) {
-        std::vector<Package> packages;
+        zelk::PrintList packages;
         std::string error;
         if (!zelk::ReadX3gFile(m_options.gcode, packages, error)) {
             std::fprintf(stderr, "s3g-print: %s\n", error.c_str());
