@@ -21,12 +21,18 @@ namespace {
 
 constexpr unsigned char kStart = 0xD5;
 
-Bytes MakeFrame(const Bytes& payload)
+// The host's frame was refused: its buffer is full, or it came garbled.
+constexpr unsigned char kBufferFull[] = {0x82};
+constexpr unsigned char kCrcMismatch[] = {0x83};
+
+// The frame of payload (at most 255 bytes) in `frame`; its length.
+std::size_t MakeFrame(std::span<const unsigned char> payload, unsigned char (&frame)[258])
 {
-    Bytes frame{kStart, static_cast<unsigned char>(payload.size())};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    frame.push_back(CPacketBuilder::CaculateCRC_8C(frame.data(), 2, static_cast<unsigned>(payload.size())));
-    return frame;
+    frame[0] = kStart;
+    frame[1] = static_cast<unsigned char>(payload.size());
+    std::memcpy(frame + 2, payload.data(), payload.size());
+    frame[2 + payload.size()] = CPacketBuilder::CaculateCRC_8C(frame, 2, static_cast<unsigned>(payload.size()));
+    return payload.size() + 3;
 }
 
 // Sleeps most of the way and spins the last stretch: a sleep overshoots by
@@ -138,7 +144,7 @@ void SimServer::OnBytes(const unsigned char* bytes, std::size_t count)
         const std::size_t length = m_input[pos + 1];
         if (length == 0 || length > zelk::S3GFrameAssembler::kMaxS3GPayload) {
             ++m_stats.badFrames;
-            Reply({0x83}, 2);
+            Reply(kCrcMismatch, 2);
             pos += 2;
             continue;
         }
@@ -149,11 +155,13 @@ void SimServer::OnBytes(const unsigned char* bytes, std::size_t count)
         pos += length + 3;
         if (!crcOk) {
             ++m_stats.badFrames;
-            Reply({0x83}, length + 3);
+            Reply(kCrcMismatch, length + 3);
             continue;
         }
-        const Bytes copy(payload, payload + length);
-        OnFrame(copy.data(), copy.size());
+        // A copy, so that nothing OnFrame does to the input can move it.
+        unsigned char frame[zelk::S3GFrameAssembler::kMaxS3GPayload];
+        std::memcpy(frame, payload, length);
+        OnFrame(frame, length);
     }
     m_input.erase(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(std::min(pos, m_input.size())));
 }
@@ -167,7 +175,7 @@ void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
     }
     if (m_options.refuseEvery > 0 && packet % m_options.refuseEvery == 0) {
         ++m_stats.refused;
-        Reply({0x82}, size + 3);
+        Reply(kBufferFull, size + 3);
         return;
     }
     const Bytes reply = m_printer.Handle(payload, size, NowS());
@@ -198,11 +206,13 @@ void SimServer::OnFrame(const unsigned char* payload, std::size_t size)
     }
 }
 
-void SimServer::Reply(const Bytes& payload, std::size_t requestBytes, bool corrupt)
+void SimServer::Reply(std::span<const unsigned char> payload, std::size_t requestBytes, bool corrupt)
 {
-    Bytes frame = MakeFrame(payload);
+    unsigned char bytes[258];
+    const std::size_t length = MakeFrame(payload.first(std::min<std::size_t>(payload.size(), 255)), bytes);
+    const std::span<const unsigned char> frame(bytes, length);
     if (corrupt)
-        frame.back() ^= 0x5A;  // a reply garbled on the line: well framed, wrong CRC
+        bytes[length - 1] ^= 0x5A;  // a reply garbled on the line: well framed, wrong CRC
     if (m_options.baudEmulation) {
         // The request's bytes and the reply's take their time on the wire.
         WaitUntil(m_requestAtS + static_cast<double>(requestBytes + frame.size()) / kLineBytesPerS,
@@ -224,7 +234,7 @@ void SimServer::Reply(const Bytes& payload, std::size_t requestBytes, bool corru
 
 // Noise of 1 to 6 bytes, often with a false start byte, that a CRC-checking
 // host drops: regenerated until noise plus frame reassemble to the frame alone.
-Bytes SimServer::Garbage(const Bytes& frame)
+Bytes SimServer::Garbage(std::span<const unsigned char> frame)
 {
     std::uniform_int_distribution<int> count(1, 6), byte(0, 255), coin(0, 2);
     for (;;) {
@@ -240,7 +250,7 @@ Bytes SimServer::Garbage(const Bytes& frame)
         bool same = false;
         const auto onFrame = [&](const unsigned char* f, std::size_t n) {
             ++frames;
-            same = Bytes(f, f + n) == frame;
+            same = std::equal(f, f + n, frame.begin(), frame.end());
         };
         check.Feed(noise.data(), noise.size(), onFrame);
         check.Feed(frame.data(), frame.size(), onFrame);

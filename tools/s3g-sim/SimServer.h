@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -70,8 +71,8 @@ public:
 private:
     void OnBytes(const unsigned char* bytes, std::size_t count);
     void OnFrame(const unsigned char* payload, std::size_t size);
-    void Reply(const Bytes& payload, std::size_t requestBytes, bool corrupt = false);
-    Bytes Garbage(const Bytes& frame);
+    void Reply(std::span<const unsigned char> payload, std::size_t requestBytes, bool corrupt = false);
+    Bytes Garbage(std::span<const unsigned char> frame);
     void WriteAll(const unsigned char* bytes, std::size_t count);
     void Hangup();
     void DrainToHost();
