@@ -172,6 +172,12 @@ def parse_stl_load(log):
                       "  loader peak while loading 97.2 MB, mesh 96.0 MB + file 50.0 MB = 146.0 MB ...",
                       at + 1, stop)
         block["peak_mb"], block["mesh_mb"], block["limit_mb"] = f(m, 1), f(m, 2), f(m, 4)
+        # The floor of any load into the mesh, where the benchmark measures one.
+        block["floor"] = None
+        for line in log.lines[at + 1:min(at + 5, len(log.lines))]:
+            fm = re.match(rf"^\s+floor: [^\d]*{NUM} MB of new memory {NUM} s", line)
+            if fm:
+                block["floor_mb"], block["floor"] = f(fm, 1), f(fm, 2)
         out[key] = block
     return out
 
@@ -241,13 +247,14 @@ def parse_serial_stream(log):
         out["paced_packages"] = int(m.group(1))
         for key, label, example in (
                 ("raw", "machine control", "    machine control, simulator       10745     11183    0.30 x ..."),
-                ("pty", "bare loop, echo", "    bare loop, echo (pty limit)      35757     50743")):
+                ("pty", "bare loop, echo", "    bare loop, echo (pty limit)      35757     50743"),
+                ("sim", "bare loop, simulator", "    bare loop, simulator            107174    118429    0.89 x ...")):
             m = log.match(rf"^\s+{label}{LABEL_REST}{NUM}\s+{NUM}\b", f'the row "{label}" (median, best)', example,
                           a_at + 1, b_at)
             median, best = (f(m, 1), f(m, 2)) if median_first else (f(m, 2), f(m, 1))
             out[key + "_best"] = best
-            if key == "raw":
-                out["raw_median"] = median
+            if key in ("raw", "sim"):
+                out[key + "_median"] = median
         header, share_at = log.find(r"^\s+share of the limit.*\bmedian\b.*\bbest\b",
                                     "the 115,200-baud share table's header",
                                     "    share of the limit              median      best", b_at + 1)
@@ -465,6 +472,11 @@ def goal_rows(r):
 def other_rows(r):
     """Rows without a goal here: (measure, ours, against, its figure, ratio)."""
     rows = []
+    b = r["bench_stl_load"]["binary"]
+    if b["floor"] is not None:
+        rows.append((f"Floor of any binary STL load: a process that only writes the mesh's {b['floor_mb']:.1f} MB "
+                     "of new memory", secs(b["floor"]), "admesh -c", secs(b["admesh"]),
+                     times(b["admesh"] / b["floor"])))
     st = r["bench_startup"]
     rows.append(("Start → first frame, empty window", f"{st['empty']['best']:,.0f} ms best", "—", "—", "—"))
     rows.append(("Start → first frame while the 1,000,000-triangle STL still loads",
@@ -506,6 +518,11 @@ def other_rows(r):
     if ser["pty_best"] is not None:
         rows.append(("Raw pseudo-terminal's own limit (a bare echo loop, best)", f"{num(ser['pty_best'])} packages/s",
                      "—", "—", "—"))
+    if ser.get("sim_best") is not None:
+        rows.append(("Raw pseudo-terminal, a bare loop against the simulator (the simulator's own limit)",
+                     f"{num(ser['sim_best'])} packages/s best (median {num(ser['sim_median'])})", "the link",
+                     f"{num(ser['raw_best'])} packages/s best (median {num(ser['raw_median'])})",
+                     times(ser["raw_median"] / ser["sim_median"]) + " (medians)"))
     rows.append(("Idle connected printer link", f"{ser['idle_percent']:.2f} % of a core", "—", "—", "—"))
     return rows
 

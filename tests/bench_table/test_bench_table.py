@@ -127,6 +127,13 @@ class TableFromCapturedLogs(unittest.TestCase):
     def test_other_measures_from_the_remaining_benchmarks(self):
         self.assertEqual(row(self.rows, "Print time estimate")[1:], ["18.6 ms", "its translation", "635.7 ms",
                                                                     "0.029×"])
+        self.assertEqual(row(self.rows, "Floor of any binary STL load")[1:],
+                         ["0.005 s", "admesh -c", "0.005 s", "1.00×"])
+        self.assertIn("the mesh's 1.9 MB", row(self.rows, "Floor of any binary STL load")[0])
+        # The link beside a bare loop against the same simulator, medians 90,703 / 107,174.
+        self.assertEqual(row(self.rows, "Raw pseudo-terminal, a bare loop against the simulator")[1:],
+                         ["118,429 packages/s best (median 107,174)", "the link",
+                          "96,482 packages/s best (median 90,703)", "0.85× (medians)"])
         self.assertEqual(row(self.rows, "Print list of the translated print")[1:],
                          ["36.0 bytes", "a package record", "72 bytes", "0.50×"])
         self.assertEqual(row(self.rows, "Toolpath model of a 1,001,212-line print")[1:],
@@ -189,6 +196,15 @@ class TableFromCapturedLogs(unittest.TestCase):
                          ["313 packages/s", "line-rate limit", "323 packages/s", "97.1 %"])
         self.assertEqual(row(rows, "Streaming over a raw pseudo-terminal")[1], "13,318 packages/s best")
         self.assertNotIn("Raw pseudo-terminal's own limit", "".join(rows))
+        self.assertNotIn("a bare loop against the simulator", "".join(rows))
+
+    def test_logs_without_the_floor_of_a_load_leave_its_row_out(self):
+        logs = LogFolder(self)
+        logs.edit("bench_stl_load",
+                  "  floor: a process that only writes the mesh's 1.9 MB of new memory 0.005 s, admesh/floor 0.98x\n", "")
+        rows = table_rows(logs.section())
+        self.assertNotIn("Floor of any binary STL load", "".join(rows))
+        self.assertEqual(row(rows, "Loading the binary STL")[3], "0.005 s")
 
 
 README = (b"# Title\r\n\r\nCaf\xc3\xa9 \xe2\x80\x94 text before, CRLF and all.\r\n\r\n## Performance\r\n\r\n"
