@@ -68,6 +68,8 @@ bool CoversPixelCentre(const double x[3], const double y[3], const double viewpo
 // `arrays` that pass the filter, in their order, in blocks of at most
 // kVisibleBlockFacets facets.
 constexpr std::size_t kVisibleBlockFacets = 1024;
+// Meshes of this many facets or more are tested on two threads.
+constexpr std::size_t kParallelFilterFacets = 100000;
 void ForEachVisibleBlock(const MeshVertexArray& arrays, const FacetFilter& filter,
                          const std::function<void(const float* vertices, std::size_t facets)>& take);
 // The interleaved vertices of the facets of `arrays` that pass the filter, in their order.

@@ -271,3 +271,58 @@ TEST(MeshDrawing, VisibleFacetsComeInBlocksInTheirOrder)
 }
 
 }  // namespace
+
+namespace {
+
+// A mesh large enough to be tested on two threads: small facets, some facing
+// away, some between pixel centres, some off the viewport. What passes is what
+// its two halves give when each is tested alone, lower half first, in blocks
+// of at most kVisibleBlockFacets facets.
+TEST(MeshDrawing, ALargeMeshTestedOnTwoThreadsKeepsTheOrderOfOneThread)
+{
+    const std::size_t count = zelk::kParallelFilterFacets + 2 * zelk::kVisibleBlockFacets + 501;
+    ZELKGePrint whole, lower, upper;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double x = static_cast<double>(i % 997) * 0.37, y = static_cast<double>(i / 997) * 0.29;
+        const double size = 0.2 + static_cast<double>(i % 7) * 0.15;
+        Triangle t;
+        t.point[0] = {x, y, 0};
+        t.point[1] = i % 5 == 0 ? ZELKGePoint3d(x, y + size, 0) : ZELKGePoint3d(x + size, y, 0);
+        t.point[2] = i % 5 == 0 ? ZELKGePoint3d(x + size, y, 0) : ZELKGePoint3d(x, y + size, 0);
+        whole.GetGePrint().push_back(t);
+        (i < count / 2 ? lower : upper).GetGePrint().push_back(t);
+    }
+    zelk::FacetFilter filter;
+    filter.facing[2] = 1;
+    filter.bySize = true;
+    filter.window[0][0] = filter.window[1][1] = 1.0;
+    filter.viewport[2] = 300;
+    filter.viewport[3] = 200;
+    const auto visible = [&filter](const ZELKGePrint& mesh) {
+        zelk::MeshVertexArray arrays;
+        arrays.Build(mesh, 1);
+        std::vector<float> out;
+        zelk::VisibleVertices(arrays, filter, out);
+        return out;
+    };
+    std::vector<float> expected = visible(lower);
+    const std::vector<float> tail = visible(upper);
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    ASSERT_GT(expected.size(), 18u * 2 * zelk::kVisibleBlockFacets);
+    ASSERT_LT(expected.size(), 18u * count * 4 / 5);  // the filter left some out
+
+    zelk::MeshVertexArray arrays;
+    arrays.Build(whole, 1);
+    std::vector<std::size_t> blocks;
+    std::vector<float> joined;
+    zelk::ForEachVisibleBlock(arrays, filter, [&](const float* vertices, std::size_t facets) {
+        blocks.push_back(facets);
+        joined.insert(joined.end(), vertices, vertices + 18 * facets);
+    });
+    EXPECT_EQ(joined, expected);
+    for (std::size_t b = 0; b + 1 < blocks.size(); ++b)
+        EXPECT_LE(blocks[b], zelk::kVisibleBlockFacets);
+    EXPECT_EQ(visible(whole), expected);
+}
+
+}  // namespace
