@@ -17,14 +17,34 @@ MeshDrawing g_drawing = MeshDrawing::Cached;
 // Builds may run on a reading thread while the user-interface thread draws.
 std::atomic<unsigned long> g_buildSerial{0};
 
-void Append(std::vector<float>& out, const ZELKGeVector3d& n, const ZELKGePoint3d& p)
+void Put(float*& out, const ZELKGeVector3d& n, const ZELKGePoint3d& p)
 {
-    out.push_back(static_cast<float>(n.x));
-    out.push_back(static_cast<float>(n.y));
-    out.push_back(static_cast<float>(n.z));
-    out.push_back(static_cast<float>(p.x));
-    out.push_back(static_cast<float>(p.y));
-    out.push_back(static_cast<float>(p.z));
+    out[0] = static_cast<float>(n.x);
+    out[1] = static_cast<float>(n.y);
+    out[2] = static_cast<float>(n.z);
+    out[3] = static_cast<float>(p.x);
+    out[4] = static_cast<float>(p.y);
+    out[5] = static_cast<float>(p.z);
+    out += 6;
+}
+
+// The arrays of facets [begin, end) into their places.
+void BuildFacets(const std::vector<Triangle>& facets, std::size_t begin, std::size_t end, float* data,
+                 float* windings)
+{
+    float* out = data + 18 * begin;
+    float* winding = windings + 3 * begin;
+    for (std::size_t f = begin; f < end; ++f) {
+        const Triangle& t = facets[f];
+        const ZELKGeVector3d n = FacetDrawNormal(t);
+        for (const ZELKGePoint3d& p : t.point)
+            Put(out, n, p);
+        const ZELKGeVector3d w = ZELKGeVector3d(t.point[1] - t.point[0]).CrossProduct(t.point[2] - t.point[0]);
+        winding[0] = static_cast<float>(w.x);
+        winding[1] = static_cast<float>(w.y);
+        winding[2] = static_cast<float>(w.z);
+        winding += 3;
+    }
 }
 
 }  // namespace
@@ -44,19 +64,22 @@ ZELKGeVector3d FacetDrawNormal(const Triangle& facet)
 void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision)
 {
     const auto& facets = mesh.GetGePrint();
-    m_data.clear();
-    m_data.reserve(facets.size() * 18);
-    m_windings.clear();
-    m_windings.reserve(facets.size() * 3);
-    for (const Triangle& t : facets) {
-        const ZELKGeVector3d n = FacetDrawNormal(t);
-        for (const ZELKGePoint3d& p : t.point)
-            Append(m_data, n, p);
-        const ZELKGeVector3d w = ZELKGeVector3d(t.point[1] - t.point[0]).CrossProduct(t.point[2] - t.point[0]);
-        m_windings.push_back(static_cast<float>(w.x));
-        m_windings.push_back(static_cast<float>(w.y));
-        m_windings.push_back(static_cast<float>(w.z));
+    const std::size_t count = facets.size();
+    m_data.Allocate(count * 18);
+    m_windings.Allocate(count * 3);
+    // A large mesh: a second thread builds the upper half into its place.
+    std::thread helper;
+    const std::size_t middle = count >= kParallelBuildFacets ? count / 2 : count;
+    if (middle < count) {
+        try {
+            helper = std::thread(BuildFacets, std::cref(facets), middle, count, m_data.data(), m_windings.data());
+        } catch (const std::system_error&) {
+            BuildFacets(facets, middle, count, m_data.data(), m_windings.data());  // no thread to be had
+        }
     }
+    BuildFacets(facets, 0, middle, m_data.data(), m_windings.data());
+    if (helper.joinable())
+        helper.join();
     m_revision = revision;
     m_serial = ++g_buildSerial;
     m_built = true;
@@ -172,7 +195,7 @@ template <typename Take>
 void FilterFacets(const MeshVertexArray& arrays, const FacetFilter& filter, std::size_t begin, std::size_t end,
                   Take&& take)
 {
-    const std::vector<float>& windings = arrays.Windings();
+    const FloatArray& windings = arrays.Windings();
     const float* w = filter.facing;
     // A facet that passes is copied while its vertices are still in the
     // cache from the test; the block stays in the cache too.

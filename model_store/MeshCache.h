@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "GePrint.h"
@@ -13,6 +14,34 @@ namespace zelk {
 // normal of the plane through its vertices when the stored one is zero.
 ZELKGeVector3d FacetDrawNormal(const Triangle& facet);
 
+// Floats that are all written before they are read: unlike a vector's, its
+// memory is not cleared first (the kernel's clearing of fresh pages then
+// falls to the threads that fill it).
+class FloatArray {
+public:
+    // n floats of unknown value (the memory kept when n is the same).
+    void Allocate(std::size_t n)
+    {
+        if (n != m_size) {
+            m_floats.reset(n > 0 ? new float[n] : nullptr);
+            m_size = n;
+        }
+    }
+    float* data() { return m_floats.get(); }
+    const float* data() const { return m_floats.get(); }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    const float* begin() const { return m_floats.get(); }
+    const float* end() const { return m_floats.get() + m_size; }
+
+private:
+    std::unique_ptr<float[]> m_floats;
+    std::size_t m_size = 0;
+};
+
+// Meshes of this many facets or more are built on two threads.
+constexpr std::size_t kParallelBuildFacets = 100000;
+
 // Interleaved normal and vertex (3 + 3 floats per vertex, in the order of the
 // mesh's facets and their vertices), keyed by the model's mesh revision, and
 // each facet's winding normal (which side it shows, for culling).
@@ -20,16 +49,16 @@ class MeshVertexArray {
 public:
     bool IsCurrent(unsigned revision) const { return m_built && m_revision == revision; }
     void Build(const ZELKGePrint& mesh, unsigned revision);
-    const std::vector<float>& Data() const { return m_data; }
+    const FloatArray& Data() const { return m_data; }
     std::size_t VertexCount() const { return m_data.size() / 6; }
     // (p1 - p0) x (p2 - p0) of every facet, 3 floats each.
-    const std::vector<float>& Windings() const { return m_windings; }
+    const FloatArray& Windings() const { return m_windings; }
     // Different for every build in the process.
     unsigned long BuildSerial() const { return m_serial; }
 
 private:
-    std::vector<float> m_data;
-    std::vector<float> m_windings;
+    FloatArray m_data;
+    FloatArray m_windings;
     unsigned m_revision = 0;
     unsigned long m_serial = 0;
     bool m_built = false;

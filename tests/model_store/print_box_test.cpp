@@ -326,3 +326,43 @@ TEST(MeshDrawing, ALargeMeshTestedOnTwoThreadsKeepsTheOrderOfOneThread)
 }
 
 }  // namespace
+
+namespace {
+
+// A mesh large enough to be built on two threads holds the arrays of its two
+// halves built alone, one after the other; zero normals are made from the
+// vertices on both threads alike.
+TEST(MeshDrawing, ALargeMeshBuiltOnTwoThreadsHoldsTheArraysOfItsHalves)
+{
+    const std::size_t count = zelk::kParallelBuildFacets + 777;
+    ZELKGePrint whole, lower, upper;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double x = static_cast<double>(i % 1009), y = static_cast<double>(i / 1009) * 0.5;
+        Triangle t;
+        t.point[0] = {x, y, 0.1 * static_cast<double>(i % 3)};
+        t.point[1] = {x + 1, y, 0};
+        t.point[2] = {x, y + 1 + 0.01 * static_cast<double>(i % 11), 0};
+        if (i % 4 != 0)
+            t.normal = ZELKGeVector3d(0, static_cast<double>(i % 5), 2);
+        whole.GetGePrint().push_back(t);
+        (i < count / 2 ? lower : upper).GetGePrint().push_back(t);
+    }
+    zelk::MeshVertexArray all, first, second;
+    all.Build(whole, 1);
+    first.Build(lower, 1);
+    second.Build(upper, 1);
+    std::vector<float> data(first.Data().begin(), first.Data().end());
+    data.insert(data.end(), second.Data().begin(), second.Data().end());
+    std::vector<float> windings(first.Windings().begin(), first.Windings().end());
+    windings.insert(windings.end(), second.Windings().begin(), second.Windings().end());
+    EXPECT_EQ(std::vector<float>(all.Data().begin(), all.Data().end()), data);
+    EXPECT_EQ(std::vector<float>(all.Windings().begin(), all.Windings().end()), windings);
+    EXPECT_EQ(all.VertexCount(), 3 * count);
+
+    // Built again from a smaller mesh, the arrays take its size.
+    all.Build(lower, 2);
+    EXPECT_EQ(std::vector<float>(all.Data().begin(), all.Data().end()),
+              std::vector<float>(first.Data().begin(), first.Data().end()));
+}
+
+}  // namespace
