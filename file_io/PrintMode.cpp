@@ -80,12 +80,17 @@ private:
 
 bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason)
 {
+    return LoadStlFile(path, mesh, reason, StlReadOptions());
+}
+
+bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options)
+{
     mesh.Clear();
     std::string why;
     bool ok = false;
     try {
         FileStlInput file;
-        ok = file.Open(path, why) && ReadStl(file, mesh, why);
+        ok = file.Open(path, why) && ReadStl(file, mesh, why, options);
     } catch (const std::bad_alloc&) {
         // The readers say how much they needed; this is any other allocation.
         ok = false;

@@ -669,13 +669,13 @@ bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const
     const std::size_t size = input.Size();
     std::size_t estimate = 0;
     try {
-        if (size >= options.splitBytes && size > 0) {
+        if (options.secondThread && size >= options.splitBytes && size > 0) {
             const std::size_t border = FindFacetBorder(input, options.splitAt != 0 ? options.splitAt : size / 2);
             if (border != 0 && ReadInTwo(input, border, mesh, options, estimate))
                 return true;
         }
         estimate = EstimateFacets(CountFacetWords(input, 0, size, options.pieceBytes), size);
-        ReserveTriangles(mesh, estimate);
+        ReserveTriangles(mesh, estimate, options.secondThread);
         AsciiReader reader(input, 0, size, options.pieceBytes, mesh.GetGePrint(), reason);
         if (reader.Read()) {
             mesh.SetMinMaxPoint(reader.Lo(), reader.Hi());

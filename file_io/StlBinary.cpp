@@ -80,7 +80,8 @@ std::size_t ConvertFacets(const char* records, std::size_t n, std::vector<Triang
     return i;
 }
 
-bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, std::string& reason)
+bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, std::string& reason,
+                      bool secondThread)
 {
     const std::size_t size = input.Size();
     char header[kHeaderBytes];
@@ -97,7 +98,7 @@ bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, st
         return false;
 
     std::vector<Triangle>& triangles = mesh.GetGePrint();
-    ReserveTriangles(mesh, count);
+    ReserveTriangles(mesh, count, secondThread);
     const std::unique_ptr<char[]> piece(new char[std::min(kFacetsPerRead, count) * kFacetBytes]);
     float lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
     for (std::size_t done = 0; done < count;) {
@@ -125,10 +126,15 @@ bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, st
 
 bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
 {
+    return ReadBinaryStl(input, mesh, reason, StlReadOptions());
+}
+
+bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options)
+{
     mesh.Clear();
     std::size_t count = 0;
     try {
-        return ReadBinaryFacets(input, mesh, count, reason);
+        return ReadBinaryFacets(input, mesh, count, reason, options.secondThread);
     } catch (const std::bad_alloc&) {
         mesh.Clear();
         reason = NoMemoryReason(count);

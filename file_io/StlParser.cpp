@@ -62,7 +62,7 @@ std::string NoMemoryReason(std::size_t count)
            std::to_string(megabytes) + " MB)";
 }
 
-void ReserveTriangles(ZELKGePrint& mesh, std::size_t count)
+void ReserveTriangles(ZELKGePrint& mesh, std::size_t count, bool secondThread)
 {
     std::vector<Triangle>& triangles = mesh.GetGePrint();
     // Beyond the physical memory the pages would come from swap, or the kernel
@@ -92,7 +92,7 @@ void ReserveTriangles(ZELKGePrint& mesh, std::size_t count)
     // filling them: a second core clears the upper half meanwhile.
     const std::uintptr_t middle = (first + (last - first) / 2 + kHugePage - 1) & ~(kHugePage - 1);
     std::thread upper;
-    if (last - first >= kSharedPopulateBytes && middle < last) {
+    if (secondThread && last - first >= kSharedPopulateBytes && middle < last) {
         try {
             upper = std::thread([middle, last] {
                 ::madvise(reinterpret_cast<void*>(middle), last - middle, MADV_POPULATE_WRITE);
@@ -117,6 +117,11 @@ long long MemoryStlInput::ReadAt(std::size_t offset, char* buffer, std::size_t c
 
 bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
 {
+    return ReadStl(input, mesh, reason, StlReadOptions());
+}
+
+bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options)
+{
     mesh.Clear();
     const std::size_t size = input.Size();
     if (size == 0) {
@@ -131,19 +136,19 @@ bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
     // A header that starts with "solid" does not make a file ASCII: many binary
     // writers put the word there. A count that fits the size exactly does.
     if (ExactBinarySize(head, headSize, size))
-        return ReadBinaryStl(input, mesh, reason);
+        return ReadBinaryStl(input, mesh, reason, options);
     if (StartsWithSolid(head, headSize)) {
-        if (ReadAsciiStl(input, mesh, reason))
+        if (ReadAsciiStl(input, mesh, reason, options))
             return true;
         if (headSize <= kHeaderBytes || !HasBinaryBytes(head + kHeaderBytes, headSize - kHeaderBytes))
             return false;  // text after all: keep the ASCII reason
-        return ReadBinaryStl(input, mesh, reason);
+        return ReadBinaryStl(input, mesh, reason, options);
     }
     if (!HasBinaryBytes(head, headSize)) {
         reason = "not an STL file: text that does not start with \"solid\"";
         return false;
     }
-    return ReadBinaryStl(input, mesh, reason);
+    return ReadBinaryStl(input, mesh, reason, options);
 }
 
 bool ParseStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason)

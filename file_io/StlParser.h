@@ -25,15 +25,22 @@ public:
 // facets in file order with its corners set, and true is returned. On failure
 // the mesh is left empty and `reason` says why in one line (without the path).
 bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
+struct StlReadOptions;
+bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options);
 bool ParseStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason);
 
 // The two formats on their own, with the same contract.
 bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
+bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options);
 bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
 
-// How the ASCII reader divides its work; the mesh and any refusal are the
-// same whatever they are set to.
+// How the readers divide their work; the mesh and any refusal are the same
+// whatever they are set to.
 struct StlReadOptions {
+    // Whether a second thread may help (reading a large ASCII file's second
+    // half, clearing a large mesh's memory). Off where another thread needs
+    // the other core more, as the start-up's reader leaves it to the toolkit.
+    bool secondThread = true;
     std::size_t pieceBytes = std::size_t{1} << 20;  // read at once
     // Files of at least this many bytes are read as two halves at once, split
     // at the first facet from `splitAt` on (0: from the middle).
@@ -47,7 +54,7 @@ bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const
 // one page fault per 4 KiB while the triangles are written. Throws
 // std::bad_alloc when the room cannot be had, or would exceed the computer's
 // memory (the readers above turn that into a reason).
-void ReserveTriangles(ZELKGePrint& mesh, std::size_t count);
+void ReserveTriangles(ZELKGePrint& mesh, std::size_t count, bool secondThread = true);
 
 // The one-line reason of a mesh of `count` triangles that memory cannot hold.
 std::string NoMemoryReason(std::size_t count);

@@ -95,7 +95,8 @@ public:
     // Builds the arrays the next draw would build (the vertices caught up
     // first), without OpenGL: a model read on another thread comes ready to
     // draw. The model belongs to that thread until it is handed over.
-    void PrepareDrawing();
+    // `secondThread`: whether a large mesh's arrays may be built on two.
+    void PrepareDrawing(bool secondThread = true);
     // Whether the next draw uses the arrays as they are, without building them.
     bool IsDrawingPrepared() const;
     bool HasPendingTransform() const { return m_hasPending; }

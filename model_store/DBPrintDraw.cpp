@@ -57,12 +57,12 @@ bool ZELKDBPrint::IsDrawingPrepared() const
     return m_vertexArray.IsCurrent(m_meshRevision) && m_drawTransform.Determinant3x3() >= 0;
 }
 
-void ZELKDBPrint::PrepareDrawing()
+void ZELKDBPrint::PrepareDrawing(bool secondThread)
 {
     if (IsDrawingPrepared())
         return;
     ApplyPendingTransform();
-    m_vertexArray.Build(m_print, m_meshRevision);
+    m_vertexArray.Build(m_print, m_meshRevision, secondThread);
     m_drawTransform.Reset();
 }
 

@@ -61,7 +61,7 @@ ZELKGeVector3d FacetDrawNormal(const Triangle& facet)
     return n;
 }
 
-void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision)
+void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision, bool secondThread)
 {
     const auto& facets = mesh.GetGePrint();
     const std::size_t count = facets.size();
@@ -69,7 +69,7 @@ void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision)
     m_windings.Allocate(count * 3);
     // A large mesh: a second thread builds the upper half into its place.
     std::thread helper;
-    const std::size_t middle = count >= kParallelBuildFacets ? count / 2 : count;
+    const std::size_t middle = secondThread && count >= kParallelBuildFacets ? count / 2 : count;
     if (middle < count) {
         try {
             helper = std::thread(BuildFacets, std::cref(facets), middle, count, m_data.data(), m_windings.data());

@@ -48,7 +48,9 @@ constexpr std::size_t kParallelBuildFacets = 100000;
 class MeshVertexArray {
 public:
     bool IsCurrent(unsigned revision) const { return m_built && m_revision == revision; }
-    void Build(const ZELKGePrint& mesh, unsigned revision);
+    // A mesh of kParallelBuildFacets facets or more is built on two threads
+    // when `secondThread` allows.
+    void Build(const ZELKGePrint& mesh, unsigned revision, bool secondThread = true);
     const FloatArray& Data() const { return m_data; }
     std::size_t VertexCount() const { return m_data.size() / 6; }
     // (p1 - p0) x (p2 - p0) of every facet, 3 floats each.

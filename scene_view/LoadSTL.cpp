@@ -94,11 +94,13 @@ std::vector<std::string> AskStlFiles()
     return DialogHook()();
 }
 
-StlFileRead ReadStlFile(const std::string& path)
+StlFileRead ReadStlFile(const std::string& path, bool secondThread)
 {
     StlFileRead read;
     read.path = path;
-    read.ok = zelk::LoadStlFile(path, read.mesh, read.error);
+    zelk::StlReadOptions options;
+    options.secondThread = secondThread;
+    read.ok = zelk::LoadStlFile(path, read.mesh, read.error, options);
     if (read.ok && read.mesh.GetGePrint().empty()) {
         read.ok = false;
         read.error = path + ": the file holds no triangles";
@@ -115,14 +117,14 @@ int LoadSTLFiles(const std::vector<std::string>& paths, const StlLoadTargets& ta
     return AddStlModels(files, targets);
 }
 
-void PrepareStlModel(StlFileRead& file)
+void PrepareStlModel(StlFileRead& file, bool secondThread)
 {
     if (!file.ok || file.model != nullptr)
         return;
     file.model = std::make_unique<ZELKDBPrint>(std::move(file.mesh));
     file.mesh = ZELKGePrint();
     CentreOnOrigin(*file.model);
-    file.model->PrepareDrawing();
+    file.model->PrepareDrawing(secondThread);
 }
 
 namespace {

@@ -52,11 +52,13 @@ struct StlFileRead {
     // does, its drawing built.
     std::unique_ptr<ZELKDBPrint> model;
 };
-StlFileRead ReadStlFile(const std::string& path);
+// `secondThread`: whether reading and preparing may take a second thread (a
+// large file's second half, a large mesh's memory and arrays).
+StlFileRead ReadStlFile(const std::string& path, bool secondThread = true);
 // Makes the model of a file read well, on the reading thread, so that the
 // user-interface thread only adds it: placed as the first model of an empty
 // plate, ready to draw. A file that could not be read stays as it is.
-void PrepareStlModel(StlFileRead& file);
+void PrepareStlModel(StlFileRead& file, bool secondThread = true);
 // The placing half of LoadSTLFiles, for files read elsewhere (user-interface
 // thread). A prepared model is taken as it is when the plate is still empty
 // as it comes; else it is made again from its mesh and placed.

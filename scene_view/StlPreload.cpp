@@ -37,11 +37,13 @@ void StlPreload::Run()
 {
     // Only the first model read well comes ready to draw: the import takes it
     // as it is onto an empty plate, and places the others beside it.
+    // One thread only: the toolkit starts on the other core meanwhile, and a
+    // helper thread here would slow the window more than it speeds the read.
     bool prepared = false;
     for (std::size_t i = 0; i < m_paths.size(); ++i) {
-        StlFileRead read = ReadStlFile(m_paths[i]);
+        StlFileRead read = ReadStlFile(m_paths[i], false);
         if (read.ok && !prepared) {
-            PrepareStlModel(read);
+            PrepareStlModel(read, false);
             prepared = true;
         }
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -257,6 +257,15 @@ TEST(StlAsciiHalves, LargeFilesAreReadByTwoThreadsIntoTheSameMesh)
     EXPECT_EQ(input.Readers(), 2u);
     ExpectSame(halves, whole, "read in halves");
 
+    // Where no second thread may help, one thread reads it all, to the same mesh.
+    zelk::StlReadOptions alone;
+    alone.secondThread = false;
+    WatchedInput aloneInput(text);
+    Read single;
+    single.ok = zelk::ReadStl(aloneInput, single.mesh, single.reason, alone);
+    EXPECT_EQ(aloneInput.Readers(), 1u);
+    ExpectSame(single, whole, "read by one thread");
+
     // Broken in the second half: the refusal names the line of the one-piece reading.
     std::string broken = text;
     broken.replace(broken.find("endloop", text.size() * 3 / 4), 7, "endlop");

@@ -358,6 +358,11 @@ TEST(MeshDrawing, ALargeMeshBuiltOnTwoThreadsHoldsTheArraysOfItsHalves)
     EXPECT_EQ(std::vector<float>(all.Data().begin(), all.Data().end()), data);
     EXPECT_EQ(std::vector<float>(all.Windings().begin(), all.Windings().end()), windings);
     EXPECT_EQ(all.VertexCount(), 3 * count);
+    zelk::MeshVertexArray alone;
+    alone.Build(whole, 1, false);  // on this thread only: the same arrays
+    EXPECT_TRUE(std::equal(alone.Data().begin(), alone.Data().end(), all.Data().begin(), all.Data().end()));
+    EXPECT_TRUE(
+        std::equal(alone.Windings().begin(), alone.Windings().end(), all.Windings().begin(), all.Windings().end()));
 
     // Built again from a smaller mesh, the arrays take its size.
     all.Build(lower, 2);
