@@ -265,6 +265,11 @@ def parse_serial_stream(log):
                       "    machine control, simulator      91.63 %    95.10 %   0.984 x the bare loop (...)", share_at + 1)
         median, best = (f(m, 1), f(m, 2)) if median_first else (f(m, 2), f(m, 1))
         out["percent"], out["percent_median"] = best, median
+        m = log.match(rf"^\s+bare loop, simulator{LABEL_REST}{NUM}\s*%\s+{NUM}\s*%",
+                      "the bare loop's share of the line-rate limit (median, best)",
+                      "    bare loop, simulator            93.10 %    96.03 %", share_at + 1)
+        median, best = (f(m, 1), f(m, 2)) if median_first else (f(m, 2), f(m, 1))
+        out["paced_sim_percent"], out["paced_sim_percent_median"] = best, median
     m = log.match(rf"line-rate limit(?: [^\d\s]+)*\s+{NUM} packages/s", "the line-rate limit",
                   "    line-rate limit                  322.7 packages/s", b_at)
     out["limit"] = f(m, 1)
@@ -523,6 +528,11 @@ def other_rows(r):
                      f"{num(ser['sim_best'])} packages/s best (median {num(ser['sim_median'])})", "the link",
                      f"{num(ser['raw_best'])} packages/s best (median {num(ser['raw_median'])})",
                      times(ser["raw_median"] / ser["sim_median"]) + " (medians)"))
+    if ser.get("paced_sim_percent") is not None:
+        rows.append(("At 115,200 baud, a bare loop against the simulator (share of the line rate)",
+                     f"{ser['paced_sim_percent']:.1f} % best (median {ser['paced_sim_percent_median']:.1f} %)",
+                     "the link", f"{ser['percent']:.1f} % best (median {ser['percent_median']:.1f} %)",
+                     times(ser["percent_median"] / ser["paced_sim_percent_median"]) + " (medians)"))
     rows.append(("Idle connected printer link", f"{ser['idle_percent']:.2f} % of a core", "—", "—", "—"))
     return rows
 

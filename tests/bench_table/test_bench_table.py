@@ -134,6 +134,9 @@ class TableFromCapturedLogs(unittest.TestCase):
         self.assertEqual(row(self.rows, "Raw pseudo-terminal, a bare loop against the simulator")[1:],
                          ["118,429 packages/s best (median 107,174)", "the link",
                           "96,482 packages/s best (median 90,703)", "0.85× (medians)"])
+        self.assertEqual(row(self.rows, "At 115,200 baud, a bare loop against the simulator")[1:],
+                         ["96.0 % best (median 93.1 %)", "the link", "92.9 % best (median 89.8 %)",
+                          "0.96× (medians)"])
         self.assertEqual(row(self.rows, "Print list of the translated print")[1:],
                          ["36.0 bytes", "a package record", "72 bytes", "0.50×"])
         self.assertEqual(row(self.rows, "Toolpath model of a 1,001,212-line print")[1:],
@@ -197,6 +200,7 @@ class TableFromCapturedLogs(unittest.TestCase):
         self.assertEqual(row(rows, "Streaming over a raw pseudo-terminal")[1], "13,318 packages/s best")
         self.assertNotIn("Raw pseudo-terminal's own limit", "".join(rows))
         self.assertNotIn("a bare loop against the simulator", "".join(rows))
+        self.assertNotIn("At 115,200 baud, a bare loop", "".join(rows))
 
     def test_logs_without_the_floor_of_a_load_leave_its_row_out(self):
         logs = LogFolder(self)
