@@ -65,6 +65,7 @@ void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision, bool sec
 {
     const auto& facets = mesh.GetGePrint();
     const std::size_t count = facets.size();
+    m_built = false;  // until every float is written: no memory shortage leaves a half-built array current
     m_data.Allocate(count * 18);
     m_windings.Allocate(count * 3);
     // A large mesh: a second thread builds the upper half into its place.

@@ -1,6 +1,7 @@
 // The print list: payloads back to back, with where each ends.
 #include "PrintList.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -34,26 +35,33 @@ void PrintList::clear()
     std::vector<std::uint32_t>().swap(m_ends);
 }
 
-void PrintList::PushEnd(std::size_t end, bool tagged)
+void PrintList::Append(const unsigned char* payload, std::size_t size, bool tagged)
 {
-    if (end > kOffsetMask)
+    const std::size_t start = m_bytes.size();
+    if (start + size > kOffsetMask)
         throw std::bad_alloc();  // beyond what one list addresses
-    m_ends.push_back(static_cast<std::uint32_t>(end) | (tagged ? kTagBit : 0u));
+    m_bytes.insert(m_bytes.end(), payload, payload + size);
+    try {
+        m_ends.push_back(static_cast<std::uint32_t>(start + size) | (tagged ? kTagBit : 0u));
+    } catch (...) {
+        m_bytes.resize(start);  // the list as it was
+        throw;
+    }
 }
 
 void PrintList::push_back(const Package& package)
 {
-    const std::size_t payload = package.size > 0 ? static_cast<std::size_t>(package.PayloadSize()) : 0;
-    const std::size_t start = m_bytes.size();
-    PushEnd(start + payload, package.tag != 0);
-    m_bytes.insert(m_bytes.end(), package.Payload(), package.Payload() + payload);
+    // The payload's length as the frame gives it, within the record's buffer.
+    const std::size_t payload =
+        package.size > 0 ? std::min<std::size_t>(static_cast<std::size_t>(package.PayloadSize()), kMaxPayloadBytes) : 0;
+    Append(package.Payload(), payload, package.tag != 0);
 }
 
 void PrintList::AppendPayload(const unsigned char* payload, std::size_t size)
 {
-    const std::size_t start = m_bytes.size();
-    PushEnd(start + size, false);
-    m_bytes.insert(m_bytes.end(), payload, payload + size);
+    if (size > kMaxPayloadBytes)
+        throw std::length_error("a payload of " + std::to_string(size) + " bytes does not fit a frame");
+    Append(payload, size, false);
 }
 
 Package PrintList::operator[](std::size_t index) const

@@ -37,7 +37,8 @@ public:
     // million moves).
     void push_back(const Package& package);
     // Appends the package of a payload, without a record in between. An
-    // empty payload appends an empty package.
+    // empty payload appends an empty package; one longer than a frame holds
+    // (kMaxPayloadBytes) throws std::length_error.
     void AppendPayload(const unsigned char* payload, std::size_t size);
 
     // The package at index as a record, framed as the builders frame it
@@ -90,7 +91,8 @@ private:
 
     std::size_t Start(std::size_t index) const { return index == 0 ? 0 : (m_ends[index - 1] & kOffsetMask); }
     std::size_t End(std::size_t index) const { return m_ends[index] & kOffsetMask; }
-    void PushEnd(std::size_t end, bool tagged);
+    // Appends one payload; on any failure the list is as it was.
+    void Append(const unsigned char* payload, std::size_t size, bool tagged);
 
     std::vector<unsigned char> m_bytes;
     std::vector<std::uint32_t> m_ends;

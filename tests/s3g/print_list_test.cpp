@@ -56,6 +56,12 @@ TEST(PrintList, AFramedPayloadIsTheFrameTheBuilderMakes)
     EXPECT_EQ(list[0], built);
     EXPECT_EQ(list[1], Package{});
     EXPECT_TRUE(list.Payload(1).empty());
+
+    // A payload no frame can hold is refused, and the list stays as it was.
+    const std::vector<unsigned char> tooLong(kMaxPayloadBytes + 1, 0x42);
+    EXPECT_THROW(list.AppendPayload(tooLong.data(), tooLong.size()), std::length_error);
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0], built);
 }
 
 TEST(PrintList, ClearGivesTheMemoryBack)
