@@ -46,11 +46,9 @@ ReplyExchange::ReplyExchange(Writer writer, const std::atomic<bool>& stopRequest
 ReplyExchange::Result ReplyExchange::Send(const Package& package)
 {
     // A reply too late for its own package, still waiting on a taken line,
-    // is read now and forgotten below, as the reader thread would have. After
-    // an exchange this thread read to its reply, none is due and the line is
-    // not asked: one system call fewer a package while a print streams.
+    // is read now and forgotten below, as the reader thread would have.
     const bool readingTheLine = package.size > 0 && m_line != nullptr && m_line->Take();
-    if (readingTheLine && m_lateReplyPossible)
+    if (readingTheLine)
         m_line->Await(Clock::time_point{});
     {
         std::lock_guard lock(m_mutex);
@@ -61,7 +59,6 @@ ReplyExchange::Result ReplyExchange::Send(const Package& package)
     NoteResend(package);
     m_write(package);
     const Outcome outcome = WaitForReply(readingTheLine);
-    m_lateReplyPossible = !readingTheLine || (outcome != Outcome::Answered && outcome != Outcome::Refused);
     return {outcome, Settle(package, outcome)};
 }
 

@@ -145,9 +145,6 @@ private:
     PendingResend m_pendingResend = PendingResend::None;
     Package m_lastFailed;  // the package that failed last
     Clock::time_point m_sendNotBefore{};
-    // Whether a reply may still be on its way to an earlier package: the last
-    // exchange was not read whole on the line this thread holds.
-    bool m_lateReplyPossible = true;
 
     std::atomic<int> m_resentAfterRefusal{0};
     std::atomic<int> m_resentAfterNoReply{0};
