@@ -54,23 +54,8 @@ struct PackagePayload {
         size = static_cast<std::size_t>(package.PayloadSize());
         std::memcpy(bytes, package.Payload(), size);
     }
-    // The frame of this payload, every byte of out written exactly as
-    // ZELKMachineCodeBuild::GetPackage writes it. Size 0 gives an empty package.
-    void Frame(Package& out) const { FrameInto(bytes, size, out); }
-
-    static void FrameInto(const unsigned char* payload, std::size_t size, Package& out)
-    {
-        std::memset(out.data, 0, sizeof out.data);
-        out.tag = 0;
-        out.size = 0;
-        if (size == 0)
-            return;
-        out.data[0] = 0xD5;
-        out.data[1] = static_cast<unsigned char>(size);
-        std::memcpy(out.data + 2, payload, size);
-        out.data[2 + size] = CPacketBuilder::CaculateCRC_8C(out.data, 2, static_cast<unsigned>(size));
-        out.size = static_cast<int>(size) + 3;
-    }
+    // The frame of this payload (FramePayload). Size 0 gives an empty package.
+    void Frame(Package& out) const { FramePayload(bytes, size, out); }
 };
 
 }  // namespace zelk

@@ -67,6 +67,20 @@ std::size_t FieldBytes(int type)
 
 }  // namespace
 
+void FramePayload(const unsigned char* payload, std::size_t size, Package& out)
+{
+    std::memset(out.data, 0, sizeof out.data);
+    out.tag = 0;
+    out.size = 0;
+    if (size == 0)
+        return;
+    out.data[0] = 0xD5;
+    out.data[1] = static_cast<unsigned char>(size);
+    std::memcpy(out.data + 2, payload, size);
+    out.data[2 + size] = Crc8(out.data + 2, size);
+    out.size = static_cast<int>(size) + 3;
+}
+
 bool operator==(const Package& a, const Package& b)
 {
     return a.size == b.size && a.tag == b.tag && std::memcmp(a.data, b.data, sizeof a.data) == 0;

@@ -24,6 +24,11 @@ bool operator==(const Package& a, const Package& b);
 // byte, the length byte and the CRC.
 inline constexpr std::size_t kMaxPayloadBytes = sizeof(Package::data) - 3;
 
+// The frame of a payload of at most kMaxPayloadBytes (command byte first):
+// every byte of out written exactly as ZELKMachineCodeBuild::GetPackage
+// writes it, tag 0. Size 0 gives an empty package.
+void FramePayload(const unsigned char* payload, std::size_t size, Package& out);
+
 // One parameter: type 1 appends the low byte of value, type 2 the low 16
 // bits, type 3 all 32 bits (little-endian). Other types append nothing.
 struct PackageData {

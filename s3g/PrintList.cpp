@@ -2,7 +2,6 @@
 #include "PrintList.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -68,15 +67,8 @@ Package PrintList::operator[](std::size_t index) const
 {
     Package package;
     const std::size_t start = Start(index);
-    const std::size_t size = End(index) - start;
+    FramePayload(m_bytes.data() + start, End(index) - start, package);
     package.tag = (m_ends[index] & kTagBit) != 0 ? 1 : 0;
-    if (size == 0)
-        return package;
-    package.data[0] = 0xD5;
-    package.data[1] = static_cast<unsigned char>(size);
-    std::memcpy(package.data + 2, m_bytes.data() + start, size);
-    package.data[2 + size] = CPacketBuilder::CaculateCRC_8C(package.data, 2, static_cast<unsigned>(size));
-    package.size = static_cast<int>(size) + 3;
     return package;
 }
 

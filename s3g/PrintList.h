@@ -19,14 +19,14 @@ namespace zelk {
 class PrintList {
 public:
     PrintList() = default;
-    // A list of records becomes a list of their frames (tests and small
+    // A list of records becomes a list of their payloads (tests and small
     // lists build them this way).
     PrintList(const std::vector<Package>& packages);  // NOLINT: converts on purpose
     PrintList(std::initializer_list<Package> packages);
 
     std::size_t size() const { return m_ends.size(); }
     bool empty() const { return m_ends.empty(); }
-    // Room for this many packages of about bytesEach frame bytes.
+    // Room for this many packages of about bytesEach payload bytes.
     void reserve(std::size_t packages, std::size_t bytesEach = kTypicalPayloadBytes);
     // Empties the list and gives its memory back.
     void clear();
