@@ -28,6 +28,22 @@ void Put(float*& out, const ZELKGeVector3d& n, const ZELKGePoint3d& p)
     out += 6;
 }
 
+// Runs upper() on a second thread (or on this one, first, when none can be
+// had) while this one runs lower(); returns once both are done.
+template <typename Lower, typename Upper>
+void InTwoHalves(Lower&& lower, Upper&& upper)
+{
+    std::thread helper;
+    try {
+        helper = std::thread([&upper] { upper(); });
+    } catch (const std::system_error&) {
+        upper();
+    }
+    lower();
+    if (helper.joinable())
+        helper.join();
+}
+
 // The arrays of facets [begin, end) into their places.
 void BuildFacets(const std::vector<Triangle>& facets, std::size_t begin, std::size_t end, float* data,
                  float* windings)
@@ -68,19 +84,16 @@ void MeshVertexArray::Build(const ZELKGePrint& mesh, unsigned revision, bool sec
     m_built = false;  // until every float is written: no memory shortage leaves a half-built array current
     m_data.Allocate(count * 18);
     m_windings.Allocate(count * 3);
-    // A large mesh: a second thread builds the upper half into its place.
-    std::thread helper;
-    const std::size_t middle = secondThread && count >= kParallelBuildFacets ? count / 2 : count;
-    if (middle < count) {
-        try {
-            helper = std::thread(BuildFacets, std::cref(facets), middle, count, m_data.data(), m_windings.data());
-        } catch (const std::system_error&) {
-            BuildFacets(facets, middle, count, m_data.data(), m_windings.data());  // no thread to be had
-        }
+    float* data = m_data.data();
+    float* windings = m_windings.data();
+    if (secondThread && count >= kParallelBuildFacets) {
+        // A large mesh: each half built into its place on a thread of its own.
+        const std::size_t middle = count / 2;
+        InTwoHalves([&] { BuildFacets(facets, 0, middle, data, windings); },
+                    [&] { BuildFacets(facets, middle, count, data, windings); });
+    } else {
+        BuildFacets(facets, 0, count, data, windings);
     }
-    BuildFacets(facets, 0, middle, m_data.data(), m_windings.data());
-    if (helper.joinable())
-        helper.join();
     m_revision = revision;
     m_serial = ++g_buildSerial;
     m_built = true;
@@ -234,19 +247,12 @@ void ForEachVisibleBlock(const MeshVertexArray& arrays, const FacetFilter& filte
     // what the buffer holds) is the same as on one thread.
     const std::size_t middle = facets / 2;
     std::vector<float> upper;
-    std::thread helper;
-    try {
-        helper = std::thread([&] {
-            FilterFacets(arrays, filter, middle, facets, [&upper](const float* vertices, std::size_t n) {
-                upper.insert(upper.end(), vertices, vertices + 18 * n);
-            });
-        });
-    } catch (const std::system_error&) {
-        FilterFacets(arrays, filter, 0, facets, take);  // no thread to be had
-        return;
-    }
-    FilterFacets(arrays, filter, 0, middle, take);
-    helper.join();
+    InTwoHalves([&] { FilterFacets(arrays, filter, 0, middle, take); },
+                [&] {
+                    FilterFacets(arrays, filter, middle, facets, [&upper](const float* vertices, std::size_t n) {
+                        upper.insert(upper.end(), vertices, vertices + 18 * n);
+                    });
+                });
     const std::size_t blockFloats = kVisibleBlockFacets * 18;
     for (std::size_t at = 0; at < upper.size(); at += blockFloats)
         take(upper.data() + at, std::min(blockFloats, upper.size() - at) / 18);
