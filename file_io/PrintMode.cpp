@@ -78,11 +78,6 @@ private:
 
 }  // namespace
 
-bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason)
-{
-    return LoadStlFile(path, mesh, reason, StlReadOptions());
-}
-
 bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options)
 {
     mesh.Clear();

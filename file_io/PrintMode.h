@@ -10,8 +10,8 @@ namespace zelk {
 
 // Reads the STL file at `path` (binary or ASCII). Returns true with the mesh
 // filled, or false with the mesh empty and `reason` naming the file and the fault.
-bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason);
-bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options);
+bool LoadStlFile(const std::string& path, ZELKGePrint& mesh, std::string& reason,
+                 const StlReadOptions& options = {});
 
 }  // namespace zelk
 

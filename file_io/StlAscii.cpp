@@ -658,11 +658,6 @@ bool ReadInTwo(StlInput& input, std::size_t border, ZELKGePrint& mesh, const Stl
 
 }  // namespace
 
-bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
-{
-    return ReadAsciiStl(input, mesh, reason, StlReadOptions());
-}
-
 bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options)
 {
     mesh.Clear();

@@ -124,11 +124,6 @@ bool ReadBinaryFacets(StlInput& input, ZELKGePrint& mesh, std::size_t& count, st
 
 }  // namespace
 
-bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
-{
-    return ReadBinaryStl(input, mesh, reason, StlReadOptions());
-}
-
 bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options)
 {
     mesh.Clear();

@@ -115,11 +115,6 @@ long long MemoryStlInput::ReadAt(std::size_t offset, char* buffer, std::size_t c
     return static_cast<long long>(n);
 }
 
-bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason)
-{
-    return ReadStl(input, mesh, reason, StlReadOptions());
-}
-
 bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options)
 {
     mesh.Clear();

@@ -20,20 +20,6 @@ public:
     virtual long long ReadAt(std::size_t offset, char* buffer, std::size_t count, std::string& error) = 0;
 };
 
-// Tells binary from ASCII by content, not by the first word: binary files whose
-// header starts with "solid" are read as binary. On success the mesh holds the
-// facets in file order with its corners set, and true is returned. On failure
-// the mesh is left empty and `reason` says why in one line (without the path).
-bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
-struct StlReadOptions;
-bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options);
-bool ParseStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason);
-
-// The two formats on their own, with the same contract.
-bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
-bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options);
-bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason);
-
 // How the readers divide their work; the mesh and any refusal are the same
 // whatever they are set to.
 struct StlReadOptions {
@@ -47,7 +33,17 @@ struct StlReadOptions {
     std::size_t splitBytes = std::size_t{8} << 20;
     std::size_t splitAt = 0;
 };
-bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options);
+
+// Tells binary from ASCII by content, not by the first word: binary files whose
+// header starts with "solid" are read as binary. On success the mesh holds the
+// facets in file order with its corners set, and true is returned. On failure
+// the mesh is left empty and `reason` says why in one line (without the path).
+bool ReadStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options = {});
+bool ParseStl(const char* data, std::size_t size, ZELKGePrint& mesh, std::string& reason);
+
+// The two formats on their own, with the same contract.
+bool ReadBinaryStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options = {});
+bool ReadAsciiStl(StlInput& input, ZELKGePrint& mesh, std::string& reason, const StlReadOptions& options = {});
 
 // Reserves room for `count` triangles and has the kernel back it with memory
 // at once (in large pages where it can), which is several times cheaper than
